@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds the tool and starts it in demo mode: a simulated
+# base unit runs inside the tool on a pseudo-terminal and is listed as a port.
+# Extra arguments go to the tool (for example --port /dev/ttyUSB0 without --demo).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build --target halvo-config halvo-unit-sim
+if [ $# -eq 0 ]; then
+  set -- --demo
+fi
+exec build/src/app/halvo-config "$@"

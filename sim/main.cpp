@@ -1,0 +1,82 @@
+// halvo-unit-sim: a simulated base unit on a pseudo-terminal.
+#include "sim_unit.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+int g_signalPipe[2] = {-1, -1};
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] auto n = ::write(g_signalPipe[1], &c, 1);
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("halvo-unit-sim"));
+
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral(
+        "Plays a Halvo base unit on a pseudo-terminal. Prints the device path to open, then serves until stopped."));
+    p.addHelpOption();
+    const QCommandLineOption banner({"b", "banner-interval"}, "Banner every MS milliseconds (default 3000).", "ms", "3000");
+    const QCommandLineOption silent("silent", "Send no banner.");
+    const QCommandLineOption state("state", "Keep the unit's state in FILE.", "file");
+    const QCommandLineOption record("record", "Append every received frame to FILE (hex, one per line).", "file");
+    const QCommandLineOption badTerm("bad-terminator", "End reply frames CR, CR.");
+    const QCommandLineOption unknownCode("unknown-code", "Send reply frames with the code \"?\".");
+    const QCommandLineOption badIndex("bad-pass-index", "First pass record reply names pass 72.");
+    const QCommandLineOption badMode("bad-option-mode", "Pass record replies carry option mode 9.");
+    const QCommandLineOption longLine("long-line", "Send a 400-byte line before each answer.");
+    const QCommandLineOption chunk("chunk", "Deliver output in chunks of N bytes.", "n");
+    const QCommandLineOption pace("pace", "Deliver output at 38400 baud.");
+    const QCommandLineOption hangUp("hang-up-after", "Close the pty after N request frames.", "n");
+    p.addOptions({banner, silent, state, record, badTerm, unknownCode, badIndex, badMode, longLine, chunk, pace, hangUp});
+    p.process(app);
+
+    halvo::sim::SimUnit unit;
+    auto &f = unit.faults();
+    f.badTerminator = p.isSet(badTerm);
+    f.unknownReplyCode = p.isSet(unknownCode);
+    f.passIndexOutOfRange = p.isSet(badIndex);
+    f.optionModeAbove8 = p.isSet(badMode);
+    f.longLine = p.isSet(longLine);
+    f.chunkSize = p.value(chunk).toInt();
+    f.pace38400 = p.isSet(pace);
+    f.hangUpAfterFrames = p.isSet(hangUp) ? p.value(hangUp).toInt() : -1;
+    unit.setBannerInterval(p.isSet(silent) ? 0 : p.value(banner).toInt());
+    if (p.isSet(record))
+        unit.setRecordFile(p.value(record));
+    QString error;
+    if (p.isSet(state) && !unit.setStateFile(p.value(state), &error)) {
+        std::fprintf(stderr, "halvo-unit-sim: cannot read state file: %s\n", qPrintable(error));
+        return 1;
+    }
+    if (!unit.start(&error)) {
+        std::fprintf(stderr, "halvo-unit-sim: cannot create a pseudo-terminal: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(unit.devicePath()));
+    std::fflush(stdout);
+    std::fprintf(stderr, "halvo-unit-sim: unit listening on %s (Ctrl+C stops it)\n", qPrintable(unit.devicePath()));
+
+    QObject::connect(&unit, &halvo::sim::SimUnit::hungUpSignal, &app, [] {
+        std::fprintf(stderr, "halvo-unit-sim: hung up\n");
+        QCoreApplication::exit(0);
+    });
+    if (::pipe(g_signalPipe) == 0) {
+        auto *sn = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(sn, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+    }
+    return app.exec();
+}

@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <array>
+
+class QSocketNotifier;
+
+namespace halvo::sim {
+
+// Ways the simulated unit can misbehave on purpose.
+struct SimFaults
+{
+    bool badTerminator = false;       // reply frames end CR, CR instead of LF, CR
+    bool unknownReplyCode = false;    // reply frames carry the code "?"
+    bool passIndexOutOfRange = false; // the first pass record reply names pass 72
+    bool optionModeAbove8 = false;    // pass record replies carry option mode 9
+    bool longLine = false;            // a 400-byte text line goes out before each answer
+    int chunkSize = 0;                // > 0: deliver output in chunks of this many bytes
+    int chunkDelayMs = 2;             // gap between chunks
+    bool pace38400 = false;           // deliver at the link's 3840 bytes per second
+    int hangUpAfterFrames = -1;       // >= 0: close the pty after that many request frames
+};
+
+// A base unit on a pseudo-terminal. The tool opens devicePath() like a serial port.
+// The unit announces itself with its banner, answers every read request, applies
+// every store to its own state and records each request frame it receives.
+class SimUnit : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int PassCount = 72;
+    static constexpr int RecordSize = 36;
+    static constexpr int ParamCount = 32;
+    static constexpr int LocationCount = 50;
+
+    explicit SimUnit(QObject *parent = nullptr);
+    ~SimUnit() override;
+
+    bool start(QString *error = nullptr);
+    // Hangs up: closes the pty, as an unplugged cable would.
+    void hangUp();
+    bool isRunning() const { return m_master >= 0; }
+    QString devicePath() const { return m_path; }
+
+    // The banner goes out every interval; 0 silences it.
+    void setBannerInterval(int ms);
+    QByteArray bannerText() const { return m_banner; }
+    void setBannerText(const QByteArray &line) { m_banner = line; }
+    void sendBanner();
+    // Queues raw bytes for the tool, through the same pacing as every answer.
+    void sendRaw(const QByteArray &bytes);
+
+    SimFaults &faults() { return m_faults; }
+
+    // Optional files: the unit's state (loaded now, saved after each store) and the
+    // record of received frames (hex, one per line).
+    bool setStateFile(const QString &path, QString *error = nullptr);
+    void setRecordFile(const QString &path) { m_recordFile = path; }
+
+    // State, as the unit keeps it.
+    QByteArray passRecord(int index) const { return m_passes.at(static_cast<size_t>(index)); }
+    void setPassRecord(int index, const QByteArray &record);
+    QByteArray settingsPage(int page) const { return m_settings.at(static_cast<size_t>(page)); }
+    void setSettingsPage(int page, const QByteArray &bytes);
+    QByteArray locationName(int slot) const { return m_locations.at(static_cast<size_t>(slot)); }
+    QByteArray clockText() const { return m_clock; }
+    int eventLogPointer() const { return m_logPointer; }
+    void setEventLogPointer(int page) { m_logPointer = page; }
+    int clearCount() const { return m_clears; }
+
+    // Request frames received, in hex, one per frame; and those that were malformed.
+    const QStringList &receivedFrames() const { return m_received; }
+    int badFrameCount() const { return m_badFrames; }
+    void clearRecord() { m_received.clear(); m_badFrames = 0; }
+
+    // The default pass record of a pass index, as the unit leaves the factory.
+    static QByteArray Default_Pass_Record(int index);
+    static QByteArray Event_Line(int page, int event);
+
+signals:
+    void frameReceived(const QByteArray &frame);
+    void hungUpSignal();
+
+private:
+    void onReadable();
+    void parseRequests();
+    void handleFrame(const QByteArray &frame);
+    QByteArray replyFrame(char code, const QByteArray &data) const;
+    void queueOut(const QByteArray &bytes);
+    void pumpOut();
+    void saveState() const;
+    void closeFds();
+
+    int m_master = -1;
+    int m_slaveHold = -1; // keeps the slave side open so the master never reads EIO
+    QString m_path;
+    QSocketNotifier *m_notifier = nullptr;
+    QTimer m_bannerTimer;
+    QTimer m_outTimer;
+    QByteArray m_banner = QByteArrayLiteral("Halvo Base Unit V2.04 SN 000417\r");
+    QByteArray m_in;
+    QByteArray m_out;
+    SimFaults m_faults;
+    QString m_stateFile;
+    QString m_recordFile;
+
+    std::array<QByteArray, PassCount> m_passes;
+    std::array<QByteArray, 4> m_settings; // maxima, minima, defaults, values
+    std::array<QByteArray, LocationCount> m_locations;
+    QByteArray m_clock;
+    int m_logPointer = 500;
+    int m_clears = 0;
+    QStringList m_received;
+    int m_badFrames = 0;
+    int m_frameCount = 0;
+};
+
+} // namespace halvo::sim

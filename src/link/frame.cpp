@@ -1,0 +1,36 @@
+#include "frame.h"
+
+namespace halvo::link {
+
+quint8 Frame_Checksum(const QByteArray &bytes)
+{
+    unsigned sum = 0;
+    for (char c : bytes)
+        sum += static_cast<unsigned char>(c);
+    return static_cast<quint8>(sum & 0xFFu);
+}
+
+QByteArray Build_Request_Frame(quint8 code, const QByteArray &payload)
+{
+    const QByteArray body = payload.isEmpty() ? QByteArray(1, '\0') : payload;
+    if (body.size() > MaxRequestPayload)
+        return {};
+    QByteArray frame;
+    frame.reserve(body.size() + 7);
+    frame.append(FrameStart);
+    frame.append(static_cast<char>(code));
+    frame.append('\0');
+    frame.append(static_cast<char>(3 + body.size()));
+    frame.append(body);
+    frame.append(static_cast<char>(Frame_Checksum(frame)));
+    frame.append(LF);
+    frame.append(CR);
+    return frame;
+}
+
+QByteArray Build_Short_Request(quint8 code)
+{
+    return Build_Request_Frame(code, QByteArray(1, '\0'));
+}
+
+} // namespace halvo::link

@@ -1,0 +1,104 @@
+#include "port_catalogue.h"
+
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+
+namespace halvo::link {
+
+namespace {
+bool isUsbAdapter(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
+}
+} // namespace
+
+void PortCatalogue::addExtraPort(const QString &path)
+{
+    if (!m_extra.contains(path))
+        m_extra.append(path);
+}
+
+void PortCatalogue::refresh()
+{
+    QList<PortEntry> system;
+#ifdef Q_OS_WIN
+    // COMn is port n; nothing to number.
+    m_entries.clear();
+    for (int n = FirstPort; n <= LastPort; ++n)
+        m_entries.append({n, QStringLiteral("COM%1").arg(n), {}});
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        for (PortEntry &e : m_entries)
+            if (e.path.compare(info.portName(), Qt::CaseInsensitive) == 0)
+                e.description = info.description();
+    }
+    return;
+#else
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        QString desc = info.description();
+        if (info.hasVendorIdentifier() && info.hasProductIdentifier())
+            desc += QStringLiteral(" [%1:%2]")
+                        .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                        .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+        if (!info.serialNumber().isEmpty())
+            desc += QStringLiteral(" S/N ") + info.serialNumber();
+        system.append({0, info.systemLocation(), desc.trimmed()});
+    }
+    m_entries = Number_Ports(m_extra, system);
+#endif
+}
+
+const PortEntry *PortCatalogue::find(int number) const
+{
+    for (const PortEntry &e : m_entries)
+        if (e.number == number)
+            return &e;
+    return nullptr;
+}
+
+QList<PortEntry> PortCatalogue::Number_Ports(const QStringList &extra, QList<PortEntry> systemPorts)
+{
+    QList<PortEntry> out;
+    auto add = [&](const PortEntry &e) {
+        if (out.size() >= LastPort)
+            return;
+        for (const PortEntry &o : out)
+            if (o.path == e.path)
+                return;
+        PortEntry n = e;
+        n.number = static_cast<int>(out.size()) + FirstPort;
+        out.append(n);
+    };
+    for (const QString &p : extra)
+        add({0, p, QStringLiteral("named on the command line")});
+    std::stable_sort(systemPorts.begin(), systemPorts.end(), [](const PortEntry &a, const PortEntry &b) {
+        const bool ua = isUsbAdapter(a.path), ub = isUsbAdapter(b.path);
+        if (ua != ub)
+            return ua;
+        return a.path < b.path;
+    });
+    for (const PortEntry &e : systemPorts)
+        add(e);
+    return out;
+}
+
+QString PortCatalogue::Port_Entry_Text(int number, const QString &suffix)
+{
+    // A number that is not negative is written with one leading blank.
+    const QString num = number >= 0 ? QStringLiteral(" %1").arg(number) : QString::number(number);
+    return QStringLiteral("COM") + num + QStringLiteral(" :") + suffix;
+}
+
+int PortCatalogue::Port_Number_From_Entry(const QString &text, bool *ok)
+{
+    const QString chars = text.mid(4, 2).trimmed();
+    bool parsed = false;
+    const int n = chars.toInt(&parsed);
+    if (ok)
+        *ok = parsed;
+    return parsed ? n : 0;
+}
+
+} // namespace halvo::link

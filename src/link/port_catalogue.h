@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace halvo::link {
+
+// The unit is addressed by a port number 1..17, as the operator knows it ("COM 4").
+// On Windows port n is COMn; elsewhere the catalogue numbers the serial devices in a
+// stable order so the same adapter keeps the same number between runs.
+struct PortEntry
+{
+    int number = 0;
+    QString path;        // what QSerialPort opens: "COM4", "/dev/ttyUSB0", "/dev/pts/3"
+    QString description; // for the tooltip
+};
+
+class PortCatalogue
+{
+public:
+    static constexpr int FirstPort = 1;
+    static constexpr int LastPort = 17;
+
+    // Ports named on the command line and the demo unit's pty; listed first.
+    void setExtraPorts(const QStringList &paths) { m_extra = paths; }
+    void addExtraPort(const QString &path);
+    const QStringList &extraPorts() const { return m_extra; }
+
+    // Re-reads the system's serial ports and numbers them again.
+    void refresh();
+    const QList<PortEntry> &entries() const { return m_entries; }
+    const PortEntry *find(int number) const;
+
+    // Numbers ports in the order: extra ports as given, then USB adapters
+    // (ttyUSB*, ttyACM*) by name, then the rest by name; at most 17.
+    static QList<PortEntry> Number_Ports(const QStringList &extra, QList<PortEntry> systemPorts);
+
+    // "COM" + the number with one leading blank + " :" + suffix; port 4 gives "COM 4 :".
+    static QString Port_Entry_Text(int number, const QString &suffix = {});
+    // The number carried by characters 5 and 6 of an entry ("COM 4 :" gives 4,
+    // "COM 12 :" gives 12). Returns 0 with ok = false when they are no number.
+    static int Port_Number_From_Entry(const QString &text, bool *ok);
+
+private:
+    QStringList m_extra;
+    QList<PortEntry> m_entries;
+};
+
+} // namespace halvo::link

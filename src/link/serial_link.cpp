@@ -1,0 +1,141 @@
+#include "serial_link.h"
+
+#include <QFileInfo>
+
+#include <QtGlobal>
+#ifdef Q_OS_UNIX
+#include <grp.h>
+#include <sys/stat.h>
+#endif
+
+namespace halvo::link {
+
+SerialLink::SerialLink(QObject *parent) : QObject(parent)
+{
+    // Connected before any open(), so no error of the port goes unseen.
+    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::bytesReceived);
+}
+
+SerialLink::~SerialLink()
+{
+    close();
+}
+
+bool SerialLink::open(const QString &path, OpenError *error, QString *errorText)
+{
+    auto fail = [&](OpenError e, const QString &text) {
+        if (m_port.isOpen())
+            m_port.close();
+        if (error)
+            *error = e;
+        if (errorText)
+            *errorText = text;
+        return false;
+    };
+    close();
+    m_port.setPortName(path);
+    m_path = path;
+    m_lostReported = false;
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        switch (m_port.error()) {
+        case QSerialPort::PermissionError:
+            return fail(QFileInfo::exists(path) ? OpenError::Permission : OpenError::NotFound,
+                        m_port.errorString());
+        case QSerialPort::DeviceNotFoundError:
+            return fail(OpenError::NotFound, m_port.errorString());
+        case QSerialPort::OpenError:
+            return fail(OpenError::Busy, m_port.errorString());
+        default:
+            return fail(OpenError::Other, m_port.errorString());
+        }
+    }
+    const bool settingsOk = m_port.setBaudRate(38400) && m_port.setDataBits(QSerialPort::Data8) &&
+                            m_port.setParity(QSerialPort::NoParity) &&
+                            m_port.setStopBits(QSerialPort::OneStop) &&
+                            m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!settingsOk)
+        return fail(OpenError::Settings, m_port.errorString());
+    if (error)
+        *error = OpenError::None;
+    return true;
+}
+
+void SerialLink::close()
+{
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+bool SerialLink::isOpen() const
+{
+    return m_port.isOpen();
+}
+
+qint64 SerialLink::bytesWaiting() const
+{
+    return m_port.isOpen() ? m_port.bytesAvailable() : 0;
+}
+
+QByteArray SerialLink::readAll()
+{
+    return m_port.isOpen() ? m_port.readAll() : QByteArray();
+}
+
+void SerialLink::clearInput()
+{
+    if (m_port.isOpen()) {
+        m_port.clear(QSerialPort::Input);
+        m_port.readAll();
+    }
+}
+
+bool SerialLink::write(const QByteArray &frame)
+{
+    if (!m_port.isOpen())
+        return false;
+    if (m_port.write(frame) != frame.size())
+        return false;
+    m_port.flush();
+    return m_port.isOpen();
+}
+
+void SerialLink::onError(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+    case QSerialPort::ResourceError: {
+        // An unplugged adapter (or a pty whose unit went away) reports errors in a
+        // burst; close once and say it once.
+        const QString reason = m_port.errorString();
+        if (m_port.isOpen())
+            m_port.close();
+        if (!m_lostReported) {
+            m_lostReported = true;
+            emit linkLost(reason);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+QString Device_Group(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat st {};
+    const QByteArray p = QFileInfo(path).canonicalFilePath().toLocal8Bit();
+    if (!p.isEmpty() && ::stat(p.constData(), &st) == 0) {
+        if (const group *g = ::getgrgid(st.st_gid))
+            return QString::fromLocal8Bit(g->gr_name);
+    }
+    return QStringLiteral("dialout");
+#else
+    Q_UNUSED(path);
+    return {};
+#endif
+}
+
+} // namespace halvo::link
