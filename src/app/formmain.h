@@ -1,0 +1,256 @@
+#pragma once
+
+#include "link/port_catalogue.h"
+#include "link/receive_assembler.h"
+#include "link/reply_router.h"
+#include "operator_dialogs.h"
+#include "passes/pass_codec.h"
+#include "text_box.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include <array>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace halvo::link {
+class SerialLink;
+}
+
+namespace halvo::app {
+
+// Messages the operator sees, exactly as the unit's documentation words them.
+namespace Msg {
+inline const QString CommError = QStringLiteral("Communications Error Please correct and retry");
+inline const QString OpenPortQuestion =
+    QStringLiteral("No Com Port is open do you want to open selected port and continue?  ");
+inline const QString TerminatorError =
+    QStringLiteral("Data Checksum error table did not load correctly please load again?  ");
+inline const QString Scanning = QStringLiteral("Scanning for Halvo units this can take upto 1 minute.  ");
+inline const QString InvalidValue =
+    QStringLiteral("The value you entered is invalid parameter as been set to default value  ");
+} // namespace Msg
+
+// Waits the tool uses, in seconds; tests shorten them.
+struct Timing
+{
+    double passFramePause = 0.2;
+    double locationFramePause = 0.3;
+    double scanListen = 6.2;
+};
+
+struct FormOptions
+{
+    QStringList extraPorts;  // listed first in the port list (--port, the demo unit)
+    QString preferredPort;   // selected after start-up when listed
+};
+
+// The main window. It is the data model: every value read from or stored to the
+// unit lives in one of its controls, held as text.
+class FormMain : public QMainWindow, public link::ReplyHandlers
+{
+    Q_OBJECT
+public:
+    explicit FormMain(const FormOptions &options = {}, QWidget *parent = nullptr);
+    ~FormMain() override;
+
+    void setDialogs(std::unique_ptr<OperatorDialogs> dialogs);
+    OperatorDialogs &dialogs() { return *m_dialogs; }
+    void setTiming(const Timing &t) { m_timing = t; }
+    link::PortCatalogue &portCatalogue() { return m_catalogue; }
+
+    // ---- controls outside the tabs
+    QGroupBox *Frame2 = nullptr;
+    QComboBox *Combo_Com_Port = nullptr;
+    QPushButton *Cmd_ComPort = nullptr;
+    QPushButton *CommandRescanPorts = nullptr;
+    TextBox *Text1 = nullptr;
+    QGroupBox *Frame5 = nullptr;
+    QListWidget *ListRawSerialData = nullptr;
+    QTabWidget *SSTab1 = nullptr;
+    QLineEdit *TextDisConnected = nullptr;
+    QLineEdit *TextConnected = nullptr;
+    QCheckBox *CheckHalvoType = nullptr;
+    QPushButton *Command_Read_Config = nullptr;
+    QPushButton *Command_Store_Config = nullptr;
+    QPushButton *CommandClearRecievedData = nullptr;
+    QGroupBox *FrameSavingData = nullptr;
+    QProgressBar *ProgressBarSavingData = nullptr;
+    QTimer *TimerDisconnect = nullptr;
+    QTimer *Timer_Event_Logger = nullptr;
+    link::SerialLink *MSComm1 = nullptr;
+    QAction *Menu_Save_Config_Data = nullptr;
+    QAction *Menu_Load_Config_Data = nullptr;
+    QAction *Menu_Help_About = nullptr;
+
+    // ---- pass tab: the pass table and the pass editor
+    QTreeWidget *ListView1 = nullptr;
+    QGroupBox *FrameCurrentRecord = nullptr;
+    QLabel *LabelCurrentPassIndex = nullptr;
+    QLineEdit *TextCurrentPassUsername = nullptr;
+    QLineEdit *TextPassCurrentSysId = nullptr;
+    QLineEdit *TextPassCurrentUserId = nullptr;
+    QLineEdit *TextPassCurrentSignalTimeout = nullptr;
+    std::array<QCheckBox *, 16> CheckCurrentPassAlarmPortSteering{};
+    QComboBox *ComboOptionCurrentPassAlarmPortSteering = nullptr;
+    QLineEdit *TextCurrentPassOptionPortSteering = nullptr;
+    std::array<QCheckBox *, 16> CheckCurrentPassOptionPortSteering{};
+    std::array<QCheckBox *, 8> CheckCurrentPassOption{};
+    std::array<QLabel *, 8> LabelCurrentPassOption{};
+    QPushButton *CommandCurrentPassSave = nullptr;
+    QPushButton *CommandCurrentPassClear = nullptr;
+    QPushButton *CommandSetSelectedPasses = nullptr;
+    QPushButton *CommandLoadAllPasses = nullptr;
+
+    // ---- system settings tab (index 32 exists but is never sent)
+    static constexpr int ConfigParams = 33;
+    std::array<QLineEdit *, ConfigParams> Text_Config_Parameters{};
+    std::array<QLabel *, ConfigParams> Label_Config_Parameters_Max{};
+    std::array<QLabel *, ConfigParams> Label_Config_Parameters_Min{};
+    std::array<QLabel *, ConfigParams> Label_Config_Parameters_Default{};
+    std::array<QLabel *, ConfigParams> Label_Config_Parameters_Description{};
+    std::array<QCheckBox *, ConfigParams> CheckConfigParameters{}; // only the on/off switches
+    std::array<QRadioButton *, 7> OptionPassDisplayPriority{};     // positions 1..6
+    std::array<QLabel *, 7> LabelPassDisplayPriority{};
+    std::array<QLabel *, 7> LabelPassDisplayPriorityFixed{};
+    QPushButton *CommandDisplayPriorityUp = nullptr;
+    QPushButton *CommandDisplayPriorityDown = nullptr;
+    QPushButton *CommandSetSystemClock = nullptr;
+    QGroupBox *Frame7 = nullptr, *Frame8 = nullptr, *Frame13 = nullptr, *Frame14 = nullptr, *Frame15 = nullptr,
+              *Frame16 = nullptr;
+
+    // ---- location tab
+    static constexpr int LocationSlots = 50;
+    std::array<QLabel *, LocationSlots> Lbl_Location_Address{};
+    std::array<QLineEdit *, LocationSlots> Text_Location_Name{};
+
+    // ---- event recorder tab
+    QPushButton *CommandReadEventLogPointer = nullptr;
+    QLabel *LabelEventLogPointerData = nullptr;
+    QPushButton *CmdReadLastEventLogPages = nullptr;
+    QCheckBox *Check_Store_Event_Log = nullptr;
+    QLineEdit *TxtEventLogPageStart = nullptr;
+    QLineEdit *TxtEventLogPagesToDownload = nullptr;
+    QPushButton *CmdReadEventLogPage = nullptr;
+    QPushButton *CmdClearEventLog = nullptr;
+
+    // ---- form-level state
+    qint16 passCount() const { return m_passCount; }
+    qint16 locationCount() const { return m_locationCount; }
+    int linkWatchdog() const { return m_linkWatchdog; }
+    QString unitIdentification() const { return m_unitId; }
+    int selectedPort() const { return m_selectedPort; }
+    bool receiveErrorLatch() const { return m_receiveErrorLatch; }
+    const link::ReceiveAssembler &receiveAssembler() const { return m_rx; }
+    int Logger_State = 0;
+    int Quiet_Ticks = 0;
+
+    // The text of one pass table cell, and a whole row (row 1..72).
+    QString passCell(int row, int column) const;
+    passes::PassRow passRow(int row) const;
+    void setPassRow(int row, const passes::PassRow &texts);
+    bool isPassRowChecked(int row) const;
+    void setPassRowChecked(int row, bool checked);
+    // What the combo box shows, "Select Com Port" when nothing is selected.
+    QString comPortText() const;
+    bool isConnectedShown() const;
+
+    // Waits while the window's events keep running; returns at once for 0 or less.
+    void Pause(double seconds);
+
+    // Writes one whole frame to the open port. False when it could not be written.
+    bool Write_Frame(const QByteArray &frame);
+    // True when the port is open, after asking to open it if it was not.
+    bool Ensure_Port_Open();
+
+    // Decoders of the receive path.
+    bool Decode_Pass_Record(const QByteArray &reply) override;
+    bool Decode_Event_Log_Pointer(const QByteArray &reply) override;
+    bool Decode_Location_Reply(const QByteArray &reply) override;
+    bool Decode_Settings_Page(const QByteArray &reply) override;
+
+public slots:
+    void Build_Help_Message();
+    void CommandClearRecievedData_Click();
+    void Build_Port_Table();
+    void CommandRescanPorts_Click();
+    void Cmd_ComPort_Click();
+    void TimerDisconnect_Timer();
+    void MSComm1_OnComm();
+
+    void Command_Read_Config_Click();
+    void Command_Store_Config_Click();
+    void Store_Pass_Data();
+
+    void ListView1_ItemClick(QTreeWidgetItem *item);
+    void CommandCurrentPassSave_Click();
+    void CommandCurrentPassClear_Click();
+    void CommandSetSelectedPasses_Click();
+    void CommandLoadAllPasses_Click();
+    void TextPassCurrentSysId_LostFocus();
+    void TextPassCurrentUserId_LostFocus();
+    void TextPassCurrentSignalTimeout_LostFocus();
+
+signals:
+    // The window is closing: waits end early and multi-frame sends stop.
+    void closing();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildUi();
+    QWidget *buildTopRow();
+    QWidget *buildBottomRow();
+    QWidget *buildPassTab();
+    QWidget *buildSettingsTab();
+    QWidget *buildLocationTab();
+    QWidget *buildEventLogTab();
+    void Form_Load();
+    void Init_Display_Priority();
+    void Scan_For_Units();
+    void showConnected(bool connected);
+    void onLinkLost(const QString &reason);
+    void tell(const QString &text);
+    void Write_Editor_Into_Row(int row);
+    QString portOpenFailureText(const QString &path, int kind, const QString &detail) const;
+
+    std::unique_ptr<OperatorDialogs> m_dialogs;
+    Timing m_timing;
+    FormOptions m_options;
+    link::PortCatalogue m_catalogue;
+    link::ReceiveAssembler m_rx;
+
+    qint16 m_passCount = 72;
+    qint16 m_locationCount = 50;
+    bool m_receiveErrorLatch = false;
+    int m_linkWatchdog = 0;
+    QString m_unitId;
+    int m_selectedPort = 0;
+    std::array<int, 7> m_priorityPositionParam{};
+    std::array<QString, 8> m_priorityClassNames{};
+
+    bool m_inReceive = false;    // a receive event is being processed
+    bool m_linkLostTold = false; // the operator was told the link broke; senders stay quiet
+    bool m_closing = false;
+    bool m_storing = false;
+    bool m_scanning = false;
+};
+
+} // namespace halvo::app

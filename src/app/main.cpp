@@ -1,0 +1,45 @@
+// halvo-config: the Halvo Configuration Tool.
+#include "formmain.h"
+#include "sim_unit.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+#include <cstdio>
+#include <memory>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("halvo-config"));
+
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral("Configures a Halvo base unit over its USB serial link."));
+    p.addHelpOption();
+    const QCommandLineOption demo(QStringLiteral("demo"),
+                                  QStringLiteral("Start a simulated base unit and list it as the first port."));
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("List the serial device PATH first (repeatable)."),
+                                  QStringLiteral("path"));
+    p.addOptions({demo, port});
+    p.process(app);
+
+    halvo::app::FormOptions options;
+    options.extraPorts = p.values(port);
+    std::unique_ptr<halvo::sim::SimUnit> unit;
+    if (p.isSet(demo)) {
+        unit = std::make_unique<halvo::sim::SimUnit>();
+        QString error;
+        if (!unit->start(&error)) {
+            std::fprintf(stderr, "halvo-config: cannot start the simulated unit: %s\n", qPrintable(error));
+            return 1;
+        }
+        options.extraPorts.prepend(unit->devicePath());
+        options.preferredPort = unit->devicePath();
+        std::fprintf(stderr, "halvo-config: simulated unit on %s\n", qPrintable(unit->devicePath()));
+    }
+
+    halvo::app::FormMain window(options);
+    window.show();
+    return app.exec();
+}

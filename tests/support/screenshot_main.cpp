@@ -1,0 +1,31 @@
+// Renders the window offscreen against the simulated unit, for the README:
+//   QT_QPA_PLATFORM=offscreen halvo-screenshot docs/window.png [tab]
+#include "formmain.h"
+#include "sim_unit.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("window.png");
+    const int tab = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 0;
+    halvo::sim::SimUnit unit;
+    unit.setBannerInterval(200);
+    if (!unit.start())
+        return 1;
+    halvo::app::FormOptions options;
+    options.extraPorts = {unit.devicePath()};
+    options.preferredPort = unit.devicePath();
+    halvo::app::FormMain w(options);
+    w.show();
+    w.Cmd_ComPort_Click();
+    w.SSTab1->setCurrentIndex(tab);
+    w.Command_Read_Config_Click();
+    unit.sendRaw("Page 00490 Ev 1 12/05/26 10:00:00 Pass 05 Alarm\r");
+    QTest::qWait(800);
+    return w.grab().save(out) ? 0 : 2;
+}

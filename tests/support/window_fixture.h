@@ -1,0 +1,59 @@
+#pragma once
+// Test helper: a window wired to a simulated unit on a pty, with fast waits and
+// scripted dialogs.
+
+#include "fake_dialogs.h"
+#include "formmain.h"
+#include "sim_unit.h"
+
+#include <QTest>
+
+#include <memory>
+#include <sys/resource.h>
+
+namespace halvo::test {
+
+struct WindowFixture
+{
+    std::unique_ptr<sim::SimUnit> unit;
+    std::unique_ptr<app::FormMain> w;
+    FakeDialogs::Log dialogs;
+
+    // Starts a silent unit (tests send banners themselves) and a window that lists it
+    // as port 1; the port is not opened.
+    void start(int bannerMs = 0, app::Timing timing = fastTiming())
+    {
+        unit = std::make_unique<sim::SimUnit>();
+        unit->setBannerInterval(bannerMs);
+        QVERIFY(unit->start());
+        app::FormOptions options;
+        options.extraPorts = {unit->devicePath()};
+        options.preferredPort = unit->devicePath();
+        w = std::make_unique<app::FormMain>(options);
+        w->setDialogs(std::make_unique<FakeDialogs>(dialogs));
+        w->setTiming(timing);
+    }
+    void connectPort()
+    {
+        w->Cmd_ComPort_Click();
+        QVERIFY(w->MSComm1 && dialogs.messages.isEmpty());
+    }
+    static app::Timing fastTiming()
+    {
+        app::Timing t;
+        t.passFramePause = 0.002;
+        t.locationFramePause = 0.002;
+        t.scanListen = 0.4;
+        return t;
+    }
+};
+
+// CPU time this process used, user and system, in milliseconds.
+inline double cpuMs()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
+}
+
+} // namespace halvo::test
