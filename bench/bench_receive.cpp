@@ -9,10 +9,26 @@ namespace {
 struct Counting : halvo::link::ReplyHandlers
 {
     long n = 0;
-    bool Decode_Pass_Record(const QByteArray &r) override { n += r.at(2); return true; }
-    bool Decode_Event_Log_Pointer(const QByteArray &r) override { n += r.at(2); return true; }
-    bool Decode_Location_Reply(const QByteArray &r) override { n += r.at(2); return true; }
-    bool Decode_Settings_Page(const QByteArray &r) override { n += r.at(2); return true; }
+    bool Decode_Pass_Record(const QByteArray &r) override
+    {
+        n += r.at(2);
+        return true;
+    }
+    bool Decode_Event_Log_Pointer(const QByteArray &r) override
+    {
+        n += r.at(2);
+        return true;
+    }
+    bool Decode_Location_Reply(const QByteArray &r) override
+    {
+        n += r.at(2);
+        return true;
+    }
+    bool Decode_Settings_Page(const QByteArray &r) override
+    {
+        n += r.at(2);
+        return true;
+    }
 };
 
 QByteArray mixedStream(int units)

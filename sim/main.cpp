@@ -24,13 +24,15 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("halvo-unit-sim"));
 
     QCommandLineParser p;
-    p.setApplicationDescription(QStringLiteral(
-        "Plays a Halvo base unit on a pseudo-terminal. Prints the device path to open, then serves until stopped."));
+    p.setApplicationDescription(QStringLiteral("Plays a Halvo base unit on a pseudo-terminal. Prints the "
+                                               "device path to open, then serves until stopped."));
     p.addHelpOption();
-    const QCommandLineOption banner({"b", "banner-interval"}, "Banner every MS milliseconds (default 3000).", "ms", "3000");
+    const QCommandLineOption banner({"b", "banner-interval"}, "Banner every MS milliseconds (default 3000).",
+                                    "ms", "3000");
     const QCommandLineOption silent("silent", "Send no banner.");
     const QCommandLineOption state("state", "Keep the unit's state in FILE.", "file");
-    const QCommandLineOption record("record", "Append every received frame to FILE (hex, one per line).", "file");
+    const QCommandLineOption record("record", "Append every received frame to FILE (hex, one per line).",
+                                    "file");
     const QCommandLineOption badTerm("bad-terminator", "End reply frames CR, CR.");
     const QCommandLineOption unknownCode("unknown-code", "Send reply frames with the code \"?\".");
     const QCommandLineOption badIndex("bad-pass-index", "First pass record reply names pass 72.");
@@ -39,7 +41,8 @@ int main(int argc, char **argv)
     const QCommandLineOption chunk("chunk", "Deliver output in chunks of N bytes.", "n");
     const QCommandLineOption pace("pace", "Deliver output at 38400 baud.");
     const QCommandLineOption hangUp("hang-up-after", "Close the pty after N request frames.", "n");
-    p.addOptions({banner, silent, state, record, badTerm, unknownCode, badIndex, badMode, longLine, chunk, pace, hangUp});
+    p.addOptions({banner, silent, state, record, badTerm, unknownCode, badIndex, badMode, longLine, chunk,
+                  pace, hangUp});
     p.process(app);
 
     halvo::sim::SimUnit unit;
@@ -66,7 +69,8 @@ int main(int argc, char **argv)
     }
     std::printf("%s\n", qPrintable(unit.devicePath()));
     std::fflush(stdout);
-    std::fprintf(stderr, "halvo-unit-sim: unit listening on %s (Ctrl+C stops it)\n", qPrintable(unit.devicePath()));
+    std::fprintf(stderr, "halvo-unit-sim: unit listening on %s (Ctrl+C stops it)\n",
+                 qPrintable(unit.devicePath()));
 
     QObject::connect(&unit, &halvo::sim::SimUnit::hungUpSignal, &app, [] {
         std::fprintf(stderr, "halvo-unit-sim: hung up\n");

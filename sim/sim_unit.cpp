@@ -41,7 +41,8 @@ QByteArray settingsDefaults(int page)
     switch (page) {
     case 0: // maxima
         p.fill(static_cast<char>(255));
-        set(1, 10), set(2, 120), set(3, 1), set(4, 10), set(5, 60), set(6, 60), set(7, 72), set(8, 2), set(9, 1);
+        set(1, 10), set(2, 120), set(3, 1), set(4, 10), set(5, 60), set(6, 60), set(7, 72), set(8, 2),
+            set(9, 1);
         for (int i : {16, 17, 18, 19, 21, 22})
             set(i, 6);
         set(20, 1);
@@ -94,14 +95,14 @@ QByteArray SimUnit::Default_Pass_Record(int index)
     r.append(' ');
     const int sys = (index % 254) + 1;
     r.append(hexDigit(sys >> 4)).append(hexDigit(sys));
-    r.append(static_cast<char>(index % 4));                 // option flags
-    const int user = (index + 1) % 100;                     // user ID, as the unit encodes it
+    r.append(static_cast<char>(index % 4)); // option flags
+    const int user = (index + 1) % 100;     // user ID, as the unit encodes it
     r.append(static_cast<char>('0' + user / 16)).append(hexDigit(user % 16));
-    r.append(static_cast<char>(30 + index % 31));           // signal timeout
+    r.append(static_cast<char>(30 + index % 31)); // signal timeout
     const int alarm = 1 << (index % 16);
     r.append(static_cast<char>(alarm >> 8)).append(static_cast<char>(alarm & 0xFF));
-    r.append(static_cast<char>(index % 9));                 // option mode
-    r.append(static_cast<char>(10 + index));                // option trigger
+    r.append(static_cast<char>(index % 9));  // option mode
+    r.append(static_cast<char>(10 + index)); // option trigger
     const int opt = 0x8000 >> (index % 16);
     r.append(static_cast<char>(opt >> 8)).append(static_cast<char>(opt & 0xFF));
     r.append("456789");
@@ -111,7 +112,8 @@ QByteArray SimUnit::Default_Pass_Record(int index)
 QByteArray SimUnit::Event_Line(int page, int event)
 {
     static const char *const kinds[] = {"Alarm", "Reset", "Connect", "Disconnect"};
-    return "Page " + QByteArray::number(page).rightJustified(5, '0') + " Ev " + QByteArray::number(event + 1) +
+    return "Page " + QByteArray::number(page).rightJustified(5, '0') + " Ev " +
+           QByteArray::number(event + 1) +
            " 12/05/26 10:" + QByteArray::number((page + event) % 60).rightJustified(2, '0') + ":00 Pass " +
            QByteArray::number(page % 72 + 1).rightJustified(2, '0') + ' ' + kinds[event % 4] + CR;
 }
@@ -120,7 +122,8 @@ bool SimUnit::start(QString *error)
 {
     auto fail = [&](const char *what) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(strerror(errno)));
+            *error =
+                QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(strerror(errno)));
         closeFds();
         return false;
     };
@@ -306,21 +309,25 @@ void SimUnit::handleFrame(const QByteArray &frame)
     case '$': {
         QByteArray out;
         for (int p = 0; p < 4; ++p)
-            out += replyFrame('$', QByteArray(1, static_cast<char>('0' + p)) + m_settings[static_cast<size_t>(p)]);
+            out += replyFrame('$',
+                              QByteArray(1, static_cast<char>('0' + p)) + m_settings[static_cast<size_t>(p)]);
         queueOut(out);
         break;
     }
     case '-': {
         QByteArray out;
         for (int s = 0; s < LocationCount; ++s)
-            out += replyFrame('-', QByteArray::number(s).rightJustified(2, '0') + m_locations[static_cast<size_t>(s)]);
+            out += replyFrame('-', QByteArray::number(s).rightJustified(2, '0') +
+                                       m_locations[static_cast<size_t>(s)]);
         queueOut(out);
         break;
     }
     case '.': {
         const int p = m_logPointer;
         QByteArray data;
-        data.append(static_cast<char>(p / 256)).append(static_cast<char>((p / 16) % 16)).append(static_cast<char>(p % 16));
+        data.append(static_cast<char>(p / 256))
+            .append(static_cast<char>((p / 16) % 16))
+            .append(static_cast<char>(p % 16));
         queueOut(replyFrame('/', data));
         break;
     }

@@ -76,7 +76,11 @@ public:
     // Request frames received, in hex, one per frame; and those that were malformed.
     const QStringList &receivedFrames() const { return m_received; }
     int badFrameCount() const { return m_badFrames; }
-    void clearRecord() { m_received.clear(); m_badFrames = 0; }
+    void clearRecord()
+    {
+        m_received.clear();
+        m_badFrames = 0;
+    }
 
     // The default pass record of a pass index, as the unit leaves the factory.
     static QByteArray Default_Pass_Record(int index);

@@ -54,14 +54,39 @@ QString indexed(const char *name, int i)
 }
 
 const char *const ConfigDescriptions[] = {
-    "Spare Index 0", "Backlight Display Intensity", "Backlight Timeout (sec)", "Enable Beep",
-    "Pass Auto Scroll Time", "Global Pass Timeout", "Low Battery Timeout", "Default Passes to Display",
-    "USB Mode", "Alarm On Signal Loss", "Spare Index 10", "Spare Index 11", "Spare Index 12",
-    "Spare Index 13", "Spare Index 14", "Spare Index 15", "Alarm Priority", "Pass Device On Priority",
-    "Pass Device Off Priority", "No Pass Data Priority", "Hide un-Set Pass", "Signal Timeout Priority",
-    "EVAC Display Priority", "Spare Index 23", "Spare Index 24", "Spare Index 25", "All recieved data",
-    "Only stored pass device", "Attached Pass state change", "Attached Connects/Disconnects",
-    "Attached Alarms/Reset", "Spare Index 31", "Spare Index 32",
+    "Spare Index 0",
+    "Backlight Display Intensity",
+    "Backlight Timeout (sec)",
+    "Enable Beep",
+    "Pass Auto Scroll Time",
+    "Global Pass Timeout",
+    "Low Battery Timeout",
+    "Default Passes to Display",
+    "USB Mode",
+    "Alarm On Signal Loss",
+    "Spare Index 10",
+    "Spare Index 11",
+    "Spare Index 12",
+    "Spare Index 13",
+    "Spare Index 14",
+    "Spare Index 15",
+    "Alarm Priority",
+    "Pass Device On Priority",
+    "Pass Device Off Priority",
+    "No Pass Data Priority",
+    "Hide un-Set Pass",
+    "Signal Timeout Priority",
+    "EVAC Display Priority",
+    "Spare Index 23",
+    "Spare Index 24",
+    "Spare Index 25",
+    "All recieved data",
+    "Only stored pass device",
+    "Attached Pass state change",
+    "Attached Connects/Disconnects",
+    "Attached Alarms/Reset",
+    "Spare Index 31",
+    "Spare Index 32",
 };
 } // namespace
 
@@ -177,7 +202,8 @@ QWidget *FormMain::buildTopRow()
     Frame5->setFixedHeight(px(1935));
     Frame5->hide(); // shown by start-up
     auto *f5 = new QVBoxLayout(Frame5);
-    ListRawSerialData = named(new QListWidget, QStringLiteral("ListRawSerialData"), QStringLiteral("Recieved Data"));
+    ListRawSerialData =
+        named(new QListWidget, QStringLiteral("ListRawSerialData"), QStringLiteral("Recieved Data"));
     QFont mono(QStringLiteral("Courier New"), 9);
     mono.setStyleHint(QFont::TypeWriter);
     ListRawSerialData->setFont(mono);
@@ -205,8 +231,10 @@ QWidget *FormMain::buildBottomRow()
         e->setStyleSheet(QStringLiteral("QLineEdit { color: white; background-color: %1; }").arg(bg.name()));
         return e;
     };
-    TextDisConnected = indicator(QStringLiteral("DISCONNECTED"), QStringLiteral("TextDisConnected"), QColor(64, 0, 0));
-    TextConnected = indicator(QStringLiteral("   CONNECTED"), QStringLiteral("TextConnected"), QColor(0, 64, 0));
+    TextDisConnected =
+        indicator(QStringLiteral("DISCONNECTED"), QStringLiteral("TextDisConnected"), QColor(64, 0, 0));
+    TextConnected =
+        indicator(QStringLiteral("   CONNECTED"), QStringLiteral("TextConnected"), QColor(0, 64, 0));
     TextConnected->hide();
     auto *ind = new QVBoxLayout;
     ind->setSpacing(0);
@@ -219,11 +247,13 @@ QWidget *FormMain::buildBottomRow()
     Command_Read_Config = named(new QPushButton(QStringLiteral("READ CONFIGURATION")),
                                 QStringLiteral("Command_Read_Config"), QStringLiteral("READ CONFIGURATION"));
     Command_Read_Config->setFixedSize(px(3735), px(615));
-    Command_Store_Config = named(new QPushButton(QStringLiteral("STORE CONFIGURATION")),
-                                 QStringLiteral("Command_Store_Config"), QStringLiteral("STORE CONFIGURATION"));
+    Command_Store_Config =
+        named(new QPushButton(QStringLiteral("STORE CONFIGURATION")), QStringLiteral("Command_Store_Config"),
+              QStringLiteral("STORE CONFIGURATION"));
     Command_Store_Config->setFixedSize(px(3495), px(615));
-    CommandClearRecievedData = named(new QPushButton(QStringLiteral("Clear Recieved\nData")),
-                                     QStringLiteral("CommandClearRecievedData"), QStringLiteral("Clear Recieved Data"));
+    CommandClearRecievedData =
+        named(new QPushButton(QStringLiteral("Clear Recieved\nData")),
+              QStringLiteral("CommandClearRecievedData"), QStringLiteral("Clear Recieved Data"));
     CommandClearRecievedData->setFixedSize(px(1455), px(855));
     g->addWidget(CheckHalvoType, 0, 1);
     g->addWidget(Command_Read_Config, 0, 2);
@@ -234,15 +264,16 @@ QWidget *FormMain::buildBottomRow()
     connect(CommandClearRecievedData, &QPushButton::clicked, this, &FormMain::CommandClearRecievedData_Click);
 
     // Shown over the buttons while a multi-frame store runs.
-    FrameSavingData = named(new QGroupBox, QStringLiteral("FrameSavingData"), QStringLiteral("Saving Data to Halvo"));
+    FrameSavingData =
+        named(new QGroupBox, QStringLiteral("FrameSavingData"), QStringLiteral("Saving Data to Halvo"));
     FrameSavingData->setAutoFillBackground(true);
     auto *fs = new QHBoxLayout(FrameSavingData);
     auto *caption = new QLabel(QStringLiteral("Saving Data to Halvo"));
     QFont big = caption->font();
     big.setPointSize(18);
     caption->setFont(big);
-    ProgressBarSavingData = named(new QProgressBar, QStringLiteral("ProgressBarSavingData"),
-                                  QStringLiteral("Saving progress"));
+    ProgressBarSavingData =
+        named(new QProgressBar, QStringLiteral("ProgressBarSavingData"), QStringLiteral("Saving progress"));
     fs->addWidget(caption);
     fs->addWidget(ProgressBarSavingData, 1);
     g->addWidget(FrameSavingData, 0, 1, 1, 3);
@@ -269,8 +300,8 @@ QWidget *FormMain::buildPassTab()
             [this](QTreeWidgetItem *item, int) { ListView1_ItemClick(item); });
     v->addWidget(tableFrame, 1);
 
-    FrameCurrentRecord = named(new QGroupBox(QStringLiteral("Current Pass Index#")),
-                               QStringLiteral("FrameCurrentRecord"));
+    FrameCurrentRecord =
+        named(new QGroupBox(QStringLiteral("Current Pass Index#")), QStringLiteral("FrameCurrentRecord"));
     auto *ed = new QHBoxLayout(FrameCurrentRecord);
 
     // Index and the four text fields.
@@ -290,8 +321,9 @@ QWidget *FormMain::buildPassTab()
         fields->addWidget(e, r, 1);
         return e;
     };
-    TextCurrentPassUsername = field(1, QStringLiteral("Username 16-Characters"),
-                                    QStringLiteral("TextCurrentPassUsername"), QStringLiteral("Username Pass X"));
+    TextCurrentPassUsername =
+        field(1, QStringLiteral("Username 16-Characters"), QStringLiteral("TextCurrentPassUsername"),
+              QStringLiteral("Username Pass X"));
     TextPassCurrentSysId = field(2, QStringLiteral("SYS ID 01-FE"), QStringLiteral("TextPassCurrentSysId"),
                                  QStringLiteral("F0"));
     TextPassCurrentUserId = field(3, QStringLiteral("USER ID 01-99"), QStringLiteral("TextPassCurrentUserId"),
@@ -324,11 +356,12 @@ QWidget *FormMain::buildPassTab()
     auto *optionFrame = new QGroupBox(QStringLiteral("Port Steering on Option"));
     auto *of = new QVBoxLayout(optionFrame);
     auto *ofTop = new QHBoxLayout;
-    ComboOptionCurrentPassAlarmPortSteering = named(new QComboBox, QStringLiteral("ComboOptionCurrentPassAlarmPortSteering"),
-                                                    QStringLiteral("Option mode"));
-    TextCurrentPassOptionPortSteering = named(new QLineEdit(QStringLiteral("0")),
-                                              QStringLiteral("TextCurrentPassOptionPortSteering"),
-                                              QStringLiteral("Option trigger"));
+    ComboOptionCurrentPassAlarmPortSteering =
+        named(new QComboBox, QStringLiteral("ComboOptionCurrentPassAlarmPortSteering"),
+              QStringLiteral("Option mode"));
+    TextCurrentPassOptionPortSteering =
+        named(new QLineEdit(QStringLiteral("0")), QStringLiteral("TextCurrentPassOptionPortSteering"),
+              QStringLiteral("Option trigger"));
     TextCurrentPassOptionPortSteering->setMaximumWidth(60);
     ofTop->addWidget(ComboOptionCurrentPassAlarmPortSteering, 1);
     ofTop->addWidget(TextCurrentPassOptionPortSteering);
@@ -341,11 +374,13 @@ QWidget *FormMain::buildPassTab()
     // Option flags: two columns of four, each box with its label to its left.
     auto *flagsFrame = new QGroupBox(QStringLiteral("Option Flags"));
     auto *fg = new QGridLayout(flagsFrame);
-    const QStringList flagNames = {QStringLiteral("Out of Range Option"), QStringLiteral("Transmit Alarm Ack")};
+    const QStringList flagNames = {QStringLiteral("Out of Range Option"),
+                                   QStringLiteral("Transmit Alarm Ack")};
     for (int k = 0; k < 8; ++k) {
         const QString text = k < flagNames.size() ? flagNames.at(k) : QStringLiteral("NA");
         auto *l = named(new QLabel(text), indexed("LabelCurrentPassOption", k));
-        auto *c = named(new QCheckBox, indexed("CheckCurrentPassOption", k), QStringLiteral("Option flag %1 %2").arg(k).arg(text));
+        auto *c = named(new QCheckBox, indexed("CheckCurrentPassOption", k),
+                        QStringLiteral("Option flag %1 %2").arg(k).arg(text));
         l->setBuddy(c);
         LabelCurrentPassOption[static_cast<size_t>(k)] = l;
         CheckCurrentPassOption[static_cast<size_t>(k)] = c;
@@ -362,7 +397,8 @@ QWidget *FormMain::buildPassTab()
     };
     CommandCurrentPassSave = button(QStringLiteral("SAVE"), QStringLiteral("CommandCurrentPassSave"));
     CommandCurrentPassClear = button(QStringLiteral("CLEAR"), QStringLiteral("CommandCurrentPassClear"));
-    CommandSetSelectedPasses = button(QStringLiteral("Set Selected"), QStringLiteral("CommandSetSelectedPasses"));
+    CommandSetSelectedPasses =
+        button(QStringLiteral("Set Selected"), QStringLiteral("CommandSetSelectedPasses"));
     CommandLoadAllPasses = button(QStringLiteral("Set All"), QStringLiteral("CommandLoadAllPasses"));
     connect(CommandCurrentPassSave, &QPushButton::clicked, this, &FormMain::CommandCurrentPassSave_Click);
     connect(CommandCurrentPassClear, &QPushButton::clicked, this, &FormMain::CommandCurrentPassClear_Click);
@@ -386,18 +422,21 @@ QWidget *FormMain::buildSettingsTab()
         Text_Config_Parameters[static_cast<size_t>(i)] =
             named(new QLineEdit(QStringLiteral("0")), indexed("Text_Config_Parameters", i), desc);
         Label_Config_Parameters_Max[static_cast<size_t>(i)] =
-            named(new QLabel(QStringLiteral("0")), indexed("Label_Config_Parameters_Max", i), desc + QStringLiteral(" maximum"));
+            named(new QLabel(QStringLiteral("0")), indexed("Label_Config_Parameters_Max", i),
+                  desc + QStringLiteral(" maximum"));
         Label_Config_Parameters_Min[static_cast<size_t>(i)] =
-            named(new QLabel(QStringLiteral("0")), indexed("Label_Config_Parameters_Min", i), desc + QStringLiteral(" minimum"));
+            named(new QLabel(QStringLiteral("0")), indexed("Label_Config_Parameters_Min", i),
+                  desc + QStringLiteral(" minimum"));
         Label_Config_Parameters_Default[static_cast<size_t>(i)] =
-            named(new QLabel(QStringLiteral("0")), indexed("Label_Config_Parameters_Default", i), desc + QStringLiteral(" default"));
+            named(new QLabel(QStringLiteral("0")), indexed("Label_Config_Parameters_Default", i),
+                  desc + QStringLiteral(" default"));
         Label_Config_Parameters_Description[static_cast<size_t>(i)] =
             named(new QLabel(desc), indexed("Label_Config_Parameters_Description", i));
     }
     for (int i : {3, 9, 20, 26, 27, 28, 29, 30})
         CheckConfigParameters[static_cast<size_t>(i)] =
-            named(new QCheckBox(QString::fromLatin1(ConfigDescriptions[i])), indexed("CheckConfigParameters", i),
-                  QString::fromLatin1(ConfigDescriptions[i]));
+            named(new QCheckBox(QString::fromLatin1(ConfigDescriptions[i])),
+                  indexed("CheckConfigParameters", i), QString::fromLatin1(ConfigDescriptions[i]));
 
     auto holder = [](const QString &name, const QString &title) {
         auto *f = named(new QGroupBox(title), name);
@@ -419,10 +458,12 @@ QWidget *FormMain::buildSettingsTab()
     };
 
     // "System Settings": value fields of 1, 2, 4..8, then the switches 3 and 9.
-    auto *sys = named(new QGroupBox(QStringLiteral("System Settings")), QStringLiteral("FrameSystemSettings"));
+    auto *sys =
+        named(new QGroupBox(QStringLiteral("System Settings")), QStringLiteral("FrameSystemSettings"));
     auto *sg = new QGridLayout(sys);
     const QStringList heads = {QStringLiteral("Configuration Parameter"), QStringLiteral("Value"),
-                               QStringLiteral("Max Value"), QStringLiteral("Min Value"), QStringLiteral("Default Value")};
+                               QStringLiteral("Max Value"), QStringLiteral("Min Value"),
+                               QStringLiteral("Default Value")};
     for (int c = 0; c < heads.size(); ++c)
         sg->addWidget(new QLabel(heads.at(c)), 0, c);
     int r = 1;
@@ -442,10 +483,16 @@ QWidget *FormMain::buildSettingsTab()
     h->addWidget(sys);
 
     // "Pass Display Priority ": six positions; 1 and 6 cannot move.
-    auto *prio = named(new QGroupBox(QStringLiteral("Pass Display Priority ")), QStringLiteral("FramePassDisplayPriority"));
+    auto *prio = named(new QGroupBox(QStringLiteral("Pass Display Priority ")),
+                       QStringLiteral("FramePassDisplayPriority"));
     auto *pg = new QGridLayout(prio);
-    const char *const classNames[] = {"", "Alarm Priority", "EVAC Display Priority", "Signal Timeout Priority",
-                                      "Pass Device On Priority", "Pass Device Off Priority", "No Pass Data Priority"};
+    const char *const classNames[] = {"",
+                                      "Alarm Priority",
+                                      "EVAC Display Priority",
+                                      "Signal Timeout Priority",
+                                      "Pass Device On Priority",
+                                      "Pass Device Off Priority",
+                                      "No Pass Data Priority"};
     for (int p = 1; p <= 6; ++p) {
         const auto s = static_cast<size_t>(p);
         OptionPassDisplayPriority[s] = named(new QRadioButton, indexed("OptionPassDisplayPriority", p),
@@ -460,8 +507,10 @@ QWidget *FormMain::buildSettingsTab()
         pg->addWidget(LabelPassDisplayPriority[s], p - 1, 2);
         OptionPassDisplayPriority[s]->setVisible(p != 1 && p != 6);
     }
-    CommandDisplayPriorityUp = named(new QPushButton(QStringLiteral("Up")), QStringLiteral("CommandDisplayPriorityUp"), QStringLiteral("Up"));
-    CommandDisplayPriorityDown = named(new QPushButton(QStringLiteral("Down")), QStringLiteral("CommandDisplayPriorityDown"), QStringLiteral("Down"));
+    CommandDisplayPriorityUp = named(new QPushButton(QStringLiteral("Up")),
+                                     QStringLiteral("CommandDisplayPriorityUp"), QStringLiteral("Up"));
+    CommandDisplayPriorityDown = named(new QPushButton(QStringLiteral("Down")),
+                                       QStringLiteral("CommandDisplayPriorityDown"), QStringLiteral("Down"));
     pg->addWidget(CommandDisplayPriorityUp, 6, 1, 1, 2);
     pg->addWidget(CommandDisplayPriorityDown, 7, 1, 1, 2);
     pg->addWidget(CheckConfigParameters[20], 8, 0, 1, 3);
@@ -469,10 +518,11 @@ QWidget *FormMain::buildSettingsTab()
     h->addWidget(prio);
 
     auto *right = new QVBoxLayout;
-    auto *logger = named(new QGroupBox(QStringLiteral("Data Logger Setup ")), QStringLiteral("FrameDataLoggerSetup"));
+    auto *logger =
+        named(new QGroupBox(QStringLiteral("Data Logger Setup ")), QStringLiteral("FrameDataLoggerSetup"));
     auto *lg = new QVBoxLayout(logger);
-    auto *explain = new QLabel(QStringLiteral(
-        "Select what data to log in event logger.  Attached device are those configured in Pass Configuration"));
+    auto *explain = new QLabel(QStringLiteral("Select what data to log in event logger.  Attached device are "
+                                              "those configured in Pass Configuration"));
     explain->setWordWrap(true);
     lg->addWidget(explain);
     for (int i = 26; i <= 30; ++i)
@@ -491,9 +541,11 @@ QWidget *FormMain::buildSettingsTab()
         const auto s = static_cast<size_t>(i);
         if (i == 1 || i == 2 || (i >= 4 && i <= 8))
             continue; // shown in the "System Settings" group
-        QGroupBox *frame = (i >= 16 && i <= 22) ? Frame14 : (i >= 26 && i <= 30) ? Frame13 : (i < 16 ? Frame15 : Frame16);
-        hold(frame, i + 10, Text_Config_Parameters[s], Label_Config_Parameters_Max[s], Label_Config_Parameters_Min[s],
-             Label_Config_Parameters_Default[s]);
+        QGroupBox *frame = (i >= 16 && i <= 22)   ? Frame14
+                           : (i >= 26 && i <= 30) ? Frame13
+                                                  : (i < 16 ? Frame15 : Frame16);
+        hold(frame, i + 10, Text_Config_Parameters[s], Label_Config_Parameters_Max[s],
+             Label_Config_Parameters_Min[s], Label_Config_Parameters_Default[s]);
         if (i == 3 || i == 9)
             hold(Frame7, i, Label_Config_Parameters_Description[s], nullptr, nullptr, nullptr);
         else
@@ -541,27 +593,35 @@ QWidget *FormMain::buildEventLogTab()
 {
     auto *tab = new QWidget;
     auto *g = new QGridLayout(tab);
-    CommandReadEventLogPointer = named(new QPushButton(QStringLiteral("Read Event Log Pointer Page")),
-                                       QStringLiteral("CommandReadEventLogPointer"), QStringLiteral("Read Event Log Pointer Page"));
-    LabelEventLogPointerData = named(new QLabel(QStringLiteral("0")), QStringLiteral("LabelEventLogPointerData"),
-                                     QStringLiteral("Event log pointer"));
-    CmdReadLastEventLogPages = named(new QPushButton(QStringLiteral("Read Last # of Pages of Events")),
-                                     QStringLiteral("CmdReadLastEventLogPages"), QStringLiteral("Read Last # of Pages of Events"));
-    Check_Store_Event_Log = named(new QCheckBox(QStringLiteral("Store Event Log Data")),
-                                  QStringLiteral("Check_Store_Event_Log"), QStringLiteral("Store Event Log Data"));
+    CommandReadEventLogPointer =
+        named(new QPushButton(QStringLiteral("Read Event Log Pointer Page")),
+              QStringLiteral("CommandReadEventLogPointer"), QStringLiteral("Read Event Log Pointer Page"));
+    LabelEventLogPointerData =
+        named(new QLabel(QStringLiteral("0")), QStringLiteral("LabelEventLogPointerData"),
+              QStringLiteral("Event log pointer"));
+    CmdReadLastEventLogPages =
+        named(new QPushButton(QStringLiteral("Read Last # of Pages of Events")),
+              QStringLiteral("CmdReadLastEventLogPages"), QStringLiteral("Read Last # of Pages of Events"));
+    Check_Store_Event_Log =
+        named(new QCheckBox(QStringLiteral("Store Event Log Data")), QStringLiteral("Check_Store_Event_Log"),
+              QStringLiteral("Store Event Log Data"));
     TxtEventLogPageStart = named(new QLineEdit(QStringLiteral("0")), QStringLiteral("TxtEventLogPageStart"),
                                  QStringLiteral("Start Page (0-32,480)"));
-    TxtEventLogPagesToDownload = named(new QLineEdit(QStringLiteral("1")), QStringLiteral("TxtEventLogPagesToDownload"),
-                                       QStringLiteral("Pages to Download (1-32480)"));
-    CmdReadEventLogPage = named(new QPushButton(QStringLiteral("Read Event From selected Start")),
-                                QStringLiteral("CmdReadEventLogPage"), QStringLiteral("Read Event From selected Start"));
-    CmdClearEventLog = named(new QPushButton(QStringLiteral("Clear Event Log")), QStringLiteral("CmdClearEventLog"),
-                             QStringLiteral("Clear Event Log"));
+    TxtEventLogPagesToDownload =
+        named(new QLineEdit(QStringLiteral("1")), QStringLiteral("TxtEventLogPagesToDownload"),
+              QStringLiteral("Pages to Download (1-32480)"));
+    CmdReadEventLogPage =
+        named(new QPushButton(QStringLiteral("Read Event From selected Start")),
+              QStringLiteral("CmdReadEventLogPage"), QStringLiteral("Read Event From selected Start"));
+    CmdClearEventLog = named(new QPushButton(QStringLiteral("Clear Event Log")),
+                             QStringLiteral("CmdClearEventLog"), QStringLiteral("Clear Event Log"));
     g->addWidget(CommandReadEventLogPointer, 0, 0);
     g->addWidget(LabelEventLogPointerData, 0, 1);
     g->addWidget(CmdReadLastEventLogPages, 1, 0);
     g->addWidget(Check_Store_Event_Log, 1, 1);
-    g->addWidget(new QLabel(QStringLiteral("Start Page (0-32,480)                 Pages to Download (1-32480)")), 2, 0, 1, 2);
+    g->addWidget(
+        new QLabel(QStringLiteral("Start Page (0-32,480)                 Pages to Download (1-32480)")), 2, 0,
+        1, 2);
     g->addWidget(TxtEventLogPageStart, 3, 0);
     g->addWidget(TxtEventLogPagesToDownload, 3, 1);
     g->addWidget(CmdReadEventLogPage, 4, 0);
@@ -569,8 +629,9 @@ QWidget *FormMain::buildEventLogTab()
     g->setRowStretch(6, 1);
     g->setColumnStretch(2, 1);
     // The event log commands come with their own change.
-    for (QWidget *w : std::initializer_list<QWidget *>{CommandReadEventLogPointer, CmdReadLastEventLogPages,
-                                                       Check_Store_Event_Log, CmdReadEventLogPage, CmdClearEventLog})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{CommandReadEventLogPointer, CmdReadLastEventLogPages,
+                                          Check_Store_Event_Log, CmdReadEventLogPage, CmdClearEventLog})
         w->setEnabled(false);
     return tab;
 }
@@ -620,8 +681,8 @@ void FormMain::Form_Load()
         if (c < 10)
             name += QLatin1Char(' ');
         Text_Location_Name[static_cast<size_t>(i)]->setText(name);
-        Lbl_Location_Address[static_cast<size_t>(i)]->setText(
-            QStringLiteral("0x") + QString::number(c / 16) + QString::number(c % 16, 16).toUpper());
+        Lbl_Location_Address[static_cast<size_t>(i)]->setText(QStringLiteral("0x") + QString::number(c / 16) +
+                                                              QString::number(c % 16, 16).toUpper());
     }
 
     QList<QTreeWidgetItem *> rows;
@@ -639,15 +700,16 @@ void FormMain::Form_Load()
     // narrower than its text here.
     for (int c = 0; c <= passes::ColOptionFlags; ++c) {
         ListView1->resizeColumnToContents(c);
-        ListView1->setColumnWidth(c, std::max(ListView1->columnWidth(c) + 8, passes::Column_Widths()[static_cast<size_t>(c)]));
+        ListView1->setColumnWidth(
+            c, std::max(ListView1->columnWidth(c) + 8, passes::Column_Widths()[static_cast<size_t>(c)]));
     }
 
     QString help = QStringLiteral(" Halvo Configuration: ") + CRLF;
-    for (const char *line : {"       - If USB cable to Halvo not connected, Connect it.  ",
-                             "       - click <Rebuilt Port Table> if USB cable connected after  ",
-                             "             program started ",
-                             "       - Select Halvo com port and click <Connect to Base>   ",
-                             "       - Click the tab of data you wish to update  "})
+    for (const char *line :
+         {"       - If USB cable to Halvo not connected, Connect it.  ",
+          "       - click <Rebuilt Port Table> if USB cable connected after  ",
+          "             program started ", "       - Select Halvo com port and click <Connect to Base>   ",
+          "       - Click the tab of data you wish to update  "})
         help += QLatin1String(line) + CRLF;
     Text1->setText(help);
 }

@@ -56,8 +56,8 @@ struct Timing
 
 struct FormOptions
 {
-    QStringList extraPorts;  // listed first in the port list (--port, the demo unit)
-    QString preferredPort;   // selected after start-up when listed
+    QStringList extraPorts; // listed first in the port list (--port, the demo unit)
+    QString preferredPort;  // selected after start-up when listed
 };
 
 // The main window. It is the data model: every value read from or stored to the
@@ -131,8 +131,8 @@ public:
     QPushButton *CommandDisplayPriorityUp = nullptr;
     QPushButton *CommandDisplayPriorityDown = nullptr;
     QPushButton *CommandSetSystemClock = nullptr;
-    QGroupBox *Frame7 = nullptr, *Frame8 = nullptr, *Frame13 = nullptr, *Frame14 = nullptr, *Frame15 = nullptr,
-              *Frame16 = nullptr;
+    QGroupBox *Frame7 = nullptr, *Frame8 = nullptr, *Frame13 = nullptr, *Frame14 = nullptr,
+              *Frame15 = nullptr, *Frame16 = nullptr;
 
     // ---- location tab
     static constexpr int LocationSlots = 50;

@@ -18,7 +18,8 @@ using link::PortCatalogue;
 
 QString FormMain::comPortText() const
 {
-    return Combo_Com_Port->currentIndex() < 0 ? QStringLiteral("Select Com Port") : Combo_Com_Port->currentText();
+    return Combo_Com_Port->currentIndex() < 0 ? QStringLiteral("Select Com Port")
+                                              : Combo_Com_Port->currentText();
 }
 
 bool FormMain::isConnectedShown() const
@@ -44,7 +45,8 @@ void FormMain::Build_Port_Table()
         probe.close();
         Combo_Com_Port->addItem(PortCatalogue::Port_Entry_Text(e.number), e.number);
         Combo_Com_Port->setItemData(Combo_Com_Port->count() - 1,
-                                    e.description.isEmpty() ? e.path : e.path + QStringLiteral(" - ") + e.description,
+                                    e.description.isEmpty() ? e.path
+                                                            : e.path + QStringLiteral(" - ") + e.description,
                                     Qt::ToolTipRole);
     }
     if (Combo_Com_Port->count() > 0)

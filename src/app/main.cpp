@@ -16,8 +16,8 @@ int main(int argc, char **argv)
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral("Configures a Halvo base unit over its USB serial link."));
     p.addHelpOption();
-    const QCommandLineOption demo(QStringLiteral("demo"),
-                                  QStringLiteral("Start a simulated base unit and list it as the first port."));
+    const QCommandLineOption demo(
+        QStringLiteral("demo"), QStringLiteral("Start a simulated base unit and list it as the first port."));
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("List the serial device PATH first (repeatable)."),
                                   QStringLiteral("path"));

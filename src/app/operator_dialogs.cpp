@@ -38,7 +38,8 @@ QString QtOperatorDialogs::saveFileName(const FileChoice &choice)
     d.setAcceptMode(QFileDialog::AcceptSave);
     d.setDefaultSuffix(choice.defaultSuffix);
     d.selectFile(startPath(choice));
-    return d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty() ? d.selectedFiles().first() : QString();
+    return d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty() ? d.selectedFiles().first()
+                                                                         : QString();
 }
 
 QString QtOperatorDialogs::openFileName(const FileChoice &choice)
@@ -47,7 +48,8 @@ QString QtOperatorDialogs::openFileName(const FileChoice &choice)
     d.setAcceptMode(QFileDialog::AcceptOpen);
     d.setFileMode(QFileDialog::ExistingFile);
     d.setDefaultSuffix(choice.defaultSuffix);
-    return d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty() ? d.selectedFiles().first() : QString();
+    return d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty() ? d.selectedFiles().first()
+                                                                         : QString();
 }
 
 } // namespace halvo::app

@@ -9,9 +9,9 @@ namespace halvo::app {
 // What a file dialog offers: the defaults the operator sees first.
 struct FileChoice
 {
-    QString defaultSuffix;  // "txt", "csv"
+    QString defaultSuffix; // "txt", "csv"
     QString initialFolder;
-    QString filter;         // "Txt Files (*.txt)"
+    QString filter; // "Txt Files (*.txt)"
     QString initialName;
 };
 

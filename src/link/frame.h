@@ -6,15 +6,15 @@ namespace halvo::link {
 
 // Command codes: byte 1 of every request frame the tool sends.
 namespace Cmd {
-inline constexpr quint8 ReadPassTable = 33;      // '!'  answered by one pass record reply per pass
-inline constexpr quint8 StorePass = 34;          // '"'  one pass record, no answer
-inline constexpr quint8 StoreSettings = 35;      // '#'  the 32 config parameters, no answer
-inline constexpr quint8 ReadSettings = 36;       // '$'  answered by four settings pages
-inline constexpr quint8 SetClock = 38;           // '&'  date and time text, no answer
-inline constexpr quint8 ClearEventLog = 40;      // '('  no answer
-inline constexpr quint8 ReadEventLogPages = 41;  // ')'  answered by event text lines
-inline constexpr quint8 StoreLocation = 43;      // '+'  one location alias, no answer
-inline constexpr quint8 ReadLocations = 45;      // '-'  answered by location replies
+inline constexpr quint8 ReadPassTable = 33;       // '!'  answered by one pass record reply per pass
+inline constexpr quint8 StorePass = 34;           // '"'  one pass record, no answer
+inline constexpr quint8 StoreSettings = 35;       // '#'  the 32 config parameters, no answer
+inline constexpr quint8 ReadSettings = 36;        // '$'  answered by four settings pages
+inline constexpr quint8 SetClock = 38;            // '&'  date and time text, no answer
+inline constexpr quint8 ClearEventLog = 40;       // '('  no answer
+inline constexpr quint8 ReadEventLogPages = 41;   // ')'  answered by event text lines
+inline constexpr quint8 StoreLocation = 43;       // '+'  one location alias, no answer
+inline constexpr quint8 ReadLocations = 45;       // '-'  answered by location replies
 inline constexpr quint8 ReadEventLogPointer = 46; // '.' answered by the pointer reply
 } // namespace Cmd
 

@@ -62,8 +62,10 @@ std::optional<ReceiveItem> ReceiveAssembler::next()
                 continue;
             }
             m_line = QByteArray(1, ' ');
-            const bool terminated = m_frame[39] == static_cast<quint8>(CR) && m_frame[38] == static_cast<quint8>(LF);
-            ReceiveItem item{terminated ? ReceiveItem::Kind::Reply : ReceiveItem::Kind::TerminatorError, {}, {}};
+            const bool terminated =
+                m_frame[39] == static_cast<quint8>(CR) && m_frame[38] == static_cast<quint8>(LF);
+            ReceiveItem item{
+                terminated ? ReceiveItem::Kind::Reply : ReceiveItem::Kind::TerminatorError, {}, {}};
             if (terminated)
                 item.data = QByteArray(reinterpret_cast<const char *>(m_frame.data()), ReplyFrameSize - 1);
             std::fill(m_frame.begin(), m_frame.begin() + 50, quint8{0});

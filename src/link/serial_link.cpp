@@ -125,7 +125,9 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
 QString Device_Group(const QString &path)
 {
 #ifdef Q_OS_UNIX
-    struct stat st {};
+    struct stat st
+    {
+    };
     const QByteArray p = QFileInfo(path).canonicalFilePath().toLocal8Bit();
     if (!p.isEmpty() && ::stat(p.constData(), &st) == 0) {
         if (const group *g = ::getgrgid(st.st_gid))

@@ -46,7 +46,8 @@ bool appendLatin1(QByteArray &out, const QString &text, QString *error, const ch
 {
     for (QChar c : text) {
         if (c.unicode() > 0xFF)
-            return fail(error, QStringLiteral("%1 holds a character the unit cannot show").arg(QLatin1String(what)));
+            return fail(error,
+                        QStringLiteral("%1 holds a character the unit cannot show").arg(QLatin1String(what)));
         out.append(static_cast<char>(c.unicode()));
     }
     return true;
@@ -66,10 +67,10 @@ const QStringList &Option_Mode_Names()
 const QStringList &Column_Headers()
 {
     static const QStringList headers = {
-        QStringLiteral("Index#"),          QStringLiteral("User Names"),     QStringLiteral("System ID"),
-        QStringLiteral("User ID"),         QStringLiteral("Signal Timeout"), QStringLiteral("PS on Alarm"),
-        QStringLiteral("PS Opt. Mode"),    QStringLiteral("PS Opt. Trigger"), QStringLiteral("PS2 Map"),
-        QStringLiteral("Option Flags"),    QString(12, QLatin1Char(' ')),    QString(12, QLatin1Char(' ')),
+        QStringLiteral("Index#"),       QStringLiteral("User Names"),      QStringLiteral("System ID"),
+        QStringLiteral("User ID"),      QStringLiteral("Signal Timeout"),  QStringLiteral("PS on Alarm"),
+        QStringLiteral("PS Opt. Mode"), QStringLiteral("PS Opt. Trigger"), QStringLiteral("PS2 Map"),
+        QStringLiteral("Option Flags"), QString(12, QLatin1Char(' ')),     QString(12, QLatin1Char(' ')),
         QStringLiteral("Opt Trig"),
     };
     return headers;
@@ -101,8 +102,14 @@ PassRow Default_Pass_Row(int n)
     return r;
 }
 
-QString Bit_Text_8(quint8 value) { return bitText(value, 8); }
-QString Bit_Text_16(quint16 value) { return bitText(value, 16); }
+QString Bit_Text_8(quint8 value)
+{
+    return bitText(value, 8);
+}
+QString Bit_Text_16(quint16 value)
+{
+    return bitText(value, 16);
+}
 
 std::optional<quint8> Bits_From_Text_8(const QString &text)
 {
@@ -149,7 +156,8 @@ std::optional<QByteArray> Build_Pass_Frame(int index, const PassRow &row, QStrin
     auto byteOf = [&](int col, const char *what) -> std::optional<quint8> {
         const auto v = Parse_Int16(row[static_cast<size_t>(col)]);
         if (!v || *v < 0 || *v > 255) {
-            fail(error, QStringLiteral("%1 \"%2\" is not a number 0..255").arg(QLatin1String(what), row[static_cast<size_t>(col)]));
+            fail(error, QStringLiteral("%1 \"%2\" is not a number 0..255")
+                            .arg(QLatin1String(what), row[static_cast<size_t>(col)]));
             return std::nullopt;
         }
         return static_cast<quint8>(*v);
@@ -202,7 +210,8 @@ std::optional<QByteArray> Build_Pass_Frame(int index, const PassRow &row, QStrin
 
     const auto alarm = Bits_From_Text_16(row[ColAlarmSteering]);
     if (!alarm) {
-        fail(error, QStringLiteral("port steering on alarm \"%1\" is not a 16-bit text").arg(row[ColAlarmSteering]));
+        fail(error,
+             QStringLiteral("port steering on alarm \"%1\" is not a 16-bit text").arg(row[ColAlarmSteering]));
         return std::nullopt;
     }
     f.append(static_cast<char>(*alarm >> 8)).append(static_cast<char>(*alarm & 0xFF));
@@ -217,7 +226,8 @@ std::optional<QByteArray> Build_Pass_Frame(int index, const PassRow &row, QStrin
 
     const auto option = Bits_From_Text_16(row[ColOptionSteering]);
     if (!option) {
-        fail(error, QStringLiteral("port steering on option \"%1\" is not a 16-bit text").arg(row[ColOptionSteering]));
+        fail(error, QStringLiteral("port steering on option \"%1\" is not a 16-bit text")
+                        .arg(row[ColOptionSteering]));
         return std::nullopt;
     }
     f.append(static_cast<char>(*option >> 8)).append(static_cast<char>(*option & 0xFF));

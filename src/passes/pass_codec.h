@@ -9,10 +9,10 @@
 
 namespace halvo::passes {
 
-inline constexpr int PassCount = 72;     // rows of the pass table
+inline constexpr int PassCount = 72; // rows of the pass table
 inline constexpr int HalvoStPassCount = 32;
 inline constexpr int ColumnCount = 13;
-inline constexpr int RecordSize = 36;    // the pass record, same in both directions
+inline constexpr int RecordSize = 36; // the pass record, same in both directions
 inline constexpr int StoreFrameSize = 43;
 
 // Columns of a pass table row; every field is held as display text.
@@ -22,14 +22,14 @@ enum Column : int {
     ColSystemId = 2,
     ColUserId = 3,
     ColSignalTimeout = 4,
-    ColAlarmSteering = 5,  // 16-bit bit text
+    ColAlarmSteering = 5, // 16-bit bit text
     ColOptionModeName = 6,
     ColOptionTrigger = 7,
     ColOptionSteering = 8, // 16-bit bit text
     ColOptionFlags = 9,    // 8-bit bit text
     ColUnused10 = 10,
     ColUnused11 = 11,
-    ColOptionMode = 12,    // option mode index 0..8, the one that is stored
+    ColOptionMode = 12, // option mode index 0..8, the one that is stored
 };
 
 using PassRow = std::array<QString, ColumnCount>;

@@ -38,8 +38,16 @@ class TestFormMain : public QObject
     WindowFixture f;
 
 private slots:
-    void init() { f = WindowFixture{}; f.start(); }
-    void cleanup() { f.w.reset(); f.unit.reset(); }
+    void init()
+    {
+        f = WindowFixture{};
+        f.start();
+    }
+    void cleanup()
+    {
+        f.w.reset();
+        f.unit.reset();
+    }
 
     void startupContents()
     {
@@ -47,8 +55,19 @@ private slots:
         QCOMPARE(w.windowTitle(), QStringLiteral("Halvo Configuration Tool"));
         QCOMPARE(w.ListView1->topLevelItemCount(), 72);
         QCOMPARE(w.ListView1->columnCount(), 13);
-        const QStringList row5 = {"5", "Username 5       ", "05", "5", "0", "0000 0000 0000 0001", "None Selected",
-                                  "15", "0001 0000 0000 0000", "0000 0000", "    ", "    ", "0"};
+        const QStringList row5 = {"5",
+                                  "Username 5       ",
+                                  "05",
+                                  "5",
+                                  "0",
+                                  "0000 0000 0000 0001",
+                                  "None Selected",
+                                  "15",
+                                  "0001 0000 0000 0000",
+                                  "0000 0000",
+                                  "    ",
+                                  "    ",
+                                  "0"};
         for (int c = 0; c < 13; ++c)
             QCOMPARE(w.passCell(5, c), row5.at(c));
         for (int r = 1; r <= 72; ++r)
@@ -65,14 +84,17 @@ private slots:
         QStringList modes;
         for (int i = 0; i < w.ComboOptionCurrentPassAlarmPortSteering->count(); ++i)
             modes << w.ComboOptionCurrentPassAlarmPortSteering->itemText(i);
-        QCOMPARE(modes, (QStringList{"None Selected", "Alarm Motion", "Alarm Panic", "In Location", "Signal Loss",
-                                     "Off  ", "Low Battery", "EVAC Ack'd", "EVAC Transmited"}));
+        QCOMPARE(modes,
+                 (QStringList{"None Selected", "Alarm Motion", "Alarm Panic", "In Location", "Signal Loss",
+                              "Off  ", "Low Battery", "EVAC Ack'd", "EVAC Transmited"}));
         QCOMPARE(w.ComboOptionCurrentPassAlarmPortSteering->currentIndex(), 0);
 
         // Display priority bytes 1..6 in their parameters; everything else "0".
-        const std::map<int, QString> prio = {{16, "1"}, {22, "2"}, {21, "3"}, {17, "4"}, {18, "5"}, {19, "6"}};
+        const std::map<int, QString> prio = {{16, "1"}, {22, "2"}, {21, "3"},
+                                             {17, "4"}, {18, "5"}, {19, "6"}};
         for (int i = 0; i < 33; ++i)
-            QCOMPARE(w.Text_Config_Parameters[size_t(i)]->text(), prio.count(i) ? prio.at(i) : QStringLiteral("0"));
+            QCOMPARE(w.Text_Config_Parameters[size_t(i)]->text(),
+                     prio.count(i) ? prio.at(i) : QStringLiteral("0"));
         QCOMPARE(w.LabelPassDisplayPriority[3]->text(), QStringLiteral("Signal Timeout Priority"));
 
         QVERIFY(!w.TextDisConnected->isHidden());
@@ -87,8 +109,8 @@ private slots:
         QStringList tabs;
         for (int t = 0; t < 4; ++t)
             tabs << w.SSTab1->tabText(t);
-        QCOMPARE(tabs, (QStringList{"Pass Device Configuration ", "System Settings", "Location Name Configuration",
-                                    "Event Recorder/Logger"}));
+        QCOMPARE(tabs, (QStringList{"Pass Device Configuration ", "System Settings",
+                                    "Location Name Configuration", "Event Recorder/Logger"}));
         // Every control that holds the operator's data can be found by name.
         QCOMPARE(w.TextPassCurrentSysId->accessibleName(), QStringLiteral("SYS ID 01-FE"));
         QCOMPARE(w.findChild<QLineEdit *>("Text_Location_Name(7)"), w.Text_Location_Name[7]);
@@ -107,15 +129,17 @@ private slots:
         QCOMPARE(w.Text1->text(), startup);
 
         w.SSTab1->setCurrentIndex(1);
-        const QString settings = lines({"SYSTEM SETTINGS CONFIGURATION:  ", "    - Set system settings as desired ",
-                                        "    - To set Halvo clock to PC clock: click <Set Halvo Clock>",
-                                        "    - To store data to Halvo: Click <Store Configuration> "});
+        const QString settings =
+            lines({"SYSTEM SETTINGS CONFIGURATION:  ", "    - Set system settings as desired ",
+                   "    - To set Halvo clock to PC clock: click <Set Halvo Clock>",
+                   "    - To store data to Halvo: Click <Store Configuration> "});
         QCOMPARE(w.Text1->text(), settings);
         w.Build_Help_Message(); // the same tab again: the same text, not a doubled one
         QCOMPARE(w.Text1->text(), settings);
 
         w.SSTab1->setCurrentIndex(2);
-        QVERIFY(w.Text1->text().startsWith("LOCATION NAME CONFIGURATION:  \r\n    - Enter Alias names for location codes 1-50 \r\n"));
+        QVERIFY(w.Text1->text().startsWith(
+            "LOCATION NAME CONFIGURATION:  \r\n    - Enter Alias names for location codes 1-50 \r\n"));
         w.SSTab1->setCurrentIndex(3);
         QCOMPARE(w.Text1->text().count("\r\n"), 8);
         QVERIFY(w.Text1->text().contains("         3. NOTE: Each page of data contains 4 events \r\n"));
@@ -146,13 +170,15 @@ private slots:
         QStringList order;
         for (int i = 0; i < 6; ++i)
             order << numbered.at(i).path;
-        QCOMPARE(order, (QStringList{"/dev/halvo", "/dev/ttyUSB0", "/dev/ttyACM0", "/dev/ttyUSB1", "/dev/ttyS0", "/dev/ttyS02"}));
+        QCOMPARE(order, (QStringList{"/dev/halvo", "/dev/ttyUSB0", "/dev/ttyACM0", "/dev/ttyUSB1",
+                                     "/dev/ttyS0", "/dev/ttyS02"}));
         for (int i = 0; i < 17; ++i)
             QCOMPARE(numbered.at(i).number, i + 1);
 
         // The demo pty is listed as port 1 and selected.
         QCOMPARE(f.w->comPortText(), QStringLiteral("COM 1 :"));
-        QCOMPARE(f.w->Combo_Com_Port->itemData(0, Qt::ToolTipRole).toString().left(9), QStringLiteral("/dev/pts/"));
+        QCOMPARE(f.w->Combo_Com_Port->itemData(0, Qt::ToolTipRole).toString().left(9),
+                 QStringLiteral("/dev/pts/"));
     }
 
     void connectWithoutAPortChangesNothing()
@@ -208,10 +234,13 @@ private slots:
         auto &w = *f.w;
         f.connectPort();
         w.Quiet_Ticks = 3;
-        f.unit->sendRaw(Banner + QByteArray("Page 00490 Ev 1 12/05/26 10:00:00 Pass 05 Alarm and a long tail to 80 ch\r"));
+        f.unit->sendRaw(
+            Banner +
+            QByteArray("Page 00490 Ev 1 12/05/26 10:00:00 Pass 05 Alarm and a long tail to 80 ch\r"));
         QVERIFY(QTest::qWaitFor([&] { return w.ListRawSerialData->count() == 1; }, 3000));
-        QCOMPARE(w.ListRawSerialData->item(0)->text(),
-                 QStringLiteral(" Page 00490 Ev 1 12/05/26 10:00:00 Pass 05 Alarm and a long tail to 80 ch\r"));
+        QCOMPARE(
+            w.ListRawSerialData->item(0)->text(),
+            QStringLiteral(" Page 00490 Ev 1 12/05/26 10:00:00 Pass 05 Alarm and a long tail to 80 ch\r"));
         QCOMPARE(w.Quiet_Ticks, 0);
         QCOMPARE(w.linkWatchdog(), 0);
         w.CommandClearRecievedData_Click();
@@ -261,7 +290,8 @@ private slots:
             QTest::qWait(100);
             --depth;
         };
-        f.unit->sendRaw(QByteArray("D!") + QByteArray(1, char(80)) + QByteArray(35, 'x') + "\n\r" + "first\r");
+        f.unit->sendRaw(QByteArray("D!") + QByteArray(1, char(80)) + QByteArray(35, 'x') + "\n\r" +
+                        "first\r");
         QVERIFY(QTest::qWaitFor([&] { return w.ListRawSerialData->count() == 1; }, 3000));
         QCOMPARE(maxDepth, 1);
         // The rest of the failing event was dropped; the later bytes were taken after the box.
@@ -281,13 +311,14 @@ private slots:
         QElapsedTimer t;
         t.start();
         w.CommandRescanPorts_Click();
-        QCOMPARE(f.dialogs.messages.first(), QStringLiteral("Scanning for Halvo units this can take upto 1 minute.  "));
+        QCOMPARE(f.dialogs.messages.first(),
+                 QStringLiteral("Scanning for Halvo units this can take upto 1 minute.  "));
         QVERIFY(w.Combo_Com_Port->count() >= 2);
         QCOMPARE(w.Combo_Com_Port->itemText(0), QStringLiteral("COM 1 : Halvo Base "));
         QCOMPARE(w.Combo_Com_Port->itemText(1), QStringLiteral("COM 2 :"));
         QCOMPARE(w.Combo_Com_Port->currentIndex(), 0);
-        QVERIFY(!w.MSComm1->isOpen()); // a scan ends with every port closed
-        QVERIFY(t.elapsed() >= 800);   // it listened on both
+        QVERIFY(!w.MSComm1->isOpen());               // a scan ends with every port closed
+        QVERIFY(t.elapsed() >= 800);                 // it listened on both
         QCOMPARE(silent.receivedFrames().size(), 0); // and sent nothing
         QCOMPARE(f.unit->receivedFrames().size(), 0);
     }

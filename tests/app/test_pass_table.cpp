@@ -19,7 +19,8 @@ using halvo::test::WindowFixture;
 
 namespace {
 const QString CommError = QStringLiteral("Communications Error Please correct and retry");
-const QString Invalid = QStringLiteral("The value you entered is invalid parameter as been set to default value  ");
+const QString Invalid =
+    QStringLiteral("The value you entered is invalid parameter as been set to default value  ");
 
 // Counts how often a widget is shown.
 struct ShowCounter : QObject
@@ -54,7 +55,8 @@ class TestPassTable : public QObject
         f.w->SSTab1->setCurrentIndex(0);
         f.w->setPassRow(72, halvo::passes::Default_Pass_Row(72)); // the last reply to come
         f.w->Command_Read_Config_Click();
-        QVERIFY(QTest::qWaitFor([&] { return f.w->passCell(72, 1) == QStringLiteral("Pass Device 72  "); }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return f.w->passCell(72, 1) == QStringLiteral("Pass Device 72  "); },
+                                5000));
     }
 
 private slots:
@@ -64,7 +66,11 @@ private slots:
         f.start();
         f.w->show(); // so showing FrameSavingData is an event the tests can count
     }
-    void cleanup() { f.w.reset(); f.unit.reset(); }
+    void cleanup()
+    {
+        f.w.reset();
+        f.unit.reset();
+    }
 
     void repliesThatCannotBePlacedChangeNoColumn()
     {
@@ -113,23 +119,40 @@ private slots:
     void editorFieldChecks()
     {
         auto &w = *f.w;
-        struct Case { QLineEdit *field; void (halvo::app::FormMain::*check)(); const char *in; const char *out; bool told; };
+        struct Case
+        {
+            QLineEdit *field;
+            void (halvo::app::FormMain::*check)();
+            const char *in;
+            const char *out;
+            bool told;
+        };
         const Case cases[] = {
             {w.TextPassCurrentSysId, &halvo::app::FormMain::TextPassCurrentSysId_LostFocus, "a", "0A", false},
             {w.TextPassCurrentSysId, &halvo::app::FormMain::TextPassCurrentSysId_LostFocus, "5", "05", false},
             {w.TextPassCurrentSysId, &halvo::app::FormMain::TextPassCurrentSysId_LostFocus, "ff", "01", true},
             {w.TextPassCurrentSysId, &halvo::app::FormMain::TextPassCurrentSysId_LostFocus, "00", "01", true},
-            {w.TextPassCurrentSysId, &halvo::app::FormMain::TextPassCurrentSysId_LostFocus, "123", "01", true},
+            {w.TextPassCurrentSysId, &halvo::app::FormMain::TextPassCurrentSysId_LostFocus, "123", "01",
+             true},
             {w.TextPassCurrentSysId, &halvo::app::FormMain::TextPassCurrentSysId_LostFocus, "", "01", true},
-            {w.TextPassCurrentSysId, &halvo::app::FormMain::TextPassCurrentSysId_LostFocus, "G5", "G5", false},
-            {w.TextPassCurrentUserId, &halvo::app::FormMain::TextPassCurrentUserId_LostFocus, "0", "0", false},
-            {w.TextPassCurrentUserId, &halvo::app::FormMain::TextPassCurrentUserId_LostFocus, "99", "99", false},
-            {w.TextPassCurrentUserId, &halvo::app::FormMain::TextPassCurrentUserId_LostFocus, "100", "1", true},
-            {w.TextPassCurrentUserId, &halvo::app::FormMain::TextPassCurrentUserId_LostFocus, "-1", "1", true},
-            {w.TextPassCurrentUserId, &halvo::app::FormMain::TextPassCurrentUserId_LostFocus, "abc", "1", true},
-            {w.TextPassCurrentSignalTimeout, &halvo::app::FormMain::TextPassCurrentSignalTimeout_LostFocus, "60", "60", false},
-            {w.TextPassCurrentSignalTimeout, &halvo::app::FormMain::TextPassCurrentSignalTimeout_LostFocus, "61", "0", true},
-            {w.TextPassCurrentSignalTimeout, &halvo::app::FormMain::TextPassCurrentSignalTimeout_LostFocus, "x", "0", true},
+            {w.TextPassCurrentSysId, &halvo::app::FormMain::TextPassCurrentSysId_LostFocus, "G5", "G5",
+             false},
+            {w.TextPassCurrentUserId, &halvo::app::FormMain::TextPassCurrentUserId_LostFocus, "0", "0",
+             false},
+            {w.TextPassCurrentUserId, &halvo::app::FormMain::TextPassCurrentUserId_LostFocus, "99", "99",
+             false},
+            {w.TextPassCurrentUserId, &halvo::app::FormMain::TextPassCurrentUserId_LostFocus, "100", "1",
+             true},
+            {w.TextPassCurrentUserId, &halvo::app::FormMain::TextPassCurrentUserId_LostFocus, "-1", "1",
+             true},
+            {w.TextPassCurrentUserId, &halvo::app::FormMain::TextPassCurrentUserId_LostFocus, "abc", "1",
+             true},
+            {w.TextPassCurrentSignalTimeout, &halvo::app::FormMain::TextPassCurrentSignalTimeout_LostFocus,
+             "60", "60", false},
+            {w.TextPassCurrentSignalTimeout, &halvo::app::FormMain::TextPassCurrentSignalTimeout_LostFocus,
+             "61", "0", true},
+            {w.TextPassCurrentSignalTimeout, &halvo::app::FormMain::TextPassCurrentSignalTimeout_LostFocus,
+             "x", "0", true},
         };
         for (const Case &c : cases) {
             f.dialogs.messages.clear();
@@ -215,8 +238,9 @@ private slots:
         // CLEAR on row 5.
         w.ListView1_ItemClick(w.ListView1->topLevelItem(4));
         w.CommandCurrentPassClear_Click();
-        const QStringList cleared = {"5", QString(16, ' '), "01", "01", "0", "0000 0000 0000 0000", "None Selected", "0",
-                                     "0000 0000 0000 0000", "0000 0000"};
+        const QStringList cleared = {
+            "5", QString(16, ' '),      "01",       "01", "0", "0000 0000 0000 0000", "None Selected",
+            "0", "0000 0000 0000 0000", "0000 0000"};
         for (int c = 0; c < cleared.size(); ++c)
             QCOMPARE(w.passCell(5, c), cleared.at(c));
         QCOMPARE(w.passCell(5, 12), QStringLiteral("0"));
@@ -246,7 +270,8 @@ private slots:
             const QByteArray expected = i == 10 ? QByteArray() : SimUnit::Default_Pass_Record(i);
             if (i != 10)
                 QCOMPARE(f.unit->passRecord(i), expected);
-            QCOMPARE(f.unit->receivedFrames().at(i).left(14), QStringLiteral("44 22 00 27 %1").arg(i, 2, 16, QLatin1Char('0')).toUpper());
+            QCOMPARE(f.unit->receivedFrames().at(i).left(14),
+                     QStringLiteral("44 22 00 27 %1").arg(i, 2, 16, QLatin1Char('0')).toUpper());
         }
         QByteArray rec = SimUnit::Default_Pass_Record(10);
         rec.replace(1, 16, "Night Porter    ");
@@ -278,7 +303,8 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(f.unit->receivedFrames().size(), 32);
         for (int i = 0; i < 32; ++i)
-            QCOMPARE(f.unit->receivedFrames().at(i).mid(12, 2), QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper());
+            QCOMPARE(f.unit->receivedFrames().at(i).mid(12, 2),
+                     QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper());
         QCOMPARE(w.passCount(), 72);
     }
 

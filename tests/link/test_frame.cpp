@@ -19,7 +19,8 @@ std::vector<int> bytes(const QByteArray &a)
 // The worked examples: each request exactly as the unit expects it, byte for byte.
 TEST(RequestFrame, ShortRequestsMatchTheWorkedExamples)
 {
-    EXPECT_EQ(bytes(Build_Request_Frame(33, QByteArray(1, '\0'))), (std::vector<int>{68, 33, 0, 4, 0, 105, 10, 13}));
+    EXPECT_EQ(bytes(Build_Request_Frame(33, QByteArray(1, '\0'))),
+              (std::vector<int>{68, 33, 0, 4, 0, 105, 10, 13}));
     EXPECT_EQ(bytes(Build_Short_Request(36)), (std::vector<int>{68, 36, 0, 4, 0, 108, 10, 13}));
     EXPECT_EQ(bytes(Build_Short_Request(45)), (std::vector<int>{68, 45, 0, 4, 0, 117, 10, 13}));
     EXPECT_EQ(bytes(Build_Short_Request(40)), (std::vector<int>{68, 40, 0, 4, 0, 112, 10, 13}));
@@ -44,7 +45,8 @@ TEST(RequestFrame, PageRequestFourPagesFromThousand)
 {
     // 1000 = 3 * 256 + 14 * 16 + 8
     const QByteArray payload("\x03\x0E\x08\x04", 4);
-    EXPECT_EQ(bytes(Build_Request_Frame(41, payload)), (std::vector<int>{68, 41, 0, 7, 3, 14, 8, 4, 145, 10, 13}));
+    EXPECT_EQ(bytes(Build_Request_Frame(41, payload)),
+              (std::vector<int>{68, 41, 0, 7, 3, 14, 8, 4, 145, 10, 13}));
 }
 
 TEST(RequestFrame, PayloadLfAndCrGoOutUnchanged)

@@ -157,10 +157,22 @@ TEST(ReceiveAssembler, AnySplitOfAMixedStreamGivesTheSameItems)
     std::mt19937 rng(7);
     for (int i = 0; i < 60; ++i) {
         switch (i % 4) {
-        case 0: stream += reply('!', static_cast<char>('a' + i % 26)); break;
-        case 1: stream += "Page 00490 Ev " + QByteArray::number(i) + " Alarm\r"; break;
-        case 2: { QByteArray r = reply('$'); if (i % 3 == 0) r[39] = 'q'; stream += r; break; }
-        default: stream += "Halvo Base Unit V2.04\r"; break;
+        case 0:
+            stream += reply('!', static_cast<char>('a' + i % 26));
+            break;
+        case 1:
+            stream += "Page 00490 Ev " + QByteArray::number(i) + " Alarm\r";
+            break;
+        case 2: {
+            QByteArray r = reply('$');
+            if (i % 3 == 0)
+                r[39] = 'q';
+            stream += r;
+            break;
+        }
+        default:
+            stream += "Halvo Base Unit V2.04\r";
+            break;
         }
     }
     ReceiveAssembler whole;

@@ -11,12 +11,31 @@ struct Recorder : ReplyHandlers
 {
     std::string calls;
     bool result = true;
-    bool Decode_Pass_Record(const QByteArray &) override { calls += '!'; return result; }
-    bool Decode_Event_Log_Pointer(const QByteArray &) override { calls += '/'; return result; }
-    bool Decode_Location_Reply(const QByteArray &) override { calls += '-'; return result; }
-    bool Decode_Settings_Page(const QByteArray &) override { calls += '$'; return result; }
+    bool Decode_Pass_Record(const QByteArray &) override
+    {
+        calls += '!';
+        return result;
+    }
+    bool Decode_Event_Log_Pointer(const QByteArray &) override
+    {
+        calls += '/';
+        return result;
+    }
+    bool Decode_Location_Reply(const QByteArray &) override
+    {
+        calls += '-';
+        return result;
+    }
+    bool Decode_Settings_Page(const QByteArray &) override
+    {
+        calls += '$';
+        return result;
+    }
 };
-QByteArray reply(char code) { return QByteArray("D") + code + QByteArray(37, '0'); }
+QByteArray reply(char code)
+{
+    return QByteArray("D") + code + QByteArray(37, '0');
+}
 } // namespace
 
 TEST(DecodeReply, RoutesEachKnownCodeToItsDecoder)

@@ -45,8 +45,9 @@ TEST(PassFrame, StartUpRowOneIsTheKnownFrame)
     const auto f = Build_Pass_Frame(0, Default_Pass_Row(1));
     ASSERT_TRUE(f);
     EXPECT_EQ(f->size(), 43);
-    EXPECT_EQ(hex(*f), "44 22 00 27 00 55 73 65 72 6E 61 6D 65 20 31 20 20 20 20 20 20 20 30 35 00 30 31 00 00 "
-                       "01 00 0F 10 00 34 35 36 37 38 39 2B 0A 0D");
+    EXPECT_EQ(hex(*f),
+              "44 22 00 27 00 55 73 65 72 6E 61 6D 65 20 31 20 20 20 20 20 20 20 30 35 00 30 31 00 00 "
+              "01 00 0F 10 00 34 35 36 37 38 39 2B 0A 0D");
 }
 
 TEST(PassFrame, FieldsTravelAsTheUnitReadsThem)
@@ -59,7 +60,7 @@ TEST(PassFrame, FieldsTravelAsTheUnitReadsThem)
     row[ColOptionMode] = "5";
     const auto f = Build_Pass_Frame(13, row);
     ASSERT_TRUE(f);
-    EXPECT_EQ(static_cast<quint8>(f->at(4)), 13);  // index 13 goes out as 13
+    EXPECT_EQ(static_cast<quint8>(f->at(4)), 13); // index 13 goes out as 13
     EXPECT_EQ(static_cast<quint8>(f->at(27)), 0x3C);
     EXPECT_EQ(static_cast<quint8>(f->at(31)), 0x0F);
     EXPECT_EQ(static_cast<quint8>(f->at(24)), 0x01);
@@ -177,10 +178,15 @@ TEST(PassReply, AnyStorableRowComesBackAsItWent)
 
 TEST(EditorChecks, SystemId)
 {
-    struct Case { const char *in; bool good; const char *out; };
-    for (const Case &c : {Case{"a", true, "0A"}, Case{"5", true, "05"}, Case{"ff", false, "01"}, Case{"FE", true, "FE"},
-                          Case{"00", false, "01"}, Case{"123", false, "01"}, Case{"", false, "01"},
-                          Case{"G5", true, "G5"}, Case{"1b", true, "1B"}}) {
+    struct Case
+    {
+        const char *in;
+        bool good;
+        const char *out;
+    };
+    for (const Case &c : {Case{"a", true, "0A"}, Case{"5", true, "05"}, Case{"ff", false, "01"},
+                          Case{"FE", true, "FE"}, Case{"00", false, "01"}, Case{"123", false, "01"},
+                          Case{"", false, "01"}, Case{"G5", true, "G5"}, Case{"1b", true, "1B"}}) {
         const auto r = Check_System_Id(c.in);
         EXPECT_EQ(r.good, c.good) << c.in;
         EXPECT_EQ(r.text, c.out) << c.in;

@@ -94,7 +94,8 @@ private slots:
         QByteArray params(32, '\0');
         params[1] = 9;
         QVERIFY(client->link.write(Build_Request_Frame(35, params)));
-        QVERIFY(client->link.write(Build_Request_Frame(43, QByteArray(1, '\x07') + "Loading Dock    " + "1234567890123456789")));
+        QVERIFY(client->link.write(
+            Build_Request_Frame(43, QByteArray(1, '\x07') + "Loading Dock    " + "1234567890123456789")));
         QVERIFY(client->link.write(Build_Request_Frame(38, " 12/05/26 04:46:16:")));
         QVERIFY(client->link.write(Build_Short_Request(40)));
         QVERIFY(QTest::qWaitFor([&] { return unit->receivedFrames().size() == 5; }, 3000));

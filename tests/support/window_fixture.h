@@ -53,7 +53,8 @@ inline double cpuMs()
 {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0 +
+           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
 }
 
 } // namespace halvo::test
