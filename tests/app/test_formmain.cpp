@@ -385,6 +385,19 @@ private slots:
         QVERIFY2(cpuMs() - before < 100, "Pause must sleep, not spin");
     }
 
+    void closingDuringAScanEndsIt()
+    {
+        auto &w = *f.w;
+        w.show();
+        w.setTiming(halvo::app::Timing{}); // 6.2 s per port
+        QTimer::singleShot(200, &w, [&] { w.close(); });
+        QElapsedTimer t;
+        t.start();
+        w.CommandRescanPorts_Click();
+        QVERIFY(t.elapsed() < 2000);
+        QVERIFY(!w.MSComm1->isOpen());
+    }
+
     void closingDuringAPauseEndsIt()
     {
         auto &w = *f.w;

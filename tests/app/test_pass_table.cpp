@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
 
 using halvo::passes::PassRow;
@@ -356,6 +357,25 @@ private slots:
         QCOMPARE(w.passCount(), 72);
         QVERIFY(!w.MSComm1->isOpen());
         QVERIFY(!w.isConnectedShown());
+    }
+
+    void closingTheWindowStopsAStore()
+    {
+        auto &w = *f.w;
+        w.setTiming(halvo::app::Timing{});
+        f.connectPort();
+        w.SSTab1->setCurrentIndex(0);
+        QTimer::singleShot(300, &w, [&] { w.close(); });
+        QElapsedTimer t;
+        t.start();
+        w.Command_Store_Config_Click();
+        QVERIFY(t.elapsed() < 2000);
+        QVERIFY(w.FrameSavingData->isHidden());
+        QCOMPARE(w.passCount(), 72);
+        QVERIFY(!w.MSComm1->isOpen());
+        QTest::qWait(100);
+        QVERIFY(f.unit->receivedFrames().size() < 5);
+        QVERIFY(f.dialogs.messages.isEmpty());
     }
 
     void storeAtRealPacing()
