@@ -155,6 +155,7 @@ void FormMain::buildUi()
     SSTab1->setCurrentIndex(3);
     connect(SSTab1, &QTabWidget::currentChanged, this, &FormMain::Build_Help_Message);
     connect(SSTab1, &QTabWidget::tabBarClicked, this, &FormMain::Build_Help_Message);
+    connect(SSTab1, &QTabWidget::currentChanged, this, &FormMain::updateTabButtons);
     v->addWidget(SSTab1, 1);
     v->addWidget(buildBottomRow());
     setCentralWidget(central);
@@ -580,6 +581,8 @@ QWidget *FormMain::buildLocationTab()
             Lbl_Location_Address[s] = named(new QLabel, indexed("Lbl_Location_Address", slot));
             Text_Location_Name[s] = named(new QLineEdit, indexed("Text_Location_Name", slot),
                                           QStringLiteral("Location %1 name").arg(slot + 1));
+            // Reading and storing the names come with their own change.
+            Text_Location_Name[s]->setReadOnly(true);
             Lbl_Location_Address[s]->setBuddy(Text_Location_Name[s]);
             g->addWidget(Lbl_Location_Address[s], k, 0);
             g->addWidget(Text_Location_Name[s], k, 1);
@@ -712,6 +715,7 @@ void FormMain::Form_Load()
           "       - Click the tab of data you wish to update  "})
         help += QLatin1String(line) + CRLF;
     Text1->setText(help);
+    updateTabButtons();
 }
 
 void FormMain::Init_Display_Priority()
@@ -771,6 +775,18 @@ void FormMain::Build_Help_Message()
     for (const QString &l : lines)
         text += l + CRLF;
     Text1->setText(text);
+}
+
+// READ and STORE act on the visible tab. Until the settings and location transfers
+// are built, the buttons are off on those tabs rather than silently doing nothing.
+void FormMain::updateTabButtons()
+{
+    const int t = SSTab1->currentIndex();
+    const bool available = t == 0 || t == 3;
+    for (QPushButton *b : {Command_Read_Config, Command_Store_Config}) {
+        b->setEnabled(available);
+        b->setToolTip(available ? QString() : QStringLiteral("Not available for this tab in this version"));
+    }
 }
 
 void FormMain::CommandClearRecievedData_Click()

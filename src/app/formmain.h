@@ -226,6 +226,7 @@ private:
     void Init_Display_Priority();
     void Scan_For_Units();
     void showConnected(bool connected);
+    void updateTabButtons();
     void onLinkLost(const QString &reason);
     void tell(const QString &text);
     void Write_Editor_Into_Row(int row);

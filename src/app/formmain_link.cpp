@@ -97,10 +97,7 @@ QString FormMain::portOpenFailureText(const QString &path, int kind, const QStri
 {
     using OE = link::SerialLink::OpenError;
     if (static_cast<OE>(kind) == OE::Permission) {
-        const QString group = link::Device_Group(path);
-        return QStringLiteral("Permission denied opening %1.\n\nAdd your user to the group \"%2\" "
-                              "(sudo adduser $USER %2), log in again, and retry.")
-            .arg(path, group);
+        return link::Permission_Message(path, link::Device_Group(path));
     }
     Q_UNUSED(detail);
     return Msg::CommError;

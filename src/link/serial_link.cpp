@@ -140,4 +140,11 @@ QString Device_Group(const QString &path)
 #endif
 }
 
+QString Permission_Message(const QString &path, const QString &group)
+{
+    return QStringLiteral("Permission denied opening %1.\n\nAdd your user to the group \"%2\" "
+                          "(sudo adduser $USER %2), log in again, and retry.")
+        .arg(path, group);
+}
+
 } // namespace halvo::link

@@ -11,8 +11,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTabWidget>
+#include <QPushButton>
+#include <QTemporaryFile>
 #include <QTimer>
+
 #include <QTreeWidget>
+#include <grp.h>
+#include <unistd.h>
 
 using halvo::link::PortCatalogue;
 using halvo::link::PortEntry;
@@ -179,6 +184,37 @@ private slots:
         QCOMPARE(f.w->comPortText(), QStringLiteral("COM 1 :"));
         QCOMPARE(f.w->Combo_Com_Port->itemData(0, Qt::ToolTipRole).toString().left(9),
                  QStringLiteral("/dev/pts/"));
+    }
+
+    void permissionMessageNamesTheGroup()
+    {
+        QTemporaryFile dev;
+        QVERIFY(dev.open());
+        const group *dialout = getgrnam("dialout");
+        if (!dialout)
+            QSKIP("no dialout group on this machine");
+        QVERIFY(::chown(QFile::encodeName(dev.fileName()).constData(), uid_t(-1), dialout->gr_gid) == 0);
+        QCOMPARE(halvo::link::Device_Group(dev.fileName()), QStringLiteral("dialout"));
+        const QString text = halvo::link::Permission_Message("/dev/ttyUSB0", "dialout");
+        QVERIFY(text.contains("/dev/ttyUSB0"));
+        QVERIFY(text.contains("\"dialout\""));
+    }
+
+    void readAndStoreAreOffWhereTheyCannotWorkYet()
+    {
+        auto &w = *f.w;
+        for (int t : {0, 1, 2, 3}) {
+            w.SSTab1->setCurrentIndex(t);
+            QCOMPARE(w.Command_Read_Config->isEnabled(), t == 0 || t == 3);
+            QCOMPARE(w.Command_Store_Config->isEnabled(), t == 0 || t == 3);
+        }
+        // On the event recorder tab they do nothing and say nothing.
+        f.connectPort();
+        w.Command_Read_Config_Click();
+        w.Command_Store_Config_Click();
+        QTest::qWait(100);
+        QCOMPARE(f.unit->receivedFrames().size(), 0);
+        QVERIFY(f.dialogs.messages.isEmpty());
     }
 
     void connectWithoutAPortChangesNothing()
