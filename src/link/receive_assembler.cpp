@@ -6,9 +6,6 @@ namespace halvo::link {
 
 namespace {
 constexpr int UnitIdLength = 12;
-// The very first line after start-up still carries the NUL the line buffer started
-// with; only its next 15 characters are kept.
-constexpr int FirstLineKeep = 15;
 } // namespace
 
 bool Is_Identification_Line(const QByteArray &line)
@@ -79,8 +76,11 @@ std::optional<ReceiveItem> ReceiveAssembler::next()
         }
 
         QByteArray line = m_line;
+        // The very first line after start-up still carries the NUL the line buffer
+        // started with. Only the NUL goes: an event line that happens to come first
+        // is kept whole like every other.
         if (!line.isEmpty() && line.at(0) == '\0')
-            line = line.mid(1, FirstLineKeep);
+            line.remove(0, 1);
         m_line = QByteArray(1, ' ');
         m_writeIndex = 0;
         if (Is_Identification_Line(line))

@@ -249,7 +249,7 @@ private slots:
 
         f.unit->sendRaw(Banner);
         QVERIFY(QTest::qWaitFor([&] { return w.isConnectedShown(); }, 3000));
-        // The first line after start-up loses its NUL and keeps 15 characters.
+        // The first line after start-up has no leading blank, only the NUL it loses.
         QCOMPARE(w.unitIdentification(), QStringLiteral("Halvo Base U"));
         for (int t = 0; t < 19; ++t)
             w.TimerDisconnect_Timer();

@@ -77,8 +77,7 @@ TEST(ReceiveAssembler, FirstBannerDropsTheNulLaterBannersSitBehindTheBlank)
     auto first = feed(a, "Halvo Base Unit V2.04\r");
     ASSERT_EQ(first.size(), 1u);
     EXPECT_EQ(first[0].kind, Kind::Identification);
-    // Only 15 characters of the very first line survive the NUL.
-    EXPECT_EQ(first[0].data, QByteArray("Halvo Base Unit"));
+    EXPECT_EQ(first[0].data, QByteArray("Halvo Base Unit V2.04\r"));
     EXPECT_EQ(first[0].unitId, QByteArray("Halvo Base U"));
 
     auto later = feed(a, "Halvo Base Unit V2.04\r");
@@ -86,6 +85,15 @@ TEST(ReceiveAssembler, FirstBannerDropsTheNulLaterBannersSitBehindTheBlank)
     EXPECT_EQ(later[0].kind, Kind::Identification);
     EXPECT_EQ(later[0].data, QByteArray(" Halvo Base Unit V2.04\r"));
     EXPECT_EQ(later[0].unitId, QByteArray(" Halvo Base "));
+}
+
+TEST(ReceiveAssembler, AnEventLineThatComesFirstIsKeptWhole)
+{
+    ReceiveAssembler a;
+    auto items = feed(a, "Page 00490 Ev 1 12/05/26 10:00:00 Pass 05 Alarm\r");
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].kind, Kind::EventLine);
+    EXPECT_EQ(items[0].data, QByteArray("Page 00490 Ev 1 12/05/26 10:00:00 Pass 05 Alarm\r"));
 }
 
 TEST(ReceiveAssembler, LowerCaseBannerIsAnEventLineWithItsBlankAndCr)
