@@ -147,6 +147,12 @@ bool SimUnit::start(QString *error)
     }
     m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SimUnit::onReadable);
+    m_writeNotifier = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
+    m_writeNotifier->setEnabled(false);
+    connect(m_writeNotifier, &QSocketNotifier::activated, this, [this] {
+        m_writeNotifier->setEnabled(false);
+        pumpOut();
+    });
     if (m_bannerTimer.interval() > 0)
         m_bannerTimer.start();
     return true;
@@ -154,10 +160,12 @@ bool SimUnit::start(QString *error)
 
 void SimUnit::closeFds()
 {
-    if (m_notifier) {
-        m_notifier->setEnabled(false);
-        m_notifier->deleteLater();
-        m_notifier = nullptr;
+    for (QSocketNotifier **n : {&m_notifier, &m_writeNotifier}) {
+        if (*n) {
+            (*n)->setEnabled(false);
+            (*n)->deleteLater();
+            *n = nullptr;
+        }
     }
     if (m_master >= 0)
         ::close(m_master);
@@ -188,7 +196,10 @@ void SimUnit::setBannerInterval(int ms)
 
 void SimUnit::sendBanner()
 {
-    queueOut(m_banner);
+    // With nobody reading the pty its buffer fills up; a real unit's banners would
+    // simply be lost on the wire, so they do not pile up here either.
+    if (m_out.isEmpty())
+        queueOut(m_banner);
 }
 
 void SimUnit::sendRaw(const QByteArray &bytes)
@@ -391,7 +402,7 @@ void SimUnit::queueOut(const QByteArray &bytes)
     if (m_master < 0)
         return;
     m_out.append(bytes);
-    if (!m_outTimer.isActive())
+    if (!m_outTimer.isActive() && !(m_writeNotifier && m_writeNotifier->isEnabled()))
         pumpOut();
 }
 
@@ -410,12 +421,16 @@ void SimUnit::pumpOut()
     }
     chunk = std::min<int>(chunk, static_cast<int>(m_out.size()));
     const ssize_t n = ::write(m_master, m_out.constData(), static_cast<size_t>(chunk));
-    if (n > 0)
+    if (n > 0) {
         m_out.remove(0, n);
-    else if (n < 0 && errno != EAGAIN && errno != EINTR)
+    } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+        m_writeNotifier->setEnabled(true); // the pty is full: wait until it takes bytes again
+        return;
+    } else {
         m_out.clear(); // nobody can take the bytes any more
+    }
     if (!m_out.isEmpty())
-        m_outTimer.start(n > 0 ? interval : std::max(interval, 5));
+        m_outTimer.start(interval);
 }
 
 bool SimUnit::setStateFile(const QString &path, QString *error)

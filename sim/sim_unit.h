@@ -104,6 +104,7 @@ private:
     int m_slaveHold = -1; // keeps the slave side open so the master never reads EIO
     QString m_path;
     QSocketNotifier *m_notifier = nullptr;
+    QSocketNotifier *m_writeNotifier = nullptr; // armed while the pty is full
     QTimer m_bannerTimer;
     QTimer m_outTimer;
     QByteArray m_banner = QByteArrayLiteral("Halvo Base Unit V2.04 SN 000417\r");

@@ -1,5 +1,6 @@
 // The simulated unit, checked through the tool's own link and receive assembler.
 #include "sim_unit.h"
+#include "support/cpu_time.h"
 #include "support/sim_client.h"
 
 #include <QCoreApplication>
@@ -137,6 +138,28 @@ private slots:
         const size_t n = client->count(Kind::Identification);
         QTest::qWait(200);
         QCOMPARE(client->count(Kind::Identification), n);
+    }
+
+    void aFullPtyNeitherSpinsNorPilesUp()
+    {
+        // Nobody reads: banners fill the pty and then stop; the unit waits quietly.
+        unit->setBannerInterval(1);
+        QTest::qWait(1500);
+        const double before = halvo::test::cpuMs();
+        QTest::qWait(500);
+        QVERIFY2(halvo::test::cpuMs() - before < 150, "the unit must not poll a full pty");
+        unit->setBannerInterval(0);
+        // A reader drains it and the unit talks again.
+        connectClient();
+        QVERIFY(QTest::qWaitFor([&] { return client->count(Kind::Identification) > 10; }, 3000));
+        // Let the backlog drain: no new item for 150 ms.
+        for (size_t seen = SIZE_MAX; client->items.size() != seen;) {
+            seen = client->items.size();
+            QTest::qWait(150);
+        }
+        client->items.clear();
+        QVERIFY(client->link.write(QByteArray("\x44\x2E\x00\x04\x00\x76\x0A\x0D", 8)));
+        QVERIFY(client->waitForReplies('/', 1));
     }
 
     void faultSwitches()

@@ -2,6 +2,7 @@
 // Test helper: a window wired to a simulated unit on a pty, with fast waits and
 // scripted dialogs.
 
+#include "cpu_time.h"
 #include "fake_dialogs.h"
 #include "formmain.h"
 #include "sim_unit.h"
@@ -9,7 +10,6 @@
 #include <QTest>
 
 #include <memory>
-#include <sys/resource.h>
 
 namespace halvo::test {
 
@@ -47,14 +47,5 @@ struct WindowFixture
         return t;
     }
 };
-
-// CPU time this process used, user and system, in milliseconds.
-inline double cpuMs()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0 +
-           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
-}
 
 } // namespace halvo::test
