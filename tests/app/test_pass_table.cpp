@@ -359,6 +359,24 @@ private slots:
         QVERIFY(!w.isConnectedShown());
     }
 
+    void aSecondStoreWhilePacingIsIgnored()
+    {
+        auto &w = *f.w;
+        halvo::app::Timing t = WindowFixture::fastTiming();
+        t.passFramePause = 0.01;
+        w.setTiming(t);
+        f.connectPort();
+        w.SSTab1->setCurrentIndex(0);
+        QTimer::singleShot(100, &w, [&] { w.Command_Store_Config_Click(); });
+        w.Command_Store_Config_Click();
+        QTest::qWait(100);
+        QCOMPARE(f.unit->receivedFrames().size(), 72);
+        for (int i = 0; i < 72; ++i)
+            QCOMPARE(f.unit->receivedFrames().at(i).mid(12, 2),
+                     QStringLiteral("%1").arg(i, 2, 16, QLatin1Char('0')).toUpper());
+        QVERIFY(f.dialogs.messages.isEmpty());
+    }
+
     void closingTheWindowStopsAStore()
     {
         auto &w = *f.w;
