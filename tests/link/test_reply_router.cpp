@@ -11,54 +11,31 @@ struct Recorder : ReplyHandlers
 {
     std::string calls;
     bool result = true;
-    bool Decode_Pass_Record(const QByteArray &) override
+    bool note(char c)
     {
-        calls += '!';
+        calls += c;
         return result;
     }
-    bool Decode_Event_Log_Pointer(const QByteArray &) override
-    {
-        calls += '/';
-        return result;
-    }
-    bool Decode_Location_Reply(const QByteArray &) override
-    {
-        calls += '-';
-        return result;
-    }
-    bool Decode_Settings_Page(const QByteArray &) override
-    {
-        calls += '$';
-        return result;
-    }
+    bool Decode_Pass_Record(const QByteArray &) override { return note('!'); }
+    bool Decode_Event_Log_Pointer(const QByteArray &) override { return note('/'); }
+    bool Decode_Location_Reply(const QByteArray &) override { return note('-'); }
+    bool Decode_Settings_Page(const QByteArray &) override { return note('$'); }
 };
-QByteArray reply(char code)
+QByteArray reply(char first, char code)
 {
-    return QByteArray("D") + code + QByteArray(37, '0');
+    return QByteArray(1, first) + code + QByteArray(37, '0');
 }
 } // namespace
 
-TEST(DecodeReply, RoutesEachKnownCodeToItsDecoder)
+TEST(DecodeReply, RoutesKnownCodesDropsTheRestAndReportsAFailingDecoder)
 {
     Recorder r;
     for (char c : {'!', '/', '-', '$'})
-        EXPECT_EQ(Decode_Reply(reply(c), r), RouteResult::Decoded);
+        EXPECT_EQ(Decode_Reply(reply('D', c), r), RouteResult::Decoded);
     EXPECT_EQ(r.calls, "!/-$");
-}
-
-TEST(DecodeReply, UnknownCodesAndNonFramesAreDroppedSilently)
-{
-    Recorder r;
-    EXPECT_EQ(Decode_Reply(reply('?'), r), RouteResult::Dropped);
-    EXPECT_EQ(Decode_Reply(reply('"'), r), RouteResult::Dropped);
-    EXPECT_EQ(Decode_Reply(QByteArray("X!") + QByteArray(37, '0'), r), RouteResult::Dropped);
-    EXPECT_EQ(Decode_Reply(QByteArray("D"), r), RouteResult::Dropped);
-    EXPECT_TRUE(r.calls.empty());
-}
-
-TEST(DecodeReply, ADecoderThatCannotPlaceTheDataFailsTheRoute)
-{
-    Recorder r;
+    for (const QByteArray &dropped : {reply('D', '?'), reply('D', '"'), reply('X', '!'), QByteArray("D")})
+        EXPECT_EQ(Decode_Reply(dropped, r), RouteResult::Dropped);
+    EXPECT_EQ(r.calls, "!/-$");
     r.result = false;
-    EXPECT_EQ(Decode_Reply(reply('!'), r), RouteResult::Failed);
+    EXPECT_EQ(Decode_Reply(reply('D', '!'), r), RouteResult::Failed);
 }

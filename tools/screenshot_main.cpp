@@ -1,5 +1,5 @@
 // Renders the window offscreen against the simulated unit, for the README:
-//   QT_QPA_PLATFORM=offscreen halvo-screenshot docs/window.png [tab]
+//   QT_QPA_PLATFORM=offscreen build/tools/halvo-screenshot docs/window.png [tab]
 #include "formmain.h"
 #include "sim_unit.h"
 
