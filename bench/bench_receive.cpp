@@ -9,26 +9,15 @@ namespace {
 struct Counting : halvo::link::ReplyHandlers
 {
     long n = 0;
-    bool Decode_Pass_Record(const QByteArray &r) override
+    bool take(const QByteArray &r)
     {
         n += r.at(2);
         return true;
     }
-    bool Decode_Event_Log_Pointer(const QByteArray &r) override
-    {
-        n += r.at(2);
-        return true;
-    }
-    bool Decode_Location_Reply(const QByteArray &r) override
-    {
-        n += r.at(2);
-        return true;
-    }
-    bool Decode_Settings_Page(const QByteArray &r) override
-    {
-        n += r.at(2);
-        return true;
-    }
+    bool Decode_Pass_Record(const QByteArray &r) override { return take(r); }
+    bool Decode_Event_Log_Pointer(const QByteArray &r) override { return take(r); }
+    bool Decode_Location_Reply(const QByteArray &r) override { return take(r); }
+    bool Decode_Settings_Page(const QByteArray &r) override { return take(r); }
 };
 
 QByteArray mixedStream(int units)

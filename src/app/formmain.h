@@ -3,6 +3,7 @@
 #include "link/port_catalogue.h"
 #include "link/receive_assembler.h"
 #include "link/reply_router.h"
+#include "link/serial_link.h"
 #include "operator_dialogs.h"
 #include "passes/pass_codec.h"
 #include "text_box.h"
@@ -27,10 +28,6 @@ class QTabWidget;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
-
-namespace halvo::link {
-class SerialLink;
-}
 
 namespace halvo::app {
 
@@ -230,7 +227,8 @@ private:
     void onLinkLost(const QString &reason);
     void tell(const QString &text);
     void Write_Editor_Into_Row(int row);
-    QString portOpenFailureText(const QString &path, int kind, const QString &detail) const;
+    QString portOpenFailureText(const QString &path, link::SerialLink::OpenError error) const;
+    void reportSendFailure();
 
     std::unique_ptr<OperatorDialogs> m_dialogs;
     Timing m_timing;

@@ -93,13 +93,10 @@ void FormMain::Scan_For_Units()
     m_scanning = false;
 }
 
-QString FormMain::portOpenFailureText(const QString &path, int kind, const QString &detail) const
+QString FormMain::portOpenFailureText(const QString &path, link::SerialLink::OpenError error) const
 {
-    using OE = link::SerialLink::OpenError;
-    if (static_cast<OE>(kind) == OE::Permission) {
+    if (error == link::SerialLink::OpenError::Permission)
         return link::Permission_Message(path, link::Device_Group(path));
-    }
-    Q_UNUSED(detail);
     return Msg::CommError;
 }
 
@@ -122,9 +119,8 @@ void FormMain::Cmd_ComPort_Click()
         return;
     }
     link::SerialLink::OpenError error = link::SerialLink::OpenError::None;
-    QString detail;
-    if (!MSComm1->open(entry->path, &error, &detail)) {
-        tell(portOpenFailureText(entry->path, static_cast<int>(error), detail));
+    if (!MSComm1->open(entry->path, &error)) {
+        tell(portOpenFailureText(entry->path, error));
         return;
     }
     MSComm1->clearInput(); // bytes left from before are dropped
@@ -223,6 +219,14 @@ bool FormMain::Ensure_Port_Open()
         return false;
     Cmd_ComPort_Click();
     return MSComm1->isOpen();
+}
+
+// A sender that failed tells the operator, unless the failure is the broken link
+// the operator has just been told about.
+void FormMain::reportSendFailure()
+{
+    if (!(m_linkLostTold && !MSComm1->isOpen()))
+        tell(Msg::CommError);
 }
 
 bool FormMain::Write_Frame(const QByteArray &frame)

@@ -125,8 +125,8 @@ void FormMain::Command_Read_Config_Click()
         // recorder tab has nothing to read here.
         return;
     }
-    if (!Write_Frame(link::Build_Short_Request(code)) && !(m_linkLostTold && !MSComm1->isOpen()))
-        tell(Msg::CommError);
+    if (!Write_Frame(link::Build_Short_Request(code)))
+        reportSendFailure();
 }
 
 void FormMain::Command_Store_Config_Click()
@@ -170,9 +170,8 @@ void FormMain::Store_Pass_Data()
     m_passCount = passes::PassCount;
     FrameSavingData->hide();
     m_storing = false;
-    // A broken link has been reported already; one message is enough.
-    if (failed && !(m_linkLostTold && !MSComm1->isOpen()))
-        tell(Msg::CommError);
+    if (failed)
+        reportSendFailure();
 }
 
 // ---------------------------------------------------------------- pass editor
