@@ -1,7 +1,11 @@
-// FormMain: construction, start-up, help text, Pause and closing.
+// FormMain: the window frame (menu, top row, bottom row), start-up, help text,
+// Pause, closing, and the READ and STORE buttons that act on the visible tab.
 #include "formmain.h"
 
+#include "link/frame.h"
 #include "link/serial_link.h"
+#include "settings/locations.h"
+#include "ui_helpers.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -27,67 +31,13 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include <type_traits>
-
 namespace halvo::app {
+
+using ui::named;
+using ui::px;
 
 namespace {
 const QString CRLF = QStringLiteral("\r\n");
-
-// Twips to pixels.
-constexpr int px(int twips)
-{
-    return twips / 15;
-}
-
-template <class W> W *named(W *w, const QString &name, const QString &accessible = {})
-{
-    w->setObjectName(name);
-    if constexpr (std::is_base_of_v<QWidget, W>)
-        w->setAccessibleName(accessible.isEmpty() ? name : accessible);
-    return w;
-}
-
-QString indexed(const char *name, int i)
-{
-    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
-}
-
-const char *const ConfigDescriptions[] = {
-    "Spare Index 0",
-    "Backlight Display Intensity",
-    "Backlight Timeout (sec)",
-    "Enable Beep",
-    "Pass Auto Scroll Time",
-    "Global Pass Timeout",
-    "Low Battery Timeout",
-    "Default Passes to Display",
-    "USB Mode",
-    "Alarm On Signal Loss",
-    "Spare Index 10",
-    "Spare Index 11",
-    "Spare Index 12",
-    "Spare Index 13",
-    "Spare Index 14",
-    "Spare Index 15",
-    "Alarm Priority",
-    "Pass Device On Priority",
-    "Pass Device Off Priority",
-    "No Pass Data Priority",
-    "Hide un-Set Pass",
-    "Signal Timeout Priority",
-    "EVAC Display Priority",
-    "Spare Index 23",
-    "Spare Index 24",
-    "Spare Index 25",
-    "All recieved data",
-    "Only stored pass device",
-    "Attached Pass state change",
-    "Attached Connects/Disconnects",
-    "Attached Alarms/Reset",
-    "Spare Index 31",
-    "Spare Index 32",
-};
 } // namespace
 
 FormMain::FormMain(const FormOptions &options, QWidget *parent)
@@ -152,7 +102,7 @@ void FormMain::buildUi()
     SSTab1->addTab(buildEventLogTab(), QStringLiteral("Event Recorder/Logger"));
     SSTab1->setMinimumSize(px(14775), px(7455));
     // The window opens on the event recorder tab, showing the general instructions.
-    SSTab1->setCurrentIndex(3);
+    SSTab1->setCurrentIndex(static_cast<int>(Tab::EventLog));
     connect(SSTab1, &QTabWidget::currentChanged, this, &FormMain::Build_Help_Message);
     connect(SSTab1, &QTabWidget::tabBarClicked, this, &FormMain::Build_Help_Message);
     connect(SSTab1, &QTabWidget::currentChanged, this, &FormMain::updateTabButtons);
@@ -182,10 +132,9 @@ QWidget *FormMain::buildTopRow()
     auto *f2 = new QVBoxLayout(Frame2);
     Combo_Com_Port = named(new QComboBox, QStringLiteral("Combo_Com_Port"), QStringLiteral("Com port"));
     Combo_Com_Port->setPlaceholderText(QStringLiteral("Select Com Port"));
-    Cmd_ComPort = named(new QPushButton(QStringLiteral("Connect to Base")), QStringLiteral("Cmd_ComPort"),
-                        QStringLiteral("Connect to Base"));
-    CommandRescanPorts = named(new QPushButton(QStringLiteral("Scan For Halvo")),
-                               QStringLiteral("CommandRescanPorts"), QStringLiteral("Scan For Halvo"));
+    Cmd_ComPort = named(new QPushButton(QStringLiteral("Connect to Base")), QStringLiteral("Cmd_ComPort"));
+    CommandRescanPorts =
+        named(new QPushButton(QStringLiteral("Scan For Halvo")), QStringLiteral("CommandRescanPorts"));
     f2->addWidget(Combo_Com_Port);
     f2->addWidget(Cmd_ComPort);
     f2->addWidget(CommandRescanPorts);
@@ -243,14 +192,12 @@ QWidget *FormMain::buildBottomRow()
     ind->addWidget(TextConnected);
     g->addLayout(ind, 0, 0);
 
-    CheckHalvoType = named(new QCheckBox(QStringLiteral("Halvo ST")), QStringLiteral("CheckHalvoType"),
-                           QStringLiteral("Halvo ST"));
-    Command_Read_Config = named(new QPushButton(QStringLiteral("READ CONFIGURATION")),
-                                QStringLiteral("Command_Read_Config"), QStringLiteral("READ CONFIGURATION"));
+    CheckHalvoType = named(new QCheckBox(QStringLiteral("Halvo ST")), QStringLiteral("CheckHalvoType"));
+    Command_Read_Config =
+        named(new QPushButton(QStringLiteral("READ CONFIGURATION")), QStringLiteral("Command_Read_Config"));
     Command_Read_Config->setFixedSize(px(3735), px(615));
     Command_Store_Config =
-        named(new QPushButton(QStringLiteral("STORE CONFIGURATION")), QStringLiteral("Command_Store_Config"),
-              QStringLiteral("STORE CONFIGURATION"));
+        named(new QPushButton(QStringLiteral("STORE CONFIGURATION")), QStringLiteral("Command_Store_Config"));
     Command_Store_Config->setFixedSize(px(3495), px(615));
     CommandClearRecievedData =
         named(new QPushButton(QStringLiteral("Clear Recieved\nData")),
@@ -281,362 +228,6 @@ QWidget *FormMain::buildBottomRow()
     FrameSavingData->hide();
     g->setColumnStretch(5, 1);
     return row;
-}
-
-QWidget *FormMain::buildPassTab()
-{
-    auto *tab = new QWidget;
-    auto *v = new QVBoxLayout(tab);
-
-    auto *tableFrame = new QGroupBox;
-    auto *tv = new QVBoxLayout(tableFrame);
-    ListView1 = named(new QTreeWidget, QStringLiteral("ListView1"), QStringLiteral("Pass table"));
-    ListView1->setRootIsDecorated(false);
-    ListView1->setUniformRowHeights(true);
-    ListView1->setAllColumnsShowFocus(true);
-    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListView1->setMinimumHeight(px(3495));
-    tv->addWidget(ListView1);
-    connect(ListView1, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem *item, int) { ListView1_ItemClick(item); });
-    v->addWidget(tableFrame, 1);
-
-    FrameCurrentRecord =
-        named(new QGroupBox(QStringLiteral("Current Pass Index#")), QStringLiteral("FrameCurrentRecord"));
-    auto *ed = new QHBoxLayout(FrameCurrentRecord);
-
-    // Index and the four text fields.
-    auto *fields = new QGridLayout;
-    LabelCurrentPassIndex = named(new QLabel(QStringLiteral("01")), QStringLiteral("LabelCurrentPassIndex"),
-                                  QStringLiteral("Current Pass Index#"));
-    QFont bold = LabelCurrentPassIndex->font();
-    bold.setBold(true);
-    bold.setPointSize(12);
-    LabelCurrentPassIndex->setFont(bold);
-    fields->addWidget(LabelCurrentPassIndex, 0, 0, 1, 2);
-    auto field = [&](int r, const QString &label, const QString &name, const QString &text) {
-        auto *e = named(new QLineEdit(text), name, label);
-        auto *l = new QLabel(label);
-        l->setBuddy(e);
-        fields->addWidget(l, r, 0);
-        fields->addWidget(e, r, 1);
-        return e;
-    };
-    TextCurrentPassUsername =
-        field(1, QStringLiteral("Username 16-Characters"), QStringLiteral("TextCurrentPassUsername"),
-              QStringLiteral("Username Pass X"));
-    TextPassCurrentSysId = field(2, QStringLiteral("SYS ID 01-FE"), QStringLiteral("TextPassCurrentSysId"),
-                                 QStringLiteral("F0"));
-    TextPassCurrentUserId = field(3, QStringLiteral("USER ID 01-99"), QStringLiteral("TextPassCurrentUserId"),
-                                  QStringLiteral("01"));
-    TextPassCurrentSignalTimeout = field(4, QStringLiteral("Signal Timeout"),
-                                         QStringLiteral("TextPassCurrentSignalTimeout"), QStringLiteral("0"));
-    for (QLineEdit *e : {TextPassCurrentSysId, TextPassCurrentUserId, TextPassCurrentSignalTimeout})
-        e->installEventFilter(this);
-    ed->addLayout(fields);
-
-    // Port steering: 16 boxes in one row, bit 15 at the left, so they read like the bit text.
-    auto portRow = [&](std::array<QCheckBox *, 16> &boxes, const char *name, const QString &what) {
-        auto *h = new QHBoxLayout;
-        h->setSpacing(0);
-        for (int k = 15; k >= 0; --k) {
-            auto *c = named(new QCheckBox, indexed(name, k), QStringLiteral("%1 port %2").arg(what).arg(k));
-            c->setToolTip(QStringLiteral("Port %1").arg(k));
-            boxes[static_cast<size_t>(k)] = c;
-            h->addWidget(c);
-            if (k % 4 == 0 && k > 0)
-                h->addSpacing(6);
-        }
-        return h;
-    };
-    auto *ports = new QVBoxLayout;
-    auto *alarmFrame = new QGroupBox(QStringLiteral("Port Steering On Alarm"));
-    alarmFrame->setLayout(portRow(CheckCurrentPassAlarmPortSteering, "CheckCurrentPassAlarmPortSteering",
-                                  QStringLiteral("Port Steering On Alarm")));
-    ports->addWidget(alarmFrame);
-    auto *optionFrame = new QGroupBox(QStringLiteral("Port Steering on Option"));
-    auto *of = new QVBoxLayout(optionFrame);
-    auto *ofTop = new QHBoxLayout;
-    ComboOptionCurrentPassAlarmPortSteering =
-        named(new QComboBox, QStringLiteral("ComboOptionCurrentPassAlarmPortSteering"),
-              QStringLiteral("Option mode"));
-    TextCurrentPassOptionPortSteering =
-        named(new QLineEdit(QStringLiteral("0")), QStringLiteral("TextCurrentPassOptionPortSteering"),
-              QStringLiteral("Option trigger"));
-    TextCurrentPassOptionPortSteering->setMaximumWidth(60);
-    ofTop->addWidget(ComboOptionCurrentPassAlarmPortSteering, 1);
-    ofTop->addWidget(TextCurrentPassOptionPortSteering);
-    of->addLayout(ofTop);
-    of->addLayout(portRow(CheckCurrentPassOptionPortSteering, "CheckCurrentPassOptionPortSteering",
-                          QStringLiteral("Port Steering on Option")));
-    ports->addWidget(optionFrame);
-    ed->addLayout(ports);
-
-    // Option flags: two columns of four, each box with its label to its left.
-    auto *flagsFrame = new QGroupBox(QStringLiteral("Option Flags"));
-    auto *fg = new QGridLayout(flagsFrame);
-    const QStringList flagNames = {QStringLiteral("Out of Range Option"),
-                                   QStringLiteral("Transmit Alarm Ack")};
-    for (int k = 0; k < 8; ++k) {
-        const QString text = k < flagNames.size() ? flagNames.at(k) : QStringLiteral("NA");
-        auto *l = named(new QLabel(text), indexed("LabelCurrentPassOption", k));
-        auto *c = named(new QCheckBox, indexed("CheckCurrentPassOption", k),
-                        QStringLiteral("Option flag %1 %2").arg(k).arg(text));
-        l->setBuddy(c);
-        LabelCurrentPassOption[static_cast<size_t>(k)] = l;
-        CheckCurrentPassOption[static_cast<size_t>(k)] = c;
-        fg->addWidget(l, k % 4, (k / 4) * 2);
-        fg->addWidget(c, k % 4, (k / 4) * 2 + 1);
-    }
-    ed->addWidget(flagsFrame);
-
-    auto *buttons = new QVBoxLayout;
-    auto button = [&](const QString &text, const QString &name) {
-        auto *b = named(new QPushButton(text), name, text);
-        buttons->addWidget(b);
-        return b;
-    };
-    CommandCurrentPassSave = button(QStringLiteral("SAVE"), QStringLiteral("CommandCurrentPassSave"));
-    CommandCurrentPassClear = button(QStringLiteral("CLEAR"), QStringLiteral("CommandCurrentPassClear"));
-    CommandSetSelectedPasses =
-        button(QStringLiteral("Set Selected"), QStringLiteral("CommandSetSelectedPasses"));
-    CommandLoadAllPasses = button(QStringLiteral("Set All"), QStringLiteral("CommandLoadAllPasses"));
-    connect(CommandCurrentPassSave, &QPushButton::clicked, this, &FormMain::CommandCurrentPassSave_Click);
-    connect(CommandCurrentPassClear, &QPushButton::clicked, this, &FormMain::CommandCurrentPassClear_Click);
-    connect(CommandSetSelectedPasses, &QPushButton::clicked, this, &FormMain::CommandSetSelectedPasses_Click);
-    connect(CommandLoadAllPasses, &QPushButton::clicked, this, &FormMain::CommandLoadAllPasses_Click);
-    ed->addLayout(buttons);
-
-    v->addWidget(FrameCurrentRecord);
-    return tab;
-}
-
-QWidget *FormMain::buildSettingsTab()
-{
-    auto *tab = new QWidget;
-    auto *h = new QHBoxLayout(tab);
-
-    // Every parameter has a value field and limit captions; the ones an operator may
-    // not change live in hidden holder frames but still carry data.
-    for (int i = 0; i < ConfigParams; ++i) {
-        const QString desc = QString::fromLatin1(ConfigDescriptions[i]);
-        Text_Config_Parameters[static_cast<size_t>(i)] =
-            named(new QLineEdit(QStringLiteral("0")), indexed("Text_Config_Parameters", i), desc);
-        Label_Config_Parameters_Max[static_cast<size_t>(i)] =
-            named(new QLabel(QStringLiteral("0")), indexed("Label_Config_Parameters_Max", i),
-                  desc + QStringLiteral(" maximum"));
-        Label_Config_Parameters_Min[static_cast<size_t>(i)] =
-            named(new QLabel(QStringLiteral("0")), indexed("Label_Config_Parameters_Min", i),
-                  desc + QStringLiteral(" minimum"));
-        Label_Config_Parameters_Default[static_cast<size_t>(i)] =
-            named(new QLabel(QStringLiteral("0")), indexed("Label_Config_Parameters_Default", i),
-                  desc + QStringLiteral(" default"));
-        Label_Config_Parameters_Description[static_cast<size_t>(i)] =
-            named(new QLabel(desc), indexed("Label_Config_Parameters_Description", i));
-    }
-    for (int i : {3, 9, 20, 26, 27, 28, 29, 30})
-        CheckConfigParameters[static_cast<size_t>(i)] =
-            named(new QCheckBox(QString::fromLatin1(ConfigDescriptions[i])),
-                  indexed("CheckConfigParameters", i), QString::fromLatin1(ConfigDescriptions[i]));
-
-    auto holder = [](const QString &name, const QString &title) {
-        auto *f = named(new QGroupBox(title), name);
-        new QGridLayout(f);
-        return f;
-    };
-    Frame7 = holder(QStringLiteral("Frame7"), {});
-    Frame8 = holder(QStringLiteral("Frame8"), {});
-    Frame13 = holder(QStringLiteral("Frame13"), QStringLiteral("Data Logger Setup boxes"));
-    Frame14 = holder(QStringLiteral("Frame14"), QStringLiteral("Pass Display Priority"));
-    Frame15 = holder(QStringLiteral("Frame15"), QStringLiteral("System Settings"));
-    Frame16 = holder(QStringLiteral("Frame16"), {});
-    auto hold = [](QGroupBox *frame, int i, QWidget *w0, QWidget *w1, QWidget *w2, QWidget *w3) {
-        auto *g = static_cast<QGridLayout *>(frame->layout());
-        int c = 0;
-        for (QWidget *w : {w0, w1, w2, w3})
-            if (w)
-                g->addWidget(w, i, c++);
-    };
-
-    // "System Settings": value fields of 1, 2, 4..8, then the switches 3 and 9.
-    auto *sys =
-        named(new QGroupBox(QStringLiteral("System Settings")), QStringLiteral("FrameSystemSettings"));
-    auto *sg = new QGridLayout(sys);
-    const QStringList heads = {QStringLiteral("Configuration Parameter"), QStringLiteral("Value"),
-                               QStringLiteral("Max Value"), QStringLiteral("Min Value"),
-                               QStringLiteral("Default Value")};
-    for (int c = 0; c < heads.size(); ++c)
-        sg->addWidget(new QLabel(heads.at(c)), 0, c);
-    int r = 1;
-    for (int i : {1, 2, 4, 5, 6, 7, 8}) {
-        const auto s = static_cast<size_t>(i);
-        sg->addWidget(Label_Config_Parameters_Description[s], r, 0);
-        sg->addWidget(Text_Config_Parameters[s], r, 1);
-        sg->addWidget(Label_Config_Parameters_Max[s], r, 2);
-        sg->addWidget(Label_Config_Parameters_Min[s], r, 3);
-        sg->addWidget(Label_Config_Parameters_Default[s], r, 4);
-        Text_Config_Parameters[s]->setMaximumWidth(60);
-        ++r;
-    }
-    for (int i : {3, 9})
-        sg->addWidget(CheckConfigParameters[static_cast<size_t>(i)], r++, 0, 1, 2);
-    sg->setRowStretch(r, 1);
-    h->addWidget(sys);
-
-    // "Pass Display Priority ": six positions; 1 and 6 cannot move.
-    auto *prio = named(new QGroupBox(QStringLiteral("Pass Display Priority ")),
-                       QStringLiteral("FramePassDisplayPriority"));
-    auto *pg = new QGridLayout(prio);
-    const char *const classNames[] = {"",
-                                      "Alarm Priority",
-                                      "EVAC Display Priority",
-                                      "Signal Timeout Priority",
-                                      "Pass Device On Priority",
-                                      "Pass Device Off Priority",
-                                      "No Pass Data Priority"};
-    for (int p = 1; p <= 6; ++p) {
-        const auto s = static_cast<size_t>(p);
-        OptionPassDisplayPriority[s] = named(new QRadioButton, indexed("OptionPassDisplayPriority", p),
-                                             QStringLiteral("Priority position %1").arg(p));
-        LabelPassDisplayPriority[s] = named(new QLabel, indexed("LabelPassDisplayPriority", p),
-                                            QStringLiteral("Priority position %1").arg(p));
-        LabelPassDisplayPriorityFixed[s] = named(new QLabel(QString::fromLatin1(classNames[p])),
-                                                 indexed("LabelPassDisplayPriorityFixed", p));
-        hold(Frame14, p, LabelPassDisplayPriorityFixed[s], nullptr, nullptr, nullptr);
-        pg->addWidget(new QLabel(QString::number(p)), p - 1, 0);
-        pg->addWidget(OptionPassDisplayPriority[s], p - 1, 1);
-        pg->addWidget(LabelPassDisplayPriority[s], p - 1, 2);
-        OptionPassDisplayPriority[s]->setVisible(p != 1 && p != 6);
-    }
-    CommandDisplayPriorityUp = named(new QPushButton(QStringLiteral("Up")),
-                                     QStringLiteral("CommandDisplayPriorityUp"), QStringLiteral("Up"));
-    CommandDisplayPriorityDown = named(new QPushButton(QStringLiteral("Down")),
-                                       QStringLiteral("CommandDisplayPriorityDown"), QStringLiteral("Down"));
-    pg->addWidget(CommandDisplayPriorityUp, 6, 1, 1, 2);
-    pg->addWidget(CommandDisplayPriorityDown, 7, 1, 1, 2);
-    pg->addWidget(CheckConfigParameters[20], 8, 0, 1, 3);
-    pg->setRowStretch(9, 1);
-    h->addWidget(prio);
-
-    auto *right = new QVBoxLayout;
-    auto *logger =
-        named(new QGroupBox(QStringLiteral("Data Logger Setup ")), QStringLiteral("FrameDataLoggerSetup"));
-    auto *lg = new QVBoxLayout(logger);
-    auto *explain = new QLabel(QStringLiteral("Select what data to log in event logger.  Attached device are "
-                                              "those configured in Pass Configuration"));
-    explain->setWordWrap(true);
-    lg->addWidget(explain);
-    for (int i = 26; i <= 30; ++i)
-        lg->addWidget(CheckConfigParameters[static_cast<size_t>(i)]);
-    lg->addStretch(1);
-    right->addWidget(logger);
-    CommandSetSystemClock = named(new QPushButton(QStringLiteral("Set Halvo Clock")),
-                                  QStringLiteral("CommandSetSystemClock"), QStringLiteral("Set Halvo Clock"));
-    right->addWidget(CommandSetSystemClock);
-    right->addStretch(1);
-    h->addLayout(right);
-
-    // Hidden holders of the parameters the tab does not show, and of the limit
-    // captions of the switches.
-    for (int i = 0; i < ConfigParams; ++i) {
-        const auto s = static_cast<size_t>(i);
-        if (i == 1 || i == 2 || (i >= 4 && i <= 8))
-            continue; // shown in the "System Settings" group
-        QGroupBox *frame = (i >= 16 && i <= 22)   ? Frame14
-                           : (i >= 26 && i <= 30) ? Frame13
-                                                  : (i < 16 ? Frame15 : Frame16);
-        hold(frame, i + 10, Text_Config_Parameters[s], Label_Config_Parameters_Max[s],
-             Label_Config_Parameters_Min[s], Label_Config_Parameters_Default[s]);
-        if (i == 3 || i == 9)
-            hold(Frame7, i, Label_Config_Parameters_Description[s], nullptr, nullptr, nullptr);
-        else
-            hold(Frame8, i, Label_Config_Parameters_Description[s], nullptr, nullptr, nullptr);
-    }
-    for (QGroupBox *f : {Frame7, Frame8, Frame13, Frame14, Frame15})
-        right->addWidget(f);
-    h->addWidget(Frame16);
-
-    // Reading, checking and storing the settings come with their own change; until
-    // then the fields are shown but cannot be edited.
-    for (auto *e : Text_Config_Parameters)
-        e->setReadOnly(true);
-    for (auto *c : CheckConfigParameters)
-        if (c)
-            c->setEnabled(false);
-    for (auto *b : {CommandDisplayPriorityUp, CommandDisplayPriorityDown, CommandSetSystemClock})
-        b->setEnabled(false);
-    return tab;
-}
-
-QWidget *FormMain::buildLocationTab()
-{
-    auto *tab = new QWidget;
-    auto *h = new QHBoxLayout(tab);
-    for (int group = 0; group < 5; ++group) {
-        auto *frame = new QGroupBox(QStringLiteral("Name Location Addresses"));
-        auto *g = new QGridLayout(frame);
-        for (int k = 0; k < 10; ++k) {
-            const int slot = group * 10 + k;
-            const auto s = static_cast<size_t>(slot);
-            Lbl_Location_Address[s] = named(new QLabel, indexed("Lbl_Location_Address", slot));
-            Text_Location_Name[s] = named(new QLineEdit, indexed("Text_Location_Name", slot),
-                                          QStringLiteral("Location %1 name").arg(slot + 1));
-            // Reading and storing the names come with their own change.
-            Text_Location_Name[s]->setReadOnly(true);
-            Lbl_Location_Address[s]->setBuddy(Text_Location_Name[s]);
-            g->addWidget(Lbl_Location_Address[s], k, 0);
-            g->addWidget(Text_Location_Name[s], k, 1);
-        }
-        h->addWidget(frame);
-    }
-    return tab;
-}
-
-QWidget *FormMain::buildEventLogTab()
-{
-    auto *tab = new QWidget;
-    auto *g = new QGridLayout(tab);
-    CommandReadEventLogPointer =
-        named(new QPushButton(QStringLiteral("Read Event Log Pointer Page")),
-              QStringLiteral("CommandReadEventLogPointer"), QStringLiteral("Read Event Log Pointer Page"));
-    LabelEventLogPointerData =
-        named(new QLabel(QStringLiteral("0")), QStringLiteral("LabelEventLogPointerData"),
-              QStringLiteral("Event log pointer"));
-    CmdReadLastEventLogPages =
-        named(new QPushButton(QStringLiteral("Read Last # of Pages of Events")),
-              QStringLiteral("CmdReadLastEventLogPages"), QStringLiteral("Read Last # of Pages of Events"));
-    Check_Store_Event_Log =
-        named(new QCheckBox(QStringLiteral("Store Event Log Data")), QStringLiteral("Check_Store_Event_Log"),
-              QStringLiteral("Store Event Log Data"));
-    TxtEventLogPageStart = named(new QLineEdit(QStringLiteral("0")), QStringLiteral("TxtEventLogPageStart"),
-                                 QStringLiteral("Start Page (0-32,480)"));
-    TxtEventLogPagesToDownload =
-        named(new QLineEdit(QStringLiteral("1")), QStringLiteral("TxtEventLogPagesToDownload"),
-              QStringLiteral("Pages to Download (1-32480)"));
-    CmdReadEventLogPage =
-        named(new QPushButton(QStringLiteral("Read Event From selected Start")),
-              QStringLiteral("CmdReadEventLogPage"), QStringLiteral("Read Event From selected Start"));
-    CmdClearEventLog = named(new QPushButton(QStringLiteral("Clear Event Log")),
-                             QStringLiteral("CmdClearEventLog"), QStringLiteral("Clear Event Log"));
-    g->addWidget(CommandReadEventLogPointer, 0, 0);
-    g->addWidget(LabelEventLogPointerData, 0, 1);
-    g->addWidget(CmdReadLastEventLogPages, 1, 0);
-    g->addWidget(Check_Store_Event_Log, 1, 1);
-    g->addWidget(
-        new QLabel(QStringLiteral("Start Page (0-32,480)                 Pages to Download (1-32480)")), 2, 0,
-        1, 2);
-    g->addWidget(TxtEventLogPageStart, 3, 0);
-    g->addWidget(TxtEventLogPagesToDownload, 3, 1);
-    g->addWidget(CmdReadEventLogPage, 4, 0);
-    g->addWidget(CmdClearEventLog, 5, 0);
-    g->setRowStretch(6, 1);
-    g->setColumnStretch(2, 1);
-    // The event log commands come with their own change.
-    for (QWidget *w :
-         std::initializer_list<QWidget *>{CommandReadEventLogPointer, CmdReadLastEventLogPages,
-                                          Check_Store_Event_Log, CmdReadEventLogPage, CmdClearEventLog})
-        w->setEnabled(false);
-    return tab;
 }
 
 // ---------------------------------------------------------------- start-up
@@ -679,13 +270,8 @@ void FormMain::Form_Load()
     ComboOptionCurrentPassAlarmPortSteering->setCurrentIndex(0);
 
     for (int i = 0; i < LocationSlots; ++i) {
-        const int c = i + 1;
-        QString name = QStringLiteral("Location Name ") + QString::number(c);
-        if (c < 10)
-            name += QLatin1Char(' ');
-        Text_Location_Name[static_cast<size_t>(i)]->setText(name);
-        Lbl_Location_Address[static_cast<size_t>(i)]->setText(QStringLiteral("0x") + QString::number(c / 16) +
-                                                              QString::number(c % 16, 16).toUpper());
+        Text_Location_Name[static_cast<size_t>(i)]->setText(settings::Default_Location_Name(i));
+        Lbl_Location_Address[static_cast<size_t>(i)]->setText(settings::Location_Code_Caption(i));
     }
 
     QList<QTreeWidgetItem *> rows;
@@ -716,20 +302,6 @@ void FormMain::Form_Load()
         help += QLatin1String(line) + CRLF;
     Text1->setText(help);
     updateTabButtons();
-}
-
-void FormMain::Init_Display_Priority()
-{
-    // Class q belongs to config parameter Priority_Class_Param[q]; start-up puts
-    // every class at its own position.
-    static constexpr std::array<int, 7> Priority_Class_Param = {0, 16, 22, 21, 17, 18, 19};
-    for (int q = 1; q <= 6; ++q) {
-        const auto s = static_cast<size_t>(q);
-        m_priorityPositionParam[s] = Priority_Class_Param[s];
-        Text_Config_Parameters[static_cast<size_t>(Priority_Class_Param[s])]->setText(QString::number(q));
-        m_priorityClassNames[s] = LabelPassDisplayPriorityFixed[s]->text();
-        LabelPassDisplayPriority[s]->setText(m_priorityClassNames[s]);
-    }
 }
 
 // ---------------------------------------------------------------- help text
@@ -781,8 +353,8 @@ void FormMain::Build_Help_Message()
 // are built, the buttons are off on those tabs rather than silently doing nothing.
 void FormMain::updateTabButtons()
 {
-    const int t = SSTab1->currentIndex();
-    const bool available = t == 0 || t == 3;
+    const Tab t = visibleTab();
+    const bool available = t == Tab::Passes || t == Tab::EventLog;
     for (QPushButton *b : {Command_Read_Config, Command_Store_Config}) {
         b->setEnabled(available);
         b->setToolTip(available ? QString() : QStringLiteral("Not available for this tab in this version"));
@@ -792,6 +364,44 @@ void FormMain::updateTabButtons()
 void FormMain::CommandClearRecievedData_Click()
 {
     ListRawSerialData->clear();
+}
+
+Tab FormMain::visibleTab() const
+{
+    return static_cast<Tab>(SSTab1->currentIndex());
+}
+
+// ---------------------------------------------------------------- read and store
+
+void FormMain::Command_Read_Config_Click()
+{
+    if (!Ensure_Port_Open())
+        return;
+    quint8 code = 0;
+    switch (visibleTab()) {
+    case Tab::Passes:
+        code = link::Cmd::ReadPassTable;
+        break;
+    default:
+        // The settings and location tabs are read by their own change; the event
+        // recorder tab has nothing to read here.
+        return;
+    }
+    if (!Write_Frame(link::Build_Short_Request(code)))
+        reportSendFailure();
+}
+
+void FormMain::Command_Store_Config_Click()
+{
+    if (!Ensure_Port_Open())
+        return;
+    switch (visibleTab()) {
+    case Tab::Passes:
+        Store_Pass_Data();
+        break;
+    default:
+        break;
+    }
 }
 
 // ---------------------------------------------------------------- Pause, closing
@@ -825,18 +435,21 @@ void FormMain::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
+void FormMain::onFocusLost(QWidget *field, std::function<void()> check)
+{
+    m_focusChecks[field] = std::move(check);
+    field->installEventFilter(this);
+}
+
 bool FormMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::FocusOut) {
         // Leaving the window (another application, a menu) is not leaving the field.
         const auto reason = static_cast<QFocusEvent *>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && !m_closing) {
-            if (watched == TextPassCurrentSysId)
-                TextPassCurrentSysId_LostFocus();
-            else if (watched == TextPassCurrentUserId)
-                TextPassCurrentUserId_LostFocus();
-            else if (watched == TextPassCurrentSignalTimeout)
-                TextPassCurrentSignalTimeout_LostFocus();
+            const auto check = m_focusChecks.find(watched);
+            if (check != m_focusChecks.end())
+                check->second();
         }
     }
     return QMainWindow::eventFilter(watched, event);

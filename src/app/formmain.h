@@ -12,7 +12,10 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <unordered_map>
 
 class QAction;
 class QCheckBox;
@@ -57,8 +60,12 @@ struct FormOptions
     QString preferredPort;  // selected after start-up when listed
 };
 
+// The four tabs of SSTab1, in their order.
+enum class Tab { Passes = 0, Settings = 1, Locations = 2, EventLog = 3 };
+
 // The main window. It is the data model: every value read from or stored to the
-// unit lives in one of its controls, held as text.
+// unit lives in one of its controls, held as text. Each tab's widgets and handlers
+// live in a file of their own (formmain_passes.cpp, formmain_settings.cpp, ...).
 class FormMain : public QMainWindow, public link::ReplyHandlers
 {
     Q_OBJECT
@@ -70,8 +77,9 @@ public:
     OperatorDialogs &dialogs() { return *m_dialogs; }
     void setTiming(const Timing &t) { m_timing = t; }
     link::PortCatalogue &portCatalogue() { return m_catalogue; }
+    Tab visibleTab() const;
 
-    // ---- controls outside the tabs
+    // ================================================================ window frame
     QGroupBox *Frame2 = nullptr;
     QComboBox *Combo_Com_Port = nullptr;
     QPushButton *Cmd_ComPort = nullptr;
@@ -95,7 +103,40 @@ public:
     QAction *Menu_Load_Config_Data = nullptr;
     QAction *Menu_Help_About = nullptr;
 
-    // ---- pass tab: the pass table and the pass editor
+    // Waits while the window's events keep running; returns at once for 0 or less.
+    void Pause(double seconds);
+
+public slots:
+    void Build_Help_Message();
+    void CommandClearRecievedData_Click();
+    void Command_Read_Config_Click();
+    void Command_Store_Config_Click();
+
+    // ================================================================ link (formmain_link.cpp)
+public:
+    int linkWatchdog() const { return m_linkWatchdog; }
+    QString unitIdentification() const { return m_unitId; }
+    int selectedPort() const { return m_selectedPort; }
+    bool receiveErrorLatch() const { return m_receiveErrorLatch; }
+    const link::ReceiveAssembler &receiveAssembler() const { return m_rx; }
+    // What the combo box shows, "Select Com Port" when nothing is selected.
+    QString comPortText() const;
+    bool isConnectedShown() const;
+
+    // Writes one whole frame to the open port. False when it could not be written.
+    bool Write_Frame(const QByteArray &frame);
+    // True when the port is open, after asking to open it if it was not.
+    bool Ensure_Port_Open();
+
+public slots:
+    void Build_Port_Table();
+    void CommandRescanPorts_Click();
+    void Cmd_ComPort_Click();
+    void TimerDisconnect_Timer();
+    void MSComm1_OnComm();
+
+    // ================================================================ pass tab (formmain_passes.cpp)
+public:
     QTreeWidget *ListView1 = nullptr;
     QGroupBox *FrameCurrentRecord = nullptr;
     QLabel *LabelCurrentPassIndex = nullptr;
@@ -114,8 +155,29 @@ public:
     QPushButton *CommandSetSelectedPasses = nullptr;
     QPushButton *CommandLoadAllPasses = nullptr;
 
-    // ---- system settings tab (index 32 exists but is never sent)
-    static constexpr int ConfigParams = 33;
+    qint16 passCount() const { return m_passCount; }
+    // The text of one pass table cell, and a whole row (row 1..72).
+    QString passCell(int row, int column) const;
+    passes::PassRow passRow(int row) const;
+    void setPassRow(int row, const passes::PassRow &texts);
+    bool isPassRowChecked(int row) const;
+    void setPassRowChecked(int row, bool checked);
+    bool Decode_Pass_Record(const QByteArray &reply) override;
+
+public slots:
+    void Store_Pass_Data();
+    void ListView1_ItemClick(QTreeWidgetItem *item);
+    void CommandCurrentPassSave_Click();
+    void CommandCurrentPassClear_Click();
+    void CommandSetSelectedPasses_Click();
+    void CommandLoadAllPasses_Click();
+    void TextPassCurrentSysId_LostFocus();
+    void TextPassCurrentUserId_LostFocus();
+    void TextPassCurrentSignalTimeout_LostFocus();
+
+    // ================================================================ settings tab (formmain_settings.cpp)
+public:
+    static constexpr int ConfigParams = 33; // index 32 exists but is never sent
     std::array<QLineEdit *, ConfigParams> Text_Config_Parameters{};
     std::array<QLabel *, ConfigParams> Label_Config_Parameters_Max{};
     std::array<QLabel *, ConfigParams> Label_Config_Parameters_Min{};
@@ -131,12 +193,19 @@ public:
     QGroupBox *Frame7 = nullptr, *Frame8 = nullptr, *Frame13 = nullptr, *Frame14 = nullptr,
               *Frame15 = nullptr, *Frame16 = nullptr;
 
-    // ---- location tab
+    bool Decode_Settings_Page(const QByteArray &reply) override;
+
+    // ================================================================ location tab (formmain_locations.cpp)
+public:
     static constexpr int LocationSlots = 50;
     std::array<QLabel *, LocationSlots> Lbl_Location_Address{};
     std::array<QLineEdit *, LocationSlots> Text_Location_Name{};
 
-    // ---- event recorder tab
+    qint16 locationCount() const { return m_locationCount; }
+    bool Decode_Location_Reply(const QByteArray &reply) override;
+
+    // ================================================================ event recorder tab
+public:
     QPushButton *CommandReadEventLogPointer = nullptr;
     QLabel *LabelEventLogPointerData = nullptr;
     QPushButton *CmdReadLastEventLogPages = nullptr;
@@ -145,63 +214,10 @@ public:
     QLineEdit *TxtEventLogPagesToDownload = nullptr;
     QPushButton *CmdReadEventLogPage = nullptr;
     QPushButton *CmdClearEventLog = nullptr;
-
-    // ---- form-level state
-    qint16 passCount() const { return m_passCount; }
-    qint16 locationCount() const { return m_locationCount; }
-    int linkWatchdog() const { return m_linkWatchdog; }
-    QString unitIdentification() const { return m_unitId; }
-    int selectedPort() const { return m_selectedPort; }
-    bool receiveErrorLatch() const { return m_receiveErrorLatch; }
-    const link::ReceiveAssembler &receiveAssembler() const { return m_rx; }
     int Logger_State = 0;
     int Quiet_Ticks = 0;
 
-    // The text of one pass table cell, and a whole row (row 1..72).
-    QString passCell(int row, int column) const;
-    passes::PassRow passRow(int row) const;
-    void setPassRow(int row, const passes::PassRow &texts);
-    bool isPassRowChecked(int row) const;
-    void setPassRowChecked(int row, bool checked);
-    // What the combo box shows, "Select Com Port" when nothing is selected.
-    QString comPortText() const;
-    bool isConnectedShown() const;
-
-    // Waits while the window's events keep running; returns at once for 0 or less.
-    void Pause(double seconds);
-
-    // Writes one whole frame to the open port. False when it could not be written.
-    bool Write_Frame(const QByteArray &frame);
-    // True when the port is open, after asking to open it if it was not.
-    bool Ensure_Port_Open();
-
-    // Decoders of the receive path.
-    bool Decode_Pass_Record(const QByteArray &reply) override;
     bool Decode_Event_Log_Pointer(const QByteArray &reply) override;
-    bool Decode_Location_Reply(const QByteArray &reply) override;
-    bool Decode_Settings_Page(const QByteArray &reply) override;
-
-public slots:
-    void Build_Help_Message();
-    void CommandClearRecievedData_Click();
-    void Build_Port_Table();
-    void CommandRescanPorts_Click();
-    void Cmd_ComPort_Click();
-    void TimerDisconnect_Timer();
-    void MSComm1_OnComm();
-
-    void Command_Read_Config_Click();
-    void Command_Store_Config_Click();
-    void Store_Pass_Data();
-
-    void ListView1_ItemClick(QTreeWidgetItem *item);
-    void CommandCurrentPassSave_Click();
-    void CommandCurrentPassClear_Click();
-    void CommandSetSelectedPasses_Click();
-    void CommandLoadAllPasses_Click();
-    void TextPassCurrentSysId_LostFocus();
-    void TextPassCurrentUserId_LostFocus();
-    void TextPassCurrentSignalTimeout_LostFocus();
 
 signals:
     // The window is closing: waits end early and multi-frame sends stop.
@@ -212,29 +228,49 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // window frame (formmain.cpp)
     void buildUi();
     QWidget *buildTopRow();
     QWidget *buildBottomRow();
-    QWidget *buildPassTab();
-    QWidget *buildSettingsTab();
-    QWidget *buildLocationTab();
-    QWidget *buildEventLogTab();
     void Form_Load();
-    void Init_Display_Priority();
+    void updateTabButtons();
+    void tell(const QString &text);
+    // Runs check when the operator moves the focus out of field.
+    void onFocusLost(QWidget *field, std::function<void()> check);
+
+    // link (formmain_link.cpp)
     void Scan_For_Units();
     void showConnected(bool connected);
-    void updateTabButtons();
     void onLinkLost(const QString &reason);
-    void tell(const QString &text);
-    void Write_Editor_Into_Row(int row);
     QString portOpenFailureText(const QString &path, link::SerialLink::OpenError error) const;
     void reportSendFailure();
+    enum class StoreOutcome { Done, Failed, Ignored };
+    // Sends count frames, frameAt(i) building frame i, one every pauseSeconds behind
+    // the progress frame. Stops on a frame that cannot be built or written, and when
+    // the window closes; a store started while another paces is ignored.
+    StoreOutcome Paced_Store(int count, double pauseSeconds,
+                             const std::function<std::optional<QByteArray>(int)> &frameAt);
+
+    // pass tab
+    QWidget *buildPassTab();
+    void Write_Editor_Into_Row(int row);
+
+    // settings tab
+    QWidget *buildSettingsTab();
+    void Init_Display_Priority();
+
+    // location tab
+    QWidget *buildLocationTab();
+
+    // event recorder tab
+    QWidget *buildEventLogTab();
 
     std::unique_ptr<OperatorDialogs> m_dialogs;
     Timing m_timing;
     FormOptions m_options;
     link::PortCatalogue m_catalogue;
     link::ReceiveAssembler m_rx;
+    std::unordered_map<const QObject *, std::function<void()>> m_focusChecks;
 
     qint16 m_passCount = 72;
     qint16 m_locationCount = 50;

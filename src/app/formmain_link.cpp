@@ -7,8 +7,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -232,6 +234,32 @@ void FormMain::reportSendFailure()
 bool FormMain::Write_Frame(const QByteArray &frame)
 {
     return !frame.isEmpty() && MSComm1->write(frame);
+}
+
+// The unit takes a multi-frame store without answering; the pause between frames is
+// its only pacing. The window stays live and the thread sleeps meanwhile.
+FormMain::StoreOutcome FormMain::Paced_Store(int count, double pauseSeconds,
+                                             const std::function<std::optional<QByteArray>(int)> &frameAt)
+{
+    if (m_storing)
+        return StoreOutcome::Ignored;
+    m_storing = true;
+    ProgressBarSavingData->setRange(0, count);
+    ProgressBarSavingData->setValue(0);
+    FrameSavingData->show();
+    StoreOutcome outcome = StoreOutcome::Done;
+    for (int i = 0; i < count && !m_closing; ++i) {
+        ProgressBarSavingData->setValue(i);
+        const auto frame = frameAt(i);
+        if (!frame || !Write_Frame(*frame)) {
+            outcome = StoreOutcome::Failed;
+            break;
+        }
+        Pause(pauseSeconds);
+    }
+    FrameSavingData->hide();
+    m_storing = false;
+    return outcome;
 }
 
 } // namespace halvo::app

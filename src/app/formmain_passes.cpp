@@ -1,20 +1,27 @@
-// FormMain: the pass table, its read and store, the pass editor, and the read and
-// store buttons that act on the visible tab.
+// FormMain, pass tab: the pass table, its replies and store, and the pass editor.
 #include "formmain.h"
 
-#include "link/frame.h"
 #include "link/serial_link.h"
+#include "ui_helpers.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 namespace halvo::app {
+
+using ui::indexed;
+using ui::named;
+using ui::px;
 
 namespace {
 // Check boxes from a bit text: each "1" checks the box of the bit its position
@@ -40,6 +47,138 @@ template <size_t N> QString bitTextFromChecks(const std::array<QCheckBox *, N> &
     return N == 8 ? passes::Bit_Text_8(static_cast<quint8>(v)) : passes::Bit_Text_16(static_cast<quint16>(v));
 }
 } // namespace
+
+// ---------------------------------------------------------------- widgets
+
+QWidget *FormMain::buildPassTab()
+{
+    auto *tab = new QWidget;
+    auto *v = new QVBoxLayout(tab);
+
+    auto *tableFrame = new QGroupBox;
+    auto *tv = new QVBoxLayout(tableFrame);
+    ListView1 = named(new QTreeWidget, QStringLiteral("ListView1"), QStringLiteral("Pass table"));
+    ListView1->setRootIsDecorated(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setAllColumnsShowFocus(true);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->setMinimumHeight(px(3495));
+    tv->addWidget(ListView1);
+    connect(ListView1, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem *item, int) { ListView1_ItemClick(item); });
+    v->addWidget(tableFrame, 1);
+
+    FrameCurrentRecord =
+        named(new QGroupBox(QStringLiteral("Current Pass Index#")), QStringLiteral("FrameCurrentRecord"));
+    auto *ed = new QHBoxLayout(FrameCurrentRecord);
+
+    // Index and the four text fields.
+    auto *fields = new QGridLayout;
+    LabelCurrentPassIndex =
+        ui::describes(named(new QLabel(QStringLiteral("01")), QStringLiteral("LabelCurrentPassIndex")),
+                      QStringLiteral("Current pass index"));
+    QFont bold = LabelCurrentPassIndex->font();
+    bold.setBold(true);
+    bold.setPointSize(12);
+    LabelCurrentPassIndex->setFont(bold);
+    fields->addWidget(LabelCurrentPassIndex, 0, 0, 1, 2);
+    auto field = [&](int r, const QString &label, const QString &name, const QString &text) {
+        auto *e = named(new QLineEdit(text), name, label);
+        auto *l = new QLabel(label);
+        l->setBuddy(e);
+        fields->addWidget(l, r, 0);
+        fields->addWidget(e, r, 1);
+        return e;
+    };
+    TextCurrentPassUsername =
+        field(1, QStringLiteral("Username 16-Characters"), QStringLiteral("TextCurrentPassUsername"),
+              QStringLiteral("Username Pass X"));
+    TextPassCurrentSysId = field(2, QStringLiteral("SYS ID 01-FE"), QStringLiteral("TextPassCurrentSysId"),
+                                 QStringLiteral("F0"));
+    TextPassCurrentUserId = field(3, QStringLiteral("USER ID 01-99"), QStringLiteral("TextPassCurrentUserId"),
+                                  QStringLiteral("01"));
+    TextPassCurrentSignalTimeout = field(4, QStringLiteral("Signal Timeout"),
+                                         QStringLiteral("TextPassCurrentSignalTimeout"), QStringLiteral("0"));
+    onFocusLost(TextPassCurrentSysId, [this] { TextPassCurrentSysId_LostFocus(); });
+    onFocusLost(TextPassCurrentUserId, [this] { TextPassCurrentUserId_LostFocus(); });
+    onFocusLost(TextPassCurrentSignalTimeout, [this] { TextPassCurrentSignalTimeout_LostFocus(); });
+    ed->addLayout(fields);
+
+    // Port steering: 16 boxes in one row, bit 15 at the left, so they read like the bit text.
+    auto portRow = [&](std::array<QCheckBox *, 16> &boxes, const char *name, const QString &what) {
+        auto *h = new QHBoxLayout;
+        h->setSpacing(0);
+        for (int k = 15; k >= 0; --k) {
+            auto *c = named(new QCheckBox, indexed(name, k), QStringLiteral("%1 port %2").arg(what).arg(k));
+            c->setToolTip(QStringLiteral("Port %1").arg(k));
+            boxes[static_cast<size_t>(k)] = c;
+            h->addWidget(c);
+            if (k % 4 == 0 && k > 0)
+                h->addSpacing(6);
+        }
+        return h;
+    };
+    auto *ports = new QVBoxLayout;
+    auto *alarmFrame = new QGroupBox(QStringLiteral("Port Steering On Alarm"));
+    alarmFrame->setLayout(portRow(CheckCurrentPassAlarmPortSteering, "CheckCurrentPassAlarmPortSteering",
+                                  QStringLiteral("Port Steering On Alarm")));
+    ports->addWidget(alarmFrame);
+    auto *optionFrame = new QGroupBox(QStringLiteral("Port Steering on Option"));
+    auto *of = new QVBoxLayout(optionFrame);
+    auto *ofTop = new QHBoxLayout;
+    ComboOptionCurrentPassAlarmPortSteering =
+        named(new QComboBox, QStringLiteral("ComboOptionCurrentPassAlarmPortSteering"),
+              QStringLiteral("Option mode"));
+    TextCurrentPassOptionPortSteering =
+        named(new QLineEdit(QStringLiteral("0")), QStringLiteral("TextCurrentPassOptionPortSteering"),
+              QStringLiteral("Option trigger"));
+    TextCurrentPassOptionPortSteering->setMaximumWidth(60);
+    ofTop->addWidget(ComboOptionCurrentPassAlarmPortSteering, 1);
+    ofTop->addWidget(TextCurrentPassOptionPortSteering);
+    of->addLayout(ofTop);
+    of->addLayout(portRow(CheckCurrentPassOptionPortSteering, "CheckCurrentPassOptionPortSteering",
+                          QStringLiteral("Port Steering on Option")));
+    ports->addWidget(optionFrame);
+    ed->addLayout(ports);
+
+    // Option flags: two columns of four, each box with its label to its left.
+    auto *flagsFrame = new QGroupBox(QStringLiteral("Option Flags"));
+    auto *fg = new QGridLayout(flagsFrame);
+    const QStringList flagNames = {QStringLiteral("Out of Range Option"),
+                                   QStringLiteral("Transmit Alarm Ack")};
+    for (int k = 0; k < 8; ++k) {
+        const QString text = k < flagNames.size() ? flagNames.at(k) : QStringLiteral("NA");
+        auto *l = named(new QLabel(text), indexed("LabelCurrentPassOption", k));
+        auto *c = named(new QCheckBox, indexed("CheckCurrentPassOption", k),
+                        QStringLiteral("Option flag %1 %2").arg(k).arg(text));
+        l->setBuddy(c);
+        LabelCurrentPassOption[static_cast<size_t>(k)] = l;
+        CheckCurrentPassOption[static_cast<size_t>(k)] = c;
+        fg->addWidget(l, k % 4, (k / 4) * 2);
+        fg->addWidget(c, k % 4, (k / 4) * 2 + 1);
+    }
+    ed->addWidget(flagsFrame);
+
+    auto *buttons = new QVBoxLayout;
+    auto button = [&](const QString &text, const QString &name) {
+        auto *b = named(new QPushButton(text), name);
+        buttons->addWidget(b);
+        return b;
+    };
+    CommandCurrentPassSave = button(QStringLiteral("SAVE"), QStringLiteral("CommandCurrentPassSave"));
+    CommandCurrentPassClear = button(QStringLiteral("CLEAR"), QStringLiteral("CommandCurrentPassClear"));
+    CommandSetSelectedPasses =
+        button(QStringLiteral("Set Selected"), QStringLiteral("CommandSetSelectedPasses"));
+    CommandLoadAllPasses = button(QStringLiteral("Set All"), QStringLiteral("CommandLoadAllPasses"));
+    connect(CommandCurrentPassSave, &QPushButton::clicked, this, &FormMain::CommandCurrentPassSave_Click);
+    connect(CommandCurrentPassClear, &QPushButton::clicked, this, &FormMain::CommandCurrentPassClear_Click);
+    connect(CommandSetSelectedPasses, &QPushButton::clicked, this, &FormMain::CommandSetSelectedPasses_Click);
+    connect(CommandLoadAllPasses, &QPushButton::clicked, this, &FormMain::CommandLoadAllPasses_Click);
+    ed->addLayout(buttons);
+
+    v->addWidget(FrameCurrentRecord);
+    return tab;
+}
 
 // ---------------------------------------------------------------- pass table
 
@@ -92,85 +231,23 @@ bool FormMain::Decode_Pass_Record(const QByteArray &reply)
     return true;
 }
 
-// The settings, location and event log pointer decoders come with their own tabs;
-// until then their replies are taken and left alone.
-bool FormMain::Decode_Event_Log_Pointer(const QByteArray &)
-{
-    return true;
-}
-
-bool FormMain::Decode_Location_Reply(const QByteArray &)
-{
-    return true;
-}
-
-bool FormMain::Decode_Settings_Page(const QByteArray &)
-{
-    return true;
-}
-
-// ---------------------------------------------------------------- read and store
-
-void FormMain::Command_Read_Config_Click()
-{
-    if (!Ensure_Port_Open())
-        return;
-    quint8 code = 0;
-    switch (SSTab1->currentIndex()) {
-    case 0:
-        code = link::Cmd::ReadPassTable;
-        break;
-    default:
-        // The settings and location tabs are read by their own change; the event
-        // recorder tab has nothing to read here.
-        return;
-    }
-    if (!Write_Frame(link::Build_Short_Request(code)))
-        reportSendFailure();
-}
-
-void FormMain::Command_Store_Config_Click()
-{
-    if (!Ensure_Port_Open())
-        return;
-    switch (SSTab1->currentIndex()) {
-    case 0:
-        Store_Pass_Data();
-        break;
-    default:
-        break;
-    }
-}
-
 // Sends the pass table as one pass store frame per row, paced, behind the progress
 // bar. The unit does not answer; the window stays live between frames.
 void FormMain::Store_Pass_Data()
 {
-    if (!MSComm1->isOpen() || m_storing) {
+    if (!MSComm1->isOpen()) {
         if (!m_storing)
             FrameSavingData->hide();
         return;
     }
-    m_storing = true;
+    if (m_storing)
+        return; // a second store would interleave its frames with the first's
     m_passCount = CheckHalvoType->isChecked() ? passes::HalvoStPassCount : passes::PassCount;
-    const int count = m_passCount;
-    ProgressBarSavingData->setRange(0, count);
-    ProgressBarSavingData->setValue(0);
-    FrameSavingData->show();
-    bool failed = false;
-    for (int index = 0; index < count && !m_closing; ++index) {
-        ProgressBarSavingData->setValue(index);
-        const auto frame = passes::Build_Pass_Frame(index, passRow(index + 1));
-        if (!frame || !Write_Frame(*frame)) {
-            failed = true;
-            break;
-        }
-        Pause(m_timing.passFramePause);
-    }
+    const auto outcome = Paced_Store(m_passCount, m_timing.passFramePause, [this](int index) {
+        return passes::Build_Pass_Frame(index, passRow(index + 1));
+    });
     m_passCount = passes::PassCount;
-    FrameSavingData->hide();
-    m_storing = false;
-    if (failed)
+    if (outcome == StoreOutcome::Failed)
         reportSendFailure();
 }
 

@@ -1,5 +1,8 @@
 #include "pass_codec.h"
 
+#include "link/field_text.h"
+#include "link/frame.h"
+
 namespace halvo::passes {
 
 namespace {
@@ -42,14 +45,13 @@ bool fail(QString *error, const QString &why)
 }
 
 // One character per byte: only characters of the single-byte set can be sent.
-bool appendLatin1(QByteArray &out, const QString &text, QString *error, const char *what)
+bool appendSingleByte(QByteArray &out, const QString &text, QString *error, const char *what)
 {
-    for (QChar c : text) {
-        if (c.unicode() > 0xFF)
-            return fail(error,
-                        QStringLiteral("%1 holds a character the unit cannot show").arg(QLatin1String(what)));
-        out.append(static_cast<char>(c.unicode()));
-    }
+    const auto bytes = link::To_Single_Byte(text);
+    if (!bytes)
+        return fail(error,
+                    QStringLiteral("%1 holds a character the unit cannot show").arg(QLatin1String(what)));
+    out.append(*bytes);
     return true;
 }
 } // namespace
@@ -142,102 +144,79 @@ int User_Id_Value(char c1, char c2)
     return (a - 48) * 16 + (b > 57 ? b - 55 : b - 48);
 }
 
-std::optional<int> Parse_Int16(const QString &text)
+std::optional<QByteArray> Encode_Pass_Record(int index, const PassRow &row, QString *error)
 {
-    bool ok = false;
-    const int v = text.trimmed().toInt(&ok, 10);
-    if (!ok || v < -32768 || v > 32767)
+    auto failed = [&](const QString &why) -> std::optional<QByteArray> {
+        fail(error, why);
         return std::nullopt;
-    return v;
-}
-
-std::optional<QByteArray> Build_Pass_Frame(int index, const PassRow &row, QString *error)
-{
+    };
     auto byteOf = [&](int col, const char *what) -> std::optional<quint8> {
-        const auto v = Parse_Int16(row[static_cast<size_t>(col)]);
+        const QString &text = row[static_cast<size_t>(col)];
+        const auto v = link::Parse_Int16(text);
         if (!v || *v < 0 || *v > 255) {
-            fail(error, QStringLiteral("%1 \"%2\" is not a number 0..255")
-                            .arg(QLatin1String(what), row[static_cast<size_t>(col)]));
+            fail(error, QStringLiteral("%1 \"%2\" is not a number 0..255").arg(QLatin1String(what), text));
             return std::nullopt;
         }
         return static_cast<quint8>(*v);
     };
-    if (index < 0 || index > 255) {
-        fail(error, QStringLiteral("pass index %1 cannot be sent").arg(index));
-        return std::nullopt;
-    }
-    QByteArray f;
-    f.reserve(StoreFrameSize);
-    f.append('D').append(static_cast<char>(34)).append('\0').append(static_cast<char>(39));
-    f.append(static_cast<char>(index));
+    auto bitsOf16 = [&](int col, const char *what) -> std::optional<quint16> {
+        const auto v = Bits_From_Text_16(row[static_cast<size_t>(col)]);
+        if (!v)
+            fail(error, QStringLiteral("%1 \"%2\" is not a 16-bit text")
+                            .arg(QLatin1String(what), row[static_cast<size_t>(col)]));
+        return v;
+    };
+    if (index < 0 || index > 255)
+        return failed(QStringLiteral("pass index %1 cannot be sent").arg(index));
+    QByteArray r;
+    r.reserve(RecordSize);
+    r.append(static_cast<char>(index));
 
     const QString &name = row[ColUserName];
-    if (name.size() < UserNameLength) {
-        fail(error, QStringLiteral("user name \"%1\" is shorter than 16 characters").arg(name));
+    if (name.size() < UserNameLength)
+        return failed(QStringLiteral("user name \"%1\" is shorter than 16 characters").arg(name));
+    if (!appendSingleByte(r, name.left(UserNameLength), error, "user name"))
         return std::nullopt;
-    }
-    if (!appendLatin1(f, name.left(UserNameLength), error, "user name"))
-        return std::nullopt;
-    f.append(' ');
+    r.append(' ');
 
     const QString &sys = row[ColSystemId];
-    if (sys.size() < 2) {
-        fail(error, QStringLiteral("system ID \"%1\" is shorter than 2 characters").arg(sys));
-        return std::nullopt;
-    }
-    if (!appendLatin1(f, sys.left(2), error, "system ID"))
+    if (sys.size() < 2)
+        return failed(QStringLiteral("system ID \"%1\" is shorter than 2 characters").arg(sys));
+    if (!appendSingleByte(r, sys.left(2), error, "system ID"))
         return std::nullopt;
 
     const auto flags = Bits_From_Text_8(row[ColOptionFlags]);
-    if (!flags) {
-        fail(error, QStringLiteral("option flags \"%1\" are not an 8-bit text").arg(row[ColOptionFlags]));
-        return std::nullopt;
-    }
-    f.append(static_cast<char>(*flags));
+    if (!flags)
+        return failed(QStringLiteral("option flags \"%1\" are not an 8-bit text").arg(row[ColOptionFlags]));
+    r.append(static_cast<char>(*flags));
 
-    const auto userId = Parse_Int16(row[ColUserId]);
+    const auto userId = link::Parse_Int16(row[ColUserId]);
     const auto userChars = userId ? User_Id_Chars(*userId) : std::nullopt;
-    if (!userChars) {
-        fail(error, QStringLiteral("user ID \"%1\" cannot be sent").arg(row[ColUserId]));
-        return std::nullopt;
-    }
-    f.append(*userChars);
+    if (!userChars)
+        return failed(QStringLiteral("user ID \"%1\" cannot be sent").arg(row[ColUserId]));
+    r.append(*userChars);
 
     const auto timeout = byteOf(ColSignalTimeout, "signal timeout");
-    if (!timeout)
+    const auto alarm = timeout ? bitsOf16(ColAlarmSteering, "port steering on alarm") : std::nullopt;
+    const auto mode = alarm ? byteOf(ColOptionMode, "option mode") : std::nullopt;
+    const auto trigger = mode ? byteOf(ColOptionTrigger, "option trigger") : std::nullopt;
+    const auto option = trigger ? bitsOf16(ColOptionSteering, "port steering on option") : std::nullopt;
+    if (!option)
         return std::nullopt;
-    f.append(static_cast<char>(*timeout));
+    r.append(static_cast<char>(*timeout));
+    r.append(static_cast<char>(*alarm >> 8)).append(static_cast<char>(*alarm & 0xFF));
+    r.append(static_cast<char>(*mode)).append(static_cast<char>(*trigger));
+    r.append(static_cast<char>(*option >> 8)).append(static_cast<char>(*option & 0xFF));
+    r.append(Filler);
+    return r;
+}
 
-    const auto alarm = Bits_From_Text_16(row[ColAlarmSteering]);
-    if (!alarm) {
-        fail(error,
-             QStringLiteral("port steering on alarm \"%1\" is not a 16-bit text").arg(row[ColAlarmSteering]));
+std::optional<QByteArray> Build_Pass_Frame(int index, const PassRow &row, QString *error)
+{
+    const auto record = Encode_Pass_Record(index, row, error);
+    if (!record)
         return std::nullopt;
-    }
-    f.append(static_cast<char>(*alarm >> 8)).append(static_cast<char>(*alarm & 0xFF));
-
-    const auto mode = byteOf(ColOptionMode, "option mode");
-    if (!mode)
-        return std::nullopt;
-    const auto trigger = byteOf(ColOptionTrigger, "option trigger");
-    if (!trigger)
-        return std::nullopt;
-    f.append(static_cast<char>(*mode)).append(static_cast<char>(*trigger));
-
-    const auto option = Bits_From_Text_16(row[ColOptionSteering]);
-    if (!option) {
-        fail(error, QStringLiteral("port steering on option \"%1\" is not a 16-bit text")
-                        .arg(row[ColOptionSteering]));
-        return std::nullopt;
-    }
-    f.append(static_cast<char>(*option >> 8)).append(static_cast<char>(*option & 0xFF));
-    f.append(Filler);
-
-    unsigned sum = 0;
-    for (char c : f)
-        sum += static_cast<unsigned char>(c);
-    f.append(static_cast<char>(sum & 0xFF)).append('\n').append('\r');
-    return f;
+    return link::Build_Request_Frame(link::Cmd::StorePass, *record);
 }
 
 std::optional<DecodedPass> Decode_Pass_Record(const QByteArray &reply, QString *error)
@@ -306,7 +285,7 @@ FieldCheck Check_System_Id(const QString &input)
 namespace {
 FieldCheck checkRange(const QString &text, int lo, int hi, const QString &fallback)
 {
-    const auto v = Parse_Int16(text);
+    const auto v = link::Parse_Int16(text);
     if (!v || *v < lo || *v > hi)
         return {false, fallback};
     return {true, text};

@@ -55,12 +55,17 @@ std::optional<quint16> Bits_From_Text_16(const QString &text);
 std::optional<QByteArray> User_Id_Chars(int value);
 int User_Id_Value(char c1, char c2);
 
-// The 43-byte pass store frame of one row: "D", 34, 0, 39, the pass record, the
-// checksum of bytes 0..39, LF, CR. Fails with a reason when a column is shorter
-// than its form, is no number, or does not fit its byte.
+// The 36-byte pass record of one row, as it travels in both directions. Fails with
+// a reason when a column is shorter than its form, is no number, does not fit its
+// byte, or holds a character outside the single-byte set.
+std::optional<QByteArray> Encode_Pass_Record(int index, const PassRow &row, QString *error = nullptr);
+
+// The 43-byte pass store frame of one row: the request envelope around the record
+// ("D", 34, 0, 39, record, checksum, LF, CR).
 std::optional<QByteArray> Build_Pass_Frame(int index, const PassRow &row, QString *error = nullptr);
 
-// A pass record reply, checked whole before any column is written.
+// A pass record reply (bytes 0..38 of the frame), checked whole before any column
+// is written.
 struct DecodedPass
 {
     int row = 0;        // 1-based row number
@@ -81,8 +86,5 @@ FieldCheck Check_User_Id(const QString &text);
 FieldCheck Check_Signal_Timeout(const QString &text);
 // The user name is cut or padded with blanks to 16 characters.
 QString Normalise_User_Name(const QString &text);
-
-// A decimal whole number as the tool reads one from a field: 16-bit signed.
-std::optional<int> Parse_Int16(const QString &text);
 
 } // namespace halvo::passes

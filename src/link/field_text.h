@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace halvo::link {
+
+// A whole number as the tool reads one from a field: 16-bit signed decimal, blanks
+// around it allowed. Anything else (empty, letters, a fraction, out of range) fails.
+std::optional<int> Parse_Int16(const QString &text);
+
+// The same, but a fractional text is rounded to the nearest whole number, halves to
+// the even neighbour ("2.5" gives 2, "3.5" gives 4). Settings values are read so.
+std::optional<int> Round_Int16(const QString &text);
+
+// Frames and files carry one byte per character, in the PC's single-byte set
+// (Latin-1). A character beyond it cannot be sent and fails the conversion.
+std::optional<QByteArray> To_Single_Byte(const QString &text);
+inline QString From_Single_Byte(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes);
+}
+
+} // namespace halvo::link
