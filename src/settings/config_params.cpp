@@ -1,5 +1,8 @@
 #include "config_params.h"
 
+#include "link/field_text.h"
+#include "link/frame.h"
+
 namespace halvo::settings {
 
 namespace {
@@ -54,6 +57,67 @@ QString Param_Description(int i)
 bool Is_Switch(int i)
 {
     return Param_Info(i).isSwitch;
+}
+
+std::optional<ParamBytes> Param_Bytes(const ParamTexts &values, QString *error)
+{
+    ParamBytes bytes{};
+    for (int i = 0; i < ParamCount; ++i) {
+        const QString &text = values[static_cast<size_t>(i)];
+        const auto v = link::Round_Int16(text);
+        if (!v || *v < 0 || *v > 255) {
+            if (error)
+                *error = QStringLiteral("%1 \"%2\" is not a number 0..255").arg(Param_Description(i), text);
+            return std::nullopt;
+        }
+        bytes[static_cast<size_t>(i)] = static_cast<quint8>(*v);
+    }
+    return bytes;
+}
+
+std::optional<QByteArray> Build_Config_Frame(const ParamTexts &values, QString *error)
+{
+    const auto bytes = Param_Bytes(values, error);
+    if (!bytes)
+        return std::nullopt;
+    return link::Build_Request_Frame(link::Cmd::StoreSettings,
+                                     QByteArray(reinterpret_cast<const char *>(bytes->data()), ParamCount));
+}
+
+std::optional<SettingsPage> Decode_Settings_Page(const QByteArray &reply)
+{
+    if (reply.size() < 3 + ParamCount)
+        return std::nullopt;
+    const char page = reply.at(2);
+    if (page < '0' || page > '3')
+        return std::nullopt;
+    SettingsPage p{static_cast<SettingsPageKind>(page - '0'), {}};
+    for (int i = 0; i < ParamCount; ++i)
+        p.bytes[static_cast<size_t>(i)] = static_cast<quint8>(reply.at(3 + i));
+    return p;
+}
+
+ValueCheck Check_Config_Value(const QString &value, const QString &maximum, const QString &minimum,
+                              const QString &defaultText)
+{
+    const auto v = link::Round_Int16(value);
+    const auto hi = link::Round_Int16(maximum);
+    const auto lo = link::Round_Int16(minimum);
+    const auto def = link::Round_Int16(defaultText);
+    if (v && hi && lo && def && *lo <= *v && *v <= *hi)
+        return {true, value};
+    return {false, defaultText};
+}
+
+SwitchState Apply_Switch(const QString &written, bool wasChecked)
+{
+    const bool checked = link::Round_Int16(written) == 1;
+    return {checked, checked != wasChecked ? Switch_Text(checked) : written};
+}
+
+int Numeric_Value(const QString &text)
+{
+    return link::Round_Int16(text).value_or(0);
 }
 
 } // namespace halvo::settings
