@@ -105,7 +105,6 @@ void FormMain::buildUi()
     SSTab1->setCurrentIndex(static_cast<int>(Tab::EventLog));
     connect(SSTab1, &QTabWidget::currentChanged, this, &FormMain::Build_Help_Message);
     connect(SSTab1, &QTabWidget::tabBarClicked, this, &FormMain::Build_Help_Message);
-    connect(SSTab1, &QTabWidget::currentChanged, this, &FormMain::updateTabButtons);
     v->addWidget(SSTab1, 1);
     v->addWidget(buildBottomRow());
     setCentralWidget(central);
@@ -301,7 +300,6 @@ void FormMain::Form_Load()
           "       - Click the tab of data you wish to update  "})
         help += QLatin1String(line) + CRLF;
     Text1->setText(help);
-    updateTabButtons();
 }
 
 // ---------------------------------------------------------------- help text
@@ -349,18 +347,6 @@ void FormMain::Build_Help_Message()
     Text1->setText(text);
 }
 
-// READ and STORE act on the visible tab. Until the settings and location transfers
-// are built, the buttons are off on those tabs rather than silently doing nothing.
-void FormMain::updateTabButtons()
-{
-    const Tab t = visibleTab();
-    const bool available = t == Tab::Passes || t == Tab::EventLog;
-    for (QPushButton *b : {Command_Read_Config, Command_Store_Config}) {
-        b->setEnabled(available);
-        b->setToolTip(available ? QString() : QStringLiteral("Not available for this tab in this version"));
-    }
-}
-
 void FormMain::CommandClearRecievedData_Click()
 {
     ListRawSerialData->clear();
@@ -382,10 +368,14 @@ void FormMain::Command_Read_Config_Click()
     case Tab::Passes:
         code = link::Cmd::ReadPassTable;
         break;
-    default:
-        // The settings and location tabs are read by their own change; the event
-        // recorder tab has nothing to read here.
-        return;
+    case Tab::Settings:
+        code = link::Cmd::ReadSettings;
+        break;
+    case Tab::Locations:
+        code = link::Cmd::ReadLocations;
+        break;
+    case Tab::EventLog:
+        return; // nothing to read here: the tab has its own buttons
     }
     if (!Write_Frame(link::Build_Short_Request(code)))
         reportSendFailure();
@@ -399,7 +389,13 @@ void FormMain::Command_Store_Config_Click()
     case Tab::Passes:
         Store_Pass_Data();
         break;
-    default:
+    case Tab::Settings:
+        Store_Config_Parameters();
+        break;
+    case Tab::Locations:
+        Store_Location_Names();
+        break;
+    case Tab::EventLog:
         break;
     }
 }

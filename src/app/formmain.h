@@ -6,6 +6,7 @@
 #include "link/serial_link.h"
 #include "operator_dialogs.h"
 #include "passes/pass_codec.h"
+#include "settings/display_priority.h"
 #include "text_box.h"
 
 #include <QMainWindow>
@@ -193,7 +194,19 @@ public:
     QGroupBox *Frame7 = nullptr, *Frame8 = nullptr, *Frame13 = nullptr, *Frame14 = nullptr,
               *Frame15 = nullptr, *Frame16 = nullptr;
 
+    // The texts of config parameters 0..31.
+    settings::ParamTexts configTexts() const;
+    // Writes a parameter's field as a reply or a loaded file does: a switch's box
+    // follows the value.
+    void setConfigValue(int index, const QString &text);
     bool Decode_Settings_Page(const QByteArray &reply) override;
+
+public slots:
+    void Text_Config_Parameters_LostFocus(int index);
+    void CheckConfigParameters_Click(int index);
+    void CommandDisplayPriorityUp_Click();
+    void CommandDisplayPriorityDown_Click();
+    void Store_Config_Parameters();
 
     // ================================================================ location tab (formmain_locations.cpp)
 public:
@@ -203,6 +216,10 @@ public:
 
     qint16 locationCount() const { return m_locationCount; }
     bool Decode_Location_Reply(const QByteArray &reply) override;
+
+public slots:
+    void Text_Location_Name_LostFocus(int index);
+    void Store_Location_Names();
 
     // ================================================================ event recorder tab
 public:
@@ -233,7 +250,6 @@ private:
     QWidget *buildTopRow();
     QWidget *buildBottomRow();
     void Form_Load();
-    void updateTabButtons();
     void tell(const QString &text);
     // Runs check when the operator moves the focus out of field.
     void onFocusLost(QWidget *field, std::function<void()> check);
@@ -258,6 +274,9 @@ private:
     // settings tab
     QWidget *buildSettingsTab();
     void Init_Display_Priority();
+    void movePriority(bool up);
+    void setPriorityBytes(const settings::ParamTexts &values);
+    void showPriorityCaptions(const settings::DisplayPriority::Captions &captions);
 
     // location tab
     QWidget *buildLocationTab();
@@ -278,8 +297,7 @@ private:
     int m_linkWatchdog = 0;
     QString m_unitId;
     int m_selectedPort = 0;
-    std::array<int, 7> m_priorityPositionParam{};
-    std::array<QString, 8> m_priorityClassNames{};
+    settings::DisplayPriority m_priority;
 
     bool m_inReceive = false;    // a receive event is being processed
     bool m_linkLostTold = false; // the operator was told the link broke; senders stay quiet

@@ -158,40 +158,145 @@ QWidget *FormMain::buildSettingsTab()
         right->addWidget(f);
     h->addWidget(Frame16);
 
-    // Reading, checking and storing the settings come with their own change; until
-    // then the fields are shown but cannot be edited.
-    for (auto *e : Text_Config_Parameters)
-        e->setReadOnly(true);
-    for (auto *c : CheckConfigParameters)
-        if (c)
-            c->setEnabled(false);
-    for (auto *b : {CommandDisplayPriorityUp, CommandDisplayPriorityDown, CommandSetSystemClock})
-        b->setEnabled(false);
+    for (int i : settings::SystemValueParams)
+        onFocusLost(Text_Config_Parameters[static_cast<size_t>(i)],
+                    [this, i] { Text_Config_Parameters_LostFocus(i); });
+    for (int i = 0; i < ConfigParams; ++i)
+        if (QCheckBox *box = CheckConfigParameters[static_cast<size_t>(i)])
+            connect(box, &QCheckBox::clicked, this, [this, i] { CheckConfigParameters_Click(i); });
+    connect(CommandDisplayPriorityUp, &QPushButton::clicked, this, &FormMain::CommandDisplayPriorityUp_Click);
+    connect(CommandDisplayPriorityDown, &QPushButton::clicked, this,
+            &FormMain::CommandDisplayPriorityDown_Click);
+    CommandSetSystemClock->setEnabled(false); // setting the unit's clock comes with the event log
     return tab;
+}
+
+// ---------------------------------------------------------------- the parameters
+
+settings::ParamTexts FormMain::configTexts() const
+{
+    settings::ParamTexts t;
+    for (int i = 0; i < settings::ParamCount; ++i)
+        t[static_cast<size_t>(i)] = Text_Config_Parameters[static_cast<size_t>(i)]->text();
+    return t;
+}
+
+void FormMain::setConfigValue(int i, const QString &text)
+{
+    QLineEdit *field = Text_Config_Parameters[static_cast<size_t>(i)];
+    field->setText(text);
+    if (QCheckBox *box = CheckConfigParameters[static_cast<size_t>(i)]) {
+        const auto s = settings::Apply_Switch(text, box->isChecked());
+        box->setChecked(s.checked);
+        field->setText(s.text);
+    }
+}
+
+void FormMain::Text_Config_Parameters_LostFocus(int index)
+{
+    const auto i = static_cast<size_t>(index);
+    const auto check = settings::Check_Config_Value(
+        Text_Config_Parameters[i]->text(), Label_Config_Parameters_Max[i]->text(),
+        Label_Config_Parameters_Min[i]->text(), Label_Config_Parameters_Default[i]->text());
+    if (check.good)
+        return;
+    tell(Msg::InvalidValue);
+    Text_Config_Parameters[i]->setText(check.text);
+}
+
+void FormMain::CheckConfigParameters_Click(int index)
+{
+    const auto i = static_cast<size_t>(index);
+    Text_Config_Parameters[i]->setText(settings::Switch_Text(CheckConfigParameters[i]->isChecked()));
+}
+
+// One settings page fills one of values, maxima, minima or defaults; the pages come
+// in any order and number. After a value page the priority captions follow it.
+bool FormMain::Decode_Settings_Page(const QByteArray &reply)
+{
+    const auto page = settings::Decode_Settings_Page(reply);
+    if (!page)
+        return true; // an unknown page character: ignored
+    for (int i = 0; i < settings::ParamCount; ++i) {
+        const auto s = static_cast<size_t>(i);
+        const QString text = QString::number(page->bytes[s]);
+        switch (page->kind) {
+        case settings::SettingsPageKind::Maxima:
+            Label_Config_Parameters_Max[s]->setText(text);
+            break;
+        case settings::SettingsPageKind::Minima:
+            Label_Config_Parameters_Min[s]->setText(text);
+            break;
+        case settings::SettingsPageKind::Defaults:
+            Label_Config_Parameters_Default[s]->setText(text);
+            break;
+        case settings::SettingsPageKind::Values:
+            setConfigValue(i, text);
+            break;
+        }
+    }
+    if (page->kind != settings::SettingsPageKind::Values)
+        return true;
+    const auto refresh = m_priority.Class_Refresh(configTexts());
+    showPriorityCaptions(refresh.captions);
+    return refresh.ok;
+}
+
+void FormMain::Store_Config_Parameters()
+{
+    if (!MSComm1->isOpen())
+        return;
+    const auto frame = settings::Build_Config_Frame(configTexts());
+    if (!frame || !Write_Frame(*frame))
+        reportSendFailure();
 }
 
 // ---------------------------------------------------------------- display priority
 
-void FormMain::Init_Display_Priority()
+void FormMain::setPriorityBytes(const settings::ParamTexts &values)
 {
-    // Start-up puts every class at its own position.
     for (int q = 1; q <= settings::PriorityPositions; ++q) {
-        const auto s = static_cast<size_t>(q);
-        const int param = settings::Priority_Class_Param[s];
-        m_priorityPositionParam[s] = param;
-        Text_Config_Parameters[static_cast<size_t>(param)]->setText(QString::number(q));
-        m_priorityClassNames[s] = LabelPassDisplayPriorityFixed[s]->text();
-        LabelPassDisplayPriority[s]->setText(m_priorityClassNames[s]);
+        const auto param = static_cast<size_t>(settings::Priority_Class_Param[static_cast<size_t>(q)]);
+        Text_Config_Parameters[param]->setText(values[param]);
     }
 }
 
-// ---------------------------------------------------------------- settings pages
-
-// Settings pages are read with their own change; until then they are taken and left
-// alone.
-bool FormMain::Decode_Settings_Page(const QByteArray &)
+void FormMain::showPriorityCaptions(const settings::DisplayPriority::Captions &captions)
 {
-    return true;
+    for (int p = 1; p <= settings::PriorityPositions; ++p)
+        if (const auto &text = captions[static_cast<size_t>(p)])
+            LabelPassDisplayPriority[static_cast<size_t>(p)]->setText(*text);
+}
+
+void FormMain::Init_Display_Priority()
+{
+    auto values = configTexts();
+    m_priority.Init(values);
+    setPriorityBytes(values);
+}
+
+void FormMain::movePriority(bool up)
+{
+    int selected = 0;
+    for (int p = 1; p <= settings::PriorityPositions; ++p)
+        if (OptionPassDisplayPriority[static_cast<size_t>(p)]->isChecked())
+            selected = p;
+    auto values = configTexts();
+    const int now = up ? m_priority.Move_Up(selected, values) : m_priority.Move_Down(selected, values);
+    setPriorityBytes(values);
+    if (now != selected)
+        OptionPassDisplayPriority[static_cast<size_t>(now)]->setChecked(true);
+    showPriorityCaptions(m_priority.Position_Refresh(values));
+}
+
+void FormMain::CommandDisplayPriorityUp_Click()
+{
+    movePriority(true);
+}
+
+void FormMain::CommandDisplayPriorityDown_Click()
+{
+    movePriority(false);
 }
 
 } // namespace halvo::app
