@@ -116,7 +116,8 @@ void FormMain::buildUi()
     TimerDisconnect->start();
     Timer_Event_Logger = new QTimer(this);
     Timer_Event_Logger->setObjectName(QStringLiteral("Timer_Event_Logger"));
-    Timer_Event_Logger->setInterval(500);
+    Timer_Event_Logger->setInterval(eventlog::EventLogger::StartIntervalMs);
+    connect(Timer_Event_Logger, &QTimer::timeout, this, &FormMain::Timer_Event_Logger_Timer);
     Timer_Event_Logger->start();
 }
 
@@ -237,7 +238,7 @@ void FormMain::Form_Load()
     m_locationCount = LocationSlots;
     m_receiveErrorLatch = false;
     FrameSavingData->hide();
-    Logger_State = 0;
+    m_logger = eventlog::EventLogger{};
 
     Build_Port_Table();
     if (!m_options.preferredPort.isEmpty()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "eventlog/event_log_file.h"
+#include "eventlog/event_logger.h"
 #include "link/port_catalogue.h"
 #include "link/receive_assembler.h"
 #include "link/reply_router.h"
@@ -45,6 +47,11 @@ inline const QString TerminatorError =
 inline const QString Scanning = QStringLiteral("Scanning for Halvo units this can take upto 1 minute.  ");
 inline const QString InvalidValue =
     QStringLiteral("The value you entered is invalid parameter as been set to default value  ");
+inline const QString SaveFileError = QStringLiteral(
+    "Saving File to archive has Encountered an error verify file path exists and drive operational");
+inline const QString ChooseEventLogFile =
+    QStringLiteral("Please select were you would like your Event Log Data stored, Note: you must have "
+                   "permission to write to this location");
 } // namespace Msg
 
 // Waits the tool uses, in seconds; tests shorten them.
@@ -222,6 +229,7 @@ public slots:
     void Store_Location_Names();
 
     // ================================================================ event recorder tab
+    // (formmain_eventlog.cpp)
 public:
     QPushButton *CommandReadEventLogPointer = nullptr;
     QLabel *LabelEventLogPointerData = nullptr;
@@ -231,10 +239,25 @@ public:
     QLineEdit *TxtEventLogPagesToDownload = nullptr;
     QPushButton *CmdReadEventLogPage = nullptr;
     QPushButton *CmdClearEventLog = nullptr;
-    int Logger_State = 0;
-    int Quiet_Ticks = 0;
 
+    const eventlog::EventLogger &eventLogger() const { return m_logger; }
+    bool eventLogFileOpen() const { return m_eventLogFile.isOpen(); }
+    // The requests of the tab; false when nothing was sent.
+    bool Read_Event_Log_Pointer();
+    bool Read_Event_Log_Pages(int &start, int count);
+    void Event_Logger_Tick();
     bool Decode_Event_Log_Pointer(const QByteArray &reply) override;
+
+public slots:
+    void CommandReadEventLogPointer_Click();
+    void CmdReadEventLogPage_Click();
+    void CmdReadLastEventLogPages_Click();
+    void CmdClearEventLog_Click();
+    void Check_Store_Event_Log_Click();
+    void TxtEventLogPagesToDownload_LostFocus();
+    void Timer_Event_Logger_Timer();
+    // "Set Halvo Clock", on the System Settings tab.
+    void CommandSetSystemClock_Click();
 
 signals:
     // The window is closing: waits end early and multi-frame sends stop.
@@ -283,6 +306,10 @@ private:
 
     // event recorder tab
     QWidget *buildEventLogTab();
+    // Every event line the unit sends goes to the event log file while the box is
+    // checked; a failure is added to messages once.
+    void storeEventLine(const QByteArray &line, QStringList &messages);
+    void stopStoringEventLog();
 
     std::unique_ptr<OperatorDialogs> m_dialogs;
     Timing m_timing;
@@ -298,6 +325,10 @@ private:
     QString m_unitId;
     int m_selectedPort = 0;
     settings::DisplayPriority m_priority;
+    eventlog::EventLogger m_logger;
+    eventlog::EventLogFile m_eventLogFile;
+    QList<QByteArray> m_eventLinesWaiting; // arrived while the event log file was being chosen
+    bool m_inLoggerTick = false;
 
     bool m_inReceive = false;    // a receive event is being processed
     bool m_linkLostTold = false; // the operator was told the link broke; senders stay quiet

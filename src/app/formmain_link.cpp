@@ -2,6 +2,7 @@
 // common machinery.
 #include "formmain.h"
 
+#include "link/field_text.h"
 #include "link/frame.h"
 #include "link/serial_link.h"
 
@@ -147,6 +148,7 @@ void FormMain::onLinkLost(const QString &reason)
         return;
     showConnected(false);
     m_linkWatchdog = 0;
+    m_logger.Stop(); // a paced log read cannot go on without the unit
     if (m_linkLostTold)
         return;
     m_linkLostTold = true;
@@ -183,12 +185,9 @@ void FormMain::MSComm1_OnComm()
                 break;
             case Kind::EventLine:
                 m_linkWatchdog = 0;
-                ListRawSerialData->addItem(QString::fromLatin1(item->data));
-                if (Check_Store_Event_Log->isChecked()) {
-                    failed = true; // no event log file is open to take the line
-                    break;
-                }
-                Quiet_Ticks = 0;
+                ListRawSerialData->addItem(link::From_Single_Byte(item->data));
+                storeEventLine(item->data, messages);
+                m_logger.Line_Received();
                 break;
             case Kind::Overflow:
                 failed = true;

@@ -167,7 +167,7 @@ QWidget *FormMain::buildSettingsTab()
     connect(CommandDisplayPriorityUp, &QPushButton::clicked, this, &FormMain::CommandDisplayPriorityUp_Click);
     connect(CommandDisplayPriorityDown, &QPushButton::clicked, this,
             &FormMain::CommandDisplayPriorityDown_Click);
-    CommandSetSystemClock->setEnabled(false); // setting the unit's clock comes with the event log
+    connect(CommandSetSystemClock, &QPushButton::clicked, this, &FormMain::CommandSetSystemClock_Click);
     return tab;
 }
 

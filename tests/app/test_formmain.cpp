@@ -220,17 +220,22 @@ private slots:
         QCOMPARE(w.ListRawSerialData->count(), 0); // banners are not listed
     }
 
-    void eventLinesAreListedAndCleared()
+    void eventLinesAreListedClearedAndKeepTheLinkUp()
     {
         auto &w = *f.w;
+        w.TimerDisconnect->stop(); // the test is the clock
         f.connectPort();
-        w.Quiet_Ticks = 3;
+        for (int t = 0; t < 20; ++t)
+            w.TimerDisconnect_Timer();
         const QByteArray line =
             "Page 00490 Ev 1 12/05/26 10:00:00 Pass 05 Alarm, a long tail to make 80 chars\r";
-        f.unit->sendRaw(Banner + line);
+        f.unit->sendRaw(line); // the first line after start-up: kept whole, no leading blank
         QVERIFY(QTest::qWaitFor([&] { return w.ListRawSerialData->count() == 1; }, 3000));
-        QCOMPARE(w.ListRawSerialData->item(0)->text(), " " + QString::fromLatin1(line));
-        QCOMPARE(w.Quiet_Ticks, 0);
+        QCOMPARE(w.ListRawSerialData->item(0)->text(), QString::fromLatin1(line));
+        // An event line at tick 20 keeps CONNECTED like a banner does.
+        for (int t = 0; t < 20; ++t)
+            w.TimerDisconnect_Timer();
+        QVERIFY(w.isConnectedShown());
         w.CommandClearRecievedData_Click();
         QCOMPARE(w.ListRawSerialData->count(), 0);
         QVERIFY(f.dialogs.messages.isEmpty());

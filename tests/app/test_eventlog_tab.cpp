@@ -1,0 +1,166 @@
+// The Event Recorder/Logger tab and the clock button, against the simulated unit on
+// a pty. The tests drive the logger's timer ticks themselves.
+#include "support/window_fixture.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+
+using halvo::test::WindowFixture;
+
+namespace {
+const QString CommError = QStringLiteral("Communications Error Please correct and retry");
+const QString SaveError = QStringLiteral(
+    "Saving File to archive has Encountered an error verify file path exists and drive operational");
+const QString ChooseFile =
+    QStringLiteral("Please select were you would like your Event Log Data stored, Note: "
+                   "you must have permission to write to this location");
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+} // namespace
+
+class TestEventLogTab : public QObject
+{
+    Q_OBJECT
+    WindowFixture f;
+    QTemporaryDir dir;
+
+    // One logger tick, then time for the unit to answer what it sent.
+    void tick()
+    {
+        f.w->Event_Logger_Tick();
+        QTest::qWait(20);
+    }
+    int listed() const { return f.w->ListRawSerialData->count(); }
+
+private slots:
+    void init()
+    {
+        f = WindowFixture{};
+        f.start();
+        f.w->Timer_Event_Logger->stop(); // the test is the clock
+        f.connectPort();
+    }
+    void cleanup()
+    {
+        f.w.reset();
+        f.unit.reset();
+    }
+
+    void pointerPagesClearAndClockReachTheUnit()
+    {
+        auto &w = *f.w;
+        f.unit->setEventLogPointer(291);
+        w.CommandReadEventLogPointer_Click();
+        QVERIFY(QTest::qWaitFor([&] { return w.LabelEventLogPointerData->text() == "290"; }, 3000));
+
+        w.TxtEventLogPageStart->setText("500");
+        w.TxtEventLogPagesToDownload->setText("10");
+        w.CmdReadEventLogPage_Click();
+        QVERIFY(QTest::qWaitFor([&] { return listed() == 40; }, 3000));
+        QCOMPARE(f.unit->receivedFrames().last(), QStringLiteral("44 29 00 07 01 0E 0A 0A 97 0A 0D"));
+        QVERIFY(w.ListRawSerialData->item(0)->text().startsWith(" Page 00490 Ev 1"));
+
+        // Text that is no number sends nothing.
+        w.TxtEventLogPageStart->setText("abc");
+        w.CmdReadEventLogPage_Click();
+        QCOMPARE(w.TxtEventLogPageStart->text(), QStringLiteral("0"));
+        w.CmdClearEventLog_Click();
+        w.CommandSetSystemClock_Click();
+        QVERIFY(QTest::qWaitFor([&] { return f.unit->receivedFrames().size() == 4; }, 3000));
+        QCOMPARE(f.unit->clearCount(), 1);
+        const QString today = QDate::currentDate().toString("MM/dd/yy");
+        QVERIFY(QRegularExpression("^ " + today + " \\d\\d:\\d\\d:\\d\\d:$")
+                    .match(QString::fromLatin1(f.unit->clockText()))
+                    .hasMatch());
+        QCOMPARE(f.dialogs.messages, QStringList{"The value you entered is invalid parameter as been set to "
+                                                 "default value  "});
+    }
+
+    void lastPagesArePacedOldestChunkFirstAndAllFiled()
+    {
+        auto &w = *f.w;
+        const QString path = dir.filePath("log.txt");
+        f.dialogs.fileNames = {path};
+        w.Check_Store_Event_Log->click();
+        QVERIFY(w.eventLogFileOpen());
+        QCOMPARE(f.dialogs.messages, QStringList{ChooseFile});
+
+        f.unit->setEventLogPointer(51); // shown as 50
+        w.TxtEventLogPagesToDownload->setText("250");
+        w.CmdReadLastEventLogPages_Click();
+        QCOMPARE(w.Timer_Event_Logger->interval(), 500);
+        f.unit->clearRecord();
+        for (int i = 0;
+             i < 200 && (i < 3 || w.eventLogger().state() != halvo::eventlog::EventLogger::State::Idle); ++i)
+            tick();
+        QVERIFY(QTest::qWaitFor([&] { return listed() == 1000; }, 5000));
+        QCOMPARE(w.Timer_Event_Logger->interval(), 200);
+        QCOMPARE(f.unit->receivedFrames(), (QStringList{"44 2E 00 04 00 76 0A 0D",             // pointer
+                                                        "44 29 00 07 7E 01 08 64 5F 0A 0D",    // 32280, 100
+                                                        "44 29 00 07 7E 07 0C 64 69 0A 0D",    // 32380, 100
+                                                        "44 29 00 07 7E 0E 00 32 32 0A 0D"})); // 32480, 50
+        // Every line listed is in the file, in order, as a quoted entry.
+        const QList<QByteArray> entries = readFile(path).split('\n');
+        QCOMPARE(entries.size(), 1001);
+        QCOMPARE(entries.at(999), "\"" + w.ListRawSerialData->item(999)->text().toLatin1() + "\"\r");
+        QVERIFY(f.dialogs.messages.size() == 1);
+    }
+
+    void eventLogFileChoiceAndFailures()
+    {
+        auto &w = *f.w;
+        // Cancelled: the box is cleared again and no file is open.
+        w.Check_Store_Event_Log->click();
+        QVERIFY(!w.Check_Store_Event_Log->isChecked() && !w.eventLogFileOpen());
+        // A folder that does not exist: the message, the box cleared.
+        f.dialogs.fileNames = {dir.filePath("missing/log.txt")};
+        w.Check_Store_Event_Log->click();
+        QVERIFY(!w.Check_Store_Event_Log->isChecked());
+        QCOMPARE(f.dialogs.messages.last(), SaveError);
+        // A disk that fills up: told once, the box cleared, the lines still listed.
+        f.dialogs.messages.clear();
+        f.dialogs.fileNames = {"/dev/full"};
+        w.Check_Store_Event_Log->click();
+        f.unit->sendRaw(" one\r two\r three\r");
+        QVERIFY(QTest::qWaitFor([&] { return listed() == 3; }, 3000));
+        QCOMPARE(f.dialogs.messages, (QStringList{ChooseFile, SaveError}));
+        QVERIFY(!w.Check_Store_Event_Log->isChecked() && !w.eventLogFileOpen());
+
+        // Checking again with the same name empties the file and starts again.
+        const QString path = dir.filePath("log.txt");
+        for (const char *line : {"first\r", "second\r"}) {
+            f.dialogs.fileNames = {path};
+            w.Check_Store_Event_Log->click();
+            f.unit->sendRaw(line);
+            QVERIFY(QTest::qWaitFor([&] { return readFile(path).contains(line); }, 3000));
+            QCOMPARE(readFile(path), "\" " + QByteArray(line) + "\"\r\n"); // the line's leading blank kept
+            w.Check_Store_Event_Log->click();                              // unchecked: closed
+            QVERIFY(!w.eventLogFileOpen());
+        }
+    }
+
+    void unitHangingUpStopsAPacedRead()
+    {
+        auto &w = *f.w;
+        w.TxtEventLogPagesToDownload->setText("300");
+        w.CmdReadLastEventLogPages_Click();
+        f.unit->faults().hangUpAfterFrames = 2; // the pointer request and the first chunk
+        for (int i = 0; i < 20; ++i)
+            tick();
+        QCOMPARE(f.dialogs.messages, QStringList{CommError});
+        QCOMPARE(w.eventLogger().state(), halvo::eventlog::EventLogger::State::Idle);
+        QVERIFY(f.dialogs.questions.isEmpty() && !w.MSComm1->isOpen());
+    }
+};
+
+QTEST_MAIN(TestEventLogTab)
+#include "test_eventlog_tab.moc"
