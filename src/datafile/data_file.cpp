@@ -1,0 +1,260 @@
+#include "data_file.h"
+
+#include "link/field_text.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace halvo::datafile {
+
+namespace {
+constexpr int PassRecordLength = 53;
+constexpr int LocationRecordLength = 43;
+constexpr int SettingsRecordLength = 73;
+const QByteArray PassFiller = "456789";
+const QByteArray LocationFiller = " 1234567890123456";
+
+template <class T> std::optional<T> failed(QString *error, const QString &why)
+{
+    if (error)
+        *error = why;
+    return std::nullopt;
+}
+
+// Appends the checksum of the record's first `covered` characters, then LF CR.
+QByteArray sealed(QByteArray record, int covered)
+{
+    unsigned sum = 0;
+    for (int i = 0; i < covered; ++i)
+        sum += static_cast<unsigned char>(record.at(i));
+    return record + Byte_To_Hex(static_cast<int>(sum % 256)) + "\n\r";
+}
+
+bool isHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+
+// Two upper-case hex digits at 1-based position pos, or nothing.
+std::optional<quint8> hexAt(const QByteArray &text, int pos)
+{
+    const char a = text.at(pos - 1), b = text.at(pos);
+    if (!isHexDigit(a) || !isHexDigit(b))
+        return std::nullopt;
+    return static_cast<quint8>(Hex_To_Byte(text.mid(pos - 1, 2)));
+}
+
+int recordLength(char type)
+{
+    switch (type) {
+    case '!':
+        return PassRecordLength;
+    case '+':
+        return LocationRecordLength;
+    case '#':
+        return SettingsRecordLength;
+    default:
+        return 0;
+    }
+}
+
+std::optional<DataRecord> parsePass(const QByteArray &t, QString *error)
+{
+    // Back to the 36-byte pass record, then decoded exactly as a pass record reply.
+    QByteArray record;
+    const auto index = hexAt(t, 5);
+    if (!index)
+        return failed<DataRecord>(error, QStringLiteral("a pass record's index is not hex"));
+    if (*index >= passes::PassCount)
+        return failed<DataRecord>(error,
+                                  QStringLiteral("a pass record for pass %1, which has no row").arg(*index));
+    record.append(static_cast<char>(*index));
+    record.append(t.mid(6, 16)).append(' ').append(t.mid(23, 2));
+    const auto flags = hexAt(t, 26);
+    // The user ID is written as "0" plus its high nibble, then a hex digit.
+    const char u1 = t.at(27), u2 = t.at(28);
+    if (!flags || static_cast<quint8>(u1) < '0' || !isHexDigit(u2))
+        return failed<DataRecord>(error,
+                                  QStringLiteral("pass %1's record holds hex that is not hex").arg(*index));
+    record.append(static_cast<char>(*flags)).append(u1).append(u2);
+    for (int pos : {30, 32, 34, 36, 38, 40, 42}) {
+        const auto b = hexAt(t, pos);
+        if (!b)
+            return failed<DataRecord>(
+                error, QStringLiteral("pass %1's record holds hex that is not hex").arg(*index));
+        record.append(static_cast<char>(*b));
+    }
+    record.append(PassFiller);
+    QString why;
+    const auto decoded = passes::Decode_Pass_Record("D!" + record + '\n', &why);
+    if (!decoded)
+        return failed<DataRecord>(error, why);
+    return PassData{*decoded};
+}
+
+std::optional<DataRecord> parseLocation(const QByteArray &t, QString *error)
+{
+    const auto slot = hexAt(t, 5);
+    if (!slot || *slot >= settings::LocationCount)
+        return failed<DataRecord>(error, QStringLiteral("a location record names no slot 0..49"));
+    return LocationData{*slot, link::From_Single_Byte(t.mid(6, settings::AliasLength))};
+}
+
+std::optional<DataRecord> parseSettings(const QByteArray &t, QString *error)
+{
+    SettingsData s;
+    for (int k = 1; k < settings::ParamCount; ++k) { // parameter 0 is never loaded
+        const auto v = hexAt(t, 5 + 2 * k);
+        if (!v)
+            return failed<DataRecord>(error, QStringLiteral("the settings record holds hex that is not hex"));
+        s.values[static_cast<size_t>(k)] = *v;
+    }
+    return s;
+}
+} // namespace
+
+QByteArray Byte_To_Hex(int value)
+{
+    const char *digits = "0123456789ABCDEF";
+    return QByteArray(1, digits[(value / 16) & 15]) + digits[value % 16 & 15];
+}
+
+int Hex_To_Byte(const QByteArray &text)
+{
+    auto digit = [&](int i) {
+        const int c = i < text.size() ? static_cast<unsigned char>(text.at(i)) : 0;
+        return c <= 57 ? c - 48 : c - 55;
+    };
+    return digit(0) * 16 + digit(1);
+}
+
+std::optional<QByteArray> Build_Pass_Record(int index, const passes::PassRow &row, QString *error)
+{
+    const auto r = passes::Encode_Pass_Record(index, row, error);
+    if (!r)
+        return std::nullopt;
+    auto hex = [&](int offset) { return Byte_To_Hex(static_cast<quint8>(r->at(offset))); };
+    QByteArray t = "-!27" + hex(0) + r->mid(1, 16) + r->mid(17, 1) + r->mid(18, 2) + hex(20) + r->mid(21, 2);
+    for (int offset = 23; offset <= 29; ++offset)
+        t += hex(offset);
+    t += r->mid(30, 6);
+    return sealed(t, 48); // the checksum leaves out the filler's final "9"
+}
+
+std::optional<QByteArray> Build_Location_Record(int slot, const QString &alias, QString *error)
+{
+    // A name set without leaving its field is normalised as the store does: a short
+    // one would shift every byte after it.
+    const auto name = link::To_Single_Byte(settings::Normalise_Alias(alias));
+    if (!name)
+        return failed<QByteArray>(
+            error, QStringLiteral("location %1 name holds a character the file cannot hold").arg(slot + 1));
+    return sealed("-+27" + Byte_To_Hex(slot) + *name + LocationFiller, 39);
+}
+
+std::optional<QByteArray> Build_Settings_Record(const settings::ParamTexts &params, QString *error)
+{
+    const auto bytes = settings::Param_Bytes(params, error);
+    if (!bytes)
+        return std::nullopt;
+    QByteArray t = "-#23";
+    for (quint8 b : *bytes)
+        t += Byte_To_Hex(b);
+    return sealed(t + ' ', 39); // as the format has it: positions 1 to 39 only
+}
+
+std::optional<QByteArray> Build_Data_File(const Configuration &config, QString *error)
+{
+    QByteArray file;
+    auto entry = [&](const std::optional<QByteArray> &record) {
+        if (record)
+            file += '"' + *record + "\"\r\n";
+        return record.has_value();
+    };
+    for (int i = 0; i < passes::PassCount; ++i)
+        if (!entry(Build_Pass_Record(i, config.passes[static_cast<size_t>(i)], error)))
+            return std::nullopt;
+    for (int s = 0; s < settings::LocationCount; ++s)
+        if (!entry(Build_Location_Record(s, config.aliases[static_cast<size_t>(s)], error)))
+            return std::nullopt;
+    if (!entry(Build_Settings_Record(config.params, error)))
+        return std::nullopt;
+    return file;
+}
+
+bool Save_Data_File(const QString &path, const QByteArray &content, QString *error)
+{
+    QSaveFile f(path);
+    if (f.open(QIODevice::WriteOnly) && f.write(content) == content.size() && f.commit())
+        return true;
+    if (error)
+        *error = f.errorString();
+    return false;
+}
+
+std::optional<DataRecord> Parse_Data_Record(const QByteArray &text, QString *error)
+{
+    const char type = text.size() >= 2 && text.at(0) == '-' ? text.at(1) : '\0';
+    const int length = recordLength(type);
+    if (length == 0)
+        return failed<DataRecord>(error, QStringLiteral("not a record"));
+    // A record cut short would run into the next one: its LF CR must sit at its end.
+    if (text.size() < length || text.mid(length - 2, 2) != "\n\r")
+        return failed<DataRecord>(error, QStringLiteral("a record is cut short"));
+    switch (type) {
+    case '!':
+        return parsePass(text, error);
+    case '+':
+        return parseLocation(text, error);
+    default:
+        return parseSettings(text, error);
+    }
+}
+
+std::optional<std::vector<DataRecord>> Parse_Data_File(const QByteArray &content, QString *error)
+{
+    std::vector<DataRecord> records;
+    qsizetype pos = 0;
+    while ((pos = content.indexOf('-', pos)) >= 0) {
+        const int length = pos + 1 < content.size() ? recordLength(content.at(pos + 1)) : 0;
+        if (length == 0) {
+            ++pos; // a "-" that starts no record
+            continue;
+        }
+        const auto record = Parse_Data_Record(content.mid(pos, length), error);
+        if (!record)
+            return std::nullopt;
+        records.push_back(*record);
+        pos += length;
+    }
+    if (records.empty())
+        return failed<std::vector<DataRecord>>(error,
+                                               QStringLiteral("the file holds no configuration record"));
+    return records;
+}
+
+std::optional<std::vector<DataRecord>> Load_Data_File(const QString &path, QString *error)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return failed<std::vector<DataRecord>>(error, f.errorString());
+    return Parse_Data_File(f.readAll(), error);
+}
+
+void Apply_Records(const std::vector<DataRecord> &records, Configuration &config)
+{
+    for (const DataRecord &r : records) {
+        if (const auto *p = std::get_if<PassData>(&r)) {
+            auto &row = config.passes[static_cast<size_t>(p->pass.row - 1)];
+            for (int c : passes::DecodedColumns)
+                row[static_cast<size_t>(c)] = p->pass.columns[static_cast<size_t>(c)];
+        } else if (const auto *l = std::get_if<LocationData>(&r)) {
+            config.aliases[static_cast<size_t>(l->slot)] = l->alias;
+        } else if (const auto *s = std::get_if<SettingsData>(&r)) {
+            for (int k = 1; k < settings::ParamCount; ++k)
+                config.params[static_cast<size_t>(k)] = QString::number(s->values[static_cast<size_t>(k)]);
+        }
+    }
+}
+
+} // namespace halvo::datafile

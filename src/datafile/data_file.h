@@ -1,0 +1,81 @@
+#pragma once
+
+#include "passes/pass_codec.h"
+#include "settings/config_params.h"
+#include "settings/locations.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <optional>
+#include <variant>
+#include <vector>
+
+namespace halvo::datafile {
+
+// The configuration data file: 72 pass records, 50 location records and one
+// settings record, each a quoted text ending LF CR inside its quotes, one entry per
+// line. Byte values are two upper-case hex digits; names are their characters.
+
+// Two upper-case hex digits of a value 0..255.
+QByteArray Byte_To_Hex(int value);
+// The value of the first two characters, as the format has always been read: a
+// character up to "9" counts as its code minus 48, any other as its code minus 55
+// ("a" is not hex: it counts as 42). No check is made.
+int Hex_To_Byte(const QByteArray &text);
+
+// Everything the tool holds of a unit's configuration, as the texts of its fields.
+struct Configuration
+{
+    std::array<passes::PassRow, passes::PassCount> passes; // rows 1..72
+    settings::ParamTexts params;                           // config parameters 0..31
+    std::array<QString, settings::LocationCount> aliases;  // slots 0..49
+};
+
+// Record texts, LF CR included, without the quotes. They fail with a reason when a
+// field cannot be written (not a number, out of range, a character outside the
+// single-byte set).
+std::optional<QByteArray> Build_Pass_Record(int index, const passes::PassRow &row, QString *error = nullptr);
+std::optional<QByteArray> Build_Location_Record(int slot, const QString &alias, QString *error = nullptr);
+std::optional<QByteArray> Build_Settings_Record(const settings::ParamTexts &params, QString *error = nullptr);
+
+// The whole file, every record built before any byte is written.
+std::optional<QByteArray> Build_Data_File(const Configuration &config, QString *error = nullptr);
+
+// Writes the file so that the old one is replaced only once the new one is whole.
+bool Save_Data_File(const QString &path, const QByteArray &content, QString *error = nullptr);
+
+// One record of a file, as the reader found it.
+struct PassData
+{
+    passes::DecodedPass pass; // row 1..72, columns 1..9 and 12
+};
+struct LocationData
+{
+    int slot = 0;
+    QString alias;
+};
+struct SettingsData
+{
+    settings::ParamBytes values{}; // parameter 0 is in the file but never loaded
+};
+using DataRecord = std::variant<PassData, LocationData, SettingsData>;
+
+// One record text (starting "-" and its type character, positions counted from 1).
+// Nothing when it is not a record the tool can place: too short for its type, hex
+// that is not upper-case hex, a pass index of 72 or more, an option mode above 8, a
+// location slot above 49.
+std::optional<DataRecord> Parse_Data_Record(const QByteArray &text, QString *error = nullptr);
+
+// A whole file, read all or nothing: its records in order, or nothing and why.
+// Each record is taken by the fixed length of its type, so a name holding "-" reads
+// back; text between records is skipped. A file without a single record is refused.
+std::optional<std::vector<DataRecord>> Parse_Data_File(const QByteArray &content, QString *error = nullptr);
+std::optional<std::vector<DataRecord>> Load_Data_File(const QString &path, QString *error = nullptr);
+
+// Applies records to a configuration as the window applies them to its fields (the
+// switch rule aside, which only the window's boxes have).
+void Apply_Records(const std::vector<DataRecord> &records, Configuration &config);
+
+} // namespace halvo::datafile

@@ -1,0 +1,171 @@
+// The configuration data file without a window: hex helpers, record texts, the
+// whole-file round trip, and files the reader must refuse whole.
+#include "datafile/data_file.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace halvo::datafile;
+using halvo::passes::Default_Pass_Row;
+
+namespace {
+Configuration startup()
+{
+    Configuration c;
+    for (int r = 1; r <= 72; ++r)
+        c.passes[size_t(r - 1)] = Default_Pass_Row(r);
+    c.params.fill("0");
+    for (auto [param, v] : {std::pair{16, "1"}, {22, "2"}, {21, "3"}, {17, "4"}, {18, "5"}, {19, "6"}})
+        c.params[size_t(param)] = v;
+    for (int s = 0; s < 50; ++s)
+        c.aliases[size_t(s)] = halvo::settings::Default_Location_Name(s);
+    return c;
+}
+
+// Rows as the reader gives them back: every column but 0, 10 and 11.
+Configuration readBack(const QByteArray &file, Configuration into)
+{
+    QString why;
+    const auto records = Parse_Data_File(file, &why);
+    EXPECT_TRUE(records) << qPrintable(why);
+    if (records)
+        Apply_Records(*records, into);
+    return into;
+}
+} // namespace
+
+TEST(DataFileHex, ByteToHexAndHexToByteAsTheFormatHasThem)
+{
+    EXPECT_EQ(Byte_To_Hex(0), "00");
+    EXPECT_EQ(Byte_To_Hex(171), "AB");
+    EXPECT_EQ(Byte_To_Hex(255), "FF");
+    EXPECT_EQ(Hex_To_Byte("AB"), 171);
+    EXPECT_EQ(Hex_To_Byte("9F"), 159);
+    EXPECT_EQ(Hex_To_Byte("a0"), 42 * 16); // lower case is not hex
+}
+
+TEST(DataFileRecords, WorkedExamples)
+{
+    EXPECT_EQ(*Build_Location_Record(0, "Location Name 1 "), "-+2700Location Name 1  1234567890123456CE\n\r");
+    halvo::settings::ParamTexts v;
+    for (int i = 0; i < 32; ++i)
+        v[size_t(i)] = QString::number(i);
+    QByteArray settings = "-#23";
+    for (int i = 0; i < 32; ++i)
+        settings += QByteArray::number(i, 16).rightJustified(2, '0').toUpper();
+    EXPECT_EQ(*Build_Settings_Record(v), settings + " E9\n\r"); // checksum over positions 1..39 only
+    EXPECT_EQ(*Build_Pass_Record(0, Default_Pass_Row(1)),
+              "-!2700Username 1       050001000001000F100045678974\n\r");
+}
+
+TEST(DataFileRecords, SavingTheStartupConfigurationGives123EntriesInOrder)
+{
+    const QByteArray file = *Build_Data_File(startup());
+    const QList<QByteArray> lines = file.split('\n');
+    QByteArray types;
+    for (qsizetype i = 0; i + 1 < file.size(); ++i)
+        if (file.at(i) == '"' && file.at(i + 1) == '-')
+            types += file.at(i + 2);
+    EXPECT_EQ(types, QByteArray(72, '!') + QByteArray(50, '+') + "#");
+    EXPECT_TRUE(file.startsWith("\"-!2700Username 1 "));
+    EXPECT_TRUE(file.endsWith("\n\r\"\r\n"));
+    EXPECT_EQ(lines.size(), 123 * 2 + 1); // LF inside each record and after each entry
+}
+
+TEST(DataFileRecords, EveryFieldComesBackFromAFile)
+{
+    Configuration c = startup();
+    for (int r = 0; r < 72; ++r) {
+        auto &row = c.passes[size_t(r)];
+        row[3] = QString::number((r * 7) % 100); // user IDs 0..99
+        row[9] = halvo::passes::Bit_Text_8(quint8(r * 3));
+        row[5] = halvo::passes::Bit_Text_16(quint16(r * 911));
+        row[12] = QString::number(r % 9);
+        row[6] = halvo::passes::Option_Mode_Names().at(r % 9);
+        row[7] = QString::number(r * 3);
+        row[4] = QString::number(r % 61);
+    }
+    c.passes[3][1] = QString::fromLatin1("A-B #2 \xe9\xff-!27xyz");
+    c.passes[4][2] = "-!";
+    c.aliases[7] = QString::fromLatin1("Dock-4 # \xb0\xe4\xfc-+2701");
+    c.aliases[8] = "-";
+    c.params[31] = "200";
+    c.params[20] = "2";
+    QString why;
+    const auto built = Build_Data_File(c, &why);
+    ASSERT_TRUE(built) << qPrintable(why);
+    const QByteArray file = *built;
+
+    Configuration other = startup();
+    for (auto &row : other.passes)
+        row[1] = "something else  ";
+    other.params[0] = "77";
+    const Configuration back = readBack(file, other);
+    for (int r = 0; r < 72; ++r) {
+        auto want = c.passes[size_t(r)];
+        want[1] = want[1].left(16);
+        EXPECT_EQ(QStringList(back.passes[size_t(r)].begin(), back.passes[size_t(r)].end()).join('|'),
+                  QStringList(want.begin(), want.end()).join('|'));
+    }
+    EXPECT_EQ(back.aliases[7], c.aliases[7].left(16));
+    EXPECT_EQ(back.aliases[8], "-" + QString(15, ' ')); // a short name is normalised when saved
+    EXPECT_EQ(back.params[0], "77");                    // parameter 0 is never loaded
+    for (int k = 1; k < 32; ++k)
+        EXPECT_EQ(back.params[size_t(k)], c.params[size_t(k)]);
+}
+
+TEST(DataFileRecords, RefusedFilesGiveNoRecords)
+{
+    const QByteArray good = *Build_Data_File(startup());
+    auto withField = [&](qsizetype at, const QByteArray &text) {
+        QByteArray f = good;
+        return f.replace(at, text.size(), text);
+    };
+    const qsizetype pass5 = good.indexOf("-!2705");
+    const qsizetype settings = good.indexOf("-#23");
+    const std::pair<const char *, QByteArray> refused[] = {
+        {"pass index 72", withField(pass5 + 4, "48")},
+        {"option mode 9", withField(pass5 + 35, "09")},
+        {"lower-case hex", withField(pass5 + 37, "0f")},
+        {"hex that is not hex", withField(settings + 10, "G1")},
+        {"a record cut short", good.left(pass5 + 30) + good.mid(pass5 + 53)},
+        {"the last record cut short", good.left(good.size() - 10)},
+        {"empty", QByteArray()},
+        {"not a data file", "name,number\nalpha,1\n- just a dash\n"},
+    };
+    for (const auto &[what, file] : refused) {
+        QString why;
+        EXPECT_FALSE(Parse_Data_File(file, &why)) << what;
+        EXPECT_FALSE(why.isEmpty()) << what;
+    }
+    // A file with only some records is read: what it has is applied.
+    const auto some = Parse_Data_File(good.mid(settings - 1));
+    ASSERT_TRUE(some);
+    EXPECT_EQ(some->size(), 1u);
+}
+
+TEST(DataFileSave, AFailedSaveLeavesThePreviousFileAsItWas)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Halvo_DataFile.csv");
+    ASSERT_TRUE(Save_Data_File(path, "old"));
+    ASSERT_TRUE(Save_Data_File(path, "new"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "new");
+    f.close();
+
+    EXPECT_FALSE(Save_Data_File(dir.filePath("missing/folder/file.csv"), "x"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("taken"));
+    EXPECT_FALSE(Save_Data_File(dir.filePath("taken"), "x")); // a folder is never replaced
+    if (geteuid() != 0) {                                     // root may write to a read-only file
+        QFile::setPermissions(path, QFileDevice::ReadOwner);
+        EXPECT_FALSE(Save_Data_File(path, "lost"));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), "new");
+    }
+}
