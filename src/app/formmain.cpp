@@ -80,11 +80,8 @@ void FormMain::buildUi()
                                   QStringLiteral("Menu_Save_Config_Data"));
     Menu_Load_Config_Data = named(fileMenu->addAction(QStringLiteral("Load Config Data")),
                                   QStringLiteral("Menu_Load_Config_Data"));
-    // The data file arrives with its own change; until then the entries say so.
-    for (QAction *a : {Menu_Save_Config_Data, Menu_Load_Config_Data}) {
-        a->setEnabled(false);
-        a->setToolTip(QStringLiteral("Not available in this version"));
-    }
+    connect(Menu_Save_Config_Data, &QAction::triggered, this, &FormMain::Menu_Save_Config_Data_Click);
+    connect(Menu_Load_Config_Data, &QAction::triggered, this, &FormMain::Menu_Load_Config_Data_Click);
     menuBar()->addMenu(QStringLiteral("Options"));
     auto *helpMenu = menuBar()->addMenu(QStringLiteral("Help"));
     Menu_Help_About = named(helpMenu->addAction(QStringLiteral("About")), QStringLiteral("Menu_Help_About"));

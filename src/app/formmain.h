@@ -1,5 +1,6 @@
 #pragma once
 
+#include "datafile/data_file.h"
 #include "eventlog/event_log_file.h"
 #include "eventlog/event_logger.h"
 #include "link/port_catalogue.h"
@@ -49,6 +50,11 @@ inline const QString InvalidValue =
     QStringLiteral("The value you entered is invalid parameter as been set to default value  ");
 inline const QString SaveFileError = QStringLiteral(
     "Saving File to archive has Encountered an error verify file path exists and drive operational");
+inline const QString LoadFileError = QStringLiteral(
+    "Load File Encountered an error verify file is a Brelt Recorder Data file and drive operational");
+inline const QString ChooseDataFile =
+    QStringLiteral("Please select were you would like your archived data stored, Note: you must have "
+                   "permission to write to this location");
 inline const QString ChooseEventLogFile =
     QStringLiteral("Please select were you would like your Event Log Data stored, Note: you must have "
                    "permission to write to this location");
@@ -258,6 +264,15 @@ public slots:
     void Timer_Event_Logger_Timer();
     // "Set Halvo Clock", on the System Settings tab.
     void CommandSetSystemClock_Click();
+
+    // ================================================================ File menu (formmain_datafile.cpp)
+public:
+    // Everything the window holds of the unit's configuration, as field texts.
+    datafile::Configuration configuration() const;
+
+public slots:
+    void Menu_Save_Config_Data_Click();
+    void Menu_Load_Config_Data_Click();
 
 signals:
     // The window is closing: waits end early and multi-frame sends stop.
