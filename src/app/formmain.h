@@ -3,6 +3,7 @@
 #include "datafile/data_file.h"
 #include "eventlog/event_log_file.h"
 #include "eventlog/event_logger.h"
+#include "link/messages.h"
 #include "link/port_catalogue.h"
 #include "link/receive_assembler.h"
 #include "link/reply_router.h"
@@ -38,27 +39,7 @@ class QTreeWidgetItem;
 
 namespace halvo::app {
 
-// Messages the operator sees, exactly as the unit's documentation words them.
-namespace Msg {
-inline const QString CommError = QStringLiteral("Communications Error Please correct and retry");
-inline const QString OpenPortQuestion =
-    QStringLiteral("No Com Port is open do you want to open selected port and continue?  ");
-inline const QString TerminatorError =
-    QStringLiteral("Data Checksum error table did not load correctly please load again?  ");
-inline const QString Scanning = QStringLiteral("Scanning for Halvo units this can take upto 1 minute.  ");
-inline const QString InvalidValue =
-    QStringLiteral("The value you entered is invalid parameter as been set to default value  ");
-inline const QString SaveFileError = QStringLiteral(
-    "Saving File to archive has Encountered an error verify file path exists and drive operational");
-inline const QString LoadFileError = QStringLiteral(
-    "Load File Encountered an error verify file is a Brelt Recorder Data file and drive operational");
-inline const QString ChooseDataFile =
-    QStringLiteral("Please select were you would like your archived data stored, Note: you must have "
-                   "permission to write to this location");
-inline const QString ChooseEventLogFile =
-    QStringLiteral("Please select were you would like your Event Log Data stored, Note: you must have "
-                   "permission to write to this location");
-} // namespace Msg
+namespace Msg = link::Msg;
 
 // Waits the tool uses, in seconds; tests shorten them.
 struct Timing

@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
-#include <QSerialPort>
 #include <QTimer>
 
 namespace halvo::app {
@@ -41,15 +40,9 @@ void FormMain::Build_Port_Table()
 {
     Combo_Com_Port->clear();
     m_catalogue.refresh();
-    for (const link::PortEntry &e : m_catalogue.entries()) {
-        QSerialPort probe(e.path);
-        if (!probe.open(QIODevice::ReadWrite))
-            continue;
-        probe.close();
+    for (const link::PortEntry &e : m_catalogue.openable()) {
         Combo_Com_Port->addItem(PortCatalogue::Port_Entry_Text(e.number), e.number);
-        Combo_Com_Port->setItemData(Combo_Com_Port->count() - 1,
-                                    e.description.isEmpty() ? e.path
-                                                            : e.path + QStringLiteral(" - ") + e.description,
+        Combo_Com_Port->setItemData(Combo_Com_Port->count() - 1, PortCatalogue::Port_Details(e),
                                     Qt::ToolTipRole);
     }
     if (Combo_Com_Port->count() > 0)

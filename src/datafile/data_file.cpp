@@ -103,7 +103,8 @@ std::optional<DataRecord> parseLocation(const QByteArray &t, QString *error)
 std::optional<DataRecord> parseSettings(const QByteArray &t, QString *error)
 {
     SettingsData s;
-    for (int k = 1; k < settings::ParamCount; ++k) { // parameter 0 is never loaded
+    s.values[0] = hexAt(t, 5).value_or(0); // never loaded by the window, so never refused
+    for (int k = 1; k < settings::ParamCount; ++k) {
         const auto v = hexAt(t, 5 + 2 * k);
         if (!v)
             return failed<DataRecord>(error, QStringLiteral("the settings record holds hex that is not hex"));
@@ -241,7 +242,7 @@ std::optional<std::vector<DataRecord>> Load_Data_File(const QString &path, QStri
     return Parse_Data_File(f.readAll(), error);
 }
 
-void Apply_Records(const std::vector<DataRecord> &records, Configuration &config)
+void Apply_Records(const std::vector<DataRecord> &records, Configuration &config, bool withParameter0)
 {
     for (const DataRecord &r : records) {
         if (const auto *p = std::get_if<PassData>(&r)) {
@@ -251,10 +252,47 @@ void Apply_Records(const std::vector<DataRecord> &records, Configuration &config
         } else if (const auto *l = std::get_if<LocationData>(&r)) {
             config.aliases[static_cast<size_t>(l->slot)] = l->alias;
         } else if (const auto *s = std::get_if<SettingsData>(&r)) {
-            for (int k = 1; k < settings::ParamCount; ++k)
+            for (int k = withParameter0 ? 0 : 1; k < settings::ParamCount; ++k)
                 config.params[static_cast<size_t>(k)] = QString::number(s->values[static_cast<size_t>(k)]);
         }
     }
+}
+
+QStringList Configuration_Differences(const Configuration &unit, const Configuration &file)
+{
+    QStringList out;
+    auto quoted = [](const QString &s) { return QLatin1Char('"') + s + QLatin1Char('"'); };
+    for (int r = 1; r <= passes::PassCount; ++r) {
+        const auto &u = unit.passes[static_cast<size_t>(r - 1)];
+        const auto &f = file.passes[static_cast<size_t>(r - 1)];
+        for (int c = passes::ColUserName; c <= passes::ColOptionFlags; ++c) {
+            QString a = u[static_cast<size_t>(c)], b = f[static_cast<size_t>(c)];
+            if (c == passes::ColUserName) {
+                a = quoted(a.left(16));
+                b = quoted(b.left(16));
+            }
+            if (a != b)
+                out << QStringLiteral("pass %1 %2: unit %3, file %4")
+                           .arg(r)
+                           .arg(passes::Column_Headers().at(c), a, b);
+        }
+    }
+    for (int i = 0; i < settings::ParamCount; ++i) {
+        const auto a = link::Round_Int16(unit.params[static_cast<size_t>(i)]);
+        const auto b = link::Round_Int16(file.params[static_cast<size_t>(i)]);
+        if (a != b)
+            out << QStringLiteral("setting %1: unit %2, file %3")
+                       .arg(settings::Param_Description(i), unit.params[static_cast<size_t>(i)],
+                            file.params[static_cast<size_t>(i)]);
+    }
+    for (int s = 0; s < settings::LocationCount; ++s) {
+        const QString a = settings::Normalise_Alias(unit.aliases[static_cast<size_t>(s)]);
+        const QString b = settings::Normalise_Alias(file.aliases[static_cast<size_t>(s)]);
+        if (a != b)
+            out << QStringLiteral("location %1: unit %2, file %3")
+                       .arg(settings::Location_Code_Caption(s), quoted(a), quoted(b));
+    }
+    return out;
 }
 
 } // namespace halvo::datafile

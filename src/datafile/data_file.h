@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <optional>
@@ -58,7 +59,7 @@ struct LocationData
 };
 struct SettingsData
 {
-    settings::ParamBytes values{}; // parameter 0 is in the file but never loaded
+    settings::ParamBytes values{}; // parameter 0 is in the file but the window never loads it
 };
 using DataRecord = std::variant<PassData, LocationData, SettingsData>;
 
@@ -75,7 +76,15 @@ std::optional<std::vector<DataRecord>> Parse_Data_File(const QByteArray &content
 std::optional<std::vector<DataRecord>> Load_Data_File(const QString &path, QString *error = nullptr);
 
 // Applies records to a configuration as the window applies them to its fields (the
-// switch rule aside, which only the window's boxes have).
-void Apply_Records(const std::vector<DataRecord> &records, Configuration &config);
+// switch rule aside, which only the window's boxes have). The window never loads
+// parameter 0; a restore to the unit may (it is in the file, as the unit gave it).
+void Apply_Records(const std::vector<DataRecord> &records, Configuration &config,
+                   bool withParameter0 = false);
+
+// Field by field, what differs between a unit's configuration and a file's, one
+// line each: "pass 14 User ID: unit 12, file 13", "setting Enable Beep: unit 1,
+// file 0", "location 0x05: unit "Hall            ", file "Gate            "".
+// User names count as the 16 characters that travel.
+QStringList Configuration_Differences(const Configuration &unit, const Configuration &file);
 
 } // namespace halvo::datafile

@@ -1,6 +1,7 @@
 #include "port_catalogue.h"
 
 #include <QFileInfo>
+#include <QSerialPort>
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -48,6 +49,22 @@ void PortCatalogue::refresh()
     }
     m_entries = Number_Ports(m_extra, system);
 #endif
+}
+
+QList<PortEntry> PortCatalogue::openable() const
+{
+    QList<PortEntry> out;
+    for (const PortEntry &e : m_entries) {
+        QSerialPort probe(e.path);
+        if (probe.open(QIODevice::ReadWrite))
+            out.append(e);
+    }
+    return out;
+}
+
+QString PortCatalogue::Port_Details(const PortEntry &e)
+{
+    return e.description.isEmpty() ? e.path : e.path + QStringLiteral(" - ") + e.description;
 }
 
 const PortEntry *PortCatalogue::find(int number) const

@@ -30,6 +30,10 @@ public:
     // Re-reads the system's serial ports and numbers them again.
     void refresh();
     const QList<PortEntry> &entries() const { return m_entries; }
+    // The entries whose device can be opened now; nothing is sent or listened for.
+    QList<PortEntry> openable() const;
+    // What a tooltip or a listing says of a port: its path, and the adapter's description.
+    static QString Port_Details(const PortEntry &e);
     const PortEntry *find(int number) const;
 
     // Numbers ports in the order: extra ports as given, then USB adapters

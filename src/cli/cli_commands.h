@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace halvo::cli {
+
+// Exit status of every subcommand.
+enum Exit : int {
+    Ok = 0,
+    UnitFailed = 1, // the unit or the port failed
+    BadInput = 2,   // bad arguments, or a file that is refused
+    Different = 3,  // verify found differences
+};
+
+struct Options
+{
+    QString port;            // a device path, or a port number as "ports" lists it
+    QStringList extraPorts;  // listed first (the demo unit)
+    int timeoutMs = 25000;   // for the unit's banner and for each read
+    double pauseScale = 1.0; // tests shorten the pacing of stores and log reads
+};
+
+int Ports(const Options &o);
+int Backup(const Options &o, const QString &file);
+int Restore(const Options &o, const QString &file, bool dryRun, bool verify);
+int Verify(const Options &o, const QString &file);
+int Events(const Options &o, int pages, const QString &file);
+int Clock(const Options &o);
+
+} // namespace halvo::cli

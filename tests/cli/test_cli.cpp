@@ -1,0 +1,128 @@
+// halvo-cli as a script runs it: exit status, standard output and the files it
+// writes, against the built-in demo unit or a simulated unit of the test's own.
+#include "datafile/data_file.h"
+#include "sim_unit.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+struct Run
+{
+    int status = -1;
+    QString out, err;
+};
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir dir;
+
+    // Runs halvo-cli while this test's own event loop keeps running (its simulated
+    // unit answers from here).
+    Run cli(const QStringList &args)
+    {
+        QProcess p;
+        p.start(QStringLiteral(HALVO_CLI_EXE), args);
+        if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 60000))
+            p.kill();
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromLocal8Bit(p.readAllStandardOutput()),
+                QString::fromLocal8Bit(p.readAllStandardError())};
+    }
+    QByteArray read(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void write(const QString &path, const QByteArray &bytes)
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    }
+
+private slots:
+    void backupVerifyRestoreRoundTrip()
+    {
+        const QString file = dir.filePath("unit.csv");
+        Run r = cli({"backup", "--demo", file});
+        QCOMPARE(r.status, 0);
+        const auto records = halvo::datafile::Parse_Data_File(read(file));
+        QVERIFY(records && records->size() == 123);
+        QCOMPARE(cli({"verify", "--demo", file}).status, 0);
+
+        // Pass 14's user ID 14 travels as "0E"; the file now says 13.
+        QByteArray edited = read(file);
+        const qsizetype pass14 = edited.indexOf("-!270D");
+        QCOMPARE(edited.mid(pass14 + 27, 2), QByteArray("0E"));
+        edited.replace(pass14 + 27, 2, "0D");
+        edited.replace("Zone 5          ", "Loading-Dock 5  ");
+        write(file, edited);
+        r = cli({"verify", "--demo", file});
+        QCOMPARE(r.status, 3);
+        QCOMPARE(r.out,
+                 QStringLiteral("pass 14 User ID: unit 14, file 13\n"
+                                "location 0x05: unit \"Zone 5          \", file \"Loading-Dock 5  \"\n"));
+        // Restore, then read back in the same run: the unit holds the file.
+        r = cli({"restore", "--demo", "--verify", "--pause-scale", "0.02", file});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.err.contains("123 frames sent") && r.err.contains("the unit holds what the file holds"));
+
+        r = cli({"restore", "--dry-run", file});
+        const QStringList frames = r.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(frames.size(), 123);
+        QVERIFY(frames.first().startsWith("44 22 00 27 00 ") && frames.at(72).startsWith("44 23 00 23 "));
+    }
+
+    void eventsGoToStandardOutputInTheWindowsFormat()
+    {
+        const Run r = cli({"events", "--demo", "--pages", "2", "--pause-scale", "0.5", "-"});
+        QCOMPARE(r.status, 0);
+        const QStringList entries = r.out.split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(entries.size(), 8);
+        QVERIFY(entries.first().startsWith("\" Page ") && entries.first().endsWith("\r\""));
+    }
+
+    void badArgumentsAndRefusedFilesExitTwo()
+    {
+        const QString cut = dir.filePath("cut.csv");
+        write(cut, "\"-!2700Pass Device 01   01\"\r\n");
+        const std::pair<QStringList, const char *> cases[] = {
+            {{"fly"}, "unknown command"},
+            {{"backup", "x.csv"}, "needs --port"},
+            {{"events", "--demo", "--pages", "0", "-"}, "--pages takes 1 to 32479"},
+            {{"verify", "--demo", cut}, "Load File Encountered an error"},
+            {{"backup", "--port", "99", "x.csv"}, "there is no port 99"},
+        };
+        for (const auto &[args, says] : cases) {
+            const Run r = cli(args);
+            QCOMPARE(r.status, 2);
+            QVERIFY2(r.err.contains(says), qPrintable(r.err));
+        }
+    }
+
+    void unitFailuresExitOneAndWriteNothing()
+    {
+        halvo::sim::SimUnit unit;
+        unit.setBannerInterval(0);
+        QVERIFY(unit.start());
+        const QString file = dir.filePath("never.csv");
+        Run r = cli({"backup", "--port", unit.devicePath(), "--timeout", "0.5", file});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.contains("no base unit announced itself"));
+
+        unit.setBannerInterval(100);
+        unit.faults().passIndexOutOfRange = true; // the first pass record names pass 72
+        r = cli({"backup", "--port", unit.devicePath(), "--timeout", "3", file});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains("Communications Error Please correct and retry: pass record for pass 72"),
+                 qPrintable(r.err));
+        QVERIFY(!QFile::exists(file));
+        QCOMPARE(cli({"clock", "--port", "/dev/no-such-port", "--timeout", "1"}).status, 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "test_cli.moc"
