@@ -6,6 +6,8 @@
 #include <QDeadlineTimer>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace halvo::cli {
 
 UnitSession::UnitSession(QObject *parent) : QObject(parent)
@@ -37,13 +39,10 @@ bool UnitSession::send(const QByteArray &frame)
 bool UnitSession::waitFor(const std::function<bool()> &done, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
-    QTimer wake; // ends the wait below at the deadline
-    wake.setSingleShot(true);
-    wake.start(timeoutMs);
     while (!done()) {
         if (m_lost || !m_got.refused.isEmpty() || deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        sleepUntilEvent(deadline);
     }
     return true;
 }
@@ -51,11 +50,20 @@ bool UnitSession::waitFor(const std::function<bool()> &done, int timeoutMs)
 void UnitSession::pause(int ms)
 {
     const QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired())
+        sleepUntilEvent(deadline);
+}
+
+// Sleeps until an event arrives or the deadline passes. The wake-up timer is
+// precise and re-armed for what is left: a coarse one may fire a little early and
+// leave the wait blocked with nothing more to come from a silent unit.
+void UnitSession::sleepUntilEvent(const QDeadlineTimer &deadline)
+{
     QTimer wake;
     wake.setSingleShot(true);
-    wake.start(ms);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    wake.setTimerType(Qt::PreciseTimer);
+    wake.start(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 void UnitSession::onBytes()

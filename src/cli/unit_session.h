@@ -7,6 +7,7 @@
 #include "settings/config_params.h"
 #include "settings/locations.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 
 #include <array>
@@ -49,6 +50,7 @@ signals:
     void eventLine(const QByteArray &line);
 
 private:
+    void sleepUntilEvent(const QDeadlineTimer &deadline);
     void onBytes();
     bool Decode_Pass_Record(const QByteArray &reply) override;
     bool Decode_Event_Log_Pointer(const QByteArray &reply) override;

@@ -26,8 +26,11 @@ class TestCli : public QObject
     {
         QProcess p;
         p.start(QStringLiteral(HALVO_CLI_EXE), args);
-        if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 60000))
+        if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 60000)) {
             p.kill();
+            p.waitForFinished();
+            return {};
+        }
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                 QString::fromLocal8Bit(p.readAllStandardOutput()),
                 QString::fromLocal8Bit(p.readAllStandardError())};
