@@ -56,46 +56,20 @@ private slots:
         auto &w = *f.w;
         QCOMPARE(w.windowTitle(), QStringLiteral("Halvo Configuration Tool"));
         QCOMPARE(w.ListView1->topLevelItemCount(), 72);
-        const QStringList row5 = {"5",
-                                  "Username 5       ",
-                                  "05",
-                                  "5",
-                                  "0",
-                                  "0000 0000 0000 0001",
-                                  "None Selected",
-                                  "15",
-                                  "0001 0000 0000 0000",
-                                  "0000 0000",
-                                  "    ",
-                                  "    ",
-                                  "0"};
-        for (int c = 0; c < 13; ++c)
-            QCOMPARE(w.passCell(5, c), row5.at(c));
+        const auto row5 = w.passRow(5);
+        QCOMPARE(QStringList(row5.begin(), row5.end()).join('|'),
+                 QStringLiteral("5|Username 5       |05|5|0|0000 0000 0000 0001|None Selected|15|"
+                                "0001 0000 0000 0000|0000 0000|    |    |0"));
         for (int r = 1; r <= 72; ++r)
             QVERIFY(!w.isPassRowChecked(r));
 
-        const std::pair<int, const char *> locations[] = {{0, "Location Name 1 |0x01"},
-                                                          {9, "Location Name 10|0x0A"},
-                                                          {15, "Location Name 16|0x10"},
-                                                          {49, "Location Name 50|0x32"}};
-        for (const auto &[slot, expected] : locations)
-            QCOMPARE(w.Text_Location_Name[size_t(slot)]->text() + "|" +
-                         w.Lbl_Location_Address[size_t(slot)]->text(),
-                     QString::fromLatin1(expected));
-
-        QStringList modes;
-        for (int i = 0; i < w.ComboOptionCurrentPassAlarmPortSteering->count(); ++i)
-            modes << w.ComboOptionCurrentPassAlarmPortSteering->itemText(i);
-        QCOMPARE(modes,
-                 (QStringList{"None Selected", "Alarm Motion", "Alarm Panic", "In Location", "Signal Loss",
-                              "Off  ", "Low Battery", "EVAC Ack'd", "EVAC Transmited"}));
-
-        // Display priority bytes 1..6 in their parameters; every other value "0".
-        const std::map<int, QString> prio = {{16, "1"}, {22, "2"}, {21, "3"},
-                                             {17, "4"}, {18, "5"}, {19, "6"}};
-        for (int i = 0; i < 33; ++i)
-            QCOMPARE(w.Text_Config_Parameters[size_t(i)]->text(),
-                     prio.count(i) ? prio.at(i) : QStringLiteral("0"));
+        QCOMPARE(w.Text_Location_Name[9]->text() + w.Lbl_Location_Address[9]->text(), "Location Name 100x0A");
+        QCOMPARE(w.ComboOptionCurrentPassAlarmPortSteering->itemText(8), QStringLiteral("EVAC Transmited"));
+        QString params; // display priority bytes 1..6 in their parameters; every other value "0"
+        for (auto *e : w.Text_Config_Parameters)
+            params += e->text();
+        QCOMPARE(params, QStringLiteral("000000000000000014560320000000000"));
+        QCOMPARE(w.LabelPassDisplayPriority[6]->text(), QStringLiteral("Not Active"));
 
         QVERIFY(!w.isConnectedShown() && !w.TextDisConnected->isHidden());
         QCOMPARE(w.SSTab1->currentIndex(), 3);

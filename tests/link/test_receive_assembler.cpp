@@ -143,9 +143,15 @@ TEST(ReceiveAssembler, AnySplitOfAMixedStreamGivesTheSameItems)
         std::vector<ReceiveItem> got;
         for (qsizetype pos = 0, n = 0; pos < stream.size(); pos += n) {
             n = std::uniform_int_distribution<qsizetype>(1, 64)(rng);
+            if (rng() % 3 == 0) {
+                a.push(stream.mid(pos, n)); // a second push before the first is drained
+                continue;
+            }
             const auto part = feed(a, {stream.mid(pos, n)});
             got.insert(got.end(), part.begin(), part.end());
         }
+        const auto rest = feed(a, {QByteArray()});
+        got.insert(got.end(), rest.begin(), rest.end());
         ASSERT_EQ(got.size(), expected.size());
         for (size_t k = 0; k < got.size(); ++k) {
             EXPECT_EQ(got[k].kind, expected[k].kind);

@@ -52,6 +52,10 @@ TEST(PassFrame, FieldsTravelAsTheUnitReadsThem)
     EXPECT_EQ(f->at(24), 0x01);
     EXPECT_EQ(f->mid(25, 2), QByteArray("63"));
     EXPECT_EQ(f->at(30), 5);
+    // The high nibble is "0" plus its value, never a letter: 160 travels as ":0".
+    EXPECT_EQ(User_Id_Chars(160), QByteArray(":0"));
+    EXPECT_EQ(User_Id_Chars(255), QByteArray("?F"));
+    EXPECT_EQ(User_Id_Value(':', '0'), 160);
 }
 
 TEST(PassFrame, RowsThatCannotBeBuiltGiveNoFrame)

@@ -43,35 +43,6 @@ private slots:
         unit.reset();
     }
 
-    void answersEachRead()
-    {
-        connectClient();
-        QVERIFY(client->link.write(ReadPasses));
-        QVERIFY(client->waitForReplies('!', 72));
-        const auto replies = client->ofKind(Kind::Reply);
-        for (int i = 0; i < 72; ++i)
-            QCOMPARE(int(quint8(replies[size_t(i)].data.at(2))), i);
-
-        QVERIFY(client->link.write(ReadSettings));
-        QVERIFY(client->waitForReplies('$', 4));
-        QCOMPARE(client->ofKind(Kind::Reply).back().data.at(2), '3'); // maxima, minima, defaults, values
-        QVERIFY(client->link.write(QByteArray("\x44\x2D\x00\x04\x00\x75\x0A\x0D", 8)));
-        QVERIFY(client->waitForReplies('-', 50));
-
-        unit->setEventLogPointer(291);
-        QVERIFY(client->link.write(ReadPointer));
-        QVERIFY(client->waitForReplies('/', 1));
-        QCOMPARE(client->ofKind(Kind::Reply).back().data.mid(2, 3), QByteArray("\x01\x02\x03", 3));
-
-        // Two pages from 490: eight event lines, none starting with "D".
-        QVERIFY(client->link.write(Build_Request_Frame(41, QByteArray("\x01\x0E\x0A\x02", 4))));
-        QVERIFY(QTest::qWaitFor([&] { return client->count(Kind::EventLine) == 8; }, 5000));
-        for (const auto &l : client->ofKind(Kind::EventLine))
-            QVERIFY(l.data.endsWith('\r') && l.data.at(1) != 'D');
-        QCOMPARE(unit->receivedFrames().first(), QStringLiteral("44 21 00 04 00 69 0A 0D"));
-        QCOMPARE(unit->badFrameCount(), 0);
-    }
-
     void appliesStoresKeepsStateAndRecordsFrames()
     {
         QTemporaryDir dir;
