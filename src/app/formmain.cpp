@@ -26,6 +26,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
@@ -86,7 +88,7 @@ void FormMain::buildUi()
     auto *helpMenu = menuBar()->addMenu(QStringLiteral("Help"));
     Menu_Help_About = named(helpMenu->addAction(QStringLiteral("About")), QStringLiteral("Menu_Help_About"));
 
-    auto *central = new QWidget(this);
+    auto *central = new QWidget;
     auto *v = new QVBoxLayout(central);
     v->setContentsMargins(px(120), px(120), px(120), px(120));
     v->setSpacing(px(105));
@@ -97,14 +99,24 @@ void FormMain::buildUi()
     SSTab1->addTab(buildSettingsTab(), QStringLiteral("System Settings"));
     SSTab1->addTab(buildLocationTab(), QStringLiteral("Location Name Configuration"));
     SSTab1->addTab(buildEventLogTab(), QStringLiteral("Event Recorder/Logger"));
-    SSTab1->setMinimumSize(px(14775), px(7455));
+    SSTab1->setMinimumWidth(px(14775));
     // The window opens on the event recorder tab, showing the general instructions.
     SSTab1->setCurrentIndex(static_cast<int>(Tab::EventLog));
     connect(SSTab1, &QTabWidget::currentChanged, this, &FormMain::Build_Help_Message);
     connect(SSTab1, &QTabWidget::tabBarClicked, this, &FormMain::Build_Help_Message);
     v->addWidget(SSTab1, 1);
     v->addWidget(buildBottomRow());
-    setCentralWidget(central);
+    // The content keeps its designed size and scrolls when the window is smaller (a
+    // 1366x768 laptop, a display at 200%); the window never grows past the screen.
+    auto *scroll = named(new QScrollArea, QStringLiteral("ScrollMain"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(central);
+    setCentralWidget(scroll);
+
+    // Enter on a focused button presses it, as Space does.
+    for (QPushButton *b : findChildren<QPushButton *>())
+        b->setAutoDefault(true);
 
     TimerDisconnect = new QTimer(this);
     TimerDisconnect->setObjectName(QStringLiteral("TimerDisconnect"));
@@ -191,10 +203,10 @@ QWidget *FormMain::buildBottomRow()
 
     CheckHalvoType = named(new QCheckBox(QStringLiteral("Halvo ST")), QStringLiteral("CheckHalvoType"));
     Command_Read_Config =
-        named(new QPushButton(QStringLiteral("READ CONFIGURATION")), QStringLiteral("Command_Read_Config"));
+        named(new QPushButton(QStringLiteral("&READ CONFIGURATION")), QStringLiteral("Command_Read_Config"));
     Command_Read_Config->setFixedSize(px(3735), px(615));
-    Command_Store_Config =
-        named(new QPushButton(QStringLiteral("STORE CONFIGURATION")), QStringLiteral("Command_Store_Config"));
+    Command_Store_Config = named(new QPushButton(QStringLiteral("&STORE CONFIGURATION")),
+                                 QStringLiteral("Command_Store_Config"));
     Command_Store_Config->setFixedSize(px(3495), px(615));
     CommandClearRecievedData =
         named(new QPushButton(QStringLiteral("Clear Recieved\nData")),
@@ -251,7 +263,10 @@ void FormMain::Form_Load()
     showConnected(false);
     for (QGroupBox *f : {Frame7, Frame8, Frame13, Frame14, Frame15, Frame16})
         f->hide();
-    resize(px(15350), px(10695) + menuBar()->sizeHint().height());
+    QSize size(px(15350), px(10695) + menuBar()->sizeHint().height());
+    if (const QScreen *s = screen())
+        size = size.boundedTo(s->availableGeometry().size() - frameGeometry().size() + geometry().size());
+    resize(size);
 
     ListView1->setColumnCount(passes::ColumnCount);
     ListView1->setHeaderLabels(passes::Column_Headers());

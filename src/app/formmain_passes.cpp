@@ -62,7 +62,7 @@ QWidget *FormMain::buildPassTab()
     ListView1->setUniformRowHeights(true);
     ListView1->setAllColumnsShowFocus(true);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListView1->setMinimumHeight(px(3495));
+    ListView1->setMinimumHeight(px(2850));
     tv->addWidget(ListView1);
     connect(ListView1, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem *item, int) { ListView1_ItemClick(item); });

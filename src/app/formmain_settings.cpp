@@ -154,9 +154,28 @@ QWidget *FormMain::buildSettingsTab()
               Label_Config_Parameters_Default[s]});
         hold(settings::Is_Switch(i) && i < 10 ? Frame7 : Frame8, i, {Label_Config_Parameters_Description[s]});
     }
-    for (QGroupBox *f : {Frame7, Frame8, Frame13, Frame14, Frame15})
-        right->addWidget(f);
-    h->addWidget(Frame16);
+    // The holders are never shown, so they take no room in any layout.
+    for (QGroupBox *f : {Frame7, Frame8, Frame13, Frame14, Frame15, Frame16}) {
+        f->setParent(tab);
+        f->hide();
+    }
+
+    // Tab follows the groups as they read: values, switches, the priority list, the
+    // logger's boxes, the clock.
+    QList<QWidget *> order;
+    for (int i : settings::SystemValueParams)
+        order << Text_Config_Parameters[static_cast<size_t>(i)];
+    for (int i : settings::SystemSwitchParams)
+        order << CheckConfigParameters[static_cast<size_t>(i)];
+    for (int p = 2; p < settings::PriorityPositions; ++p)
+        order << OptionPassDisplayPriority[static_cast<size_t>(p)];
+    order << CommandDisplayPriorityUp << CommandDisplayPriorityDown
+          << CheckConfigParameters[settings::HideUnsetPassParam];
+    for (int i : settings::LoggerSwitchParams)
+        order << CheckConfigParameters[static_cast<size_t>(i)];
+    order << CommandSetSystemClock;
+    for (qsizetype k = 1; k < order.size(); ++k)
+        setTabOrder(order.at(k - 1), order.at(k));
 
     for (int i : settings::SystemValueParams)
         onFocusLost(Text_Config_Parameters[static_cast<size_t>(i)],

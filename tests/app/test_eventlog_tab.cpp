@@ -147,19 +147,6 @@ private slots:
             QVERIFY(!w.eventLogFileOpen());
         }
     }
-
-    void unitHangingUpStopsAPacedRead()
-    {
-        auto &w = *f.w;
-        w.TxtEventLogPagesToDownload->setText("300");
-        w.CmdReadLastEventLogPages_Click();
-        f.unit->faults().hangUpAfterFrames = 2; // the pointer request and the first chunk
-        for (int i = 0; i < 20; ++i)
-            tick();
-        QCOMPARE(f.dialogs.messages, QStringList{CommError});
-        QCOMPARE(w.eventLogger().state(), halvo::eventlog::EventLogger::State::Idle);
-        QVERIFY(f.dialogs.questions.isEmpty() && !w.MSComm1->isOpen());
-    }
 };
 
 QTEST_MAIN(TestEventLogTab)

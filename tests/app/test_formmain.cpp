@@ -5,6 +5,7 @@
 #include "support/window_fixture.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QHeaderView>
@@ -15,6 +16,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryFile>
@@ -277,20 +280,6 @@ private slots:
         QCOMPARE(silent.receivedFrames().size() + f.unit->receivedFrames().size(), 0); // and sent nothing
     }
 
-    void unplugClosesOnceTellsOnceAndIdles()
-    {
-        auto &w = *f.w;
-        f.connectPort();
-        f.unit->hangUp();
-        QVERIFY(QTest::qWaitFor([&] { return f.dialogs.messages.size() == 1; }, 3000));
-        QCOMPARE(f.dialogs.messages, QStringList{CommError});
-        QVERIFY(!w.MSComm1->isOpen() && !w.isConnectedShown());
-        const double before = cpuMs(); // no error flood keeps the CPU busy
-        QTest::qWait(500);
-        QVERIFY2(cpuMs() - before < 150, qPrintable(QString::number(cpuMs() - before)));
-        QCOMPARE(f.dialogs.messages.size(), 1);
-    }
-
     void ensurePortOpenAsksFirst()
     {
         auto &w = *f.w;
@@ -357,6 +346,90 @@ private slots:
         QCOMPARE(QAccessible::queryAccessibleInterface(f.w->Label_Config_Parameters_Max[1])
                      ->text(QAccessible::Description),
                  QStringLiteral("Backlight Display Intensity maximum"));
+    }
+
+    // A 1366x768 laptop (taskbar and title bar taken off) shows every tab whole; at
+    // 200% the same screen is half as big, and every control scrolls into view.
+    void fitsSmallAndScaledScreens()
+    {
+        auto &w = *f.w;
+        w.show();
+        auto *scroll = qobject_cast<QScrollArea *>(w.centralWidget());
+        QVERIFY(scroll);
+        for (const QSize size : {QSize(1366, 698), QSize(683, 349)}) {
+            w.resize(size);
+            for (int t = 0; t < 4; ++t) {
+                w.SSTab1->setCurrentIndex(t);
+                QCoreApplication::processEvents();
+                if (size.width() == 1366)
+                    QVERIFY(scroll->verticalScrollBar()->maximum() == 0 &&
+                            scroll->horizontalScrollBar()->maximum() == 0);
+                QWidget *lastOfTab[] = {w.CommandLoadAllPasses, w.CommandSetSystemClock,
+                                        w.Text_Location_Name[49], w.CmdClearEventLog};
+                for (QWidget *c : {lastOfTab[t], static_cast<QWidget *>(w.Command_Store_Config),
+                                   static_cast<QWidget *>(w.Cmd_ComPort)}) {
+                    scroll->ensureWidgetVisible(c, 0, 0);
+                    const QRect shown(c->mapTo(scroll->viewport(), QPoint(0, 0)), QSize(1, 1));
+                    QVERIFY(scroll->viewport()->rect().contains(shown));
+                }
+            }
+        }
+    }
+
+    void keyboardReachesTheControlsInReadingOrder()
+    {
+        auto &w = *f.w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.SSTab1->setCurrentIndex(1);
+        QStringList order;
+        QWidget *at = w.Text_Config_Parameters[1];
+        for (int i = 0; i < 22; ++i, at = at->nextInFocusChain()) {
+            while (!at->isVisible() || !(at->focusPolicy() & Qt::TabFocus))
+                at = at->nextInFocusChain();
+            order << at->objectName();
+        }
+        QCOMPARE(order.join(' '),
+                 QStringLiteral(
+                     "Text_Config_Parameters(1) Text_Config_Parameters(2) Text_Config_Parameters(4) "
+                     "Text_Config_Parameters(5) Text_Config_Parameters(6) Text_Config_Parameters(7) "
+                     "Text_Config_Parameters(8) CheckConfigParameters(3) CheckConfigParameters(9) "
+                     "OptionPassDisplayPriority(2) OptionPassDisplayPriority(3) OptionPassDisplayPriority(4) "
+                     "OptionPassDisplayPriority(5) CommandDisplayPriorityUp CommandDisplayPriorityDown "
+                     "CheckConfigParameters(20) CheckConfigParameters(26) CheckConfigParameters(27) "
+                     "CheckConfigParameters(28) CheckConfigParameters(29) CheckConfigParameters(30) "
+                     "CommandSetSystemClock"));
+        // Enter on a focused button presses it; READ and STORE have mnemonics.
+        int clicks = 0;
+        connect(w.CommandDisplayPriorityDown, &QPushButton::clicked, this, [&] { ++clicks; });
+        w.CommandDisplayPriorityDown->setFocus();
+        QTest::keyClick(w.CommandDisplayPriorityDown, Qt::Key_Return);
+        QCOMPARE(clicks, 1);
+        QCOMPARE(QKeySequence::mnemonic(w.Command_Read_Config->text()), QKeySequence(Qt::ALT | Qt::Key_R));
+        QCOMPARE(QKeySequence::mnemonic(w.Command_Store_Config->text()), QKeySequence(Qt::ALT | Qt::Key_S));
+    }
+
+    void linkIndicatorsStayLegibleUnderADarkPalette()
+    {
+        QPalette dark;
+        dark.setColor(QPalette::Window, QColor(32, 32, 32));
+        dark.setColor(QPalette::Base, QColor(20, 20, 20));
+        dark.setColor(QPalette::WindowText, Qt::white);
+        dark.setColor(QPalette::Text, Qt::white);
+        QApplication::setPalette(dark);
+        auto &w = *f.w;
+        w.show();
+        for (QLineEdit *e : {w.TextDisConnected, w.TextConnected}) {
+            e->show();
+            const QImage img = e->grab().toImage();
+            const QColor background = img.pixelColor(img.width() - 6, img.height() / 2);
+            QCOMPARE(background, e == w.TextConnected ? QColor(0, 64, 0) : QColor(64, 0, 0));
+            int white = 0;
+            for (int x = 0; x < img.width(); ++x)
+                white += img.pixelColor(x, img.height() / 2).lightness() > 200;
+            QVERIFY(white > 5); // the caption is drawn in white on its own colour
+        }
+        QApplication::setPalette(QPalette());
     }
 
     void pauseRunsEventsWithoutSpinning()

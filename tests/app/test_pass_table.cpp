@@ -288,19 +288,6 @@ private slots:
         QCOMPARE(f.unit->receivedFrames().size(), 4); // rows 1..4 went out
     }
 
-    void unitHangingUpMidStoreIsToldOnce()
-    {
-        auto &w = *f.w;
-        storeFast(0.02);
-        f.connectPort();
-        f.unit->faults().hangUpAfterFrames = 10;
-        w.Command_Store_Config_Click();
-        QTest::qWait(100); // the link-lost message is queued
-        QCOMPARE(f.dialogs.messages, QStringList{CommError});
-        QVERIFY(w.FrameSavingData->isHidden() && !w.MSComm1->isOpen() && !w.isConnectedShown());
-        QCOMPARE(w.passCount(), 72);
-    }
-
     void closingTheWindowStopsAStore()
     {
         auto &w = *f.w;

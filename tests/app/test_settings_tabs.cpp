@@ -159,16 +159,6 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(f.dialogs.messages, QStringList{CommError});
         QVERIFY(f.unit->receivedFrames().isEmpty() && w.FrameSavingData->isHidden());
-
-        // The unit hanging up mid-store: one message, the progress frame gone.
-        alias(30)->setText("Gate");
-        f.dialogs.messages.clear();
-        f.unit->faults().hangUpAfterFrames = 5;
-        w.setTiming({0.2, 0.02, 0.4});
-        w.Command_Store_Config_Click();
-        QTest::qWait(100);
-        QCOMPARE(f.dialogs.messages, QStringList{CommError});
-        QVERIFY(w.FrameSavingData->isHidden() && !w.MSComm1->isOpen());
     }
 
     void locationStoreAtRealPacing()
