@@ -166,6 +166,9 @@ QWidget *FormMain::buildTopRow()
     QFont mono(QStringLiteral("Courier New"), 9);
     mono.setStyleHint(QFont::TypeWriter);
     ListRawSerialData->setFont(mono);
+    // One line per entry in one font: the list need not measure every entry again
+    // each time one is added (a full log download adds 130,000).
+    ListRawSerialData->setUniformItemSizes(true);
     ListRawSerialData->hide();
     f5->addWidget(ListRawSerialData);
     h->addWidget(Frame5, 1);

@@ -1,0 +1,40 @@
+// The data file writer and reader on a whole 123-record configuration.
+#include "datafile/data_file.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+using namespace halvo;
+
+datafile::Configuration sample()
+{
+    datafile::Configuration c;
+    for (int r = 1; r <= passes::PassCount; ++r)
+        c.passes[static_cast<size_t>(r - 1)] = passes::Default_Pass_Row(r);
+    for (int i = 0; i < settings::ParamCount; ++i)
+        c.params[static_cast<size_t>(i)] = QString::number(i * 7 % 256);
+    for (int s = 0; s < settings::LocationCount; ++s)
+        c.aliases[static_cast<size_t>(s)] = settings::Default_Location_Name(s);
+    return c;
+}
+
+void BM_WriteDataFile(benchmark::State &state)
+{
+    const auto c = sample();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(datafile::Build_Data_File(c));
+    state.SetItemsProcessed(state.iterations() * 123);
+}
+
+void BM_ReadDataFile(benchmark::State &state)
+{
+    const QByteArray file = *datafile::Build_Data_File(sample());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(datafile::Parse_Data_File(file));
+    state.SetItemsProcessed(state.iterations() * 123);
+}
+} // namespace
+
+BENCHMARK(BM_WriteDataFile);
+BENCHMARK(BM_ReadDataFile);
+BENCHMARK_MAIN();

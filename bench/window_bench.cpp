@@ -1,0 +1,204 @@
+// halvo-window-bench: measures the real window against the simulated unit on a pty,
+// offscreen, at the unit's real pacing, and prints one markdown row per figure.
+#include "formmain.h"
+#include "operator_dialogs.h"
+#include "sim_unit.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+
+namespace {
+using namespace halvo;
+
+double cpuMs()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0 +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
+}
+
+long rssKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+void row(const char *what, const QString &value, const char *goal = "")
+{
+    std::printf("| %s | %s | %s |\n", what, qPrintable(value), goal);
+    std::fflush(stdout);
+}
+
+// Answers every question OK and every file choice with one path.
+struct Dialogs : app::OperatorDialogs
+{
+    QString file;
+    void message(const QString &) override {}
+    bool question(const QString &) override { return true; }
+    QString saveFileName(const app::FileChoice &) override { return file; }
+    QString openFileName(const app::FileChoice &) override { return file; }
+};
+
+// The longest time the event loop went without running a 5 ms heartbeat.
+struct StallMeter
+{
+    QTimer beat;
+    QElapsedTimer since;
+    qint64 longest = 0;
+    StallMeter()
+    {
+        beat.setInterval(5);
+        QObject::connect(&beat, &QTimer::timeout, [this] { longest = std::max(longest, since.restart()); });
+        since.start();
+        beat.start();
+    }
+};
+
+void measureIngest(app::FormMain &w, Dialogs &answers, const QTemporaryDir &dir);
+void measureFiles(app::FormMain &w, Dialogs &answers, const QTemporaryDir &dir);
+
+void measureStore(app::FormMain &w, sim::SimUnit &unit, app::Tab tab, int frames, const char *what)
+{
+    QList<qint64> arrivals;
+    QElapsedTimer clock;
+    QObject guard;
+    QObject::connect(&unit, &sim::SimUnit::frameReceived, &guard, [&] { arrivals << clock.nsecsElapsed(); });
+    w.SSTab1->setCurrentIndex(static_cast<int>(tab));
+    clock.start();
+    const double cpu0 = cpuMs();
+    w.Command_Store_Config_Click();
+    const qint64 wall = clock.elapsed();
+    const double cpu = cpuMs() - cpu0;
+    QTest::qWait(50);
+    qint64 minGap = std::numeric_limits<qint64>::max(), maxGap = 0;
+    for (int i = 1; i < arrivals.size(); ++i) {
+        minGap = std::min(minGap, arrivals[i] - arrivals[i - 1]);
+        maxGap = std::max(maxGap, arrivals[i] - arrivals[i - 1]);
+    }
+    // The same length of a busy-wait, for comparison.
+    QElapsedTimer spin;
+    spin.start();
+    const double spin0 = cpuMs();
+    while (spin.elapsed() < wall) {
+    }
+    const double spinCpu = cpuMs() - spin0;
+    row(what,
+        QStringLiteral("%1 frames in %2 ms; gaps %3..%4 ms")
+            .arg(arrivals.size())
+            .arg(wall)
+            .arg(double(minGap) / 1e6, 0, 'f', 1)
+            .arg(double(maxGap) / 1e6, 0, 'f', 1),
+        frames == 72 ? "72 frames, gaps >= 200 ms" : "50 frames, gaps >= 300 ms");
+    row((QByteArray(what) + ": tool CPU").constData(),
+        QStringLiteral("%1 ms = %2% of one core (busy-wait of the same length: %3 ms = %4%)")
+            .arg(cpu, 0, 'f', 0)
+            .arg(100.0 * cpu / double(wall), 0, 'f', 2)
+            .arg(spinCpu, 0, 'f', 0)
+            .arg(100.0 * spinCpu / double(wall), 0, 'f', 0),
+        "<= 1% of one core");
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Parts to run (all when none is named): stores, ingest, files.
+    QStringList parts;
+    for (int i = 1; i < argc; ++i)
+        parts << QString::fromLocal8Bit(argv[i]);
+    auto wanted = [&](const char *part) { return parts.isEmpty() || parts.contains(QLatin1String(part)); };
+    QElapsedTimer launch;
+    launch.start();
+    QApplication app(argc, argv);
+    sim::SimUnit unit;
+    unit.setBannerInterval(1000);
+    if (!unit.start())
+        return 1;
+    QTemporaryDir dir;
+    app::FormMain w(app::FormOptions{{unit.devicePath()}, unit.devicePath()});
+    auto dialogs = std::make_unique<Dialogs>();
+    Dialogs &answers = *dialogs;
+    w.setDialogs(std::move(dialogs));
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w))
+        return 1;
+    row("launch to shown window", QStringLiteral("%1 ms").arg(launch.elapsed()));
+    QTest::qWait(200);
+    row("resident memory after start", QStringLiteral("%1 MB").arg(double(rssKb()) / 1024, 0, 'f', 1));
+
+    w.Cmd_ComPort_Click();
+    if (wanted("stores")) {
+        measureStore(w, unit, app::Tab::Passes, 72, "72-pass store");
+        measureStore(w, unit, app::Tab::Locations, 50, "50-location store");
+    }
+    if (wanted("ingest"))
+        measureIngest(w, answers, dir);
+    if (wanted("files"))
+        measureFiles(w, answers, dir);
+    return 0;
+}
+
+namespace {
+void measureIngest(app::FormMain &w, Dialogs &answers, const QTemporaryDir &dir)
+{
+
+    // The whole ring of event pages, the unit unpaced, every line listed and filed.
+    answers.file = dir.filePath(QStringLiteral("events.txt"));
+    w.SSTab1->setCurrentIndex(static_cast<int>(app::Tab::EventLog));
+    w.Check_Store_Event_Log->click();
+    constexpr int Requests = 128, Pages = 255;
+    const int lines = Requests * Pages * 4;
+    StallMeter stalls;
+    QElapsedTimer ingest;
+    ingest.start();
+    const double cpu0 = cpuMs();
+    for (int k = 0; k < Requests; ++k) {
+        int start = (k + 1) * Pages + 1;
+        w.Read_Event_Log_Pages(start, Pages);
+    }
+    if (!QTest::qWaitFor([&] { return w.ListRawSerialData->count() >= lines; }, 600000))
+        row("event lines ingested",
+            QStringLiteral("only %1 of %2 lines").arg(w.ListRawSerialData->count()).arg(lines));
+    const qint64 ms = ingest.elapsed();
+    row("event lines ingested (unit unpaced, listed and filed)",
+        QStringLiteral("%1 lines in %2 ms = %3 lines/s (%4 ms CPU)")
+            .arg(w.ListRawSerialData->count())
+            .arg(ms)
+            .arg(qint64(1000.0 * lines / double(ms)))
+            .arg(cpuMs() - cpu0, 0, 'f', 0));
+    row("longest event-loop stall during the download", QStringLiteral("%1 ms").arg(stalls.longest),
+        "<= 100 ms");
+    row("resident memory after the download", QStringLiteral("%1 MB").arg(double(rssKb()) / 1024, 0, 'f', 1));
+    w.Check_Store_Event_Log->click();
+}
+
+void measureFiles(app::FormMain &w, Dialogs &answers, const QTemporaryDir &dir)
+{
+    answers.file = dir.filePath(QStringLiteral("config.csv"));
+    QElapsedTimer trip;
+    trip.start();
+    constexpr int Trips = 20;
+    for (int i = 0; i < Trips; ++i) {
+        w.Menu_Save_Config_Data_Click();
+        w.Menu_Load_Config_Data_Click();
+    }
+    row("save + load round trip through the window",
+        QStringLiteral("%1 ms each").arg(double(trip.elapsed()) / Trips, 0, 'f', 1));
+}
+} // namespace
