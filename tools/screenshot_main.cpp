@@ -1,9 +1,10 @@
 // Renders the window offscreen against the simulated unit, for the README:
-//   QT_QPA_PLATFORM=offscreen build/tools/halvo-screenshot docs/window.png [tab]
+//   QT_QPA_PLATFORM=offscreen build/tools/halvo-screenshot docs/tab0.png [tab 0..3]
 #include "formmain.h"
 #include "sim_unit.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -22,10 +23,18 @@ int main(int argc, char **argv)
     options.preferredPort = unit.devicePath();
     halvo::app::FormMain w(options);
     w.show();
+    w.resize(1023, 736); // the designed size; the offscreen screen is smaller
     w.Cmd_ComPort_Click();
     w.SSTab1->setCurrentIndex(tab);
-    w.Command_Read_Config_Click();
-    unit.sendRaw("Page 00490 Ev 1 12/05/26 10:00:00 Pass 05 Alarm\r");
+    if (tab == static_cast<int>(halvo::app::Tab::EventLog)) {
+        w.CommandReadEventLogPointer_Click();
+        QTest::qWait(300);
+        int start = w.LabelEventLogPointerData->text().toInt();
+        w.Read_Event_Log_Pages(start, 3);
+    } else {
+        w.Command_Read_Config_Click();
+        unit.sendRaw("Page 00490 Ev 1 12/05/26 10:00:00 Pass 05 Alarm\r");
+    }
     QTest::qWait(800);
     return w.grab().save(out) ? 0 : 2;
 }
