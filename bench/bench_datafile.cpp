@@ -8,13 +8,9 @@ using namespace halvo;
 
 datafile::Configuration sample()
 {
-    datafile::Configuration c;
-    for (int r = 1; r <= passes::PassCount; ++r)
-        c.passes[static_cast<size_t>(r - 1)] = passes::Default_Pass_Row(r);
+    auto c = datafile::Startup_Configuration();
     for (int i = 0; i < settings::ParamCount; ++i)
         c.params[static_cast<size_t>(i)] = QString::number(i * 7 % 256);
-    for (int s = 0; s < settings::LocationCount; ++s)
-        c.aliases[static_cast<size_t>(s)] = settings::Default_Location_Name(s);
     return c;
 }
 

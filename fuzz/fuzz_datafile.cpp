@@ -10,20 +10,9 @@
 namespace {
 using namespace halvo;
 
-datafile::Configuration startup()
-{
-    datafile::Configuration c;
-    for (int r = 1; r <= passes::PassCount; ++r)
-        c.passes[static_cast<size_t>(r - 1)] = passes::Default_Pass_Row(r);
-    c.params.fill(QStringLiteral("0"));
-    for (int s = 0; s < settings::LocationCount; ++s)
-        c.aliases[static_cast<size_t>(s)] = settings::Default_Location_Name(s);
-    return c;
-}
-
 QByteArray rewrite(const std::vector<datafile::DataRecord> &records)
 {
-    datafile::Configuration c = startup();
+    datafile::Configuration c = datafile::Startup_Configuration();
     datafile::Apply_Records(records, c, true);
     const auto file = datafile::Build_Data_File(c);
     if (!file)
@@ -34,8 +23,8 @@ QByteArray rewrite(const std::vector<datafile::DataRecord> &records)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const auto records =
-        datafile::Parse_Data_File(QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)));
+    const auto records = datafile::Parse_Data_File(
+        QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)));
     if (!records)
         return 0;
     const QByteArray once = rewrite(*records);

@@ -40,7 +40,8 @@ struct Decoders : link::ReplyHandlers
         const auto d = passes::Decode_Pass_Record(r);
         if (d)
             check(d->row >= 1 && d->row <= passes::PassCount && d->optionMode >= 0 && d->optionMode <= 8 &&
-                  d->columns[passes::ColUserName].size() == 16 && d->columns[passes::ColAlarmSteering].size() == 19);
+                  d->columns[passes::ColUserName].size() == 16 &&
+                  d->columns[passes::ColAlarmSteering].size() == 19);
         return d.has_value();
     }
     bool Decode_Event_Log_Pointer(const QByteArray &r) override
@@ -53,7 +54,8 @@ struct Decoders : link::ReplyHandlers
     bool Decode_Location_Reply(const QByteArray &r) override
     {
         if (const auto l = settings::Decode_Location_Reply(r))
-            check(l->slot >= 0 && l->slot < settings::LocationCount && l->alias.size() == settings::AliasLength);
+            check(l->slot >= 0 && l->slot < settings::LocationCount &&
+                  l->alias.size() == settings::AliasLength);
         return true;
     }
     bool Decode_Settings_Page(const QByteArray &r) override

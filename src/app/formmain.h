@@ -279,6 +279,9 @@ private:
     void onLinkLost(const QString &reason);
     QString portOpenFailureText(const QString &path, link::SerialLink::OpenError error) const;
     void reportSendFailure();
+    // False, with the progress frame hidden, when the port is closed; false as well
+    // while another store paces.
+    bool storeCanStart();
     enum class StoreOutcome { Done, Failed, Ignored };
     // Sends count frames, frameAt(i) building frame i, one every pauseSeconds behind
     // the progress frame. Stops on a frame that cannot be built or written, and when

@@ -230,6 +230,16 @@ bool FormMain::Write_Frame(const QByteArray &frame)
 
 // The unit takes a multi-frame store without answering; the pause between frames is
 // its only pacing. The window stays live and the thread sleeps meanwhile.
+bool FormMain::storeCanStart()
+{
+    if (!MSComm1->isOpen()) {
+        if (!m_storing)
+            FrameSavingData->hide();
+        return false; // the store button has asked already: nothing is sent, nothing said
+    }
+    return !m_storing; // a second store would interleave its frames with the first's
+}
+
 FormMain::StoreOutcome FormMain::Paced_Store(int count, double pauseSeconds,
                                              const std::function<std::optional<QByteArray>(int)> &frameAt)
 {

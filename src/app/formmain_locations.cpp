@@ -60,13 +60,8 @@ bool FormMain::Decode_Location_Reply(const QByteArray &reply)
 // built before the first goes out, so the unit gets all 50 names or none.
 void FormMain::Store_Location_Names()
 {
-    if (!MSComm1->isOpen()) {
-        if (!m_storing)
-            FrameSavingData->hide();
+    if (!storeCanStart())
         return;
-    }
-    if (m_storing)
-        return; // a second store would interleave its frames with the first's
     std::vector<QByteArray> frames;
     for (int slot = 0; slot < m_locationCount; ++slot) {
         Text_Location_Name_LostFocus(slot); // a name set without leaving its field

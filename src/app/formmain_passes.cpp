@@ -235,13 +235,8 @@ bool FormMain::Decode_Pass_Record(const QByteArray &reply)
 // bar. The unit does not answer; the window stays live between frames.
 void FormMain::Store_Pass_Data()
 {
-    if (!MSComm1->isOpen()) {
-        if (!m_storing)
-            FrameSavingData->hide();
+    if (!storeCanStart())
         return;
-    }
-    if (m_storing)
-        return; // a second store would interleave its frames with the first's
     m_passCount = CheckHalvoType->isChecked() ? passes::HalvoStPassCount : passes::PassCount;
     const auto outcome = Paced_Store(m_passCount, m_timing.passFramePause, [this](int index) {
         return passes::Build_Pass_Frame(index, passRow(index + 1));

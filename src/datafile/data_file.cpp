@@ -1,6 +1,7 @@
 #include "data_file.h"
 
 #include "link/field_text.h"
+#include "settings/display_priority.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -127,6 +128,18 @@ int Hex_To_Byte(const QByteArray &text)
         return c <= 57 ? c - 48 : c - 55;
     };
     return digit(0) * 16 + digit(1);
+}
+
+Configuration Startup_Configuration()
+{
+    Configuration c;
+    for (int r = 1; r <= passes::PassCount; ++r)
+        c.passes[static_cast<size_t>(r - 1)] = passes::Default_Pass_Row(r);
+    c.params.fill(QStringLiteral("0"));
+    settings::DisplayPriority().Init(c.params);
+    for (int s = 0; s < settings::LocationCount; ++s)
+        c.aliases[static_cast<size_t>(s)] = settings::Default_Location_Name(s);
+    return c;
 }
 
 std::optional<QByteArray> Build_Pass_Record(int index, const passes::PassRow &row, QString *error)

@@ -34,6 +34,10 @@ struct Configuration
     std::array<QString, settings::LocationCount> aliases;  // slots 0..49
 };
 
+// What a fresh tool holds: the start-up rows, every parameter 0 but the priority
+// bytes 1..6, the start-up location names.
+Configuration Startup_Configuration();
+
 // Record texts, LF CR included, without the quotes. They fail with a reason when a
 // field cannot be written (not a number, out of range, a character outside the
 // single-byte set).

@@ -26,10 +26,9 @@ QByteArray readFile(const QString &path)
 }
 } // namespace
 
-class TestDataFileMenu : public QObject
+class TestDataFileMenu : public halvo::test::WindowTest
 {
     Q_OBJECT
-    WindowFixture f;
     QTemporaryDir dir;
 
     // Every field the file carries, as one list of texts.
@@ -50,16 +49,6 @@ class TestDataFileMenu : public QObject
     }
 
 private slots:
-    void init()
-    {
-        f = WindowFixture{};
-        f.start();
-    }
-    void cleanup()
-    {
-        f.w.reset();
-        f.unit.reset();
-    }
 
     void saveThenLoadIntoAChangedWindowGivesEveryFieldBack()
     {

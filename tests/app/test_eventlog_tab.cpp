@@ -27,10 +27,9 @@ QByteArray readFile(const QString &path)
 }
 } // namespace
 
-class TestEventLogTab : public QObject
+class TestEventLogTab : public halvo::test::WindowTest
 {
     Q_OBJECT
-    WindowFixture f;
     QTemporaryDir dir;
 
     // One logger tick, then time for the unit to answer what it sent.
@@ -41,19 +40,14 @@ class TestEventLogTab : public QObject
     }
     int listed() const { return f.w->ListRawSerialData->count(); }
 
-private slots:
-    void init()
+protected:
+    void setUp() override
     {
-        f = WindowFixture{};
-        f.start();
         f.w->Timer_Event_Logger->stop(); // the test is the clock
         f.connectPort();
     }
-    void cleanup()
-    {
-        f.w.reset();
-        f.unit.reset();
-    }
+
+private slots:
 
     void pointerPagesClearAndClockReachTheUnit()
     {

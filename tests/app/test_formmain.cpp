@@ -37,22 +37,11 @@ const QByteArray Banner = "Halvo Base Unit V2.04\r";
 const QByteArray BadPassReply = QByteArray("D!") + char(72) + QByteArray(35, 'x') + "\n\r";
 } // namespace
 
-class TestFormMain : public QObject
+class TestFormMain : public halvo::test::WindowTest
 {
     Q_OBJECT
-    WindowFixture f;
 
 private slots:
-    void init()
-    {
-        f = WindowFixture{};
-        f.start();
-    }
-    void cleanup()
-    {
-        f.w.reset();
-        f.unit.reset();
-    }
 
     void startupContents()
     {

@@ -40,10 +40,9 @@ QString hex2(int i)
 }
 } // namespace
 
-class TestPassTable : public QObject
+class TestPassTable : public halvo::test::WindowTest
 {
     Q_OBJECT
-    WindowFixture f;
 
     void readAll()
     {
@@ -61,18 +60,13 @@ class TestPassTable : public QObject
         f.w->SSTab1->setCurrentIndex(0);
     }
 
-private slots:
-    void init()
+protected:
+    void setUp() override
     {
-        f = WindowFixture{};
-        f.start();
         f.w->show(); // so showing FrameSavingData is an event the tests can count
     }
-    void cleanup()
-    {
-        f.w.reset();
-        f.unit.reset();
-    }
+
+private slots:
 
     void repliesThatCannotBePlacedChangeNoColumn()
     {

@@ -27,10 +27,9 @@ QByteArray settingsPage(char page, QByteArray bytes)
 }
 } // namespace
 
-class TestSettingsTabs : public QObject
+class TestSettingsTabs : public halvo::test::WindowTest
 {
     Q_OBJECT
-    WindowFixture f;
 
     void read(int tab, const std::function<bool()> &done)
     {
@@ -42,16 +41,6 @@ class TestSettingsTabs : public QObject
     QLineEdit *alias(int slot) { return f.w->Text_Location_Name[size_t(slot)]; }
 
 private slots:
-    void init()
-    {
-        f = WindowFixture{};
-        f.start();
-    }
-    void cleanup()
-    {
-        f.w.reset();
-        f.unit.reset();
-    }
 
     void typedValuesAreCheckedWhenTheFieldIsLeft()
     {

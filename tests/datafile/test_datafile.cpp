@@ -13,18 +13,6 @@ using namespace halvo::datafile;
 using halvo::passes::Default_Pass_Row;
 
 namespace {
-Configuration startup()
-{
-    Configuration c;
-    for (int r = 1; r <= 72; ++r)
-        c.passes[size_t(r - 1)] = Default_Pass_Row(r);
-    c.params.fill("0");
-    for (auto [param, v] : {std::pair{16, "1"}, {22, "2"}, {21, "3"}, {17, "4"}, {18, "5"}, {19, "6"}})
-        c.params[size_t(param)] = v;
-    for (int s = 0; s < 50; ++s)
-        c.aliases[size_t(s)] = halvo::settings::Default_Location_Name(s);
-    return c;
-}
 
 // Rows as the reader gives them back: every column but 0, 10 and 11.
 Configuration readBack(const QByteArray &file, Configuration into)
@@ -64,7 +52,7 @@ TEST(DataFileRecords, WorkedExamples)
 
 TEST(DataFileRecords, SavingTheStartupConfigurationGives123EntriesInOrder)
 {
-    const QByteArray file = *Build_Data_File(startup());
+    const QByteArray file = *Build_Data_File(Startup_Configuration());
     const QList<QByteArray> lines = file.split('\n');
     QByteArray types;
     for (qsizetype i = 0; i + 1 < file.size(); ++i)
@@ -78,7 +66,7 @@ TEST(DataFileRecords, SavingTheStartupConfigurationGives123EntriesInOrder)
 
 TEST(DataFileRecords, EveryFieldComesBackFromAFile)
 {
-    Configuration c = startup();
+    Configuration c = Startup_Configuration();
     for (int r = 0; r < 72; ++r) {
         auto &row = c.passes[size_t(r)];
         row[3] = QString::number((r * 7) % 100); // user IDs 0..99
@@ -100,7 +88,7 @@ TEST(DataFileRecords, EveryFieldComesBackFromAFile)
     ASSERT_TRUE(built) << qPrintable(why);
     const QByteArray file = *built;
 
-    Configuration other = startup();
+    Configuration other = Startup_Configuration();
     for (auto &row : other.passes)
         row[1] = "something else  ";
     other.params[0] = "77";
@@ -120,7 +108,7 @@ TEST(DataFileRecords, EveryFieldComesBackFromAFile)
 
 TEST(DataFileRecords, RefusedFilesGiveNoRecords)
 {
-    const QByteArray good = *Build_Data_File(startup());
+    const QByteArray good = *Build_Data_File(Startup_Configuration());
     auto withField = [&](qsizetype at, const QByteArray &text) {
         QByteArray f = good;
         return f.replace(at, text.size(), text);

@@ -48,4 +48,27 @@ struct WindowFixture
     }
 };
 
+// A test class whose every case starts with a fresh simulated unit and window;
+// setUp() adds what a suite needs on top.
+class WindowTest : public QObject
+{
+    Q_OBJECT
+protected:
+    WindowFixture f;
+    virtual void setUp() {}
+
+private slots:
+    void init()
+    {
+        f = WindowFixture{};
+        f.start();
+        setUp();
+    }
+    void cleanup()
+    {
+        f.w.reset();
+        f.unit.reset();
+    }
+};
+
 } // namespace halvo::test
