@@ -36,7 +36,7 @@ in_root xvfb-run -a sh -c '
   dex /usr/share/applications/halvo-config.desktop &
   for i in $(seq 30); do
     if xwininfo -root -tree | grep -q "\"Halvo Configuration Tool\""; then
-      echo "window shown: Halvo Configuration Tool"; pkill halvo-config; exit 0
+      echo "window shown: Halvo Configuration Tool"; kill $(pidof halvo-config); exit 0
     fi
     sleep 0.5
   done
