@@ -31,7 +31,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/receive" "$work/datafile"
 cp fuzz/corpus/datafile/* "$work/datafile/"
 for target in receive datafile; do
-  if ! build-fuzz/fuzz/fuzz_$target -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=1024 -max_len=8192 \
+  if ! build-fuzz/fuzz/fuzz_$target -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -max_len=8192 \
        -print_final_stats=1 -artifact_prefix=build-fuzz/ "$work/$target" > "$work/$target.log" 2>&1; then
     tail -n 40 "$work/$target.log"
     echo "fuzz_$target: FAILED (the input that failed is in build-fuzz/)"
