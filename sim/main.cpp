@@ -33,6 +33,8 @@ int main(int argc, char **argv)
     const QCommandLineOption state("state", "Keep the unit's state in FILE.", "file");
     const QCommandLineOption record("record", "Append every received frame to FILE (hex, one per line).",
                                     "file");
+    const QCommandLineOption recordTimes("record-times",
+                                         "Start each recorded frame with the microseconds since start.");
     const QCommandLineOption badTerm("bad-terminator", "End reply frames CR, CR.");
     const QCommandLineOption unknownCode("unknown-code", "Send reply frames with the code \"?\".");
     const QCommandLineOption badIndex("bad-pass-index", "First pass record reply names pass 72.");
@@ -41,8 +43,8 @@ int main(int argc, char **argv)
     const QCommandLineOption chunk("chunk", "Deliver output in chunks of N bytes.", "n");
     const QCommandLineOption pace("pace", "Deliver output at 38400 baud.");
     const QCommandLineOption hangUp("hang-up-after", "Close the pty after N request frames.", "n");
-    p.addOptions({banner, silent, state, record, badTerm, unknownCode, badIndex, badMode, longLine, chunk,
-                  pace, hangUp});
+    p.addOptions({banner, silent, state, record, recordTimes, badTerm, unknownCode, badIndex, badMode,
+                  longLine, chunk, pace, hangUp});
     p.process(app);
 
     halvo::sim::SimUnit unit;
@@ -58,6 +60,7 @@ int main(int argc, char **argv)
     unit.setBannerInterval(p.isSet(silent) ? 0 : p.value(banner).toInt());
     if (p.isSet(record))
         unit.setRecordFile(p.value(record));
+    unit.setRecordTimes(p.isSet(recordTimes));
     QString error;
     if (p.isSet(state) && !unit.setStateFile(p.value(state), &error)) {
         std::fprintf(stderr, "halvo-unit-sim: cannot read state file: %s\n", qPrintable(error));

@@ -127,6 +127,7 @@ bool SimUnit::start(QString *error)
         closeFds();
         return false;
     };
+    m_started.start();
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (m_master < 0)
         return fail("posix_openpt");
@@ -292,7 +293,9 @@ void SimUnit::handleFrame(const QByteArray &frame)
     if (!m_recordFile.isEmpty()) {
         QFile f(m_recordFile);
         if (f.open(QIODevice::Append | QIODevice::Text))
-            f.write(frame.toHex(' ').toUpper() + '\n');
+            f.write(
+                (m_recordTimes ? QByteArray::number(m_started.nsecsElapsed() / 1000) + ' ' : QByteArray()) +
+                frame.toHex(' ').toUpper() + '\n');
     }
     emit frameReceived(frame);
     ++m_frameCount;

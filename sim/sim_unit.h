@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -61,6 +62,9 @@ public:
     // record of received frames (hex, one per line).
     bool setStateFile(const QString &path, QString *error = nullptr);
     void setRecordFile(const QString &path) { m_recordFile = path; }
+    // Each recorded frame starts with the microseconds since start() at which it was
+    // taken whole, for measuring the tool's pacing where the unit sees it.
+    void setRecordTimes(bool on) { m_recordTimes = on; }
 
     // State, as the unit keeps it.
     QByteArray passRecord(int index) const { return m_passes.at(static_cast<size_t>(index)); }
@@ -113,6 +117,8 @@ private:
     SimFaults m_faults;
     QString m_stateFile;
     QString m_recordFile;
+    bool m_recordTimes = false;
+    QElapsedTimer m_started;
 
     std::array<QByteArray, PassCount> m_passes;
     std::array<QByteArray, 4> m_settings; // maxima, minima, defaults, values
