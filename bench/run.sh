@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build build --target bench_receive bench_datafile halvo-window-bench > /dev/null
 
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(. /etc/os-release; echo "$PRETTY_NAME"), $(free -g | awk '/Mem:/ {print $2}') GB"

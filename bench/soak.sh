@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 SECONDS_WANTED="${1:-3600}"
 scripts/deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build build --target halvo-cli halvo-unit-sim > /dev/null
 CLI=build/src/cli/halvo-cli
 work="$(mktemp -d)"
