@@ -68,25 +68,6 @@ protected:
 
 private slots:
 
-    void repliesThatCannotBePlacedChangeNoColumn()
-    {
-        auto &w = *f.w;
-        f.connectPort();
-        QByteArray mode9 = SimUnit::Default_Pass_Record(3);
-        mode9[26] = 9;
-        QByteArray index72 = SimUnit::Default_Pass_Record(0);
-        index72[0] = 72;
-        for (const QByteArray &rec : {mode9, index72}) {
-            f.dialogs.messages.clear();
-            f.unit->sendRaw("D!" + rec + "\n\r");
-            QVERIFY(QTest::qWaitFor([&] { return f.dialogs.messages == QStringList{CommError}; }, 3000));
-            f.unit->sendRaw("fine\r"); // completes an event: the next failure is told again
-            QVERIFY(QTest::qWaitFor([&] { return !w.receiveErrorLatch(); }, 3000));
-        }
-        for (int r : {1, 4})
-            QCOMPARE(w.passRow(r), halvo::passes::Default_Pass_Row(r));
-    }
-
     void readFillsEveryRowWithTheUnitsData()
     {
         auto &w = *f.w;
@@ -250,20 +231,6 @@ private slots:
         for (int i = 0; i < 32; ++i)
             QCOMPARE(indexOf(f.unit->receivedFrames().at(i)), hex2(i));
         QCOMPARE(w.passCount(), 72);
-    }
-
-    void closedPortAndCancelSendNothing()
-    {
-        auto &w = *f.w;
-        w.SSTab1->setCurrentIndex(0);
-        ShowCounter shows;
-        w.FrameSavingData->installEventFilter(&shows);
-        f.dialogs.answers = {false};
-        w.Command_Store_Config_Click();
-        w.Store_Pass_Data(); // called directly with the port closed: it only hides the frame
-        QTest::qWait(100);
-        QCOMPARE(shows.shows, 0);
-        QVERIFY(f.unit->receivedFrames().isEmpty() && f.dialogs.messages.isEmpty());
     }
 
     void aRowThatCannotBeBuiltStopsTheStore()

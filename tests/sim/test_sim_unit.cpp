@@ -77,24 +77,6 @@ private slots:
         QCOMPARE(f.readAll().split('\n').first(), Build_Request_Frame(34, rec).toHex(' ').toUpper());
     }
 
-    void announcesItselfUnlessSilentAndNeverPilesUp()
-    {
-        // Nobody reads: banners fill the pty, then the unit waits without polling.
-        unit->setBannerInterval(1);
-        QTest::qWait(1000);
-        const double before = halvo::test::cpuMs();
-        QTest::qWait(500);
-        QVERIFY2(halvo::test::cpuMs() - before < 150, "the unit must not poll a full pty");
-        connectClient();
-        QVERIFY(QTest::qWaitFor([&] { return client->count(Kind::Identification) > 10; }, 3000));
-        QVERIFY(client->ofKind(Kind::Identification).back().data.startsWith(" Halvo"));
-        unit->setBannerInterval(0); // silent: the backlog drains, then nothing more
-        for (size_t seen = SIZE_MAX; client->items.size() != seen; QTest::qWait(150))
-            seen = client->items.size();
-        QVERIFY(client->link.write(ReadPointer));
-        QVERIFY(client->waitForReplies('/', 1));
-    }
-
     void faultSwitches()
     {
         connectClient();
