@@ -107,7 +107,10 @@ void FormMain::CmdReadEventLogPage_Click()
     const auto count = link::Round_Int16(TxtEventLogPagesToDownload->text());
     if (!start || !count) {
         tell(Msg::InvalidValue);
-        (start ? TxtEventLogPagesToDownload : TxtEventLogPageStart)->setText(start ? "1" : "0");
+        if (!start)
+            TxtEventLogPageStart->setText(QStringLiteral("0"));
+        if (!count)
+            TxtEventLogPagesToDownload->setText(QStringLiteral("1"));
         return;
     }
     int first = *start;
