@@ -204,6 +204,17 @@ int loadFile(const QString &path, Configuration &c)
     return Ok;
 }
 
+// Connects, then reads the whole configuration; a status other than Ok on failure.
+int readUnit(const Options &o, UnitSession &s, std::optional<Configuration> &unit)
+{
+    if (const int status = connectUnit(o, s))
+        return status;
+    Progress progress;
+    QString why;
+    unit = readConfiguration(s, o, progress, &why);
+    return unit ? Ok : fail(UnitFailed, why);
+}
+
 int compare(const Configuration &unit, const Configuration &file)
 {
     const QStringList differences = datafile::Configuration_Differences(unit, file);
@@ -258,13 +269,10 @@ int Ports(const Options &o)
 int Backup(const Options &o, const QString &file)
 {
     UnitSession s;
-    if (const int status = connectUnit(o, s))
-        return status;
-    Progress progress;
+    std::optional<Configuration> config;
+    if (const int status = readUnit(o, s, config))
+        return status; // no file written
     QString why;
-    const auto config = readConfiguration(s, o, progress, &why);
-    if (!config)
-        return fail(UnitFailed, why + QStringLiteral("; no file written"));
     const auto content = datafile::Build_Data_File(*config, &why);
     if (!content || !datafile::Save_Data_File(file, *content, &why))
         return fail(UnitFailed, Msg::SaveFileError + QStringLiteral(": ") + why);
@@ -321,13 +329,9 @@ int Verify(const Options &o, const QString &file)
     if (const int status = loadFile(file, c))
         return status;
     UnitSession s;
-    if (const int status = connectUnit(o, s))
+    std::optional<Configuration> unit;
+    if (const int status = readUnit(o, s, unit))
         return status;
-    Progress progress;
-    QString why;
-    const auto unit = readConfiguration(s, o, progress, &why);
-    if (!unit)
-        return fail(UnitFailed, why);
     return compare(*unit, c);
 }
 

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 
+using halvo::test::readFile;
 using halvo::test::WindowFixture;
 
 namespace {
@@ -18,12 +19,6 @@ const QString LoadError = QStringLiteral(
 const QString ChooseFile =
     QStringLiteral("Please select were you would like your archived data stored, Note: "
                    "you must have permission to write to this location");
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 } // namespace
 
 class TestDataFileMenu : public halvo::test::WindowTest

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+using halvo::test::readFile;
 using halvo::test::WindowFixture;
 
 namespace {
@@ -19,12 +20,6 @@ const QString SaveError = QStringLiteral(
 const QString ChooseFile =
     QStringLiteral("Please select were you would like your Event Log Data stored, Note: "
                    "you must have permission to write to this location");
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 } // namespace
 
 class TestEventLogTab : public halvo::test::WindowTest

@@ -7,11 +7,19 @@
 #include "formmain.h"
 #include "sim_unit.h"
 
+#include <QFile>
 #include <QTest>
 
 #include <memory>
 
 namespace halvo::test {
+
+// A file's whole content, or nothing when it cannot be read.
+inline QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 struct WindowFixture
 {
