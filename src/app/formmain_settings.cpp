@@ -220,7 +220,8 @@ void FormMain::Text_Config_Parameters_LostFocus(int index)
     if (check.good)
         return;
     tell(Msg::InvalidValue);
-    Text_Config_Parameters[i]->setText(check.text);
+    // The default as it stands after the message: a defaults page may arrive meanwhile.
+    Text_Config_Parameters[i]->setText(Label_Config_Parameters_Default[i]->text());
 }
 
 void FormMain::CheckConfigParameters_Click(int index)

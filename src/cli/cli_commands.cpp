@@ -342,7 +342,9 @@ int Events(const Options &o, int pages, const QString &file)
     eventlog::EventLogFile out;
     const bool toStdout = file == QStringLiteral("-");
     QString why;
-    if (!toStdout && !out.open(file, &why))
+    // The operator's earlier log stays as it is until the unit has answered: here the
+    // file is only checked, not created or emptied.
+    if (!toStdout && !eventlog::Can_Write_File(file, &why))
         return fail(BadInput, Msg::SaveFileError + QStringLiteral(": ") + why);
     UnitSession s;
     if (const int status = connectUnit(o, s))
@@ -362,7 +364,7 @@ int Events(const Options &o, int pages, const QString &file)
             const QByteArray entry = eventlog::Event_Log_Entry(line);
             std::fwrite(entry.constData(), 1, static_cast<size_t>(entry.size()), stdout);
             std::fflush(stdout);
-        } else if (!writeFailed && !out.write(line)) {
+        } else if (out.isOpen() && !writeFailed && !out.write(line)) {
             writeFailed = true;
         }
     });
@@ -377,6 +379,9 @@ int Events(const Options &o, int pages, const QString &file)
         s.pause(scaled(o, logger.intervalMs()));
         if (s.linkLost() || writeFailed)
             break;
+        if (logger.state() == eventlog::EventLogger::State::Plan && s.received().pointer && !toStdout &&
+            !out.isOpen() && !out.open(file, &why))
+            return fail(UnitFailed, Msg::SaveFileError + QStringLiteral(": ") + why);
         if (logger.state() == eventlog::EventLogger::State::Plan && !s.received().pointer) {
             // Plan only with the pointer the unit gave.
             if (!waitingForPointer.isValid())
@@ -409,8 +414,10 @@ int Events(const Options &o, int pages, const QString &file)
     if (writeFailed)
         return fail(UnitFailed, Msg::SaveFileError + QStringLiteral(": %1").arg(out.path()));
     if (s.linkLost() || !lastSent)
-        return fail(UnitFailed, Msg::CommError +
-                                    QStringLiteral(": %1 event lines kept before the link broke").arg(lines));
+        return fail(UnitFailed, Msg::CommError + QStringLiteral(": the link broke; %1 event lines (%2 pages) "
+                                                                "arrived and are kept")
+                                                     .arg(lines)
+                                                     .arg(lines / eventlog::EventsPerPage));
     Progress::say(QStringLiteral("%1 event lines from %2 pages").arg(lines).arg(pages));
     return Ok;
 }

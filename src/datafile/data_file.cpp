@@ -14,6 +14,8 @@ constexpr int LocationRecordLength = 43;
 constexpr int SettingsRecordLength = 73;
 const QByteArray PassFiller = "456789";
 const QByteArray LocationFiller = " 1234567890123456";
+// What follows the alias in a location record: the filler, two hex digits, LF.
+constexpr qsizetype LocationTailLength = 17 + 2;
 
 template <class T> std::optional<T> failed(QString *error, const QString &why)
 {
@@ -45,15 +47,35 @@ std::optional<quint8> hexAt(const QByteArray &text, int pos)
     return static_cast<quint8>(Hex_To_Byte(text.mid(pos - 1, 2)));
 }
 
-int recordLength(char type)
+bool isHexPair(const QByteArray &text, qsizetype at)
 {
+    return at >= 0 && at + 1 < text.size() && isHexDigit(text.at(at)) && isHexDigit(text.at(at + 1));
+}
+
+// Where the record that starts at pos ends: its length, or 0 when no record starts
+// there. Pass and settings records have fixed lengths. A location record ends at its
+// fixed tail (" 1234567890123456", two hex digits, LF CR): earlier releases wrote the
+// alias as it stood in its field, so it may be shorter or longer than 16 characters.
+// Its LF is the first one after the slot, since a field holds no line break; when
+// that does not give a tail, the record is taken at the length the tool writes (an
+// alias from the unit may hold any byte).
+qsizetype recordLength(const QByteArray &content, qsizetype pos)
+{
+    const char type = pos + 1 < content.size() && content.at(pos) == '-' ? content.at(pos + 1) : '\0';
     switch (type) {
     case '!':
         return PassRecordLength;
-    case '+':
-        return LocationRecordLength;
     case '#':
         return SettingsRecordLength;
+    case '+': {
+        const qsizetype aliasAt = pos + 6;
+        const qsizetype lf = content.indexOf('\n', aliasAt);
+        const qsizetype tail = lf - LocationTailLength;
+        if (lf >= 0 && tail >= aliasAt && lf + 1 < content.size() && content.at(lf + 1) == '\r' &&
+            content.mid(tail, LocationFiller.size()) == LocationFiller && isHexPair(content, lf - 2))
+            return lf + 2 - pos;
+        return LocationRecordLength;
+    }
     default:
         return 0;
     }
@@ -98,7 +120,9 @@ std::optional<DataRecord> parseLocation(const QByteArray &t, QString *error)
     const auto slot = hexAt(t, 5);
     if (!slot || *slot >= settings::LocationCount)
         return failed<DataRecord>(error, QStringLiteral("a location record names no slot 0..49"));
-    return LocationData{*slot, link::From_Single_Byte(t.mid(6, settings::AliasLength))};
+    // The alias as written, then cut or padded to 16 characters as leaving its field does.
+    const QByteArray alias = t.mid(6, t.size() - 6 - LocationTailLength - 2);
+    return LocationData{*slot, settings::Normalise_Alias(link::From_Single_Byte(alias))};
 }
 
 std::optional<DataRecord> parseSettings(const QByteArray &t, QString *error)
@@ -208,20 +232,20 @@ bool Save_Data_File(const QString &path, const QByteArray &content, QString *err
 
 std::optional<DataRecord> Parse_Data_Record(const QByteArray &text, QString *error)
 {
-    const char type = text.size() >= 2 && text.at(0) == '-' ? text.at(1) : '\0';
-    const int length = recordLength(type);
+    const qsizetype length = recordLength(text, 0);
     if (length == 0)
         return failed<DataRecord>(error, QStringLiteral("not a record"));
     // A record cut short would run into the next one: its LF CR must sit at its end.
     if (text.size() < length || text.mid(length - 2, 2) != "\n\r")
         return failed<DataRecord>(error, QStringLiteral("a record is cut short"));
-    switch (type) {
+    const QByteArray record = text.left(length);
+    switch (text.at(1)) {
     case '!':
-        return parsePass(text, error);
+        return parsePass(record, error);
     case '+':
-        return parseLocation(text, error);
+        return parseLocation(record, error);
     default:
-        return parseSettings(text, error);
+        return parseSettings(record, error);
     }
 }
 
@@ -230,7 +254,7 @@ std::optional<std::vector<DataRecord>> Parse_Data_File(const QByteArray &content
     std::vector<DataRecord> records;
     qsizetype pos = 0;
     while ((pos = content.indexOf('-', pos)) >= 0) {
-        const int length = pos + 1 < content.size() ? recordLength(content.at(pos + 1)) : 0;
+        const qsizetype length = recordLength(content, pos);
         if (length == 0) {
             ++pos; // a "-" that starts no record
             continue;

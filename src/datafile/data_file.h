@@ -68,14 +68,16 @@ struct SettingsData
 using DataRecord = std::variant<PassData, LocationData, SettingsData>;
 
 // One record text (starting "-" and its type character, positions counted from 1).
-// Nothing when it is not a record the tool can place: too short for its type, hex
-// that is not upper-case hex, a pass index of 72 or more, an option mode above 8, a
-// location slot above 49.
+// Pass and settings records have fixed lengths. A location record's alias is what
+// stands between the slot and the fixed tail, cut or padded to 16 characters, as
+// earlier releases wrote it unnormalised. Nothing when it is not a record the tool
+// can place: too short for its type, hex that is not upper-case hex, a pass index of
+// 72 or more, an option mode above 8, a location slot above 49.
 std::optional<DataRecord> Parse_Data_Record(const QByteArray &text, QString *error = nullptr);
 
 // A whole file, read all or nothing: its records in order, or nothing and why.
-// Each record is taken by the fixed length of its type, so a name holding "-" reads
-// back; text between records is skipped. A file without a single record is refused.
+// Each record is taken by its layout, not cut at the next "-", so a name holding "-"
+// reads back; text between records is skipped. A file without a single record is refused.
 std::optional<std::vector<DataRecord>> Parse_Data_File(const QByteArray &content, QString *error = nullptr);
 std::optional<std::vector<DataRecord>> Load_Data_File(const QString &path, QString *error = nullptr);
 

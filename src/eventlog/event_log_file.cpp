@@ -1,10 +1,26 @@
 #include "event_log_file.h"
 
+#include <QFileInfo>
+
 namespace halvo::eventlog {
 
 QByteArray Event_Log_Entry(const QByteArray &line)
 {
     return '"' + line.left(EntryTextLength) + "\"\r\n";
+}
+
+bool Can_Write_File(const QString &path, QString *why)
+{
+    const QFileInfo file(path);
+    const QFileInfo folder(file.absolutePath());
+    QString problem;
+    if (file.exists() && (file.isDir() || !file.isWritable()))
+        problem = QStringLiteral("%1 cannot be written").arg(path);
+    else if (!file.exists() && !(folder.isDir() && folder.isWritable()))
+        problem = QStringLiteral("there is no folder %1 to write in").arg(folder.filePath());
+    if (why)
+        *why = problem;
+    return problem.isEmpty();
 }
 
 bool EventLogFile::open(const QString &path, QString *error)

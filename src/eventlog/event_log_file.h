@@ -13,6 +13,10 @@ namespace halvo::eventlog {
 inline constexpr int EntryTextLength = 63;
 QByteArray Event_Log_Entry(const QByteArray &line);
 
+// Whether a file could be created or replaced at path, without touching it; why not
+// otherwise.
+bool Can_Write_File(const QString &path, QString *why = nullptr);
+
 // The event log file, open while "Store Event Log Data" is checked. Each entry is
 // flushed as it is written, so closing the tool or losing the link keeps every line
 // already shown.

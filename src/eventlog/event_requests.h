@@ -13,6 +13,7 @@ namespace halvo::eventlog {
 // of pages at a time.
 inline constexpr int RingPages = 32480;
 inline constexpr int ChunkPages = 100;
+inline constexpr int EventsPerPage = 4;
 
 // "D", ".", 0, 4, 0, checksum, LF, CR: answered by the pointer reply.
 QByteArray Build_Pointer_Request();

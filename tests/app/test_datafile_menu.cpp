@@ -1,5 +1,6 @@
 // File > Save Config Data and Load Config Data in the window: every field goes out
 // and comes back, and a refused or failed file changes nothing.
+#include "support/earlier_release_file.h"
 #include "support/window_fixture.h"
 
 #include <QCheckBox>
@@ -119,12 +120,41 @@ private slots:
         QCOMPARE(f.dialogs.messages, (QStringList{ChooseFile, SaveError}));
         QCOMPARE(readFile(path), good);
 
-        // A cancelled load: nothing happens and nothing is shown.
+        // A cancelled load: nothing happens and nothing is shown; a cancelled save shows
+        // only the message before its dialog.
         f.dialogs.messages.clear();
         const QStringList now = fields();
         w.Menu_Load_Config_Data_Click();
         QVERIFY(f.dialogs.messages.isEmpty());
         QCOMPARE(fields(), now);
+        w.Menu_Save_Config_Data_Click();
+        QCOMPARE(f.dialogs.messages, QStringList{ChooseFile});
+        QCOMPARE(readFile(path), good);
+    }
+
+    // A file an earlier release saved with aliases of 4, 20 and 0 characters loads:
+    // they are normalised, and every other field is the file's.
+    void anEarlierReleasesFileLoads()
+    {
+        auto &w = *f.w;
+        const QString path = dir.filePath("earlier.csv");
+        f.dialogs.fileNames = {path};
+        w.Menu_Save_Config_Data_Click();
+        f.dialogs.fileNames = {path};
+        w.Menu_Load_Config_Data_Click(); // what the current file gives
+        const QStringList saved = fields();
+        const QByteArray earlier = halvo::test::earlierReleaseFile(readFile(path));
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(earlier) == earlier.size());
+        out.close();
+        f.dialogs.fileNames = {path};
+        w.Menu_Load_Config_Data_Click();
+        QCOMPARE(f.dialogs.messages, QStringList{ChooseFile});
+        QStringList expected = saved;
+        expected[72 * 13 + 3] = "Gate            ";
+        expected[72 * 13 + 4] = "Loading-Dock-Are";
+        expected[72 * 13 + 5] = QString(16, ' ');
+        QCOMPARE(fields(), expected);
     }
 };
 

@@ -104,6 +104,44 @@ private slots:
         QVERIFY(f.dialogs.messages.size() == 1);
     }
 
+    // A count typed without leaving its field is checked when the read is planned:
+    // "0" and "40000" become "1", and one page is asked for.
+    void theReadIsPlannedWithACheckedPageCount()
+    {
+        auto &w = *f.w;
+        f.unit->setEventLogPointer(51);
+        for (const char *typed : {"0", "40000"}) {
+            w.TxtEventLogPagesToDownload->setText(typed);
+            f.unit->clearRecord();
+            w.CmdReadLastEventLogPages_Click();
+            for (int i = 0;
+                 i < 20 && (i < 3 || w.eventLogger().state() != halvo::eventlog::EventLogger::State::Idle);
+                 ++i)
+                tick();
+            QCOMPARE(w.TxtEventLogPagesToDownload->text(), QStringLiteral("1"));
+            QCOMPARE(
+                f.unit->receivedFrames(),
+                (QStringList{"44 2E 00 04 00 76 0A 0D", "44 29 00 07 00 03 01 01 79 0A 0D"})); // page 49, 1
+        }
+    }
+
+    // Lines that arrive while the operator chooses the file are in it once it opens.
+    void linesThatArriveWhileTheFileIsChosenAreFiled()
+    {
+        auto &w = *f.w;
+        const QString path = dir.filePath("chosen.txt");
+        f.dialogs.fileNames = {path};
+        f.dialogs.onFileDialog = [&] {
+            f.unit->sendRaw(" early one\r early two\r");
+            QVERIFY(QTest::qWaitFor([&] { return listed() == 2; }, 3000));
+        };
+        w.Check_Store_Event_Log->click();
+        f.dialogs.onFileDialog = nullptr;
+        f.unit->sendRaw(" later\r");
+        QVERIFY(QTest::qWaitFor([&] { return listed() == 3; }, 3000));
+        QCOMPARE(readFile(path), QByteArray("\" early one\r\"\r\n\"  early two\r\"\r\n\"  later\r\"\r\n"));
+    }
+
     void eventLogFileChoiceAndFailures()
     {
         auto &w = *f.w;

@@ -63,9 +63,37 @@ private slots:
         f.unit->sendRaw(settingsPage('0', maxima) + settingsPage('3', values));
         QVERIFY(QTest::qWaitFor([&] { return param(2)->text() == "45"; }, 3000));
         QCOMPARE(f.dialogs.messages.size(), 1);
+        // The default is read once the message is answered: a defaults page that
+        // arrives while it shows is the one the field gets.
+        QByteArray defaults(32, '\0');
+        defaults[2] = 33;
+        f.dialogs.onMessage = [&](const QString &) {
+            f.unit->sendRaw(settingsPage('2', defaults));
+            QVERIFY(
+                QTest::qWaitFor([&] { return w.Label_Config_Parameters_Default[2]->text() == "33"; }, 3000));
+        };
         param(4)->setFocus();
-        QCOMPARE(param(2)->text(), QStringLiteral("0")); // the default caption's text
+        QCOMPARE(param(2)->text(), QStringLiteral("33"));
         QCOMPARE(f.dialogs.messages.size(), 2);
+    }
+
+    // After a read the unit's limits hold: for "Backlight Timeout (sec)", 5..120 and
+    // default 30, a value between them stays and one below the minimum does not.
+    void typedValuesAreCheckedAgainstTheUnitsLimits()
+    {
+        auto &w = *f.w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        f.connectPort();
+        read(1, [&] { return w.Label_Config_Parameters_Default[2]->text() == "30"; });
+        for (const auto &[typed, kept] :
+             {std::pair{"60", "60"}, {"3", "30"}, {"120", "120"}, {"121", "30"}}) {
+            param(2)->setFocus();
+            param(2)->setText(typed);
+            param(4)->setFocus();
+            QCOMPARE(param(2)->text(), QString(kept));
+        }
+        QCOMPARE(f.dialogs.messages, QStringList(2, InvalidValue));
     }
 
     void readEditStoreAndReadBackBothTabs()

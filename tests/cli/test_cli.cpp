@@ -2,6 +2,7 @@
 // writes, against the built-in demo unit or a simulated unit of the test's own.
 #include "datafile/data_file.h"
 #include "sim_unit.h"
+#include "support/earlier_release_file.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -55,6 +56,11 @@ private slots:
         const auto records = halvo::datafile::Parse_Data_File(read(file));
         QVERIFY(records && records->size() == 123);
         QCOMPARE(cli({"verify", "--demo", file}).status, 0);
+        // The settings record carries the unit's values page, not one of its limit pages.
+        const auto *settings = std::get_if<halvo::datafile::SettingsData>(&records->back());
+        QVERIFY(settings);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(settings->values.data()), 32),
+                 halvo::sim::SimUnit().settingsPage(3));
 
         // Pass 14's user ID 14 travels as "0E"; the file now says 13.
         QByteArray edited = read(file);
@@ -79,6 +85,27 @@ private slots:
         QVERIFY(frames.first().startsWith("44 22 00 27 00 ") && frames.at(72).startsWith("44 23 00 23 "));
     }
 
+    // A file an earlier release saved, with aliases not 16 characters long: the three
+    // location frames carry them normalised, every other frame is the current file's.
+    void anEarlierReleasesFileRestores()
+    {
+        const QString current = dir.filePath("current.csv"), earlier = dir.filePath("earlier.csv");
+        write(current, *halvo::datafile::Build_Data_File(halvo::datafile::Startup_Configuration()));
+        write(earlier, halvo::test::earlierReleaseFile(read(current)));
+        const Run a = cli({"restore", "--dry-run", current}), b = cli({"restore", "--dry-run", earlier});
+        QCOMPARE(b.status, 0);
+        QStringList want = a.out.split('\n'), got = b.out.split('\n');
+        QCOMPARE(got.size(), want.size());
+        const char *aliases[] = {"Gate            ", "Loading-Dock-Are", "                "};
+        for (int k = 0; k < 3; ++k) {
+            const qsizetype frame = 73 + 3 + k; // passes, settings, then locations from slot 0
+            QCOMPARE(got.at(frame).mid(15, 47),
+                     QString::fromLatin1(QByteArray(aliases[k]).toHex(' ').toUpper()));
+            got[frame] = want[frame];
+        }
+        QCOMPARE(got, want);
+    }
+
     void eventsGoToStandardOutputInTheWindowsFormat()
     {
         const Run r = cli({"events", "--demo", "--pages", "2", "--pause-scale", "0.5", "-"});
@@ -92,11 +119,17 @@ private slots:
     {
         const QString cut = dir.filePath("cut.csv");
         write(cut, "\"-!2700Pass Device 01   01\"\r\n");
+        // Every pass and location, but no settings record: not a whole configuration.
+        const QString noSettings = dir.filePath("no-settings.csv");
+        const QByteArray whole = *halvo::datafile::Build_Data_File(halvo::datafile::Startup_Configuration());
+        write(noSettings, whole.left(whole.indexOf("\"-#23")));
         const std::pair<QStringList, const char *> cases[] = {
             {{"fly"}, "unknown command"},
             {{"backup", "x.csv"}, "needs --port"},
             {{"events", "--demo", "--pages", "0", "-"}, "--pages takes 1 to 32479"},
             {{"verify", "--demo", cut}, "Load File Encountered an error"},
+            {{"restore", "--dry-run", noSettings}, "0 settings records"},
+            {{"backup", "--demo", "--timeout", "0", "x.csv"}, "--timeout takes"},
             {{"backup", "--port", "99", "x.csv"}, "there is no port 99"},
         };
         for (const auto &[args, says] : cases) {
@@ -124,6 +157,29 @@ private slots:
                  qPrintable(r.err));
         QVERIFY(!QFile::exists(file));
         QCOMPARE(cli({"clock", "--port", "/dev/no-such-port", "--timeout", "1"}).status, 1);
+    }
+
+    // An event download that cannot start leaves the operator's earlier log as it was.
+    void anEventDownloadThatCannotStartKeepsTheFile()
+    {
+        halvo::sim::SimUnit silent;
+        silent.setBannerInterval(0);
+        QVERIFY(silent.start());
+        const QString log = dir.filePath("events.txt");
+        const QByteArray earlier = "\" Page 00001 Ev 1 earlier\r\"\r\n";
+        write(log, earlier);
+        const std::pair<QString, const char *> ports[] = {{"/dev/no-such-port", "cannot open"},
+                                                          {silent.devicePath(), "no base unit announced"}};
+        for (const auto &[port, says] : ports) {
+            const Run r = cli({"events", "--port", port, "--timeout", "0.5", "--pages", "2", log});
+            QCOMPARE(r.status, 1);
+            QVERIFY2(r.err.contains(says), qPrintable(r.err));
+            QCOMPARE(read(log), earlier);
+        }
+        // Once the unit answers, the file is replaced by what it sends.
+        QCOMPARE(cli({"events", "--demo", "--pages", "2", "--pause-scale", "0.5", log}).status, 0);
+        QCOMPARE(read(log).count("\"\r\n"), 8);
+        QVERIFY(read(log).startsWith("\" Page "));
     }
 };
 

@@ -1,6 +1,7 @@
 // The configuration data file without a window: hex helpers, record texts, the
 // whole-file round trip, and files the reader must refuse whole.
 #include "datafile/data_file.h"
+#include "support/earlier_release_file.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -106,6 +107,25 @@ TEST(DataFileRecords, EveryFieldComesBackFromAFile)
         EXPECT_EQ(back.params[size_t(k)], c.params[size_t(k)]);
 }
 
+TEST(DataFileRecords, AnEarlierReleasesUnnormalisedAliasesLoad)
+{
+    const QByteArray current = *Build_Data_File(Startup_Configuration());
+    const QByteArray file = halvo::test::earlierReleaseFile(current);
+    ASSERT_NE(file.size(), current.size());
+    const Configuration back = readBack(file, Startup_Configuration());
+    EXPECT_EQ(back.aliases[3], "Gate            ");
+    EXPECT_EQ(back.aliases[4], "Loading-Dock-Are");
+    EXPECT_EQ(back.aliases[5], QString(16, ' '));
+    // Every other record is as it was: saved again, only those three records differ.
+    const QByteArray again = *Build_Data_File(back);
+    QByteArray expected = current;
+    for (int slot : {3, 4, 5}) {
+        const qsizetype at = expected.indexOf("-+270" + QByteArray::number(slot));
+        expected.replace(at, 43, *Build_Location_Record(slot, back.aliases[size_t(slot)]));
+    }
+    EXPECT_EQ(again, expected);
+}
+
 TEST(DataFileRecords, RefusedFilesGiveNoRecords)
 {
     const QByteArray good = *Build_Data_File(Startup_Configuration());
@@ -115,12 +135,18 @@ TEST(DataFileRecords, RefusedFilesGiveNoRecords)
     };
     const qsizetype pass5 = good.indexOf("-!2705");
     const qsizetype settings = good.indexOf("-#23");
+    const qsizetype pass0Name = good.indexOf("-!2700") + 6;
+    const qsizetype location0 = good.indexOf("-+2700");
     const std::pair<const char *, QByteArray> refused[] = {
         {"pass index 72", withField(pass5 + 4, "48")},
         {"option mode 9", withField(pass5 + 35, "09")},
         {"lower-case hex", withField(pass5 + 37, "0f")},
         {"hex that is not hex", withField(settings + 10, "G1")},
         {"a record cut short", good.left(pass5 + 30) + good.mid(pass5 + 53)},
+        // One name character less: every hex position still holds hex, only the
+        // record's LF CR is not where its length puts it.
+        {"a name one character short", good.left(pass0Name + 15) + good.mid(pass0Name + 16)},
+        {"location slot 50", withField(location0 + 4, "32")},
         {"the last record cut short", good.left(good.size() - 10)},
         {"empty", QByteArray()},
         {"not a data file", "name,number\nalpha,1\n- just a dash\n"},

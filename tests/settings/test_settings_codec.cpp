@@ -174,13 +174,18 @@ TEST(DisplayPriority, ValuePageRefreshReadsTheBytesTheOtherWay)
     v[22] = "3";
     v[21] = "2";
     EXPECT_EQ(captions(d.Class_Refresh(v).captions), captions(d.Position_Refresh(v)));
-    // 0 empties a caption; 8 or more stops the refresh there.
-    v[16] = "0";
-    EXPECT_EQ(d.Class_Refresh(v).captions[1], QString());
-    v[16] = "9";
-    const auto stopped = d.Class_Refresh(v);
-    EXPECT_FALSE(stopped.ok);
-    EXPECT_EQ(captions(stopped.captions).first(), "<kept>");
+    // 0 and 7 empty a caption; 8 or more stops the refresh there.
+    for (const char *empty : {"0", "7"}) {
+        v[16] = empty;
+        const auto emptied = d.Class_Refresh(v);
+        EXPECT_TRUE(emptied.ok && emptied.captions[1] == QString()) << empty;
+    }
+    for (const char *stops : {"8", "9"}) {
+        v[16] = stops;
+        const auto stopped = d.Class_Refresh(v);
+        EXPECT_FALSE(stopped.ok) << stops;
+        EXPECT_EQ(captions(stopped.captions).first(), "<kept>");
+    }
 }
 
 TEST(Locations, AliasesAreSixteenCharactersOnTheWire)

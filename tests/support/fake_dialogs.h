@@ -19,6 +19,7 @@ public:
         QList<bool> answers;   // answers to come; Cancel when empty
         QStringList fileNames; // file names to come; cancelled when empty
         std::function<void(const QString &)> onMessage;
+        std::function<void()> onFileDialog; // runs while a file dialog is open
     };
 
     explicit FakeDialogs(Log &log) : m_log(log) {}
@@ -37,7 +38,12 @@ public:
     QString openFileName(const app::FileChoice &) override { return nextFile(); }
 
 private:
-    QString nextFile() { return m_log.fileNames.isEmpty() ? QString() : m_log.fileNames.takeFirst(); }
+    QString nextFile()
+    {
+        if (m_log.onFileDialog)
+            m_log.onFileDialog();
+        return m_log.fileNames.isEmpty() ? QString() : m_log.fileNames.takeFirst();
+    }
     Log &m_log;
 };
 
