@@ -6,11 +6,11 @@
 namespace {
 using namespace halvo;
 
-datafile::Configuration sample()
+config::Configuration sample()
 {
-    auto c = datafile::Startup_Configuration();
-    for (int i = 0; i < settings::ParamCount; ++i)
-        c.params[static_cast<size_t>(i)] = QString::number(i * 7 % 256);
+    config::Configuration c;
+    for (int i = 0; i < config::ParamCount; ++i)
+        c.typeParam(i, QString::number(i * 7 % 256));
     return c;
 }
 

@@ -12,8 +12,8 @@ using namespace halvo;
 
 QByteArray rewrite(const std::vector<datafile::DataRecord> &records)
 {
-    datafile::Configuration c = datafile::Startup_Configuration();
-    datafile::Apply_Records(records, c, true);
+    config::Configuration c;
+    datafile::Apply_Records(records, c, datafile::Parameter0::Load);
     const auto file = datafile::Build_Data_File(c);
     if (!file)
         std::abort(); // whatever the reader takes, the writer can write

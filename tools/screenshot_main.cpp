@@ -4,8 +4,6 @@
 #include "sim_unit.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 
@@ -25,12 +23,12 @@ int main(int argc, char **argv)
     w.show();
     w.resize(1023, 736); // the designed size; the offscreen screen is smaller
     w.Cmd_ComPort_Click();
-    w.SSTab1->setCurrentIndex(tab);
+    w.findChild<QTabWidget *>(QStringLiteral("SSTab1"))->setCurrentIndex(tab);
     if (tab == static_cast<int>(halvo::app::Tab::EventLog)) {
-        w.CommandReadEventLogPointer_Click();
+        w.session().readPointer();
         QTest::qWait(300);
-        int start = w.LabelEventLogPointerData->text().toInt();
-        w.Read_Event_Log_Pages(start, 3);
+        int start = w.session().lastPointer().value_or(0);
+        w.session().readPages(start, 3);
     } else {
         w.Command_Read_Config_Click();
         unit.sendRaw("Page 00490 Ev 1 12/05/26 10:00:00 Pass 05 Alarm\r");

@@ -1,76 +1,82 @@
 // FormMain: the window frame (menu, top row, bottom row), start-up, help text,
-// Pause, closing, and the READ and STORE buttons that act on the visible tab.
+// Pause, closing, READ and STORE for the visible tab, and the File menu.
 #include "formmain.h"
 
-#include "link/frame.h"
-#include "link/serial_link.h"
-#include "settings/locations.h"
+#include "config/store_plan.h"
+#include "datafile/data_file.h"
+#include "eventlog_tab.h"
+#include "location_tab.h"
+#include "pass_tab.h"
+#include "session/messages.h"
+#include "settings_tab.h"
+#include "text_box.h"
 #include "ui_helpers.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace halvo::app {
 
+namespace Msg = session::Msg;
 using ui::named;
 using ui::px;
 
-namespace {
-const QString CRLF = QStringLiteral("\r\n");
-} // namespace
-
 FormMain::FormMain(const FormOptions &options, QWidget *parent)
-    : QMainWindow(parent), m_dialogs(std::make_unique<QtOperatorDialogs>(this)), m_options(options)
+    : QMainWindow(parent), m_options(options), m_dialogs(std::make_unique<QtOperatorDialogs>(this))
 {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Halvo Configuration Tool"));
+    m_session.setConfiguration(&m_config);
+    m_session.setPortCheck([this] { return askToOpenThePort(); });
     m_catalogue.setExtraPorts(options.extraPorts);
-    MSComm1 = new link::SerialLink(this);
-    MSComm1->setObjectName(QStringLiteral("MSComm1"));
-    connect(MSComm1, &link::SerialLink::bytesReceived, this, &FormMain::MSComm1_OnComm);
-    connect(MSComm1, &link::SerialLink::linkLost, this, &FormMain::onLinkLost);
     buildUi();
-    Form_Load();
+    listenToTheUnit();
+
+    Build_Port_Table();
+    for (int i = 0; i < portBox->count(); ++i) {
+        const auto *e = m_catalogue.find(portBox->itemData(i).toInt());
+        if (e && !options.preferredPort.isEmpty() && e->path == options.preferredPort)
+            portBox->setCurrentIndex(i);
+    }
+    showConnected(false);
+    QSize size(px(15350), px(10695) + menuBar()->sizeHint().height());
+    if (const QScreen *s = screen())
+        size = size.boundedTo(s->availableGeometry().size() - frameGeometry().size() + geometry().size());
+    resize(size);
+    helpText->setText(Startup_Help());
 }
 
 FormMain::~FormMain()
 {
     m_closing = true;
-    MSComm1->close();
+    m_dialogs.silence();
+    m_session.stopStore();
+    m_session.close();
 }
 
-void FormMain::setDialogs(std::unique_ptr<OperatorDialogs> dialogs)
+void FormMain::setTiming(const Timing &t)
 {
-    m_dialogs = std::move(dialogs);
-}
-
-void FormMain::tell(const QString &text)
-{
-    if (!m_closing)
-        m_dialogs->message(text);
+    m_timing = t;
+    m_session.setPauseScale(t.pauseScale);
 }
 
 // ---------------------------------------------------------------- layout
@@ -78,15 +84,15 @@ void FormMain::tell(const QString &text)
 void FormMain::buildUi()
 {
     auto *fileMenu = menuBar()->addMenu(QStringLiteral("File"));
-    Menu_Save_Config_Data = named(fileMenu->addAction(QStringLiteral("Save Config Data")),
-                                  QStringLiteral("Menu_Save_Config_Data"));
-    Menu_Load_Config_Data = named(fileMenu->addAction(QStringLiteral("Load Config Data")),
-                                  QStringLiteral("Menu_Load_Config_Data"));
-    connect(Menu_Save_Config_Data, &QAction::triggered, this, &FormMain::Menu_Save_Config_Data_Click);
-    connect(Menu_Load_Config_Data, &QAction::triggered, this, &FormMain::Menu_Load_Config_Data_Click);
+    auto *save = named(fileMenu->addAction(QStringLiteral("Save Config Data")),
+                       QStringLiteral("Menu_Save_Config_Data"));
+    auto *load = named(fileMenu->addAction(QStringLiteral("Load Config Data")),
+                       QStringLiteral("Menu_Load_Config_Data"));
+    connect(save, &QAction::triggered, this, &FormMain::Menu_Save_Config_Data_Click);
+    connect(load, &QAction::triggered, this, &FormMain::Menu_Load_Config_Data_Click);
     menuBar()->addMenu(QStringLiteral("Options"));
     auto *helpMenu = menuBar()->addMenu(QStringLiteral("Help"));
-    Menu_Help_About = named(helpMenu->addAction(QStringLiteral("About")), QStringLiteral("Menu_Help_About"));
+    named(helpMenu->addAction(QStringLiteral("About")), QStringLiteral("Menu_Help_About"));
 
     auto *central = new QWidget;
     auto *v = new QVBoxLayout(central);
@@ -94,17 +100,18 @@ void FormMain::buildUi()
     v->setSpacing(px(105));
     v->addWidget(buildTopRow());
 
-    SSTab1 = named(new QTabWidget(central), QStringLiteral("SSTab1"), QStringLiteral("Configuration tabs"));
-    SSTab1->addTab(buildPassTab(), QStringLiteral("Pass Device Configuration "));
-    SSTab1->addTab(buildSettingsTab(), QStringLiteral("System Settings"));
-    SSTab1->addTab(buildLocationTab(), QStringLiteral("Location Name Configuration"));
-    SSTab1->addTab(buildEventLogTab(), QStringLiteral("Event Recorder/Logger"));
-    SSTab1->setMinimumWidth(px(14775));
+    const TabContext context{m_config, m_session, m_dialogs};
+    tabs = named(new QTabWidget(central), QStringLiteral("SSTab1"), QStringLiteral("Configuration tabs"));
+    tabs->addTab(m_passTab = new PassTab(context), QStringLiteral("Pass Device Configuration "));
+    tabs->addTab(m_settingsTab = new SettingsTab(context), QStringLiteral("System Settings"));
+    tabs->addTab(m_locationTab = new LocationTab(context), QStringLiteral("Location Name Configuration"));
+    tabs->addTab(m_eventLogTab = new EventLogTab(context), QStringLiteral("Event Recorder/Logger"));
+    tabs->setMinimumWidth(px(14775));
     // The window opens on the event recorder tab, showing the general instructions.
-    SSTab1->setCurrentIndex(static_cast<int>(Tab::EventLog));
-    connect(SSTab1, &QTabWidget::currentChanged, this, &FormMain::Build_Help_Message);
-    connect(SSTab1, &QTabWidget::tabBarClicked, this, &FormMain::Build_Help_Message);
-    v->addWidget(SSTab1, 1);
+    tabs->setCurrentIndex(static_cast<int>(Tab::EventLog));
+    connect(tabs, &QTabWidget::currentChanged, this, &FormMain::Build_Help_Message);
+    connect(tabs, &QTabWidget::tabBarClicked, this, &FormMain::Build_Help_Message);
+    v->addWidget(tabs, 1);
     v->addWidget(buildBottomRow());
     // The content keeps its designed size and scrolls when the window is smaller (a
     // 1366x768 laptop, a display at 200%); the window never grows past the screen.
@@ -118,16 +125,11 @@ void FormMain::buildUi()
     for (QPushButton *b : findChildren<QPushButton *>())
         b->setAutoDefault(true);
 
-    TimerDisconnect = new QTimer(this);
-    TimerDisconnect->setObjectName(QStringLiteral("TimerDisconnect"));
-    TimerDisconnect->setInterval(1000);
-    connect(TimerDisconnect, &QTimer::timeout, this, &FormMain::TimerDisconnect_Timer);
-    TimerDisconnect->start();
-    Timer_Event_Logger = new QTimer(this);
-    Timer_Event_Logger->setObjectName(QStringLiteral("Timer_Event_Logger"));
-    Timer_Event_Logger->setInterval(eventlog::EventLogger::StartIntervalMs);
-    connect(Timer_Event_Logger, &QTimer::timeout, this, &FormMain::Timer_Event_Logger_Timer);
-    Timer_Event_Logger->start();
+    watchdogTimer = new QTimer(this);
+    watchdogTimer->setObjectName(QStringLiteral("TimerDisconnect"));
+    watchdogTimer->setInterval(1000);
+    connect(watchdogTimer, &QTimer::timeout, this, &FormMain::TimerDisconnect_Timer);
+    watchdogTimer->start();
 }
 
 QWidget *FormMain::buildTopRow()
@@ -136,42 +138,42 @@ QWidget *FormMain::buildTopRow()
     auto *h = new QHBoxLayout(row);
     h->setContentsMargins(0, 0, 0, 0);
 
-    Frame2 = named(new QGroupBox(QStringLiteral("Base Communications")), QStringLiteral("Frame2"));
-    Frame2->setFixedSize(px(2175), px(1815));
-    auto *f2 = new QVBoxLayout(Frame2);
-    Combo_Com_Port = named(new QComboBox, QStringLiteral("Combo_Com_Port"), QStringLiteral("Com port"));
-    Combo_Com_Port->setPlaceholderText(QStringLiteral("Select Com Port"));
-    Cmd_ComPort = named(new QPushButton(QStringLiteral("Connect to Base")), QStringLiteral("Cmd_ComPort"));
-    CommandRescanPorts =
+    auto *ports = named(new QGroupBox(QStringLiteral("Base Communications")), QStringLiteral("Frame2"));
+    ports->setFixedSize(px(2175), px(1815));
+    auto *f2 = new QVBoxLayout(ports);
+    portBox = named(new QComboBox, QStringLiteral("Combo_Com_Port"), QStringLiteral("Com port"));
+    portBox->setPlaceholderText(QStringLiteral("Select Com Port"));
+    auto *connectButton =
+        named(new QPushButton(QStringLiteral("Connect to Base")), QStringLiteral("Cmd_ComPort"));
+    auto *scanButton =
         named(new QPushButton(QStringLiteral("Scan For Halvo")), QStringLiteral("CommandRescanPorts"));
-    f2->addWidget(Combo_Com_Port);
-    f2->addWidget(Cmd_ComPort);
-    f2->addWidget(CommandRescanPorts);
-    connect(Cmd_ComPort, &QPushButton::clicked, this, &FormMain::Cmd_ComPort_Click);
-    connect(CommandRescanPorts, &QPushButton::clicked, this, &FormMain::CommandRescanPorts_Click);
-    h->addWidget(Frame2);
+    f2->addWidget(portBox);
+    f2->addWidget(connectButton);
+    f2->addWidget(scanButton);
+    connect(connectButton, &QPushButton::clicked, this, &FormMain::Cmd_ComPort_Click);
+    connect(scanButton, &QPushButton::clicked, this, &FormMain::CommandRescanPorts_Click);
+    h->addWidget(ports);
 
-    Text1 = named(new TextBox, QStringLiteral("Text1"), QStringLiteral("Instructions"));
-    Text1->setReadOnly(true);
-    Text1->setFixedSize(px(4935), px(1815));
-    h->addWidget(Text1);
+    helpText = named(new TextBox, QStringLiteral("Text1"), QStringLiteral("Instructions"));
+    helpText->setReadOnly(true);
+    helpText->setFixedSize(px(4935), px(1815));
+    h->addWidget(helpText);
 
-    Frame5 = named(new QGroupBox(QStringLiteral("Recieved Data")), QStringLiteral("Frame5"));
-    Frame5->setMinimumWidth(px(7455));
-    Frame5->setFixedHeight(px(1935));
-    Frame5->hide(); // shown by start-up
-    auto *f5 = new QVBoxLayout(Frame5);
-    ListRawSerialData =
-        named(new QListWidget, QStringLiteral("ListRawSerialData"), QStringLiteral("Recieved Data"));
+    auto *received = named(new QGroupBox(QStringLiteral("Recieved Data")), QStringLiteral("Frame5"));
+    received->setMinimumWidth(px(7455));
+    received->setFixedHeight(px(1935));
+    auto *f5 = new QVBoxLayout(received);
+    auto *list = named(new QListView, QStringLiteral("ListRawSerialData"), QStringLiteral("Recieved Data"));
     QFont mono(QStringLiteral("Courier New"), 9);
     mono.setStyleHint(QFont::TypeWriter);
-    ListRawSerialData->setFont(mono);
+    list->setFont(mono);
     // One line per entry in one font: the list need not measure every entry again
     // each time one is added (a full log download adds 130,000).
-    ListRawSerialData->setUniformItemSizes(true);
-    ListRawSerialData->hide();
-    f5->addWidget(ListRawSerialData);
-    h->addWidget(Frame5, 1);
+    list->setUniformItemSizes(true);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setModel(&m_lines);
+    f5->addWidget(list);
+    h->addWidget(received, 1);
     return row;
 }
 
@@ -193,227 +195,201 @@ QWidget *FormMain::buildBottomRow()
         e->setStyleSheet(QStringLiteral("QLineEdit { color: white; background-color: %1; }").arg(bg.name()));
         return e;
     };
-    TextDisConnected =
+    disconnectedIndicator =
         indicator(QStringLiteral("DISCONNECTED"), QStringLiteral("TextDisConnected"), QColor(64, 0, 0));
-    TextConnected =
+    connectedIndicator =
         indicator(QStringLiteral("   CONNECTED"), QStringLiteral("TextConnected"), QColor(0, 64, 0));
-    TextConnected->hide();
     auto *ind = new QVBoxLayout;
     ind->setSpacing(0);
-    ind->addWidget(TextDisConnected);
-    ind->addWidget(TextConnected);
+    ind->addWidget(disconnectedIndicator);
+    ind->addWidget(connectedIndicator);
     g->addLayout(ind, 0, 0);
 
-    CheckHalvoType = named(new QCheckBox(QStringLiteral("Halvo ST")), QStringLiteral("CheckHalvoType"));
-    Command_Read_Config =
+    halvoStBox = named(new QCheckBox(QStringLiteral("Halvo ST")), QStringLiteral("CheckHalvoType"));
+    auto *read =
         named(new QPushButton(QStringLiteral("&READ CONFIGURATION")), QStringLiteral("Command_Read_Config"));
-    Command_Read_Config->setFixedSize(px(3735), px(615));
-    Command_Store_Config = named(new QPushButton(QStringLiteral("&STORE CONFIGURATION")),
-                                 QStringLiteral("Command_Store_Config"));
-    Command_Store_Config->setFixedSize(px(3495), px(615));
-    CommandClearRecievedData =
-        named(new QPushButton(QStringLiteral("Clear Recieved\nData")),
-              QStringLiteral("CommandClearRecievedData"), QStringLiteral("Clear Recieved Data"));
-    CommandClearRecievedData->setFixedSize(px(1455), px(855));
-    g->addWidget(CheckHalvoType, 0, 1);
-    g->addWidget(Command_Read_Config, 0, 2);
-    g->addWidget(Command_Store_Config, 0, 3);
-    g->addWidget(CommandClearRecievedData, 0, 4);
-    connect(Command_Read_Config, &QPushButton::clicked, this, &FormMain::Command_Read_Config_Click);
-    connect(Command_Store_Config, &QPushButton::clicked, this, &FormMain::Command_Store_Config_Click);
-    connect(CommandClearRecievedData, &QPushButton::clicked, this, &FormMain::CommandClearRecievedData_Click);
+    read->setFixedSize(px(3735), px(615));
+    auto *store = named(new QPushButton(QStringLiteral("&STORE CONFIGURATION")),
+                        QStringLiteral("Command_Store_Config"));
+    store->setFixedSize(px(3495), px(615));
+    auto *clear = named(new QPushButton(QStringLiteral("Clear Recieved\nData")),
+                        QStringLiteral("CommandClearRecievedData"), QStringLiteral("Clear Recieved Data"));
+    clear->setFixedSize(px(1455), px(855));
+    g->addWidget(halvoStBox, 0, 1);
+    g->addWidget(read, 0, 2);
+    g->addWidget(store, 0, 3);
+    g->addWidget(clear, 0, 4);
+    connect(read, &QPushButton::clicked, this, &FormMain::Command_Read_Config_Click);
+    connect(store, &QPushButton::clicked, this, &FormMain::Command_Store_Config_Click);
+    connect(clear, &QPushButton::clicked, this, &FormMain::CommandClearRecievedData_Click);
 
     // Shown over the buttons while a multi-frame store runs.
-    FrameSavingData =
+    savingFrame =
         named(new QGroupBox, QStringLiteral("FrameSavingData"), QStringLiteral("Saving Data to Halvo"));
-    FrameSavingData->setAutoFillBackground(true);
-    auto *fs = new QHBoxLayout(FrameSavingData);
+    savingFrame->setAutoFillBackground(true);
+    auto *fs = new QHBoxLayout(savingFrame);
     auto *caption = new QLabel(QStringLiteral("Saving Data to Halvo"));
     QFont big = caption->font();
     big.setPointSize(18);
     caption->setFont(big);
-    ProgressBarSavingData =
+    savingProgress =
         named(new QProgressBar, QStringLiteral("ProgressBarSavingData"), QStringLiteral("Saving progress"));
     fs->addWidget(caption);
-    fs->addWidget(ProgressBarSavingData, 1);
-    g->addWidget(FrameSavingData, 0, 1, 1, 3);
-    FrameSavingData->hide();
+    fs->addWidget(savingProgress, 1);
+    g->addWidget(savingFrame, 0, 1, 1, 3);
+    savingFrame->hide();
     g->setColumnStretch(5, 1);
     return row;
-}
-
-// ---------------------------------------------------------------- start-up
-
-void FormMain::Form_Load()
-{
-    m_passCount = passes::PassCount;
-    m_locationCount = LocationSlots;
-    m_receiveErrorLatch = false;
-    FrameSavingData->hide();
-    m_logger = eventlog::EventLogger{};
-
-    Build_Port_Table();
-    if (!m_options.preferredPort.isEmpty()) {
-        for (int i = 0; i < Combo_Com_Port->count(); ++i) {
-            const auto *e = m_catalogue.find(Combo_Com_Port->itemData(i).toInt());
-            if (e && e->path == m_options.preferredPort)
-                Combo_Com_Port->setCurrentIndex(i);
-        }
-    }
-
-    Frame5->show();
-    ListRawSerialData->show();
-    showConnected(false);
-    for (QGroupBox *f : {Frame7, Frame8, Frame13, Frame14, Frame15, Frame16})
-        f->hide();
-    QSize size(px(15350), px(10695) + menuBar()->sizeHint().height());
-    if (const QScreen *s = screen())
-        size = size.boundedTo(s->availableGeometry().size() - frameGeometry().size() + geometry().size());
-    resize(size);
-
-    ListView1->setColumnCount(passes::ColumnCount);
-    ListView1->setHeaderLabels(passes::Column_Headers());
-    for (int c = 0; c < passes::ColumnCount; ++c)
-        ListView1->setColumnWidth(c, passes::Column_Widths()[static_cast<size_t>(c)]);
-    ListView1->setMinimumWidth(px(14100) - 40);
-
-    Init_Display_Priority();
-
-    m_rx = link::ReceiveAssembler{}; // write index 0, line buffer one NUL
-
-    ComboOptionCurrentPassAlarmPortSteering->addItems(passes::Option_Mode_Names());
-    ComboOptionCurrentPassAlarmPortSteering->setCurrentIndex(0);
-
-    for (int i = 0; i < LocationSlots; ++i) {
-        Text_Location_Name[static_cast<size_t>(i)]->setText(settings::Default_Location_Name(i));
-        Lbl_Location_Address[static_cast<size_t>(i)]->setText(settings::Location_Code_Caption(i));
-    }
-
-    QList<QTreeWidgetItem *> rows;
-    for (int r = 1; r <= m_passCount; ++r) {
-        const passes::PassRow texts = passes::Default_Pass_Row(r);
-        auto *item = new QTreeWidgetItem;
-        for (int c = 0; c < passes::ColumnCount; ++c)
-            item->setText(c, texts[static_cast<size_t>(c)]);
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(0, Qt::Unchecked);
-        rows.append(item);
-    }
-    ListView1->addTopLevelItems(rows);
-    // The given widths assume the unit's small system font; a column is never
-    // narrower than its text here.
-    for (int c = 0; c <= passes::ColOptionFlags; ++c) {
-        ListView1->resizeColumnToContents(c);
-        ListView1->setColumnWidth(
-            c, std::max(ListView1->columnWidth(c) + 8, passes::Column_Widths()[static_cast<size_t>(c)]));
-    }
-
-    QString help = QStringLiteral(" Halvo Configuration: ") + CRLF;
-    for (const char *line :
-         {"       - If USB cable to Halvo not connected, Connect it.  ",
-          "       - click <Rebuilt Port Table> if USB cable connected after  ",
-          "             program started ", "       - Select Halvo com port and click <Connect to Base>   ",
-          "       - Click the tab of data you wish to update  "})
-        help += QLatin1String(line) + CRLF;
-    Text1->setText(help);
 }
 
 // ---------------------------------------------------------------- help text
 
 void FormMain::Build_Help_Message()
 {
-    const int t = SSTab1->currentIndex();
-    QString heading;
-    QStringList lines;
-    if (t <= 0) {
-        heading = QStringLiteral("PASS DEVICE CONFIGURATION:  ");
-        lines = {QStringLiteral("    - To edit 1 pass at a time:"),
-                 QStringLiteral("         1. Select Pass index from list for device to edit  "),
-                 QStringLiteral("         2. In the Current Pass index# edit data then click <SAVE> "),
-                 QStringLiteral("    - To edit more than 1 pass at a time:"),
-                 QStringLiteral("         1. Select checkboxes of  indexs to edit"),
-                 QStringLiteral("         2. Edit data  "),
-                 QStringLiteral("         3. Click the <Set Selected> Button "),
-                 QStringLiteral("    - To store data to Halvo: Click <Store Configuration> ")};
-    } else if (t == 1) {
-        heading = QStringLiteral("SYSTEM SETTINGS CONFIGURATION:  ");
-        lines = {QStringLiteral("    - Set system settings as desired "),
-                 QStringLiteral("    - To set Halvo clock to PC clock: click <Set Halvo Clock>"),
-                 QStringLiteral("    - To store data to Halvo: Click <Store Configuration> ")};
-    } else if (t == 2) {
-        heading = QStringLiteral("LOCATION NAME CONFIGURATION:  ");
-        lines = {QStringLiteral("    - Enter Alias names for location codes 1-50 "),
-                 QStringLiteral("    - Alias can be letter,number,#,Space"),
-                 QStringLiteral("    - To store data to Halvo: Click <Store Configuration> ")};
-    } else if (t == 3) {
-        heading = QStringLiteral("EVENT RECORDER/LOGGER:  ");
-        lines = {QStringLiteral("    - To read last event stack location: Click <Read Event Log Point>"),
-                 QStringLiteral("    - To read event log: "),
-                 QStringLiteral("         1. Select page of evenlog data to start with (0-32480)"),
-                 QStringLiteral("         2. Select how many pages to read (up to 250) "),
-                 QStringLiteral("         3. NOTE: Each page of data contains 4 events "),
-                 QStringLiteral("    -    4. Click <Read Event Log Data> "),
-                 QStringLiteral("    - To erase event log: Click <Clear Event Log> ")};
-    } else {
-        return;
-    }
-    QString text = heading + CRLF;
-    for (const QString &l : lines)
-        text += l + CRLF;
-    Text1->setText(text);
+    const int t = tabs->currentIndex();
+    if (t <= static_cast<int>(Tab::EventLog))
+        helpText->setText(Tab_Help(static_cast<Tab>(std::max(t, 0))));
 }
 
 void FormMain::CommandClearRecievedData_Click()
 {
-    ListRawSerialData->clear();
+    m_lines.clear();
 }
 
 Tab FormMain::visibleTab() const
 {
-    return static_cast<Tab>(SSTab1->currentIndex());
+    return static_cast<Tab>(tabs->currentIndex());
 }
 
 // ---------------------------------------------------------------- read and store
 
 void FormMain::Command_Read_Config_Click()
 {
-    if (!Ensure_Port_Open())
+    if (!m_session.Ensure_Port_Open())
         return;
-    quint8 code = 0;
     switch (visibleTab()) {
     case Tab::Passes:
-        code = link::Cmd::ReadPassTable;
+        m_session.read(session::ReadPart::Passes);
         break;
     case Tab::Settings:
-        code = link::Cmd::ReadSettings;
+        m_session.read(session::ReadPart::Settings);
         break;
     case Tab::Locations:
-        code = link::Cmd::ReadLocations;
+        m_session.read(session::ReadPart::Locations);
         break;
     case Tab::EventLog:
-        return; // nothing to read here: the tab has its own buttons
+        break; // nothing to read here: the tab has its own buttons
     }
-    if (!Write_Frame(link::Build_Short_Request(code)))
-        reportSendFailure();
 }
 
 void FormMain::Command_Store_Config_Click()
 {
-    if (!Ensure_Port_Open())
+    if (!m_session.Ensure_Port_Open())
         return;
     switch (visibleTab()) {
     case Tab::Passes:
-        Store_Pass_Data();
+        storePasses();
         break;
     case Tab::Settings:
-        Store_Config_Parameters();
+        storeSettings();
         break;
     case Tab::Locations:
-        Store_Location_Names();
+        storeLocations();
         break;
     case Tab::EventLog:
         break;
     }
+}
+
+// A store sends one frame after another, paced, behind the progress frame; the
+// window stays live meanwhile. A store started while another paces is ignored.
+void FormMain::startStore(config::StorePlan plan, int range)
+{
+    if (m_session.storing())
+        return;
+    savingProgress->setRange(0, range);
+    savingProgress->setValue(0);
+    savingFrame->show();
+    if (!m_session.startStore(std::move(plan)))
+        savingFrame->hide(); // the port is closed: nothing is sent, nothing said
+}
+
+// The pass table, one frame per row: 72 rows, or 32 for a "Halvo ST" unit.
+void FormMain::storePasses()
+{
+    const int count = halvoStBox->isChecked() ? config::HalvoStPassCount : config::PassCount;
+    if (m_session.storing())
+        return;
+    m_passTab->setPassCount(count);
+    startStore(config::Pass_Store_Plan(m_config, count), count);
+    if (!m_session.storing())
+        m_passTab->setPassCount(config::PassCount);
+}
+
+void FormMain::storeSettings()
+{
+    if (!m_session.isOpen())
+        return;
+    if (const auto frame = config::Settings_Frame(m_config))
+        m_session.send(*frame);
+    else
+        m_session.reportSendFailure();
+}
+
+// All 50 aliases or none: every frame is built before the first goes out.
+void FormMain::storeLocations()
+{
+    if (m_session.storing())
+        return;
+    m_locationTab->normaliseAliases(); // names set without leaving their field
+    if (const auto plan = config::Location_Store_Plan(m_config))
+        startStore(*plan, config::LocationCount);
+    else
+        tell(Msg::CommError);
+}
+
+// ---------------------------------------------------------------- File menu
+
+namespace {
+FileChoice dataFileChoice(const QString &name)
+{
+    return {QStringLiteral("csv"), QDir::homePath(), QStringLiteral("CSV Files (*.csv)"), name};
+}
+} // namespace
+
+void FormMain::Menu_Save_Config_Data_Click()
+{
+    tell(Msg::ChooseDataFile);
+    const QString path = m_dialogs.saveFileName(dataFileChoice(QStringLiteral("Halvo_DataFile.csv")));
+    if (path.isEmpty())
+        return; // cancelled
+    // Every record is built before the file is touched; the old file is replaced only
+    // when the new one is whole.
+    const auto content = datafile::Build_Data_File(m_config);
+    if (!content || !datafile::Save_Data_File(path, *content))
+        tell(Msg::SaveFileError);
+}
+
+void FormMain::Menu_Load_Config_Data_Click()
+{
+    const QString path = m_dialogs.openFileName(dataFileChoice(QStringLiteral("Date.csv")));
+    if (path.isEmpty())
+        return; // cancelled
+    // The whole file is read and checked first: a bad record changes no field.
+    const auto records = datafile::Load_Data_File(path);
+    if (!records) {
+        tell(Msg::LoadFileError);
+        return;
+    }
+    // Parameter 0 keeps what it shows; the priority captions are not refreshed.
+    datafile::Apply_Records(*records, m_config);
+    for (TabPage *tab : std::initializer_list<TabPage *>{m_passTab, m_settingsTab, m_locationTab})
+        tab->showConfiguration();
+    for (auto r = records->rbegin(); r != records->rend(); ++r)
+        if (const auto *p = std::get_if<datafile::PassData>(&*r)) {
+            m_passTab->selectOptionMode(p->pass.optionMode); // the last pass record's mode
+            break;
+        }
 }
 
 // ---------------------------------------------------------------- Pause, closing
@@ -442,29 +418,11 @@ void FormMain::Pause(double seconds)
 void FormMain::closeEvent(QCloseEvent *event)
 {
     m_closing = true;
+    m_dialogs.silence();
     emit closing();
-    MSComm1->close();
+    m_session.stopStore();
+    m_session.close();
     event->accept();
-}
-
-void FormMain::onFocusLost(QWidget *field, std::function<void()> check)
-{
-    m_focusChecks[field] = std::move(check);
-    field->installEventFilter(this);
-}
-
-bool FormMain::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::FocusOut) {
-        // Leaving the window (another application, a menu) is not leaving the field.
-        const auto reason = static_cast<QFocusEvent *>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && !m_closing) {
-            const auto check = m_focusChecks.find(watched);
-            if (check != m_focusChecks.end())
-                check->second();
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 } // namespace halvo::app

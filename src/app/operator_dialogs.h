@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <memory>
+
 class QWidget;
 
 namespace halvo::app {
@@ -28,6 +30,34 @@ public:
     // A file name, or an empty string when the operator cancels.
     virtual QString saveFileName(const FileChoice &choice) = 0;
     virtual QString openFileName(const FileChoice &choice) = 0;
+};
+
+// Hands everything on to the dialogs in use, until the window closes: then nothing is
+// shown, questions are declined and file choices cancelled.
+class SilencedOnClose : public OperatorDialogs
+{
+public:
+    explicit SilencedOnClose(std::unique_ptr<OperatorDialogs> dialogs) : m_dialogs(std::move(dialogs)) {}
+    void replace(std::unique_ptr<OperatorDialogs> dialogs) { m_dialogs = std::move(dialogs); }
+    void silence() { m_silent = true; }
+    void message(const QString &text) override
+    {
+        if (!m_silent)
+            m_dialogs->message(text);
+    }
+    bool question(const QString &text) override { return !m_silent && m_dialogs->question(text); }
+    QString saveFileName(const FileChoice &c) override
+    {
+        return m_silent ? QString() : m_dialogs->saveFileName(c);
+    }
+    QString openFileName(const FileChoice &c) override
+    {
+        return m_silent ? QString() : m_dialogs->openFileName(c);
+    }
+
+private:
+    std::unique_ptr<OperatorDialogs> m_dialogs;
+    bool m_silent = false;
 };
 
 // The real thing: modal Qt message boxes and file dialogs over the window.

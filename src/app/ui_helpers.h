@@ -1,10 +1,14 @@
 #pragma once
-// Helpers the tab files of the main window share while building their widgets.
+// Helpers the window's frame and tabs share while building their widgets.
 
+#include <QFocusEvent>
+#include <QObject>
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <type_traits>
+#include <unordered_map>
 
 namespace halvo::app::ui {
 
@@ -39,5 +43,34 @@ inline QString indexed(const char *name, int i)
 {
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
 }
+
+// Runs a field's check when the operator moves the focus out of it. Leaving the
+// window (another application, a menu) is not leaving the field.
+class FocusChecks : public QObject
+{
+public:
+    using QObject::QObject;
+    void add(QWidget *field, std::function<void()> check)
+    {
+        m_checks[field] = std::move(check);
+        field->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::FocusOut) {
+            const auto reason = static_cast<QFocusEvent *>(event)->reason();
+            const auto check = m_checks.find(watched);
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+                check != m_checks.end())
+                check->second();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::unordered_map<const QObject *, std::function<void()>> m_checks;
+};
 
 } // namespace halvo::app::ui

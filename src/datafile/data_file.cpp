@@ -1,7 +1,6 @@
 #include "data_file.h"
 
 #include "link/field_text.h"
-#include "settings/display_priority.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -154,18 +153,6 @@ int Hex_To_Byte(const QByteArray &text)
     return digit(0) * 16 + digit(1);
 }
 
-Configuration Startup_Configuration()
-{
-    Configuration c;
-    for (int r = 1; r <= passes::PassCount; ++r)
-        c.passes[static_cast<size_t>(r - 1)] = passes::Default_Pass_Row(r);
-    c.params.fill(QStringLiteral("0"));
-    settings::DisplayPriority().Init(c.params);
-    for (int s = 0; s < settings::LocationCount; ++s)
-        c.aliases[static_cast<size_t>(s)] = settings::Default_Location_Name(s);
-    return c;
-}
-
 std::optional<QByteArray> Build_Pass_Record(int index, const passes::PassRow &row, QString *error)
 {
     const auto r = passes::Encode_Pass_Record(index, row, error);
@@ -201,7 +188,7 @@ std::optional<QByteArray> Build_Settings_Record(const settings::ParamTexts &para
     return sealed(t + ' ', 39); // as the format has it: positions 1 to 39 only
 }
 
-std::optional<QByteArray> Build_Data_File(const Configuration &config, QString *error)
+std::optional<QByteArray> Build_Data_File(const config::Configuration &config, QString *error)
 {
     QByteArray file;
     auto entry = [&](const std::optional<QByteArray> &record) {
@@ -210,12 +197,12 @@ std::optional<QByteArray> Build_Data_File(const Configuration &config, QString *
         return record.has_value();
     };
     for (int i = 0; i < passes::PassCount; ++i)
-        if (!entry(Build_Pass_Record(i, config.passes[static_cast<size_t>(i)], error)))
+        if (!entry(Build_Pass_Record(i, config.passRow(i + 1), error)))
             return std::nullopt;
     for (int s = 0; s < settings::LocationCount; ++s)
-        if (!entry(Build_Location_Record(s, config.aliases[static_cast<size_t>(s)], error)))
+        if (!entry(Build_Location_Record(s, config.alias(s), error)))
             return std::nullopt;
-    if (!entry(Build_Settings_Record(config.params, error)))
+    if (!entry(Build_Settings_Record(config.params(), error)))
         return std::nullopt;
     return file;
 }
@@ -279,57 +266,19 @@ std::optional<std::vector<DataRecord>> Load_Data_File(const QString &path, QStri
     return Parse_Data_File(f.readAll(), error);
 }
 
-void Apply_Records(const std::vector<DataRecord> &records, Configuration &config, bool withParameter0)
+void Apply_Records(const std::vector<DataRecord> &records, config::Configuration &config,
+                   Parameter0 parameter0)
 {
     for (const DataRecord &r : records) {
         if (const auto *p = std::get_if<PassData>(&r)) {
-            auto &row = config.passes[static_cast<size_t>(p->pass.row - 1)];
-            for (int c : passes::DecodedColumns)
-                row[static_cast<size_t>(c)] = p->pass.columns[static_cast<size_t>(c)];
+            config.applyPass(p->pass);
         } else if (const auto *l = std::get_if<LocationData>(&r)) {
-            config.aliases[static_cast<size_t>(l->slot)] = l->alias;
+            config.setAlias(l->slot, l->alias);
         } else if (const auto *s = std::get_if<SettingsData>(&r)) {
-            for (int k = withParameter0 ? 0 : 1; k < settings::ParamCount; ++k)
-                config.params[static_cast<size_t>(k)] = QString::number(s->values[static_cast<size_t>(k)]);
+            for (int k = parameter0 == Parameter0::Load ? 0 : 1; k < settings::ParamCount; ++k)
+                config.writeParam(k, QString::number(s->values[static_cast<size_t>(k)]));
         }
     }
-}
-
-QStringList Configuration_Differences(const Configuration &unit, const Configuration &file)
-{
-    QStringList out;
-    auto quoted = [](const QString &s) { return QLatin1Char('"') + s + QLatin1Char('"'); };
-    for (int r = 1; r <= passes::PassCount; ++r) {
-        const auto &u = unit.passes[static_cast<size_t>(r - 1)];
-        const auto &f = file.passes[static_cast<size_t>(r - 1)];
-        for (int c = passes::ColUserName; c <= passes::ColOptionFlags; ++c) {
-            QString a = u[static_cast<size_t>(c)], b = f[static_cast<size_t>(c)];
-            if (c == passes::ColUserName) {
-                a = quoted(a.left(16));
-                b = quoted(b.left(16));
-            }
-            if (a != b)
-                out << QStringLiteral("pass %1 %2: unit %3, file %4")
-                           .arg(r)
-                           .arg(passes::Column_Headers().at(c), a, b);
-        }
-    }
-    for (int i = 0; i < settings::ParamCount; ++i) {
-        const auto a = link::Round_Int16(unit.params[static_cast<size_t>(i)]);
-        const auto b = link::Round_Int16(file.params[static_cast<size_t>(i)]);
-        if (a != b)
-            out << QStringLiteral("setting %1: unit %2, file %3")
-                       .arg(settings::Param_Description(i), unit.params[static_cast<size_t>(i)],
-                            file.params[static_cast<size_t>(i)]);
-    }
-    for (int s = 0; s < settings::LocationCount; ++s) {
-        const QString a = settings::Normalise_Alias(unit.aliases[static_cast<size_t>(s)]);
-        const QString b = settings::Normalise_Alias(file.aliases[static_cast<size_t>(s)]);
-        if (a != b)
-            out << QStringLiteral("location %1: unit %2, file %3")
-                       .arg(settings::Location_Code_Caption(s), quoted(a), quoted(b));
-    }
-    return out;
 }
 
 } // namespace halvo::datafile

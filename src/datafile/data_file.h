@@ -1,8 +1,6 @@
 #pragma once
 
-#include "passes/pass_codec.h"
-#include "settings/config_params.h"
-#include "settings/locations.h"
+#include "config/configuration.h"
 
 #include <QByteArray>
 #include <QString>
@@ -26,18 +24,6 @@ QByteArray Byte_To_Hex(int value);
 // ("a" is not hex: it counts as 42). No check is made.
 int Hex_To_Byte(const QByteArray &text);
 
-// Everything the tool holds of a unit's configuration, as the texts of its fields.
-struct Configuration
-{
-    std::array<passes::PassRow, passes::PassCount> passes; // rows 1..72
-    settings::ParamTexts params;                           // config parameters 0..31
-    std::array<QString, settings::LocationCount> aliases;  // slots 0..49
-};
-
-// What a fresh tool holds: the start-up rows, every parameter 0 but the priority
-// bytes 1..6, the start-up location names.
-Configuration Startup_Configuration();
-
 // Record texts, LF CR included, without the quotes. They fail with a reason when a
 // field cannot be written (not a number, out of range, a character outside the
 // single-byte set).
@@ -46,7 +32,7 @@ std::optional<QByteArray> Build_Location_Record(int slot, const QString &alias, 
 std::optional<QByteArray> Build_Settings_Record(const settings::ParamTexts &params, QString *error = nullptr);
 
 // The whole file, every record built before any byte is written.
-std::optional<QByteArray> Build_Data_File(const Configuration &config, QString *error = nullptr);
+std::optional<QByteArray> Build_Data_File(const config::Configuration &config, QString *error = nullptr);
 
 // Writes the file so that the old one is replaced only once the new one is whole.
 bool Save_Data_File(const QString &path, const QByteArray &content, QString *error = nullptr);
@@ -81,16 +67,12 @@ std::optional<DataRecord> Parse_Data_Record(const QByteArray &text, QString *err
 std::optional<std::vector<DataRecord>> Parse_Data_File(const QByteArray &content, QString *error = nullptr);
 std::optional<std::vector<DataRecord>> Load_Data_File(const QString &path, QString *error = nullptr);
 
-// Applies records to a configuration as the window applies them to its fields (the
-// switch rule aside, which only the window's boxes have). The window never loads
-// parameter 0; a restore to the unit may (it is in the file, as the unit gave it).
-void Apply_Records(const std::vector<DataRecord> &records, Configuration &config,
-                   bool withParameter0 = false);
-
-// Field by field, what differs between a unit's configuration and a file's, one
-// line each: "pass 14 User ID: unit 12, file 13", "setting Enable Beep: unit 1,
-// file 0", "location 0x05: unit "Hall            ", file "Gate            "".
-// User names count as the 16 characters that travel.
-QStringList Configuration_Differences(const Configuration &unit, const Configuration &file);
+// Applies records to a configuration: a pass record to its row, a location record
+// to its slot, the settings record's values as the unit's would be written (a
+// switch's box follows). File > Load keeps parameter 0 as it is; a restore to the
+// unit takes it from the file, where the backup put what the unit gave.
+enum class Parameter0 { Keep, Load };
+void Apply_Records(const std::vector<DataRecord> &records, config::Configuration &config,
+                   Parameter0 parameter0 = Parameter0::Keep);
 
 } // namespace halvo::datafile

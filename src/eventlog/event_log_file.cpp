@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include <cstdio>
+
 namespace halvo::eventlog {
 
 QByteArray Event_Log_Entry(const QByteArray &line)
@@ -32,6 +34,12 @@ bool EventLogFile::open(const QString &path, QString *error)
     if (error)
         *error = m_file.errorString();
     return false;
+}
+
+bool EventLogFile::openStandardOutput()
+{
+    m_file.close();
+    return m_file.open(stdout, QIODevice::WriteOnly);
 }
 
 bool EventLogFile::write(const QByteArray &line)

@@ -25,6 +25,8 @@ class EventLogFile
 public:
     // Creates the file or empties it.
     bool open(const QString &path, QString *error = nullptr);
+    // Entries go to standard output instead (halvo-cli events -).
+    bool openStandardOutput();
     // False when the entry could not be written to the disk (full, gone).
     bool write(const QByteArray &line);
     void close() { m_file.close(); }

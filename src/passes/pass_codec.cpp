@@ -254,6 +254,27 @@ std::optional<DecodedPass> Decode_Pass_Record(const QByteArray &reply, QString *
     return d;
 }
 
+QString Sent_Form(int column, const PassRow &row)
+{
+    const QString &text = row[static_cast<size_t>(column)];
+    auto form = [&](std::optional<int> v) { return v ? QString::number(*v) : QLatin1Char('?') + text; };
+    switch (column) {
+    case ColUserName:
+        return text.left(UserNameLength);
+    case ColSystemId:
+        return text.left(2);
+    case ColOptionModeName:
+        return form(link::Parse_Int16(row[ColOptionMode]));
+    case ColAlarmSteering:
+    case ColOptionSteering:
+        return form(Bits_From_Text_16(text));
+    case ColOptionFlags:
+        return form(Bits_From_Text_8(text));
+    default:
+        return form(link::Parse_Int16(text));
+    }
+}
+
 FieldCheck Check_System_Id(const QString &input)
 {
     const FieldCheck bad{false, QStringLiteral("01")};

@@ -75,6 +75,12 @@ struct DecodedPass
 inline constexpr std::array<int, 10> DecodedColumns = {1, 2, 3, 4, 5, 6, 7, 8, 9, 12};
 std::optional<DecodedPass> Decode_Pass_Record(const QByteArray &reply, QString *error = nullptr);
 
+// What the unit is sent for a column of a row, as a text two rows can be compared
+// by: a user name's first 16 characters, a system ID's first two, the value of a
+// number or bit text ("?" and the text when it has none). The option mode name
+// (column 6) stands for the mode index that is sent (column 12).
+QString Sent_Form(int column, const PassRow &row);
+
 // Field checks of the pass editor. A bad value is replaced by the field's default.
 struct FieldCheck
 {

@@ -59,6 +59,11 @@ bool Is_Switch(int i)
     return Param_Info(i).isSwitch;
 }
 
+std::optional<int> Param_Value(const QString &text)
+{
+    return link::Round_Int16(text);
+}
+
 std::optional<ParamBytes> Param_Bytes(const ParamTexts &values, QString *error)
 {
     ParamBytes bytes{};

@@ -43,6 +43,9 @@ inline constexpr int HideUnsetPassParam = 20; // a switch in the priority group
 using ParamTexts = std::array<QString, ParamCount>;
 using ParamBytes = std::array<quint8, ParamCount>;
 
+// A parameter's text as the unit is sent it: a whole number, a fraction rounded.
+std::optional<int> Param_Value(const QString &text);
+
 // Each text read as a whole number (a fraction rounded) that must lie in 0..255.
 std::optional<ParamBytes> Param_Bytes(const ParamTexts &values, QString *error = nullptr);
 

@@ -1,6 +1,7 @@
 // File > Save Config Data and Load Config Data in the window: every field goes out
 // and comes back, and a refused or failed file changes nothing.
 #include "support/earlier_release_file.h"
+#include "support/messages.h"
 #include "support/window_fixture.h"
 
 #include <QCheckBox>
@@ -8,40 +9,42 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 
 using halvo::test::readFile;
-using halvo::test::WindowFixture;
-
-namespace {
-const QString SaveError = QStringLiteral(
-    "Saving File to archive has Encountered an error verify file path exists and drive operational");
-const QString LoadError = QStringLiteral(
-    "Load File Encountered an error verify file is a Brelt Recorder Data file and drive operational");
-const QString ChooseFile =
-    QStringLiteral("Please select were you would like your archived data stored, Note: "
-                   "you must have permission to write to this location");
-} // namespace
+using namespace halvo::test::text;
 
 class TestDataFileMenu : public halvo::test::WindowTest
 {
     Q_OBJECT
     QTemporaryDir dir;
 
-    // Every field the file carries, as one list of texts.
+    // Every field the file carries, as one list of texts, from the configuration the
+    // window shows.
     QStringList fields() const
     {
+        const auto &c = f.w->configuration();
         QStringList all;
         for (int r = 1; r <= 72; ++r)
-            for (int c = 0; c < 13; ++c)
-                all << f.w->passCell(r, c);
-        for (auto *e : f.w->Text_Location_Name)
-            all << e->text();
-        for (int i = 0; i < 33; ++i)
-            all << f.w->Text_Config_Parameters[size_t(i)]->text();
-        for (auto *b : f.w->CheckConfigParameters)
-            if (b)
-                all << (b->isChecked() ? "ticked" : "clear");
+            for (const QString &cell : c.passRow(r))
+                all << cell;
+        for (int s = 0; s < 50; ++s)
+            all << c.alias(s);
+        for (int i = 0; i < 32; ++i)
+            all << c.param(i) + (c.ticked(i) ? " ticked" : "");
         return all;
+    }
+    void editRow(int row, std::initializer_list<std::pair<int, QString>> cells)
+    {
+        auto r = f.w->configuration().passRow(row);
+        for (const auto &[c, text] : cells)
+            r[size_t(c)] = text;
+        f.w->configuration().setPassRow(row, r);
+    }
+    void write(const QString &path, const QByteArray &bytes)
+    {
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
     }
 
 private slots:
@@ -49,32 +52,29 @@ private slots:
     void saveThenLoadIntoAChangedWindowGivesEveryFieldBack()
     {
         auto &w = *f.w;
-        auto row = w.passRow(3);
-        row[1] = QString::fromLatin1("Night-Porter \xe9-!");
-        row[3] = "99";
-        row[12] = "8";
-        row[6] = "EVAC Transmited";
-        w.setPassRow(3, row);
-        w.Text_Location_Name[5]->setText("Loading-Dock #2 ");
-        w.Text_Config_Parameters[5]->setText("7");
-        w.CheckConfigParameters[9]->click();
-        w.Text_Config_Parameters[0]->setText("9");
+        editRow(
+            3,
+            {{1, QString::fromLatin1("Night-Porter \xe9-!")}, {3, "99"}, {12, "8"}, {6, "EVAC Transmited"}});
+        f.ctl<QLineEdit>("Text_Location_Name(5)")->setText("Loading-Dock #2 ");
+        f.ctl<QLineEdit>("Text_Config_Parameters(5)")->setText("7");
+        f.click("CheckConfigParameters(9)");
+        w.configuration().typeParam(0, "9");
         const QString path = dir.filePath("Halvo_DataFile.csv");
         f.dialogs.fileNames = {path};
         w.Menu_Save_Config_Data_Click();
-        QCOMPARE(f.dialogs.messages, QStringList{ChooseFile});
+        QCOMPARE(f.dialogs.messages, QStringList{ChooseDataFile});
         QCOMPARE(readFile(path).count("\"\r\n"), 123);
         const QStringList saved = fields();
 
         // Change every kind of field, then load.
         for (int r = 1; r <= 72; ++r)
-            w.setPassRow(r, halvo::passes::Default_Pass_Row(73 - r));
-        for (auto *e : w.Text_Location_Name)
-            e->setText("changed         ");
-        w.CheckConfigParameters[9]->click();
-        w.Text_Config_Parameters[5]->setText("1");
-        w.Text_Config_Parameters[0]->setText("4");
-        const QString captionBefore = w.LabelPassDisplayPriority[2]->text();
+            w.configuration().setPassRow(r, halvo::passes::Default_Pass_Row(73 - r));
+        for (int s = 0; s < 50; ++s)
+            w.configuration().setAlias(s, "changed         ");
+        w.configuration().clickSwitch(9, false);
+        w.configuration().typeParam(5, "1");
+        w.configuration().typeParam(0, "4");
+        const QString captionBefore = f.ctl<QLabel>("LabelPassDisplayPriority(2)")->text();
         f.dialogs.fileNames = {path};
         w.Menu_Load_Config_Data_Click();
         QCOMPARE(f.dialogs.messages.size(), 1);
@@ -85,7 +85,14 @@ private slots:
         }
         expected[72 * 13 + 50] = "4"; // nor is parameter 0
         QCOMPARE(fields(), expected);
-        QCOMPARE(w.LabelPassDisplayPriority[2]->text(), captionBefore);
+        // The views show what was loaded; the priority captions are not refreshed.
+        QCOMPARE(f.ctl<QTreeWidget>("ListView1")->topLevelItem(2)->text(1),
+                 QString::fromLatin1("Night-Porter \xe9-!").left(16));
+        QCOMPARE(f.ctl<QLineEdit>("Text_Location_Name(5)")->text(), "Loading-Dock #2 ");
+        QVERIFY(f.ctl<QCheckBox>("CheckConfigParameters(9)")->isChecked());
+        QCOMPARE(f.ctl<QComboBox>("ComboOptionCurrentPassAlarmPortSteering")->currentIndex(),
+                 0); // pass 72's mode
+        QCOMPARE(f.ctl<QLabel>("LabelPassDisplayPriority(2)")->text(), captionBefore);
     }
 
     void refusedFailedAndCancelledFilesChangeNothing()
@@ -99,25 +106,21 @@ private slots:
         // A record that cannot be placed anywhere in the file: no field changes.
         QByteArray bad = good;
         bad.replace(bad.indexOf("-!2747"), 6, "-!2748");
-        QFile out(dir.filePath("bad.csv"));
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bad) == bad.size());
-        out.close();
-        w.Text_Location_Name[0]->setText("edited          ");
+        write(dir.filePath("bad.csv"), bad);
+        w.configuration().setAlias(0, "edited          ");
         const QStringList before = fields();
         f.dialogs.messages.clear();
-        f.dialogs.fileNames = {out.fileName()};
+        f.dialogs.fileNames = {dir.filePath("bad.csv")};
         w.Menu_Load_Config_Data_Click();
         QCOMPARE(f.dialogs.messages, QStringList{LoadError});
         QCOMPARE(fields(), before);
 
         // A row that cannot be written: the message, and nothing of the new file is written.
         f.dialogs.messages.clear();
-        auto row = w.passRow(1);
-        row[4] = "300";
-        w.setPassRow(1, row);
+        editRow(1, {{4, "300"}});
         f.dialogs.fileNames = {path};
         w.Menu_Save_Config_Data_Click();
-        QCOMPARE(f.dialogs.messages, (QStringList{ChooseFile, SaveError}));
+        QCOMPARE(f.dialogs.messages, (QStringList{ChooseDataFile, SaveError}));
         QCOMPARE(readFile(path), good);
 
         // A cancelled load: nothing happens and nothing is shown; a cancelled save shows
@@ -128,7 +131,7 @@ private slots:
         QVERIFY(f.dialogs.messages.isEmpty());
         QCOMPARE(fields(), now);
         w.Menu_Save_Config_Data_Click();
-        QCOMPARE(f.dialogs.messages, QStringList{ChooseFile});
+        QCOMPARE(f.dialogs.messages, QStringList{ChooseDataFile});
         QCOMPARE(readFile(path), good);
     }
 
@@ -138,23 +141,20 @@ private slots:
     {
         auto &w = *f.w;
         const QString path = dir.filePath("earlier.csv");
-        f.dialogs.fileNames = {path};
+        f.dialogs.fileNames = {path, path};
         w.Menu_Save_Config_Data_Click();
-        f.dialogs.fileNames = {path};
         w.Menu_Load_Config_Data_Click(); // what the current file gives
         const QStringList saved = fields();
-        const QByteArray earlier = halvo::test::earlierReleaseFile(readFile(path));
-        QFile out(path);
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(earlier) == earlier.size());
-        out.close();
+        write(path, halvo::test::earlierReleaseFile(readFile(path)));
         f.dialogs.fileNames = {path};
         w.Menu_Load_Config_Data_Click();
-        QCOMPARE(f.dialogs.messages, QStringList{ChooseFile});
+        QCOMPARE(f.dialogs.messages, QStringList{ChooseDataFile});
         QStringList expected = saved;
         expected[72 * 13 + 3] = "Gate            ";
         expected[72 * 13 + 4] = "Loading-Dock-Are";
         expected[72 * 13 + 5] = QString(16, ' ');
         QCOMPARE(fields(), expected);
+        QCOMPARE(f.ctl<QLineEdit>("Text_Location_Name(4)")->text(), "Loading-Dock-Are");
     }
 };
 

@@ -1,25 +1,21 @@
 // The Event Recorder/Logger tab and the clock button, against the simulated unit on
 // a pty. The tests drive the logger's timer ticks themselves.
+#include "support/messages.h"
 #include "support/window_fixture.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 
+using halvo::eventlog::EventLogger;
 using halvo::test::readFile;
-using halvo::test::WindowFixture;
+using namespace halvo::test::text;
 
 namespace {
-const QString CommError = QStringLiteral("Communications Error Please correct and retry");
-const QString SaveError = QStringLiteral(
-    "Saving File to archive has Encountered an error verify file path exists and drive operational");
-const QString ChooseFile =
-    QStringLiteral("Please select were you would like your Event Log Data stored, Note: "
-                   "you must have permission to write to this location");
+const QString ChooseFile = ChooseEventLogFile;
 } // namespace
 
 class TestEventLogTab : public halvo::test::WindowTest
@@ -30,15 +26,24 @@ class TestEventLogTab : public halvo::test::WindowTest
     // One logger tick, then time for the unit to answer what it sent.
     void tick()
     {
-        f.w->Event_Logger_Tick();
+        f.w->eventLogTab().Event_Logger_Tick();
         QTest::qWait(20);
     }
-    int listed() const { return f.w->ListRawSerialData->count(); }
+    // Ticks until the paced read has sent its last chunk.
+    void tickUntilIdle()
+    {
+        for (int i = 0;
+             i < 200 && (i < 3 || f.w->session().eventLogger().state() != EventLogger::State::Idle); ++i)
+            tick();
+    }
+    int listed() const { return f.w->receivedLines().count(); }
+    QLineEdit *field(const char *name) { return f.ctl<QLineEdit>(name); }
+    QCheckBox *storeBox() { return f.ctl<QCheckBox>("Check_Store_Event_Log"); }
 
 protected:
     void setUp() override
     {
-        f.w->Timer_Event_Logger->stop(); // the test is the clock
+        f.ctl<QTimer>("Timer_Event_Logger")->stop(); // the test is the clock
         f.connectPort();
     }
 
@@ -48,30 +53,30 @@ private slots:
     {
         auto &w = *f.w;
         f.unit->setEventLogPointer(291);
-        w.CommandReadEventLogPointer_Click();
-        QVERIFY(QTest::qWaitFor([&] { return w.LabelEventLogPointerData->text() == "290"; }, 3000));
+        f.click("CommandReadEventLogPointer");
+        QVERIFY(QTest::qWaitFor([&] { return f.ctl<QLabel>("LabelEventLogPointerData")->text() == "290"; },
+                                3000));
 
-        w.TxtEventLogPageStart->setText("500");
-        w.TxtEventLogPagesToDownload->setText("10");
-        w.CmdReadEventLogPage_Click();
+        field("TxtEventLogPageStart")->setText("500");
+        field("TxtEventLogPagesToDownload")->setText("10");
+        f.click("CmdReadEventLogPage");
         QVERIFY(QTest::qWaitFor([&] { return listed() == 40; }, 3000));
         QCOMPARE(f.unit->receivedFrames().last(), QStringLiteral("44 29 00 07 01 0E 0A 0A 97 0A 0D"));
-        QVERIFY(w.ListRawSerialData->item(0)->text().startsWith(" Page 00490 Ev 1"));
+        QVERIFY(w.receivedLines().line(0).startsWith(" Page 00490 Ev 1"));
 
         // Text that is no number sends nothing.
-        w.TxtEventLogPageStart->setText("abc");
-        w.CmdReadEventLogPage_Click();
-        QCOMPARE(w.TxtEventLogPageStart->text(), QStringLiteral("0"));
-        w.CmdClearEventLog_Click();
-        w.CommandSetSystemClock_Click();
+        field("TxtEventLogPageStart")->setText("abc");
+        f.click("CmdReadEventLogPage");
+        QCOMPARE(field("TxtEventLogPageStart")->text(), QStringLiteral("0"));
+        f.click("CmdClearEventLog");
+        f.click("CommandSetSystemClock");
         QVERIFY(QTest::qWaitFor([&] { return f.unit->receivedFrames().size() == 4; }, 3000));
         QCOMPARE(f.unit->clearCount(), 1);
         const QString today = QDate::currentDate().toString("MM/dd/yy");
         QVERIFY(QRegularExpression("^ " + today + " \\d\\d:\\d\\d:\\d\\d:$")
                     .match(QString::fromLatin1(f.unit->clockText()))
                     .hasMatch());
-        QCOMPARE(f.dialogs.messages, QStringList{"The value you entered is invalid parameter as been set to "
-                                                 "default value  "});
+        QCOMPARE(f.dialogs.messages, QStringList{InvalidValue});
     }
 
     void lastPagesArePacedOldestChunkFirstAndAllFiled()
@@ -79,20 +84,19 @@ private slots:
         auto &w = *f.w;
         const QString path = dir.filePath("log.txt");
         f.dialogs.fileNames = {path};
-        w.Check_Store_Event_Log->click();
-        QVERIFY(w.eventLogFileOpen());
+        storeBox()->click();
+        QVERIFY(w.session().filing());
         QCOMPARE(f.dialogs.messages, QStringList{ChooseFile});
 
         f.unit->setEventLogPointer(51); // shown as 50
-        w.TxtEventLogPagesToDownload->setText("250");
-        w.CmdReadLastEventLogPages_Click();
-        QCOMPARE(w.Timer_Event_Logger->interval(), 500);
+        field("TxtEventLogPagesToDownload")->setText("250");
+        f.click("CmdReadLastEventLogPages");
+        auto *timer = f.ctl<QTimer>("Timer_Event_Logger");
+        QCOMPARE(timer->interval(), 500);
         f.unit->clearRecord();
-        for (int i = 0;
-             i < 200 && (i < 3 || w.eventLogger().state() != halvo::eventlog::EventLogger::State::Idle); ++i)
-            tick();
+        tickUntilIdle();
         QVERIFY(QTest::qWaitFor([&] { return listed() == 1000; }, 5000));
-        QCOMPARE(w.Timer_Event_Logger->interval(), 200);
+        QCOMPARE(timer->interval(), 200);
         QCOMPARE(f.unit->receivedFrames(), (QStringList{"44 2E 00 04 00 76 0A 0D",             // pointer
                                                         "44 29 00 07 7E 01 08 64 5F 0A 0D",    // 32280, 100
                                                         "44 29 00 07 7E 07 0C 64 69 0A 0D",    // 32380, 100
@@ -100,7 +104,7 @@ private slots:
         // Every line listed is in the file, in order, as a quoted entry.
         const QList<QByteArray> entries = readFile(path).split('\n');
         QCOMPARE(entries.size(), 1001);
-        QCOMPARE(entries.at(999), "\"" + w.ListRawSerialData->item(999)->text().toLatin1() + "\"\r");
+        QCOMPARE(entries.at(999), "\"" + w.receivedLines().line(999).toLatin1() + "\"\r");
         QVERIFY(f.dialogs.messages.size() == 1);
     }
 
@@ -108,17 +112,13 @@ private slots:
     // "0" and "40000" become "1", and one page is asked for.
     void theReadIsPlannedWithACheckedPageCount()
     {
-        auto &w = *f.w;
         f.unit->setEventLogPointer(51);
         for (const char *typed : {"0", "40000"}) {
-            w.TxtEventLogPagesToDownload->setText(typed);
+            field("TxtEventLogPagesToDownload")->setText(typed);
             f.unit->clearRecord();
-            w.CmdReadLastEventLogPages_Click();
-            for (int i = 0;
-                 i < 20 && (i < 3 || w.eventLogger().state() != halvo::eventlog::EventLogger::State::Idle);
-                 ++i)
-                tick();
-            QCOMPARE(w.TxtEventLogPagesToDownload->text(), QStringLiteral("1"));
+            f.click("CmdReadLastEventLogPages");
+            tickUntilIdle();
+            QCOMPARE(field("TxtEventLogPagesToDownload")->text(), QStringLiteral("1"));
             QCOMPARE(
                 f.unit->receivedFrames(),
                 (QStringList{"44 2E 00 04 00 76 0A 0D", "44 29 00 07 00 03 01 01 79 0A 0D"})); // page 49, 1
@@ -128,14 +128,13 @@ private slots:
     // Lines that arrive while the operator chooses the file are in it once it opens.
     void linesThatArriveWhileTheFileIsChosenAreFiled()
     {
-        auto &w = *f.w;
         const QString path = dir.filePath("chosen.txt");
         f.dialogs.fileNames = {path};
         f.dialogs.onFileDialog = [&] {
             f.unit->sendRaw(" early one\r early two\r");
             QVERIFY(QTest::qWaitFor([&] { return listed() == 2; }, 3000));
         };
-        w.Check_Store_Event_Log->click();
+        storeBox()->click();
         f.dialogs.onFileDialog = nullptr;
         f.unit->sendRaw(" later\r");
         QVERIFY(QTest::qWaitFor([&] { return listed() == 3; }, 3000));
@@ -146,32 +145,32 @@ private slots:
     {
         auto &w = *f.w;
         // Cancelled: the box is cleared again and no file is open.
-        w.Check_Store_Event_Log->click();
-        QVERIFY(!w.Check_Store_Event_Log->isChecked() && !w.eventLogFileOpen());
+        storeBox()->click();
+        QVERIFY(!storeBox()->isChecked() && !w.session().filing());
         // A folder that does not exist: the message, the box cleared.
         f.dialogs.fileNames = {dir.filePath("missing/log.txt")};
-        w.Check_Store_Event_Log->click();
-        QVERIFY(!w.Check_Store_Event_Log->isChecked());
+        storeBox()->click();
+        QVERIFY(!storeBox()->isChecked());
         QCOMPARE(f.dialogs.messages.last(), SaveError);
         // A disk that fills up: told once, the box cleared, the lines still listed.
         f.dialogs.messages.clear();
         f.dialogs.fileNames = {"/dev/full"};
-        w.Check_Store_Event_Log->click();
+        storeBox()->click();
         f.unit->sendRaw(" one\r two\r three\r");
         QVERIFY(QTest::qWaitFor([&] { return listed() == 3; }, 3000));
         QCOMPARE(f.dialogs.messages, (QStringList{ChooseFile, SaveError}));
-        QVERIFY(!w.Check_Store_Event_Log->isChecked() && !w.eventLogFileOpen());
+        QVERIFY(!storeBox()->isChecked() && !w.session().filing());
 
         // Checking again with the same name empties the file and starts again.
         const QString path = dir.filePath("log.txt");
         for (const char *line : {"first\r", "second\r"}) {
             f.dialogs.fileNames = {path};
-            w.Check_Store_Event_Log->click();
+            storeBox()->click();
             f.unit->sendRaw(line);
             QVERIFY(QTest::qWaitFor([&] { return readFile(path).contains(line); }, 3000));
             QCOMPARE(readFile(path), "\" " + QByteArray(line) + "\"\r\n"); // the line's leading blank kept
-            w.Check_Store_Event_Log->click();                              // unchecked: closed
-            QVERIFY(!w.eventLogFileOpen());
+            storeBox()->click();                                           // unchecked: closed
+            QVERIFY(!w.session().filing());
         }
     }
 };

@@ -1,6 +1,6 @@
 // The pass table in the window: reading it from the unit, the pass editor, and
 // storing it back, against the simulated unit on a pty.
-#include "link/serial_link.h"
+#include "support/messages.h"
 #include "support/window_fixture.h"
 
 #include <QCheckBox>
@@ -8,17 +8,15 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
 
+using halvo::app::Tab;
 using halvo::passes::PassRow;
 using halvo::sim::SimUnit;
-using halvo::test::WindowFixture;
+using namespace halvo::test::text;
 
 namespace {
-const QString CommError = QStringLiteral("Communications Error Please correct and retry");
-
 // Counts how often a widget is shown.
 struct ShowCounter : QObject
 {
@@ -44,126 +42,129 @@ class TestPassTable : public halvo::test::WindowTest
 {
     Q_OBJECT
 
+    QTreeWidget *list() { return f.ctl<QTreeWidget>("ListView1"); }
+    QString cell(int row, int column) { return list()->topLevelItem(row - 1)->text(column); }
+    QLineEdit *field(const char *name) { return f.ctl<QLineEdit>(name); }
+    QCheckBox *box(const char *name, int k)
+    {
+        return f.ctl<QCheckBox>(QStringLiteral("%1(%2)").arg(name).arg(k));
+    }
+    void setRow(int row, const PassRow &texts)
+    {
+        f.w->configuration().setPassRow(row, texts);
+        f.w->passTab().showRow(row);
+    }
     void readAll()
     {
-        f.w->SSTab1->setCurrentIndex(0);
-        f.w->setPassRow(72, halvo::passes::Default_Pass_Row(72)); // the last reply to come
+        f.showTab(Tab::Passes);
+        setRow(72, halvo::passes::Default_Pass_Row(72)); // the last reply to come
         f.w->Command_Read_Config_Click();
-        QVERIFY(QTest::qWaitFor([&] { return f.w->passCell(72, 1) == QStringLiteral("Pass Device 72  "); },
-                                5000));
-    }
-    void storeFast(double pause = 0.002)
-    {
-        halvo::app::Timing t = WindowFixture::fastTiming();
-        t.passFramePause = pause;
-        f.w->setTiming(t);
-        f.w->SSTab1->setCurrentIndex(0);
+        QVERIFY(QTest::qWaitFor([&] { return cell(72, 1) == QStringLiteral("Pass Device 72  "); }, 5000));
     }
 
 protected:
     void setUp() override
     {
         f.w->show(); // so showing FrameSavingData is an event the tests can count
+        f.showTab(Tab::Passes);
     }
 
 private slots:
 
     void readFillsEveryRowWithTheUnitsData()
     {
-        auto &w = *f.w;
         f.connectPort();
         readAll();
         QCOMPARE(f.unit->receivedFrames(), QStringList{"44 21 00 04 00 69 0A 0D"});
         for (int r = 1; r <= 72; ++r) {
             const QByteArray rec = f.unit->passRecord(r - 1);
-            QCOMPARE(w.passCell(r, 1) + w.passCell(r, 2),
-                     QString::fromLatin1(rec.mid(1, 16) + rec.mid(18, 2)));
-            QCOMPARE(w.passCell(r, 4).toInt(), int(quint8(rec.at(23))));
-            QCOMPARE(w.passCell(r, 12).toInt(), int(quint8(rec.at(26))));
+            QCOMPARE(cell(r, 1) + cell(r, 2), QString::fromLatin1(rec.mid(1, 16) + rec.mid(18, 2)));
+            QCOMPARE(cell(r, 4).toInt(), int(quint8(rec.at(23))));
+            QCOMPARE(cell(r, 12).toInt(), int(quint8(rec.at(26))));
         }
-        QCOMPARE(w.passCell(4, 9), QStringLiteral("0000 0011"));
-        QCOMPARE(w.passCell(6, 6), QStringLiteral("Off  "));
-        QCOMPARE(w.ComboOptionCurrentPassAlarmPortSteering->currentIndex(), 8); // the last reply's mode
+        QCOMPARE(cell(4, 9), QStringLiteral("0000 0011"));
+        QCOMPARE(cell(6, 6), QStringLiteral("Off  "));
+        QCOMPARE(f.ctl<QComboBox>("ComboOptionCurrentPassAlarmPortSteering")->currentIndex(),
+                 8); // the last reply's
         QVERIFY(f.dialogs.messages.isEmpty());
     }
 
     void leavingAFieldChecksIt()
     {
-        auto &w = *f.w;
-        QVERIFY(QTest::qWaitForWindowActive(&w));
-        w.SSTab1->setCurrentIndex(0);
-        w.TextPassCurrentSysId->setFocus();
-        w.TextPassCurrentSysId->setText("ff");
-        w.TextPassCurrentUserId->setFocus();
-        QCOMPARE(w.TextPassCurrentSysId->text(), QStringLiteral("01"));
-        w.TextPassCurrentUserId->setText("100");
-        w.TextPassCurrentSignalTimeout->setFocus();
-        QCOMPARE(w.TextPassCurrentUserId->text(), QStringLiteral("1"));
-        w.TextPassCurrentSignalTimeout->setText("60");
-        w.TextPassCurrentSysId->setFocus();
-        QCOMPARE(w.TextPassCurrentSignalTimeout->text(), QStringLiteral("60"));
-        QCOMPARE(f.dialogs.messages,
-                 QStringList(2, "The value you entered is invalid parameter as been set to default value  "));
+        QVERIFY(QTest::qWaitForWindowActive(f.w.get()));
+        auto *sys = field("TextPassCurrentSysId"), *user = field("TextPassCurrentUserId"),
+             *timeout = field("TextPassCurrentSignalTimeout");
+        sys->setFocus();
+        sys->setText("ff");
+        user->setFocus();
+        QCOMPARE(sys->text(), QStringLiteral("01"));
+        user->setText("100");
+        timeout->setFocus();
+        QCOMPARE(user->text(), QStringLiteral("1"));
+        timeout->setText("60");
+        sys->setFocus();
+        QCOMPARE(timeout->text(), QStringLiteral("60"));
+        QCOMPARE(f.dialogs.messages, QStringList(2, InvalidValue));
     }
 
     void editorLoadsAndWritesRows()
     {
-        auto &w = *f.w;
+        auto &tab = f.w->passTab();
+        const auto &config = f.w->configuration();
         // Clicking a row loads it; bit texts check exactly the boxes of their "1"s.
-        PassRow r9 = w.passRow(9);
+        PassRow r9 = config.passRow(9);
         r9[halvo::passes::ColOptionFlags] = "0000 0011";
         r9[halvo::passes::ColAlarmSteering] = "1000 0000 0000 0010";
         r9[halvo::passes::ColOptionMode] = "3";
-        w.setPassRow(9, r9);
-        w.ListView1_ItemClick(w.ListView1->topLevelItem(8));
-        QCOMPARE(w.LabelCurrentPassIndex->text(), QStringLiteral("9"));
+        setRow(9, r9);
+        tab.ListView1_ItemClick(list()->topLevelItem(8));
+        QCOMPARE(f.ctl<QLabel>("LabelCurrentPassIndex")->text(), QStringLiteral("9"));
         for (int k = 0; k < 16; ++k) {
-            QCOMPARE(w.CheckCurrentPassAlarmPortSteering[size_t(k)]->isChecked(), k == 15 || k == 1);
+            QCOMPARE(box("CheckCurrentPassAlarmPortSteering", k)->isChecked(), k == 15 || k == 1);
             if (k < 8)
-                QCOMPARE(w.CheckCurrentPassOption[size_t(k)]->isChecked(), k < 2);
+                QCOMPARE(box("CheckCurrentPassOption", k)->isChecked(), k < 2);
         }
-        QCOMPARE(w.ComboOptionCurrentPassAlarmPortSteering->currentIndex(), 3);
+        QCOMPARE(f.ctl<QComboBox>("ComboOptionCurrentPassAlarmPortSteering")->currentIndex(), 3);
 
         // SAVE writes the editor back, the user name cut to 16 in the field and the row.
-        w.TextCurrentPassUsername->setText("ABCDEFGHIJKLMNOPQRST");
-        w.CheckCurrentPassOption[7]->setChecked(true);
-        w.CheckCurrentPassOptionPortSteering[0]->setChecked(true);
-        w.CommandCurrentPassSave_Click();
-        QCOMPARE(w.TextCurrentPassUsername->text(), QStringLiteral("ABCDEFGHIJKLMNOP"));
-        QCOMPARE(w.passCell(9, 1), QStringLiteral("ABCDEFGHIJKLMNOP"));
-        QCOMPARE(w.passCell(9, 9), QStringLiteral("1000 0011"));
-        QCOMPARE(w.passCell(9, 8), QStringLiteral("0001 0000 0000 0001"));
-        QCOMPARE(w.passCell(9, 6), QStringLiteral("In Location"));
+        field("TextCurrentPassUsername")->setText("ABCDEFGHIJKLMNOPQRST");
+        box("CheckCurrentPassOption", 7)->setChecked(true);
+        box("CheckCurrentPassOptionPortSteering", 0)->setChecked(true);
+        f.click("CommandCurrentPassSave");
+        QCOMPARE(field("TextCurrentPassUsername")->text(), QStringLiteral("ABCDEFGHIJKLMNOP"));
+        QCOMPARE(cell(9, 1) + "|" + cell(9, 9) + "|" + cell(9, 8) + "|" + cell(9, 6),
+                 QStringLiteral("ABCDEFGHIJKLMNOP|1000 0011|0001 0000 0000 0001|In Location"));
+        QCOMPARE(config.passRow(9)[1], QStringLiteral("ABCDEFGHIJKLMNOP")); // the view writes the model
 
         // Set Selected: nothing checked changes nothing; rows 3 and 7 change and end unchecked.
         QList<PassRow> before;
         for (int r = 1; r <= 72; ++r)
-            before << w.passRow(r);
-        w.TextCurrentPassUsername->setText("Bob");
-        w.CommandSetSelectedPasses_Click();
-        w.setPassRowChecked(3, true);
-        w.setPassRowChecked(7, true);
-        w.CommandSetSelectedPasses_Click();
+            before << config.passRow(r);
+        field("TextCurrentPassUsername")->setText("Bob");
+        f.click("CommandSetSelectedPasses");
+        list()->topLevelItem(2)->setCheckState(0, Qt::Checked);
+        list()->topLevelItem(6)->setCheckState(0, Qt::Checked);
+        f.click("CommandSetSelectedPasses");
         for (int r = 1; r <= 72; ++r) {
-            QVERIFY(!w.isPassRowChecked(r));
+            QCOMPARE(list()->topLevelItem(r - 1)->checkState(0), Qt::Unchecked);
             const bool changed = r == 3 || r == 7;
-            QCOMPARE(w.passRow(r) == before.at(r - 1), !changed);
+            QCOMPARE(config.passRow(r) == before.at(r - 1), !changed);
             if (changed)
-                QCOMPARE(w.passCell(r, 1), QStringLiteral("Bob") + QString(13, ' '));
+                QCOMPARE(cell(r, 1), QStringLiteral("Bob") + QString(13, ' '));
         }
 
         // Set All: every row gets the editor's name and IDs, and keeps its number.
-        w.TextPassCurrentSysId->setText("2B");
-        w.TextPassCurrentUserId->setText("42");
-        w.CommandLoadAllPasses_Click();
+        field("TextPassCurrentSysId")->setText("2B");
+        field("TextPassCurrentUserId")->setText("42");
+        f.click("CommandLoadAllPasses");
         for (int r = 1; r <= 72; ++r)
-            QCOMPARE(w.passRow(r)[0] + w.passCell(r, 1) + w.passCell(r, 2) + w.passCell(r, 3),
+            QCOMPARE(cell(r, 0) + cell(r, 1) + cell(r, 2) + cell(r, 3),
                      QString::number(r) + "Bob" + QString(13, ' ') + "2B42");
 
         // CLEAR on row 5.
-        w.ListView1_ItemClick(w.ListView1->topLevelItem(4));
-        w.CommandCurrentPassClear_Click();
-        const auto cleared = w.passRow(5);
+        tab.ListView1_ItemClick(list()->topLevelItem(4));
+        f.click("CommandCurrentPassClear");
+        const auto cleared = config.passRow(5);
         QCOMPARE(QStringList(cleared.begin(), cleared.end()).join('|'),
                  "5|" + QString(16, ' ') +
                      "|01|01|0|0000 0000 0000 0000|None Selected|0|0000 0000 0000 0000|"
@@ -173,22 +174,22 @@ private slots:
     void storeSendsTheEditedRowAndNothingElseChanges()
     {
         auto &w = *f.w;
-        storeFast();
         f.connectPort();
         readAll();
-        w.ListView1_ItemClick(w.ListView1->topLevelItem(10));
-        w.TextCurrentPassUsername->setText("Night Porter");
-        w.TextPassCurrentSignalTimeout->setText("60");
-        w.CheckCurrentPassAlarmPortSteering[3]->setChecked(true);
-        w.ComboOptionCurrentPassAlarmPortSteering->setCurrentIndex(7);
-        w.CommandCurrentPassSave_Click();
+        w.passTab().ListView1_ItemClick(list()->topLevelItem(10));
+        field("TextCurrentPassUsername")->setText("Night Porter");
+        field("TextPassCurrentSignalTimeout")->setText("60");
+        box("CheckCurrentPassAlarmPortSteering", 3)->setChecked(true);
+        f.ctl<QComboBox>("ComboOptionCurrentPassAlarmPortSteering")->setCurrentIndex(7);
+        f.click("CommandCurrentPassSave");
         f.unit->clearRecord();
 
         ShowCounter shows;
-        w.FrameSavingData->installEventFilter(&shows);
+        f.ctl("FrameSavingData")->installEventFilter(&shows);
         w.Command_Store_Config_Click();
+        QVERIFY(f.waitStored());
         QCOMPARE(shows.shows, 1);
-        QVERIFY(w.FrameSavingData->isHidden());
+        QVERIFY(f.ctl("FrameSavingData")->isHidden());
         QVERIFY(QTest::qWaitFor([&] { return f.unit->receivedFrames().size() == 72; }, 5000));
         for (int i = 0; i < 72; ++i) {
             QCOMPARE(indexOf(f.unit->receivedFrames().at(i)), hex2(i));
@@ -209,42 +210,40 @@ private slots:
             sum += quint8(c);
         frame += char(sum & 0xFF) + QByteArray("\n\r");
         QCOMPARE(f.unit->receivedFrames().at(10), QString::fromLatin1(frame.toHex(' ')).toUpper());
-        QCOMPARE(w.passCount(), 72);
         QVERIFY(f.dialogs.messages.isEmpty());
 
-        w.setPassRow(11, halvo::passes::Default_Pass_Row(11)); // read back: the unit kept the edit
+        setRow(11, halvo::passes::Default_Pass_Row(11)); // read back: the unit kept the edit
         readAll();
-        QCOMPARE(w.passCell(11, 1) + w.passCell(11, 6), QStringLiteral("Night Porter    EVAC Ack'd"));
+        QCOMPARE(cell(11, 1) + cell(11, 6), QStringLiteral("Night Porter    EVAC Ack'd"));
     }
 
     void halvoStSendsThirtyTwoAndASecondStoreIsIgnored()
     {
         auto &w = *f.w;
-        storeFast(0.01);
         f.connectPort();
-        w.CheckHalvoType->setChecked(true);
-        // A second click while the first store paces would interleave two stores' frames.
-        QTimer::singleShot(100, &w, [&] { w.Command_Store_Config_Click(); });
+        f.ctl<QCheckBox>("CheckHalvoType")->setChecked(true);
         w.Command_Store_Config_Click();
+        QCOMPARE(w.passTab().passCount(), 32); // whole-table operations cover the 32 while it runs
+        w.Command_Store_Config_Click();        // it would interleave two stores' frames
+        QVERIFY(f.waitStored());
         QTest::qWait(100);
         QCOMPARE(f.unit->receivedFrames().size(), 32);
         for (int i = 0; i < 32; ++i)
             QCOMPARE(indexOf(f.unit->receivedFrames().at(i)), hex2(i));
-        QCOMPARE(w.passCount(), 72);
+        QCOMPARE(w.passTab().passCount(), 72);
     }
 
     void aRowThatCannotBeBuiltStopsTheStore()
     {
         auto &w = *f.w;
-        storeFast();
         f.connectPort();
-        PassRow bad = w.passRow(5);
+        PassRow bad = w.configuration().passRow(5);
         bad[halvo::passes::ColOptionTrigger] = "300";
-        w.setPassRow(5, bad);
+        setRow(5, bad);
         w.Command_Store_Config_Click();
+        QVERIFY(f.waitStored());
         QCOMPARE(f.dialogs.messages, QStringList{CommError});
-        QVERIFY(w.FrameSavingData->isHidden());
-        QCOMPARE(w.passCount(), 72);
+        QVERIFY(f.ctl("FrameSavingData")->isHidden());
         QTest::qWait(100);
         QCOMPARE(f.unit->receivedFrames().size(), 4); // rows 1..4 went out
     }
@@ -252,17 +251,14 @@ private slots:
     void closingTheWindowStopsAStore()
     {
         auto &w = *f.w;
-        storeFast(0.2);
+        w.setTiming({1.0, 0.4});
         f.connectPort();
-        QTimer::singleShot(300, &w, [&] { w.close(); });
-        QElapsedTimer t;
-        t.start();
         w.Command_Store_Config_Click();
-        QVERIFY(t.elapsed() < 2000);
-        QVERIFY(w.FrameSavingData->isHidden() && !w.MSComm1->isOpen() && f.dialogs.messages.isEmpty());
-        QCOMPARE(w.passCount(), 72);
-        QTest::qWait(100);
-        QVERIFY(f.unit->receivedFrames().size() < 5);
+        QTest::qWait(300);
+        w.close();
+        QVERIFY(!w.session().storing() && f.ctl("FrameSavingData")->isHidden() && !w.session().isOpen());
+        QTest::qWait(300);
+        QVERIFY(f.unit->receivedFrames().size() < 5 && f.dialogs.messages.isEmpty());
     }
 };
 

@@ -90,7 +90,7 @@ private slots:
     void anEarlierReleasesFileRestores()
     {
         const QString current = dir.filePath("current.csv"), earlier = dir.filePath("earlier.csv");
-        write(current, *halvo::datafile::Build_Data_File(halvo::datafile::Startup_Configuration()));
+        write(current, *halvo::datafile::Build_Data_File(halvo::config::Configuration()));
         write(earlier, halvo::test::earlierReleaseFile(read(current)));
         const Run a = cli({"restore", "--dry-run", current}), b = cli({"restore", "--dry-run", earlier});
         QCOMPARE(b.status, 0);
@@ -121,7 +121,7 @@ private slots:
         write(cut, "\"-!2700Pass Device 01   01\"\r\n");
         // Every pass and location, but no settings record: not a whole configuration.
         const QString noSettings = dir.filePath("no-settings.csv");
-        const QByteArray whole = *halvo::datafile::Build_Data_File(halvo::datafile::Startup_Configuration());
+        const QByteArray whole = *halvo::datafile::Build_Data_File(halvo::config::Configuration());
         write(noSettings, whole.left(whole.indexOf("\"-#23")));
         const std::pair<QStringList, const char *> cases[] = {
             {{"fly"}, "unknown command"},

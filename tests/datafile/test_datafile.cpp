@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 using namespace halvo::datafile;
+using halvo::config::Configuration;
 using halvo::passes::Default_Pass_Row;
 
 namespace {
@@ -53,7 +54,7 @@ TEST(DataFileRecords, WorkedExamples)
 
 TEST(DataFileRecords, SavingTheStartupConfigurationGives123EntriesInOrder)
 {
-    const QByteArray file = *Build_Data_File(Startup_Configuration());
+    const QByteArray file = *Build_Data_File(Configuration());
     const QList<QByteArray> lines = file.split('\n');
     QByteArray types;
     for (qsizetype i = 0; i + 1 < file.size(); ++i)
@@ -67,9 +68,9 @@ TEST(DataFileRecords, SavingTheStartupConfigurationGives123EntriesInOrder)
 
 TEST(DataFileRecords, EveryFieldComesBackFromAFile)
 {
-    Configuration c = Startup_Configuration();
-    for (int r = 0; r < 72; ++r) {
-        auto &row = c.passes[size_t(r)];
+    Configuration c;
+    for (int r = 1; r <= 72; ++r) {
+        auto row = c.passRow(r);
         row[3] = QString::number((r * 7) % 100); // user IDs 0..99
         row[9] = halvo::passes::Bit_Text_8(quint8(r * 3));
         row[5] = halvo::passes::Bit_Text_16(quint16(r * 911));
@@ -77,58 +78,64 @@ TEST(DataFileRecords, EveryFieldComesBackFromAFile)
         row[6] = halvo::passes::Option_Mode_Names().at(r % 9);
         row[7] = QString::number(r * 3);
         row[4] = QString::number(r % 61);
+        if (r == 4)
+            row[1] = QString::fromLatin1("A-B #2 \xe9\xff-!27xyz");
+        if (r == 5)
+            row[2] = "-!";
+        c.setPassRow(r, row);
     }
-    c.passes[3][1] = QString::fromLatin1("A-B #2 \xe9\xff-!27xyz");
-    c.passes[4][2] = "-!";
-    c.aliases[7] = QString::fromLatin1("Dock-4 # \xb0\xe4\xfc-+2701");
-    c.aliases[8] = "-";
-    c.params[31] = "200";
-    c.params[20] = "2";
+    c.setAlias(7, QString::fromLatin1("Dock-4 # \xb0\xe4\xfc-+2701"));
+    c.setAlias(8, "-");
+    c.typeParam(31, "200");
+    c.typeParam(20, "2");
     QString why;
     const auto built = Build_Data_File(c, &why);
     ASSERT_TRUE(built) << qPrintable(why);
     const QByteArray file = *built;
 
-    Configuration other = Startup_Configuration();
-    for (auto &row : other.passes)
+    Configuration other;
+    for (int r = 1; r <= 72; ++r) {
+        auto row = other.passRow(r);
         row[1] = "something else  ";
-    other.params[0] = "77";
+        other.setPassRow(r, row);
+    }
+    other.typeParam(0, "77");
     const Configuration back = readBack(file, other);
-    for (int r = 0; r < 72; ++r) {
-        auto want = c.passes[size_t(r)];
+    for (int r = 1; r <= 72; ++r) {
+        auto want = c.passRow(r);
         want[1] = want[1].left(16);
-        EXPECT_EQ(QStringList(back.passes[size_t(r)].begin(), back.passes[size_t(r)].end()).join('|'),
+        EXPECT_EQ(QStringList(back.passRow(r).begin(), back.passRow(r).end()).join('|'),
                   QStringList(want.begin(), want.end()).join('|'));
     }
-    EXPECT_EQ(back.aliases[7], c.aliases[7].left(16));
-    EXPECT_EQ(back.aliases[8], "-" + QString(15, ' ')); // a short name is normalised when saved
-    EXPECT_EQ(back.params[0], "77");                    // parameter 0 is never loaded
+    EXPECT_EQ(back.alias(7), c.alias(7).left(16));
+    EXPECT_EQ(back.alias(8), "-" + QString(15, ' ')); // a short name is normalised when saved
+    EXPECT_EQ(back.param(0), "77");                   // parameter 0 is never loaded
     for (int k = 1; k < 32; ++k)
-        EXPECT_EQ(back.params[size_t(k)], c.params[size_t(k)]);
+        EXPECT_EQ(back.param(k), c.param(k));
 }
 
 TEST(DataFileRecords, AnEarlierReleasesUnnormalisedAliasesLoad)
 {
-    const QByteArray current = *Build_Data_File(Startup_Configuration());
+    const QByteArray current = *Build_Data_File(Configuration());
     const QByteArray file = halvo::test::earlierReleaseFile(current);
     ASSERT_NE(file.size(), current.size());
-    const Configuration back = readBack(file, Startup_Configuration());
-    EXPECT_EQ(back.aliases[3], "Gate            ");
-    EXPECT_EQ(back.aliases[4], "Loading-Dock-Are");
-    EXPECT_EQ(back.aliases[5], QString(16, ' '));
+    const Configuration back = readBack(file, Configuration());
+    EXPECT_EQ(back.alias(3), "Gate            ");
+    EXPECT_EQ(back.alias(4), "Loading-Dock-Are");
+    EXPECT_EQ(back.alias(5), QString(16, ' '));
     // Every other record is as it was: saved again, only those three records differ.
     const QByteArray again = *Build_Data_File(back);
     QByteArray expected = current;
     for (int slot : {3, 4, 5}) {
         const qsizetype at = expected.indexOf("-+270" + QByteArray::number(slot));
-        expected.replace(at, 43, *Build_Location_Record(slot, back.aliases[size_t(slot)]));
+        expected.replace(at, 43, *Build_Location_Record(slot, back.alias(slot)));
     }
     EXPECT_EQ(again, expected);
 }
 
 TEST(DataFileRecords, RefusedFilesGiveNoRecords)
 {
-    const QByteArray good = *Build_Data_File(Startup_Configuration());
+    const QByteArray good = *Build_Data_File(Configuration());
     auto withField = [&](qsizetype at, const QByteArray &text) {
         QByteArray f = good;
         return f.replace(at, text.size(), text);

@@ -4,7 +4,7 @@
 
 #include "link/frame.h"
 #include "link/receive_assembler.h"
-#include "link/serial_link.h"
+#include "port/serial_link.h"
 
 #include <QTest>
 
@@ -17,12 +17,12 @@ class SimClient
 public:
     bool open(const QString &path)
     {
-        QObject::connect(&link, &link::SerialLink::bytesReceived, [this] {
+        QObject::connect(&link, &port::SerialLink::bytesReceived, [this] {
             assembler.push(link.readAll());
             while (auto item = assembler.next())
                 items.push_back(*item);
         });
-        QObject::connect(&link, &link::SerialLink::linkLost, [this](const QString &) { ++lost; });
+        QObject::connect(&link, &port::SerialLink::linkLost, [this](const QString &) { ++lost; });
         return link.open(path);
     }
 
@@ -47,7 +47,7 @@ public:
         return QTest::qWaitFor([&] { return replies(code) >= n; }, ms);
     }
 
-    link::SerialLink link;
+    port::SerialLink link;
     link::ReceiveAssembler assembler;
     std::vector<link::ReceiveItem> items;
     int lost = 0;

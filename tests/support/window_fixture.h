@@ -1,13 +1,19 @@
 #pragma once
 // Test helper: a window wired to a simulated unit on a pty, with fast waits and
-// scripted dialogs.
+// scripted dialogs; controls are found by their object names.
 
 #include "cpu_time.h"
+#include "eventlog_tab.h"
 #include "fake_dialogs.h"
 #include "formmain.h"
+#include "location_tab.h"
+#include "pass_tab.h"
+#include "settings_tab.h"
 #include "sim_unit.h"
 
+#include <QAbstractButton>
 #include <QFile>
+#include <QTabWidget>
 #include <QTest>
 
 #include <memory>
@@ -29,7 +35,7 @@ struct WindowFixture
 
     // Starts a silent unit (tests send banners themselves) and a window that lists it
     // as port 1; the port is not opened.
-    void start(int bannerMs = 0, app::Timing timing = fastTiming())
+    void start(int bannerMs = 0)
     {
         unit = std::make_unique<sim::SimUnit>();
         unit->setBannerInterval(bannerMs);
@@ -39,20 +45,32 @@ struct WindowFixture
         options.preferredPort = unit->devicePath();
         w = std::make_unique<app::FormMain>(options);
         w->setDialogs(std::make_unique<FakeDialogs>(dialogs));
-        w->setTiming(timing);
+        w->setTiming(fastTiming());
     }
     void connectPort()
     {
         w->Cmd_ComPort_Click();
-        QVERIFY(w->MSComm1 && dialogs.messages.isEmpty());
+        QVERIFY(w->session().isOpen() && dialogs.messages.isEmpty());
     }
-    static app::Timing fastTiming()
+    static app::Timing fastTiming() { return {0.01, 0.4}; }
+
+    // A control by its object name; the test stops when there is none.
+    template <class T = QWidget> T *ctl(const QString &name) const
     {
-        app::Timing t;
-        t.passFramePause = 0.002;
-        t.locationFramePause = 0.002;
-        t.scanListen = 0.4;
-        return t;
+        T *c = w->findChild<T *>(name);
+        if (!c)
+            qFatal("no control %s", qPrintable(name));
+        return c;
+    }
+    void click(const QString &name) const { ctl<QAbstractButton>(name)->click(); }
+    void showTab(app::Tab tab) const
+    {
+        ctl<QTabWidget>(QStringLiteral("SSTab1"))->setCurrentIndex(static_cast<int>(tab));
+    }
+    // Waits until a store under way has sent its last frame and paused after it.
+    bool waitStored(int ms = 10000) const
+    {
+        return QTest::qWaitFor([&] { return !w->session().storing(); }, ms);
     }
 };
 

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace halvo::link {
+namespace halvo::port {
 
 // The unit is addressed by a port number 1..17, as the operator knows it ("COM 4").
 // On Windows port n is COMn; elsewhere the catalogue numbers the serial devices in a
@@ -51,4 +51,4 @@ private:
     QList<PortEntry> m_entries;
 };
 
-} // namespace halvo::link
+} // namespace halvo::port

@@ -8,13 +8,17 @@
 #include <sys/stat.h>
 #endif
 
-namespace halvo::link {
+namespace halvo::port {
 
-SerialLink::SerialLink(QObject *parent) : QObject(parent)
+SerialLink::SerialLink(QObject *parent) : Link(parent)
 {
     // Connected before any open(), so no error of the port goes unseen.
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
     connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::bytesReceived);
+    connect(&m_port, &QSerialPort::bytesWritten, this, [this] {
+        if (m_port.bytesToWrite() == 0)
+            emit writtenOut();
+    });
 }
 
 SerialLink::~SerialLink()
@@ -100,6 +104,11 @@ bool SerialLink::write(const QByteArray &frame)
     return m_port.isOpen();
 }
 
+qint64 SerialLink::bytesToWrite() const
+{
+    return m_port.isOpen() ? m_port.bytesToWrite() : 0;
+}
+
 void SerialLink::onError(QSerialPort::SerialPortError error)
 {
     switch (error) {
@@ -147,4 +156,4 @@ QString Permission_Message(const QString &path, const QString &group)
         .arg(path, group);
 }
 
-} // namespace halvo::link
+} // namespace halvo::port

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace halvo::link {
+namespace halvo::port {
 
 namespace {
 bool isUsbAdapter(const QString &path)
@@ -118,4 +118,4 @@ int PortCatalogue::Port_Number_From_Entry(const QString &text, bool *ok)
     return parsed ? n : 0;
 }
 
-} // namespace halvo::link
+} // namespace halvo::port

@@ -1,0 +1,150 @@
+// FormMain: the port list, scanning, connecting, the link indicators, and what the
+// window does with what the session hears from the unit.
+#include "formmain.h"
+
+#include "location_tab.h"
+#include "pass_tab.h"
+#include "session/messages.h"
+#include "settings_tab.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QProgressBar>
+
+namespace halvo::app {
+
+namespace Msg = session::Msg;
+using port::PortCatalogue;
+
+void FormMain::listenToTheUnit()
+{
+    using session::UnitSession;
+    connect(&m_session, &UnitSession::connectedShownChanged, this, &FormMain::showConnected);
+    connect(&m_session, &UnitSession::eventLine, this,
+            [this](const QByteArray &line) { m_lines.append(line); });
+    connect(&m_session, &UnitSession::notice, this, [this](session::Notice what) {
+        tell(what == session::Notice::TerminatorError ? Msg::TerminatorError : Msg::CommError);
+    });
+    connect(&m_session, &UnitSession::passApplied, this, [this](int row, int mode) {
+        m_passTab->showRow(row);
+        m_passTab->selectOptionMode(mode);
+    });
+    connect(&m_session, &UnitSession::settingsPageApplied, m_settingsTab, &SettingsTab::showConfiguration);
+    connect(&m_session, &UnitSession::locationApplied, m_locationTab, &LocationTab::showAlias);
+    connect(&m_session, &UnitSession::storeProgress, savingProgress, &QProgressBar::setValue);
+    connect(&m_session, &UnitSession::storeFinished, this, [this](session::StoreOutcome outcome) {
+        savingFrame->hide();
+        m_passTab->setPassCount(config::PassCount); // a store always ends with all 72 rows
+        if (outcome == session::StoreOutcome::Failed)
+            m_session.reportSendFailure();
+    });
+}
+
+QString FormMain::comPortText() const
+{
+    return portBox->currentIndex() < 0 ? QStringLiteral("Select Com Port") : portBox->currentText();
+}
+
+void FormMain::showConnected(bool connected)
+{
+    connectedIndicator->setVisible(connected);
+    disconnectedIndicator->setVisible(!connected);
+}
+
+// Lists the ports that can be opened; nothing is sent and nothing is listened for.
+void FormMain::Build_Port_Table()
+{
+    portBox->clear();
+    m_catalogue.refresh();
+    for (const port::PortEntry &e : m_catalogue.openable()) {
+        portBox->addItem(PortCatalogue::Port_Entry_Text(e.number), e.number);
+        portBox->setItemData(portBox->count() - 1, PortCatalogue::Port_Details(e), Qt::ToolTipRole);
+    }
+    if (portBox->count() > 0)
+        portBox->setCurrentIndex(0);
+}
+
+void FormMain::CommandRescanPorts_Click()
+{
+    Scan_For_Units();
+}
+
+// Opens each port in turn and listens for the unit's banner; the unit announces
+// itself, so nothing is sent.
+void FormMain::Scan_For_Units()
+{
+    if (m_scanning)
+        return; // one scan at a time; a second click while listening does nothing
+    m_scanning = true;
+    portBox->clear();
+    tell(Msg::Scanning);
+    m_session.clearErrorLatch();
+    m_catalogue.refresh();
+    const QList<port::PortEntry> entries = m_catalogue.entries();
+    for (const port::PortEntry &e : entries) {
+        if (m_closing)
+            break;
+        m_session.showConnected(false);
+        m_session.close();
+        if (m_session.open(e.path) != session::OpenResult::Opened)
+            continue;
+        m_session.clearUnitId();
+        Pause(m_timing.scanListen);
+        if (m_closing)
+            break;
+        portBox->addItem(PortCatalogue::Port_Entry_Text(e.number, m_session.unitId()), e.number);
+        portBox->setItemData(portBox->count() - 1, e.path, Qt::ToolTipRole);
+        m_session.close();
+    }
+    if (portBox->count() > 0)
+        portBox->setCurrentIndex(0);
+    m_scanning = false;
+}
+
+void FormMain::Cmd_ComPort_Click()
+{
+    bool ok = false;
+    const int number = PortCatalogue::Port_Number_From_Entry(comPortText(), &ok);
+    if (!ok) {
+        tell(Msg::CommError); // nothing has happened yet; an open port stays open
+        return;
+    }
+    m_selectedPort = number;
+    m_session.close();
+    if (number <= 0)
+        return;
+    const port::PortEntry *entry = m_catalogue.find(number);
+    if (!entry) {
+        tell(Msg::CommError);
+        return;
+    }
+    QString why;
+    switch (m_session.open(entry->path, &why)) {
+    case session::OpenResult::Opened:
+        m_session.showConnected(true);
+        break;
+    case session::OpenResult::NoPermission:
+        tell(why);
+        break;
+    case session::OpenResult::Failed:
+        tell(Msg::CommError);
+        break;
+    }
+}
+
+// Every request asks first while the port is closed, and connects on OK.
+bool FormMain::askToOpenThePort()
+{
+    if (!m_dialogs.question(Msg::OpenPortQuestion))
+        return false;
+    Cmd_ComPort_Click();
+    return m_session.isOpen();
+}
+
+void FormMain::TimerDisconnect_Timer()
+{
+    m_session.watchdogTick();
+}
+
+} // namespace halvo::app

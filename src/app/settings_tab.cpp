@@ -1,0 +1,223 @@
+#include "settings_tab.h"
+
+#include "config/configuration.h"
+#include "operator_dialogs.h"
+#include "session/messages.h"
+#include "session/unit_session.h"
+
+#include <QCheckBox>
+#include <QDateTime>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace halvo::app {
+
+using config::Limit;
+using ui::describes;
+using ui::indexed;
+using ui::named;
+
+SettingsTab::SettingsTab(const TabContext &context, QWidget *parent) : TabPage(context, parent)
+{
+    for (int i = 0; i < Params; ++i) {
+        if (!settings::Is_Switch(i))
+            continue;
+        auto *box = named(new QCheckBox(settings::Param_Description(i)), indexed("CheckConfigParameters", i));
+        switchBoxes[static_cast<size_t>(i)] = box;
+        connect(box, &QCheckBox::clicked, this, [this, i] { CheckConfigParameters_Click(i); });
+    }
+    auto *h = new QHBoxLayout(this);
+    h->addWidget(buildSystemSettings());
+    h->addWidget(buildPriorityList());
+    h->addWidget(buildLogger());
+
+    // Tab follows the groups as they read: values, switches, the priority list, the
+    // logger's boxes, the clock.
+    QList<QWidget *> order;
+    for (int i : settings::SystemValueParams)
+        order << valueFields[static_cast<size_t>(i)];
+    for (int i : settings::SystemSwitchParams)
+        order << switchBoxes[static_cast<size_t>(i)];
+    for (int p = 2; p < settings::PriorityPositions; ++p)
+        order << priorityButtons[static_cast<size_t>(p)];
+    order << findChild<QPushButton *>(QStringLiteral("CommandDisplayPriorityUp"))
+          << findChild<QPushButton *>(QStringLiteral("CommandDisplayPriorityDown"))
+          << switchBoxes[settings::HideUnsetPassParam];
+    for (int i : settings::LoggerSwitchParams)
+        order << switchBoxes[static_cast<size_t>(i)];
+    order << clockButton;
+    for (qsizetype k = 1; k < order.size(); ++k)
+        setTabOrder(order.at(k - 1), order.at(k));
+    showConfiguration();
+}
+
+// "System Settings": value fields with their limits, then the switches 3 and 9.
+QWidget *SettingsTab::buildSystemSettings()
+{
+    auto *sys =
+        named(new QGroupBox(QStringLiteral("System Settings")), QStringLiteral("FrameSystemSettings"));
+    auto *g = new QGridLayout(sys);
+    const QStringList heads = {QStringLiteral("Configuration Parameter"), QStringLiteral("Value"),
+                               QStringLiteral("Max Value"), QStringLiteral("Min Value"),
+                               QStringLiteral("Default Value")};
+    for (int c = 0; c < heads.size(); ++c)
+        g->addWidget(new QLabel(heads.at(c)), 0, c);
+    int r = 1;
+    for (int i : settings::SystemValueParams) {
+        const auto s = static_cast<size_t>(i);
+        const QString desc = settings::Param_Description(i);
+        auto *field = named(new QLineEdit, indexed("Text_Config_Parameters", i), desc);
+        field->setMaximumWidth(60);
+        auto *description = named(new QLabel(desc), indexed("Label_Config_Parameters_Description", i));
+        description->setBuddy(field);
+        auto limit = [&](const char *name, const QString &meaning) {
+            return describes(named(new QLabel, indexed(name, i)), desc + meaning);
+        };
+        valueFields[s] = field;
+        maxCaptions[s] = limit("Label_Config_Parameters_Max", QStringLiteral(" maximum"));
+        minCaptions[s] = limit("Label_Config_Parameters_Min", QStringLiteral(" minimum"));
+        defaultCaptions[s] = limit("Label_Config_Parameters_Default", QStringLiteral(" default"));
+        int c = 0;
+        for (QWidget *w : {static_cast<QWidget *>(description), static_cast<QWidget *>(field),
+                           static_cast<QWidget *>(maxCaptions[s]), static_cast<QWidget *>(minCaptions[s]),
+                           static_cast<QWidget *>(defaultCaptions[s])})
+            g->addWidget(w, r, c++);
+        ++r;
+        connect(field, &QLineEdit::textChanged, this, [this, i](const QString &text) {
+            if (m_showing)
+                return;
+            m_config.typeParam(i, text);
+            emit edited();
+        });
+        m_focusChecks.add(field, [this, i] { Text_Config_Parameters_LostFocus(i); });
+    }
+    for (int i : settings::SystemSwitchParams)
+        g->addWidget(switchBoxes[static_cast<size_t>(i)], r++, 0, 1, 2);
+    g->setRowStretch(r, 1);
+    return sys;
+}
+
+// "Pass Display Priority ": six positions; 1 and 6 cannot move.
+QWidget *SettingsTab::buildPriorityList()
+{
+    auto *prio = named(new QGroupBox(QStringLiteral("Pass Display Priority ")),
+                       QStringLiteral("FramePassDisplayPriority"));
+    auto *g = new QGridLayout(prio);
+    for (int p = 1; p <= settings::PriorityPositions; ++p) {
+        const auto s = static_cast<size_t>(p);
+        priorityButtons[s] = named(new QRadioButton, indexed("OptionPassDisplayPriority", p),
+                                   QStringLiteral("Select priority position %1").arg(p));
+        priorityCaptions[s] = describes(named(new QLabel, indexed("LabelPassDisplayPriority", p)),
+                                        QStringLiteral("Priority position %1").arg(p));
+        g->addWidget(new QLabel(QString::number(p)), p - 1, 0);
+        g->addWidget(priorityButtons[s], p - 1, 1);
+        g->addWidget(priorityCaptions[s], p - 1, 2);
+        priorityButtons[s]->setVisible(p != 1 && p != settings::PriorityPositions);
+    }
+    auto *up = named(new QPushButton(QStringLiteral("Up")), QStringLiteral("CommandDisplayPriorityUp"));
+    auto *down = named(new QPushButton(QStringLiteral("Down")), QStringLiteral("CommandDisplayPriorityDown"));
+    g->addWidget(up, 6, 1, 1, 2);
+    g->addWidget(down, 7, 1, 1, 2);
+    g->addWidget(switchBoxes[settings::HideUnsetPassParam], 8, 0, 1, 3);
+    g->setRowStretch(9, 1);
+    connect(up, &QPushButton::clicked, this, &SettingsTab::CommandDisplayPriorityUp_Click);
+    connect(down, &QPushButton::clicked, this, &SettingsTab::CommandDisplayPriorityDown_Click);
+    return prio;
+}
+
+// "Data Logger Setup " and the clock button, one above the other.
+QWidget *SettingsTab::buildLogger()
+{
+    auto *column = new QWidget;
+    auto *right = new QVBoxLayout(column);
+    auto *logger =
+        named(new QGroupBox(QStringLiteral("Data Logger Setup ")), QStringLiteral("FrameDataLoggerSetup"));
+    auto *lg = new QVBoxLayout(logger);
+    auto *explain = new QLabel(QStringLiteral("Select what data to log in event logger.  Attached device are "
+                                              "those configured in Pass Configuration"));
+    explain->setWordWrap(true);
+    lg->addWidget(explain);
+    for (int i : settings::LoggerSwitchParams)
+        lg->addWidget(switchBoxes[static_cast<size_t>(i)]);
+    lg->addStretch(1);
+    right->addWidget(logger);
+    auto *clock =
+        named(new QPushButton(QStringLiteral("Set Halvo Clock")), QStringLiteral("CommandSetSystemClock"));
+    connect(clock, &QPushButton::clicked, this, &SettingsTab::CommandSetSystemClock_Click);
+    clockButton = clock;
+    right->addWidget(clock);
+    right->addStretch(1);
+    return column;
+}
+
+void SettingsTab::showConfiguration()
+{
+    m_showing = true;
+    for (int i = 0; i < Params; ++i) {
+        const auto s = static_cast<size_t>(i);
+        if (QLineEdit *field = valueFields[s]) {
+            field->setText(m_config.param(i));
+            maxCaptions[s]->setText(m_config.limit(Limit::Maximum, i));
+            minCaptions[s]->setText(m_config.limit(Limit::Minimum, i));
+            defaultCaptions[s]->setText(m_config.limit(Limit::Default, i));
+        }
+        if (QCheckBox *box = switchBoxes[s])
+            box->setChecked(m_config.ticked(i));
+    }
+    for (int p = 1; p <= settings::PriorityPositions; ++p)
+        priorityCaptions[static_cast<size_t>(p)]->setText(m_config.priorityCaption(p));
+    m_showing = false;
+}
+
+void SettingsTab::Text_Config_Parameters_LostFocus(int index)
+{
+    if (m_config.checkTyped(index).good)
+        return;
+    m_dialogs.message(session::Msg::InvalidValue);
+    // The default as it stands after the message: a defaults page may arrive meanwhile.
+    m_config.typeParam(index, m_config.limit(Limit::Default, index));
+    showConfiguration();
+    emit edited();
+}
+
+void SettingsTab::CheckConfigParameters_Click(int index)
+{
+    m_config.clickSwitch(index, switchBoxes[static_cast<size_t>(index)]->isChecked());
+    emit edited();
+}
+
+void SettingsTab::movePriority(bool up)
+{
+    int selected = 0;
+    for (int p = 1; p <= settings::PriorityPositions; ++p)
+        if (priorityButtons[static_cast<size_t>(p)]->isChecked())
+            selected = p;
+    const int now = m_config.movePriority(up, selected);
+    if (now != selected)
+        priorityButtons[static_cast<size_t>(now)]->setChecked(true);
+    showConfiguration();
+    emit edited();
+}
+
+void SettingsTab::CommandDisplayPriorityUp_Click()
+{
+    movePriority(true);
+}
+
+void SettingsTab::CommandDisplayPriorityDown_Click()
+{
+    movePriority(false);
+}
+
+void SettingsTab::CommandSetSystemClock_Click()
+{
+    m_unit.setClock(QDateTime::currentDateTime());
+}
+
+} // namespace halvo::app

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "ui_helpers.h"
+
+#include <QWidget>
+
+namespace halvo::config {
+class Configuration;
+}
+namespace halvo::session {
+class UnitSession;
+}
+
+namespace halvo::app {
+
+class OperatorDialogs;
+
+// What a tab works with: the operator's data, the unit, and the operator.
+struct TabContext
+{
+    config::Configuration &config;
+    session::UnitSession &unit;
+    OperatorDialogs &dialogs; // silent once the window closes
+};
+
+// One tab of the window: a view over its part of the configuration. It builds its
+// controls, shows the configuration, writes every edit into it as the operator
+// makes it, and runs its own handlers.
+class TabPage : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TabPage(const TabContext &context, QWidget *parent = nullptr)
+        : QWidget(parent), m_config(context.config), m_unit(context.unit), m_dialogs(context.dialogs)
+    {
+    }
+    // Every field from the configuration (start-up, a loaded file).
+    virtual void showConfiguration() {}
+
+signals:
+    // The operator changed the configuration.
+    void edited();
+
+protected:
+    config::Configuration &m_config;
+    session::UnitSession &m_unit;
+    OperatorDialogs &m_dialogs;
+    ui::FocusChecks m_focusChecks{this};
+};
+
+} // namespace halvo::app

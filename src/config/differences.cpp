@@ -1,0 +1,58 @@
+#include "differences.h"
+
+namespace halvo::config {
+
+namespace {
+using namespace passes;
+
+QString quoted(const QString &s)
+{
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+} // namespace
+
+std::vector<Difference> Differences(const Configuration &first, const Configuration &second)
+{
+    std::vector<Difference> out;
+    for (int r = 1; r <= PassCount; ++r) {
+        const PassRow &a = first.passRow(r), &b = second.passRow(r);
+        for (int c = ColUserName; c <= ColOptionFlags; ++c)
+            if (Sent_Form(c, a) != Sent_Form(c, b))
+                out.push_back({Item::Pass, r, c, a[static_cast<size_t>(c)], b[static_cast<size_t>(c)]});
+    }
+    for (int i = 0; i < ParamCount; ++i)
+        if (settings::Param_Value(first.param(i)) != settings::Param_Value(second.param(i)))
+            out.push_back({Item::Settings, i, 0, first.param(i), second.param(i)});
+    for (int s = 0; s < LocationCount; ++s)
+        if (settings::Normalise_Alias(first.alias(s)) != settings::Normalise_Alias(second.alias(s)))
+            out.push_back({Item::Location, s, 0, first.alias(s), second.alias(s)});
+    return out;
+}
+
+QString Field_Name(const Difference &d)
+{
+    switch (d.item) {
+    case Item::Pass:
+        return QStringLiteral("pass %1 %2").arg(d.index).arg(Column_Headers().at(d.column));
+    case Item::Settings:
+        return QStringLiteral("setting ") + settings::Param_Description(d.index);
+    case Item::Location:
+        break;
+    }
+    return QStringLiteral("location ") + settings::Location_Code_Caption(d.index);
+}
+
+QString Difference_Line(const Difference &d, const QString &firstName, const QString &secondName)
+{
+    QString a = d.first, b = d.second;
+    if (d.item == Item::Location) {
+        a = quoted(settings::Normalise_Alias(a));
+        b = quoted(settings::Normalise_Alias(b));
+    } else if (d.item == Item::Pass && d.column == ColUserName) {
+        a = quoted(a.left(16));
+        b = quoted(b.left(16));
+    }
+    return QStringLiteral("%1: %2 %3, %4 %5").arg(Field_Name(d), firstName, a, secondName, b);
+}
+
+} // namespace halvo::config

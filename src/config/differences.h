@@ -1,0 +1,34 @@
+#pragma once
+
+#include "configuration.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace halvo::config {
+
+// What holds a field: a pass row, the settings, or a location slot.
+enum class Item { Pass, Settings, Location };
+
+// One field that differs between two configurations, with the texts each shows.
+struct Difference
+{
+    Item item = Item::Pass;
+    int index = 0;  // pass row 1..72, parameter 0..31, location slot 0..49
+    int column = 0; // the pass column (the option mode counts as its name, column 6)
+    QString first, second;
+};
+
+// Field by field, passes first, then settings, then locations. A field counts as
+// different by what the unit would be sent: a user name by its first 16
+// characters, a system ID by its first two, numbers and bit texts by their values,
+// the option mode by its index, a setting by its byte, an alias normalised.
+std::vector<Difference> Differences(const Configuration &first, const Configuration &second);
+
+// "pass 14 User ID", "setting Enable Beep", "location 0x05".
+QString Field_Name(const Difference &d);
+// "pass 14 User ID: unit 14, file 13"; names and aliases are quoted.
+QString Difference_Line(const Difference &d, const QString &firstName, const QString &secondName);
+
+} // namespace halvo::config

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "configuration.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace halvo::config {
+
+// The unit takes stores without answering; the pause after each frame is its only
+// pacing: 0.2 s after a pass frame, 0.3 s after a location frame.
+inline constexpr int PassFramePauseMs = 200;
+inline constexpr int LocationFramePauseMs = 300;
+
+struct PacedFrame
+{
+    QByteArray bytes;
+    int pauseMs = 0; // after the frame has gone out
+};
+
+// What a store sends, in order. A plan may stop short of its data: the frames before
+// a row that cannot be built still go, and stopsShort says why the rest do not.
+struct StorePlan
+{
+    std::vector<PacedFrame> frames;
+    QString stopsShort;
+};
+
+// The pass table, rows 1..count (72, or 32 for a "Halvo ST" unit), up to the first
+// row that cannot be built.
+StorePlan Pass_Store_Plan(const Configuration &c, int count = PassCount);
+// The one 39-byte settings store frame; nothing when a value is no byte.
+std::optional<QByteArray> Settings_Frame(const Configuration &c, QString *why = nullptr);
+// All 50 location frames, aliases normalised, or none when one cannot be sent.
+std::optional<StorePlan> Location_Store_Plan(const Configuration &c, QString *why = nullptr);
+// A whole configuration, as halvo-cli restores it: the passes, the settings, the
+// locations; every frame or none.
+std::optional<StorePlan> Restore_Plan(const Configuration &c, QString *why = nullptr);
+
+} // namespace halvo::config

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "link.h"
+
+#include <QSerialPort>
+
+namespace halvo::port {
+
+// The serial port to the unit: "38400,N,8,1", binary, no flow control, no modem
+// lines. Hands received bytes up and reports a broken link once.
+class SerialLink : public Link
+{
+    Q_OBJECT
+public:
+    explicit SerialLink(QObject *parent = nullptr);
+    ~SerialLink() override;
+
+    bool open(const QString &path, OpenError *error = nullptr, QString *errorText = nullptr) override;
+    void close() override;
+    bool isOpen() const override;
+    QString path() const override { return m_path; }
+
+    qint64 bytesWaiting() const override;
+    QByteArray readAll() override;
+    void clearInput() override;
+
+    // The frame is handed to the driver at once (flushed), not left for the event
+    // loop; bytesToWrite() tells whether all of it went.
+    bool write(const QByteArray &frame) override;
+    qint64 bytesToWrite() const override;
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+
+    QSerialPort m_port;
+    QString m_path;
+    bool m_lostReported = false;
+};
+
+// The group that owns a device node, for the permission message ("dialout" on Debian).
+QString Device_Group(const QString &path);
+// What the operator is told when the port may not be opened for lack of permission.
+QString Permission_Message(const QString &path, const QString &group);
+
+} // namespace halvo::port

@@ -1,0 +1,69 @@
+#include "paced_store.h"
+
+#include "pace_clock.h"
+#include "port/link.h"
+
+namespace halvo::session {
+
+PacedStore::PacedStore(port::Link &link, PaceClock &clock, QObject *parent)
+    : QObject(parent), m_link(link), m_clock(clock)
+{
+    connect(&m_link, &port::Link::writtenOut, this, [this] {
+        if (m_waitingForBytes)
+            frameWentOut();
+    });
+}
+
+bool PacedStore::start(config::StorePlan plan)
+{
+    if (m_running)
+        return false;
+    m_plan = std::move(plan);
+    m_next = 0;
+    m_running = true;
+    sendNext();
+    return true;
+}
+
+void PacedStore::stop(StoreOutcome outcome)
+{
+    if (!m_running)
+        return;
+    m_clock.cancel();
+    m_running = false;
+    m_waitingForBytes = false;
+    const QString why =
+        outcome == StoreOutcome::Failed && m_next >= m_plan.frames.size() ? m_plan.stopsShort : QString();
+    emit finished(outcome, why);
+}
+
+void PacedStore::sendNext()
+{
+    if (!m_running)
+        return;
+    const int total = static_cast<int>(m_plan.frames.size());
+    if (m_next >= m_plan.frames.size()) {
+        stop(m_plan.stopsShort.isEmpty() ? StoreOutcome::Done : StoreOutcome::Failed);
+        return;
+    }
+    emit progress(static_cast<int>(m_next), total);
+    if (!m_running) // stopped from the progress report
+        return;
+    if (!m_link.write(m_plan.frames[m_next].bytes)) {
+        stop(StoreOutcome::Failed);
+        return;
+    }
+    m_waitingForBytes = m_link.bytesToWrite() > 0;
+    if (!m_waitingForBytes)
+        frameWentOut();
+}
+
+void PacedStore::frameWentOut()
+{
+    m_waitingForBytes = false;
+    const int pause = static_cast<int>(m_plan.frames[m_next].pauseMs * m_scale);
+    ++m_next;
+    m_clock.wait(pause, [this] { sendNext(); });
+}
+
+} // namespace halvo::session

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "config/store_plan.h"
+
+#include <QObject>
+
+namespace halvo::port {
+class Link;
+}
+
+namespace halvo::session {
+
+class PaceClock;
+
+enum class StoreOutcome {
+    Done,      // every frame went out, with its pause
+    Failed,    // a frame could not be written, or the plan stops short (why says which)
+    Cancelled, // the window closed, or the operator cancelled
+    LinkLost,  // the unit went away; the link has said so already
+};
+
+// Sends a store plan on the link, frame by frame. The pause after a frame starts only
+// once the whole frame has gone out of the port, so no two frames reach the unit
+// closer together than their pause, however late the bytes leave.
+class PacedStore : public QObject
+{
+    Q_OBJECT
+public:
+    PacedStore(port::Link &link, PaceClock &clock, QObject *parent = nullptr);
+
+    // Pauses are multiplied by scale (tests shorten them).
+    void setPauseScale(double scale) { m_scale = scale; }
+    double pauseScale() const { return m_scale; }
+    // False, and nothing sent, while another store is under way: two stores' frames
+    // would interleave.
+    bool start(config::StorePlan plan);
+    // Ends a store under way at once; nothing more is sent.
+    void stop(StoreOutcome outcome);
+    bool running() const { return m_running; }
+
+signals:
+    // Before frame `done` of `total` is written (the progress bar's value).
+    void progress(int done, int total);
+    void finished(session::StoreOutcome outcome, const QString &why);
+
+private:
+    void sendNext();
+    void frameWentOut();
+
+    port::Link &m_link;
+    PaceClock &m_clock;
+    double m_scale = 1.0;
+    config::StorePlan m_plan;
+    size_t m_next = 0;
+    bool m_running = false;
+    bool m_waitingForBytes = false;
+};
+
+} // namespace halvo::session

@@ -1,0 +1,103 @@
+#pragma once
+// Test helpers: a link and a pace clock the test drives by hand, both writing what
+// happens into one log, so the order of writes, departures and pauses can be read.
+
+#include "port/link.h"
+#include "session/pace_clock.h"
+
+#include <QStringList>
+
+#include <utility>
+
+namespace halvo::test {
+
+class FakeLink : public port::Link
+{
+public:
+    explicit FakeLink(QStringList &log) : m_log(log) {}
+
+    bool open(const QString &path, OpenError *error = nullptr, QString *text = nullptr) override
+    {
+        if (refuseOpen) {
+            if (error)
+                *error = OpenError::NotFound;
+            if (text)
+                *text = QStringLiteral("no such device");
+            return false;
+        }
+        m_open = true;
+        m_path = path;
+        return true;
+    }
+    void close() override { m_open = false; }
+    bool isOpen() const override { return m_open; }
+    QString path() const override { return m_path; }
+    qint64 bytesWaiting() const override { return m_in.size(); }
+    QByteArray readAll() override { return std::exchange(m_in, {}); }
+    void clearInput() override { m_in.clear(); }
+    bool write(const QByteArray &frame) override
+    {
+        if (!m_open || refuseWrites)
+            return false;
+        written << frame;
+        m_log << QStringLiteral("write %1").arg(written.size() - 1);
+        m_pending += holdBytes ? frame.size() : 0;
+        return true;
+    }
+    qint64 bytesToWrite() const override { return m_pending; }
+
+    // The unit sends bytes; the bytes held back leave; the cable is pulled.
+    void receive(const QByteArray &bytes)
+    {
+        m_in += bytes;
+        emit bytesReceived();
+    }
+    void drain()
+    {
+        m_pending = 0;
+        m_log << QStringLiteral("out");
+        emit writtenOut();
+    }
+    void pull()
+    {
+        m_open = false;
+        emit linkLost(QStringLiteral("the device went away"));
+    }
+
+    QList<QByteArray> written;
+    bool holdBytes = false; // written bytes wait until drain()
+    bool refuseWrites = false;
+    bool refuseOpen = false;
+
+private:
+    QStringList &m_log;
+    QByteArray m_in;
+    qint64 m_pending = 0;
+    bool m_open = false;
+    QString m_path;
+};
+
+class FakeClock : public session::PaceClock
+{
+public:
+    explicit FakeClock(QStringList &log) : m_log(log) {}
+    void wait(int ms, std::function<void()> done) override
+    {
+        m_log << QStringLiteral("pause %1").arg(ms);
+        m_done = std::move(done);
+    }
+    void cancel() override { m_done = nullptr; }
+    bool waiting() const { return bool(m_done); }
+    // The wait under way ends now.
+    void fire()
+    {
+        if (auto done = std::exchange(m_done, nullptr))
+            done();
+    }
+
+private:
+    QStringList &m_log;
+    std::function<void()> m_done;
+};
+
+} // namespace halvo::test
