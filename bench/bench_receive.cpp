@@ -1,34 +1,37 @@
-// Throughput of the receive assembler and reply routing over a long stream of mixed
+// Throughput of the receive path as the tool runs it: the unit session's assembler,
+// reply routing and decoders into the configuration, over a long stream of mixed
 // reply frames, banners and event lines, fed in receive events of varying size.
-#include "link/receive_assembler.h"
-#include "link/reply_router.h"
+#include "session/unit_session.h"
 
 #include <benchmark/benchmark.h>
 
 namespace {
-struct Counting : halvo::link::ReplyHandlers
+QByteArray reply(char code, const QByteArray &data)
 {
-    long n = 0;
-    bool take(const QByteArray &r)
-    {
-        n += r.at(2);
-        return true;
-    }
-    bool Decode_Pass_Record(const QByteArray &r) override { return take(r); }
-    bool Decode_Event_Log_Pointer(const QByteArray &r) override { return take(r); }
-    bool Decode_Location_Reply(const QByteArray &r) override { return take(r); }
-    bool Decode_Settings_Page(const QByteArray &r) override { return take(r); }
-};
+    return "D" + QByteArray(1, code) + data.leftJustified(36, ' ') + "\n\r";
+}
 
 QByteArray mixedStream(int units)
 {
     QByteArray s;
     for (int i = 0; i < units; ++i) {
-        const char code = "!$-/?"[i % 5];
-        s += 'D';
-        s += code;
-        s += QByteArray(36, static_cast<char>('a' + i % 26));
-        s += "\n\r";
+        QByteArray pass(1, char(i % 72));
+        pass += "Pass " + QByteArray::number(i).leftJustified(11) + " 0A" + char(3) + "0E" + char(60) +
+                char(0x80) + char(1) + char(i % 9) + char(15) + char(0) + char(2);
+        switch (i % 5) {
+        case 0:
+        case 1:
+            s += reply('!', pass);
+            break;
+        case 2:
+            s += reply('$', QByteArray(1, char('0' + i % 3)) + QByteArray(32, char(i % 7)));
+            break;
+        case 3:
+            s += reply('-', QByteArray::number(i % 50).rightJustified(2, '0') + "Zone");
+            break;
+        default:
+            s += reply('?', "dropped");
+        }
         if (i % 3 == 0)
             s += "Page 00490 Ev 1 12/05/26 10:00:00 Pass 05 Alarm\r";
         if (i % 50 == 0)
@@ -37,29 +40,21 @@ QByteArray mixedStream(int units)
     return s;
 }
 
-void BM_ReceiveAndRoute(benchmark::State &state)
+void BM_ReceiveDecodeApply(benchmark::State &state)
 {
     const QByteArray stream = mixedStream(20000);
     const auto chunk = static_cast<qsizetype>(state.range(0));
     for (auto _ : state) {
-        halvo::link::ReceiveAssembler a;
-        Counting h;
-        long lines = 0;
-        for (qsizetype pos = 0; pos < stream.size(); pos += chunk) {
-            a.push(stream.mid(pos, chunk));
-            while (auto item = a.next()) {
-                if (item->kind == halvo::link::ReceiveItem::Kind::Reply)
-                    halvo::link::Decode_Reply(item->data, h);
-                else
-                    lines += item->data.size();
-            }
-        }
-        benchmark::DoNotOptimize(h.n);
-        benchmark::DoNotOptimize(lines);
+        halvo::config::Configuration config;
+        halvo::session::UnitSession s;
+        s.setConfiguration(&config);
+        for (qsizetype pos = 0; pos < stream.size(); pos += chunk)
+            s.takeBytes(stream.mid(pos, chunk));
+        benchmark::DoNotOptimize(config.passRow(72));
     }
     state.SetBytesProcessed(state.iterations() * stream.size());
 }
 } // namespace
 
-BENCHMARK(BM_ReceiveAndRoute)->Arg(1)->Arg(40)->Arg(4096);
+BENCHMARK(BM_ReceiveDecodeApply)->Arg(1)->Arg(40)->Arg(4096);
 BENCHMARK_MAIN();

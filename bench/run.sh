@@ -22,6 +22,6 @@ gbench() {
       else printf "| %s, %s | %.0f records/s |  |\n", what, $1, $7
     }'
 }
-gbench build/bench/bench_receive "receive core (assembler + routing), bytes per receive event"
+gbench build/bench/bench_receive "receive path (session: assembler, routing, decoders, model), bytes per receive event"
 gbench build/bench/bench_datafile "data file, 123 records"
 QT_QPA_PLATFORM=offscreen build/bench/halvo-window-bench 2> /dev/null

@@ -2,6 +2,7 @@
 // writes, against the built-in demo unit or a simulated unit of the test's own.
 #include "datafile/data_file.h"
 #include "sim_unit.h"
+#include "support/bytes.h"
 #include "support/earlier_release_file.h"
 
 #include <QProcess>
@@ -36,11 +37,6 @@ class TestCli : public QObject
                 QString::fromLocal8Bit(p.readAllStandardOutput()),
                 QString::fromLocal8Bit(p.readAllStandardError())};
     }
-    QByteArray read(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
     void write(const QString &path, const QByteArray &bytes)
     {
         QFile f(path);
@@ -53,7 +49,7 @@ private slots:
         const QString file = dir.filePath("unit.csv");
         Run r = cli({"backup", "--demo", file});
         QCOMPARE(r.status, 0);
-        const auto records = halvo::datafile::Parse_Data_File(read(file));
+        const auto records = halvo::datafile::Parse_Data_File(halvo::test::readFile(file));
         QVERIFY(records && records->size() == 123);
         QCOMPARE(cli({"verify", "--demo", file}).status, 0);
         // The settings record carries the unit's values page, not one of its limit pages.
@@ -63,7 +59,7 @@ private slots:
                  halvo::sim::SimUnit().settingsPage(3));
 
         // Pass 14's user ID 14 travels as "0E"; the file now says 13.
-        QByteArray edited = read(file);
+        QByteArray edited = halvo::test::readFile(file);
         const qsizetype pass14 = edited.indexOf("-!270D");
         QCOMPARE(edited.mid(pass14 + 27, 2), QByteArray("0E"));
         edited.replace(pass14 + 27, 2, "0D");
@@ -91,7 +87,7 @@ private slots:
     {
         const QString current = dir.filePath("current.csv"), earlier = dir.filePath("earlier.csv");
         write(current, *halvo::datafile::Build_Data_File(halvo::config::Configuration()));
-        write(earlier, halvo::test::earlierReleaseFile(read(current)));
+        write(earlier, halvo::test::earlierReleaseFile(halvo::test::readFile(current)));
         const Run a = cli({"restore", "--dry-run", current}), b = cli({"restore", "--dry-run", earlier});
         QCOMPARE(b.status, 0);
         QStringList want = a.out.split('\n'), got = b.out.split('\n');
@@ -174,12 +170,12 @@ private slots:
             const Run r = cli({"events", "--port", port, "--timeout", "0.5", "--pages", "2", log});
             QCOMPARE(r.status, 1);
             QVERIFY2(r.err.contains(says), qPrintable(r.err));
-            QCOMPARE(read(log), earlier);
+            QCOMPARE(halvo::test::readFile(log), earlier);
         }
         // Once the unit answers, the file is replaced by what it sends.
         QCOMPARE(cli({"events", "--demo", "--pages", "2", "--pause-scale", "0.5", log}).status, 0);
-        QCOMPARE(read(log).count("\"\r\n"), 8);
-        QVERIFY(read(log).startsWith("\" Page "));
+        QCOMPARE(halvo::test::readFile(log).count("\"\r\n"), 8);
+        QVERIFY(halvo::test::readFile(log).startsWith("\" Page "));
     }
 };
 

@@ -3,6 +3,7 @@
 #include "eventlog/event_log_file.h"
 #include "eventlog/event_logger.h"
 #include "eventlog/event_requests.h"
+#include "support/bytes.h"
 
 #include <QTemporaryDir>
 
@@ -11,14 +12,7 @@
 using namespace halvo::eventlog;
 
 namespace {
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray b;
-    for (int v : values)
-        b.append(static_cast<char>(v));
-    return b;
-}
-
+using halvo::test::bytes;
 // Runs the logger to its end with no event line ever arriving; returns the page
 // requests as "first/count" and the tick each went out on.
 QStringList runLogger(EventLogger &logger, int pointer, int pages, QList<int> *ticks = nullptr)

@@ -3,6 +3,7 @@
 #include "settings/config_params.h"
 #include "settings/display_priority.h"
 #include "settings/locations.h"
+#include "support/bytes.h"
 
 #include <QStringList>
 
@@ -11,6 +12,7 @@
 using namespace halvo::settings;
 
 namespace {
+using halvo::test::bytes;
 // The values a fresh tool holds: all "0" but the six priority bytes.
 ParamTexts startupValues()
 {
@@ -18,14 +20,6 @@ ParamTexts startupValues()
     v.fill(QStringLiteral("0"));
     DisplayPriority().Init(v);
     return v;
-}
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray b;
-    for (int v : values)
-        b.append(static_cast<char>(v));
-    return b;
 }
 
 QStringList captions(const DisplayPriority::Captions &c)

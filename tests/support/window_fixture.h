@@ -2,6 +2,7 @@
 // Test helper: a window wired to a simulated unit on a pty, with fast waits and
 // scripted dialogs; controls are found by their object names.
 
+#include "bytes.h"
 #include "cpu_time.h"
 #include "eventlog_tab.h"
 #include "fake_dialogs.h"
@@ -19,13 +20,6 @@
 #include <memory>
 
 namespace halvo::test {
-
-// A file's whole content, or nothing when it cannot be read.
-inline QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 struct WindowFixture
 {
