@@ -51,6 +51,15 @@ struct Dialogs : app::OperatorDialogs
     QString file;
     void message(const QString &) override {}
     bool question(const QString &) override { return true; }
+    bool askYesNo(const QString &) override { return true; }
+    std::optional<std::vector<int>> reviewChanges(const std::vector<app::ReviewRow> &rows,
+                                                  const QString &) override
+    {
+        std::vector<int> all;
+        for (int r = 0; r < static_cast<int>(rows.size()); ++r)
+            all.push_back(r);
+        return all;
+    }
     QString saveFileName(const app::FileChoice &) override { return file; }
     QString openFileName(const app::FileChoice &) override { return file; }
 };

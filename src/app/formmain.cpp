@@ -22,6 +22,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -63,6 +64,7 @@ FormMain::FormMain(const FormOptions &options, QWidget *parent)
         size = size.boundedTo(s->availableGeometry().size() - frameGeometry().size() + geometry().size());
     resize(size);
     helpText->setText(Startup_Help());
+    refreshMarks();
 }
 
 FormMain::~FormMain()
@@ -215,10 +217,23 @@ QWidget *FormMain::buildBottomRow()
     auto *clear = named(new QPushButton(QStringLiteral("Clear Recieved\nData")),
                         QStringLiteral("CommandClearRecievedData"), QStringLiteral("Clear Recieved Data"));
     clear->setFixedSize(px(1455), px(855));
+    // Beside STORE: the review of what the window holds and the unit does not, and
+    // how many fields that is.
+    auto *review =
+        named(new QPushButton(QStringLiteral("Review Changes")), QStringLiteral("CommandReviewChanges"));
+    review->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    review->setToolTip(QStringLiteral("Review Changes (Ctrl+D)"));
+    connect(review, &QPushButton::clicked, this, &FormMain::CommandReviewChanges_Click);
+    changesLine = named(new QLabel, QStringLiteral("LabelChanges"));
+    auto *changes = new QVBoxLayout;
+    changes->setSpacing(2);
+    changes->addWidget(review);
+    changes->addWidget(changesLine);
     g->addWidget(halvoStBox, 0, 1);
     g->addWidget(read, 0, 2);
     g->addWidget(store, 0, 3);
-    g->addWidget(clear, 0, 4);
+    g->addLayout(changes, 0, 4);
+    g->addWidget(clear, 0, 5);
     connect(read, &QPushButton::clicked, this, &FormMain::Command_Read_Config_Click);
     connect(store, &QPushButton::clicked, this, &FormMain::Command_Store_Config_Click);
     connect(clear, &QPushButton::clicked, this, &FormMain::CommandClearRecievedData_Click);
@@ -236,9 +251,9 @@ QWidget *FormMain::buildBottomRow()
         named(new QProgressBar, QStringLiteral("ProgressBarSavingData"), QStringLiteral("Saving progress"));
     fs->addWidget(caption);
     fs->addWidget(savingProgress, 1);
-    g->addWidget(savingFrame, 0, 1, 1, 3);
+    g->addWidget(savingFrame, 0, 1, 1, 4);
     savingFrame->hide();
-    g->setColumnStretch(5, 1);
+    g->setColumnStretch(6, 1);
     return row;
 }
 
@@ -303,25 +318,33 @@ void FormMain::Command_Store_Config_Click()
 
 // A store sends one frame after another, paced, behind the progress frame; the
 // window stays live meanwhile. A store started while another paces is ignored.
-void FormMain::startStore(config::StorePlan plan, int range)
+void FormMain::startStore(config::StorePlan plan, int range, std::function<void(session::StoreOutcome)> then)
 {
     if (m_session.storing())
         return;
     savingProgress->setRange(0, range);
     savingProgress->setValue(0);
     savingFrame->show();
-    if (!m_session.startStore(std::move(plan)))
+    m_afterStore = std::move(then);
+    if (!m_session.startStore(std::move(plan))) {
         savingFrame->hide(); // the port is closed: nothing is sent, nothing said
+        m_afterStore = nullptr;
+    }
 }
 
-// The pass table, one frame per row: 72 rows, or 32 for a "Halvo ST" unit.
+// The pass table, one frame per row: 72 rows, or 32 for a "Halvo ST" unit. What a
+// whole store sent is what the unit holds from then on, as far as the tool can tell.
 void FormMain::storePasses()
 {
     const int count = halvoStBox->isChecked() ? config::HalvoStPassCount : config::PassCount;
     if (m_session.storing())
         return;
     m_passTab->setPassCount(count);
-    startStore(config::Pass_Store_Plan(m_config, count), count);
+    startStore(config::Pass_Store_Plan(m_config, count), count,
+               [this, sent = m_config, count](session::StoreOutcome outcome) {
+                   if (outcome == session::StoreOutcome::Done)
+                       m_session.noteStored(session::ReadPart::Passes, sent, count);
+               });
     if (!m_session.storing())
         m_passTab->setPassCount(config::PassCount);
 }
@@ -330,10 +353,11 @@ void FormMain::storeSettings()
 {
     if (!m_session.isOpen())
         return;
-    if (const auto frame = config::Settings_Frame(m_config))
-        m_session.send(*frame);
-    else
+    const auto frame = config::Settings_Frame(m_config);
+    if (!frame)
         m_session.reportSendFailure();
+    else if (m_session.send(*frame))
+        m_session.noteStored(session::ReadPart::Settings, m_config);
 }
 
 // All 50 aliases or none: every frame is built before the first goes out.
@@ -342,8 +366,12 @@ void FormMain::storeLocations()
     if (m_session.storing())
         return;
     m_locationTab->normaliseAliases(); // names set without leaving their field
+    refreshMarks();
     if (const auto plan = config::Location_Store_Plan(m_config))
-        startStore(*plan, config::LocationCount);
+        startStore(*plan, config::LocationCount, [this, sent = m_config](session::StoreOutcome outcome) {
+            if (outcome == session::StoreOutcome::Done)
+                m_session.noteStored(session::ReadPart::Locations, sent);
+        });
     else
         tell(Msg::CommError);
 }
@@ -385,6 +413,7 @@ void FormMain::Menu_Load_Config_Data_Click()
     datafile::Apply_Records(*records, m_config);
     for (TabPage *tab : std::initializer_list<TabPage *>{m_passTab, m_settingsTab, m_locationTab})
         tab->showConfiguration();
+    refreshMarks(); // what the file changed, against what the unit holds
     for (auto r = records->rbegin(); r != records->rend(); ++r)
         if (const auto *p = std::get_if<datafile::PassData>(&*r)) {
             m_passTab->selectOptionMode(p->pass.optionMode); // the last pass record's mode
@@ -417,6 +446,16 @@ void FormMain::Pause(double seconds)
 
 void FormMain::closeEvent(QCloseEvent *event)
 {
+    // Asked only once something of the unit is known.
+    const auto unstored = changesNotStored().size();
+    if (!m_closing && anyPartRead() && unstored > 0 &&
+        !m_dialogs.askYesNo(
+            unstored == 1
+                ? QStringLiteral("1 change is not stored to the unit. Close anyway?")
+                : QStringLiteral("%1 changes are not stored to the unit. Close anyway?").arg(unstored))) {
+        event->ignore();
+        return;
+    }
     m_closing = true;
     m_dialogs.silence();
     emit closing();

@@ -10,11 +10,14 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QTabWidget;
@@ -82,6 +85,10 @@ public slots:
     void TimerDisconnect_Timer();
     void Menu_Save_Config_Data_Click();
     void Menu_Load_Config_Data_Click();
+    // "Review Changes": what differs from the unit, stored item by item as chosen.
+    void CommandReviewChanges_Click();
+    // Marks every control that differs from what the unit holds, and counts them.
+    void refreshMarks();
 
 signals:
     // The window is closing: waits end early and stores stop.
@@ -99,7 +106,10 @@ private:
     bool askToOpenThePort();
     void Scan_For_Units();
     void showConnected(bool connected);
-    void startStore(config::StorePlan plan, int range);
+    // Then runs after: with how it ended.
+    void startStore(config::StorePlan plan, int range, std::function<void(session::StoreOutcome)> then = {});
+    std::vector<config::Difference> changesNotStored() const;
+    bool anyPartRead() const;
     void storePasses();
     void storeSettings();
     void storeLocations();
@@ -114,6 +124,8 @@ private:
     int m_selectedPort = 0;
     bool m_closing = false;
     bool m_scanning = false;
+    bool m_marksDue = false;
+    std::function<void(session::StoreOutcome)> m_afterStore;
 
     QComboBox *portBox = nullptr;
     TextBox *helpText = nullptr;
@@ -121,6 +133,7 @@ private:
     QLineEdit *disconnectedIndicator = nullptr;
     QLineEdit *connectedIndicator = nullptr;
     QCheckBox *halvoStBox = nullptr;
+    QLabel *changesLine = nullptr;
     QGroupBox *savingFrame = nullptr;
     QProgressBar *savingProgress = nullptr;
     QTimer *watchdogTimer = nullptr;

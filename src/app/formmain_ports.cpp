@@ -11,6 +11,9 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QTimer>
+
+#include <utility>
 
 namespace halvo::app {
 
@@ -38,7 +41,24 @@ void FormMain::listenToTheUnit()
         m_passTab->setPassCount(config::PassCount); // a store always ends with all 72 rows
         if (outcome == session::StoreOutcome::Failed)
             m_session.reportSendFailure();
+        if (auto then = std::exchange(m_afterStore, nullptr))
+            then(outcome);
     });
+    // Replies and a changed image re-mark the window once their burst is taken.
+    auto marksDue = [this] {
+        if (std::exchange(m_marksDue, true))
+            return;
+        QTimer::singleShot(0, this, [this] {
+            m_marksDue = false;
+            refreshMarks();
+        });
+    };
+    connect(&m_session, &UnitSession::passApplied, this, marksDue);
+    connect(&m_session, &UnitSession::locationApplied, this, marksDue);
+    connect(&m_session, &UnitSession::settingsPageApplied, this, marksDue);
+    connect(&m_session, &UnitSession::imageChanged, this, marksDue);
+    for (TabPage *tab : std::initializer_list<TabPage *>{m_passTab, m_settingsTab, m_locationTab})
+        connect(tab, &TabPage::edited, this, &FormMain::refreshMarks);
 }
 
 QString FormMain::comPortText() const

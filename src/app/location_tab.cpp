@@ -1,5 +1,6 @@
 #include "location_tab.h"
 
+#include "change_marks.h"
 #include "config/configuration.h"
 
 #include <QGridLayout>
@@ -47,6 +48,20 @@ void LocationTab::showConfiguration()
 {
     for (int slot = 0; slot < Slots; ++slot)
         showAlias(slot);
+}
+
+void LocationTab::showMarks(const config::Configuration &image,
+                            const std::vector<config::Difference> &differences)
+{
+    std::array<bool, Slots> changed{};
+    for (const config::Difference &d : differences)
+        if (d.item == config::Item::Location)
+            changed[static_cast<size_t>(d.index)] = true;
+    for (int slot = 0; slot < Slots; ++slot)
+        marks::Mark(aliasFields[static_cast<size_t>(slot)],
+                    changed[static_cast<size_t>(slot)]
+                        ? std::optional<QString>(QLatin1Char('"') + image.alias(slot) + QLatin1Char('"'))
+                        : std::nullopt);
 }
 
 void LocationTab::showAlias(int slot)

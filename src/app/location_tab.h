@@ -17,6 +17,8 @@ class LocationTab : public TabPage
 public:
     explicit LocationTab(const TabContext &context, QWidget *parent = nullptr);
     void showConfiguration() override;
+    void showMarks(const config::Configuration &image,
+                   const std::vector<config::Difference> &differences) override;
     void showAlias(int slot);
     // Every alias cut or padded to 16 characters, as leaving its field does; a store
     // does this first for names set without leaving their field.

@@ -1,8 +1,16 @@
 #include "operator_dialogs.h"
 
+#include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
 
 namespace halvo::app {
 
@@ -30,6 +38,63 @@ bool QtOperatorDialogs::question(const QString &text)
 {
     return QMessageBox::question(m_parent, Caption, text, QMessageBox::Ok | QMessageBox::Cancel,
                                  QMessageBox::Ok) == QMessageBox::Ok;
+}
+
+bool QtOperatorDialogs::askYesNo(const QString &text)
+{
+    return QMessageBox::question(m_parent, Caption, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+// A table of what differs, a box per row to store it or not.
+std::optional<std::vector<int>> QtOperatorDialogs::reviewChanges(const std::vector<ReviewRow> &rows,
+                                                                 const QString &emptyText)
+{
+    QDialog d(m_parent);
+    d.setObjectName(QStringLiteral("DialogReviewChanges"));
+    d.setWindowTitle(QStringLiteral("Review Changes"));
+    auto *v = new QVBoxLayout(&d);
+    auto *buttons = new QDialogButtonBox;
+    auto *store = buttons->addButton(QStringLiteral("Store Selected"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
+    std::vector<QCheckBox *> boxes;
+    if (rows.empty()) {
+        v->addWidget(new QLabel(emptyText));
+        store->setEnabled(false);
+    } else {
+        auto *table = new QTableWidget(static_cast<int>(rows.size()), 4);
+        table->setObjectName(QStringLiteral("TableReviewChanges"));
+        table->setAccessibleName(QStringLiteral("Changes not stored"));
+        table->setHorizontalHeaderLabels({QStringLiteral("Store"), QStringLiteral("Tab"),
+                                          QStringLiteral("Item"), QStringLiteral("Window and unit")});
+        table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+            const ReviewRow &row = rows[static_cast<size_t>(r)];
+            auto *box = new QCheckBox;
+            box->setChecked(true);
+            box->setAccessibleName(QStringLiteral("Store %1").arg(row.item));
+            boxes.push_back(box);
+            table->setCellWidget(r, 0, box);
+            table->setItem(r, 1, new QTableWidgetItem(row.tab.trimmed()));
+            table->setItem(r, 2, new QTableWidgetItem(row.item));
+            table->setItem(r, 3, new QTableWidgetItem(row.fields.join(QLatin1Char('\n'))));
+        }
+        table->resizeColumnsToContents();
+        table->resizeRowsToContents();
+        table->horizontalHeader()->setStretchLastSection(true);
+        v->addWidget(table);
+        d.resize(760, 420);
+    }
+    v->addWidget(buttons);
+    if (d.exec() != QDialog::Accepted)
+        return std::nullopt;
+    std::vector<int> chosen;
+    for (size_t r = 0; r < boxes.size(); ++r)
+        if (boxes[r]->isChecked())
+            chosen.push_back(static_cast<int>(r));
+    return chosen;
 }
 
 QString QtOperatorDialogs::saveFileName(const FileChoice &choice)

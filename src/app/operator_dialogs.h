@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 class QWidget;
 
@@ -17,6 +20,14 @@ struct FileChoice
     QString initialName;
 };
 
+// One row of the review of changes: an item that differs from the unit.
+struct ReviewRow
+{
+    QString tab;        // "Pass Device Configuration "
+    QString item;       // "pass 14"
+    QStringList fields; // "User ID: window 13, unit 14", one per field that differs
+};
+
 // Everything the tool asks or tells the operator goes through here, so the window
 // decides how it is shown and tests can answer it.
 class OperatorDialogs
@@ -27,9 +38,16 @@ public:
     virtual void message(const QString &text) = 0;
     // A question with OK and Cancel; true for OK.
     virtual bool question(const QString &text) = 0;
+    // A question with Yes and No; true for Yes.
+    virtual bool askYesNo(const QString &text) = 0;
     // A file name, or an empty string when the operator cancels.
     virtual QString saveFileName(const FileChoice &choice) = 0;
     virtual QString openFileName(const FileChoice &choice) = 0;
+    // "Review Changes": the rows, each ticked to start with; the rows ticked when the
+    // operator chose "Store Selected", or nothing for "Cancel". Without rows the
+    // dialog says emptyText and only lets the operator close it.
+    virtual std::optional<std::vector<int>> reviewChanges(const std::vector<ReviewRow> &rows,
+                                                          const QString &emptyText) = 0;
 };
 
 // Hands everything on to the dialogs in use, until the window closes: then nothing is
@@ -46,6 +64,12 @@ public:
             m_dialogs->message(text);
     }
     bool question(const QString &text) override { return !m_silent && m_dialogs->question(text); }
+    bool askYesNo(const QString &text) override { return !m_silent && m_dialogs->askYesNo(text); }
+    std::optional<std::vector<int>> reviewChanges(const std::vector<ReviewRow> &rows,
+                                                  const QString &emptyText) override
+    {
+        return m_silent ? std::nullopt : m_dialogs->reviewChanges(rows, emptyText);
+    }
     QString saveFileName(const FileChoice &c) override
     {
         return m_silent ? QString() : m_dialogs->saveFileName(c);
@@ -67,8 +91,11 @@ public:
     explicit QtOperatorDialogs(QWidget *parent) : m_parent(parent) {}
     void message(const QString &text) override;
     bool question(const QString &text) override;
+    bool askYesNo(const QString &text) override;
     QString saveFileName(const FileChoice &choice) override;
     QString openFileName(const FileChoice &choice) override;
+    std::optional<std::vector<int>> reviewChanges(const std::vector<ReviewRow> &rows,
+                                                  const QString &emptyText) override;
 
 private:
     QWidget *m_parent;

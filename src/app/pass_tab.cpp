@@ -1,5 +1,6 @@
 #include "pass_tab.h"
 
+#include "change_marks.h"
 #include "config/configuration.h"
 #include "operator_dialogs.h"
 #include "session/messages.h"
@@ -214,6 +215,64 @@ void PassTab::showRow(int row)
             item->setText(c, texts[static_cast<size_t>(c)]);
 }
 
+void PassTab::showMarks(const config::Configuration &image,
+                        const std::vector<config::Difference> &differences)
+{
+    m_image = &image;
+    std::set<std::pair<int, int>> now;
+    for (const config::Difference &d : differences)
+        if (d.item == config::Item::Pass)
+            now.insert({d.index, d.column});
+    std::set<std::pair<int, int>> touched = now;
+    touched.insert(m_marked.begin(), m_marked.end());
+    for (const auto &[row, column] : touched) {
+        const bool changed = now.count({row, column}) > 0;
+        marks::Mark(passList->topLevelItem(row - 1), column,
+                    changed ? std::optional<QString>(image.passRow(row)[static_cast<size_t>(column)])
+                            : std::nullopt,
+                    passList->palette());
+    }
+    m_marked = std::move(now);
+    showEditorMarks();
+}
+
+void PassTab::showEditorMarks()
+{
+    const int row = indexCaption->text().toInt();
+    const bool shown = m_image && row >= 1 && row <= PassCount;
+    auto unitText = [&](int column) -> std::optional<QString> {
+        if (!shown || !m_marked.count({row, column}))
+            return std::nullopt;
+        return m_image->passRow(row)[static_cast<size_t>(column)];
+    };
+    const std::pair<QWidget *, int> fields[] = {
+        {userNameField, ColUserName},       {systemIdField, ColSystemId},
+        {userIdField, ColUserId},           {timeoutField, ColSignalTimeout},
+        {optionModeBox, ColOptionModeName}, {optionTriggerField, ColOptionTrigger}};
+    for (const auto &[control, column] : fields)
+        marks::Mark(control, unitText(column));
+    // A port or flag box is marked when its own bit differs from the unit's.
+    auto markBits = [&](auto &boxes, int column) {
+        const int n = static_cast<int>(boxes.size());
+        auto bits = [&](const PassRow &r) -> unsigned {
+            const QString &t = r[static_cast<size_t>(column)];
+            return n == 8 ? Bits_From_Text_8(t).value_or(0) : Bits_From_Text_16(t).value_or(0);
+        };
+        const unsigned ours = shown ? bits(m_config.passRow(row)) : 0,
+                       theirs = shown ? bits(m_image->passRow(row)) : 0;
+        for (int k = 0; k < n; ++k) {
+            const bool differs = shown && ((ours ^ theirs) >> k & 1u);
+            marks::Mark(boxes[static_cast<size_t>(k)],
+                        differs ? std::optional<QString>(theirs >> k & 1u ? QStringLiteral("on")
+                                                                          : QStringLiteral("off"))
+                                : std::nullopt);
+        }
+    };
+    markBits(alarmPortBoxes, ColAlarmSteering);
+    markBits(optionPortBoxes, ColOptionSteering);
+    markBits(flagBoxes, ColOptionFlags);
+}
+
 void PassTab::selectOptionMode(int mode)
 {
     optionModeBox->setCurrentIndex(mode);
@@ -242,6 +301,7 @@ void PassTab::ListView1_ItemClick(QTreeWidgetItem *item)
     optionTriggerField->setText(r[ColOptionTrigger]);
     checksFromBitText(r[ColOptionSteering], optionPortBoxes);
     checksFromBitText(r[ColOptionFlags], flagBoxes);
+    showEditorMarks();
 }
 
 void PassTab::Write_Editor_Into_Row(int row)
@@ -264,18 +324,19 @@ void PassTab::Write_Editor_Into_Row(int row)
     r[ColOptionFlags] = bitTextFromChecks(flagBoxes);
     m_config.setPassRow(row, r);
     showRow(row);
-    emit edited();
 }
 
 void PassTab::CommandCurrentPassSave_Click()
 {
     Write_Editor_Into_Row(indexCaption->text().toInt());
+    emit edited();
 }
 
 void PassTab::CommandLoadAllPasses_Click()
 {
     for (int row = 1; row <= m_passCount; ++row)
         Write_Editor_Into_Row(row);
+    emit edited();
 }
 
 void PassTab::CommandSetSelectedPasses_Click()
@@ -287,6 +348,7 @@ void PassTab::CommandSetSelectedPasses_Click()
             Write_Editor_Into_Row(row);
         }
     }
+    emit edited();
 }
 
 void PassTab::CommandCurrentPassClear_Click()

@@ -3,6 +3,8 @@
 #include "tab_page.h"
 
 #include <array>
+#include <set>
+#include <utility>
 
 class QCheckBox;
 class QComboBox;
@@ -24,6 +26,8 @@ public:
     explicit PassTab(const TabContext &context, QWidget *parent = nullptr);
 
     void showConfiguration() override;
+    void showMarks(const config::Configuration &image,
+                   const std::vector<config::Difference> &differences) override;
     void showRow(int row);
     // The option mode box follows the last pass record from the unit or a file.
     void selectOptionMode(int mode);
@@ -45,8 +49,12 @@ private:
     void buildEditor(QWidget *frame);
     void Write_Editor_Into_Row(int row);
     void checkField(QLineEdit *field, bool good, const QString &text);
+    // The editor's controls are marked while it shows a row that differs from the unit's.
+    void showEditorMarks();
 
     int m_passCount;
+    const config::Configuration *m_image = nullptr;
+    std::set<std::pair<int, int>> m_marked; // (row, column) cells that differ from the unit
     QTreeWidget *passList = nullptr;
     QLabel *indexCaption = nullptr;
     QLineEdit *userNameField = nullptr;

@@ -1,5 +1,6 @@
 #include "settings_tab.h"
 
+#include "change_marks.h"
 #include "config/configuration.h"
 #include "operator_dialogs.h"
 #include "session/messages.h"
@@ -173,6 +174,31 @@ void SettingsTab::showConfiguration()
     for (int p = 1; p <= settings::PriorityPositions; ++p)
         priorityCaptions[static_cast<size_t>(p)]->setText(m_config.priorityCaption(p));
     m_showing = false;
+}
+
+void SettingsTab::showMarks(const config::Configuration &image,
+                            const std::vector<config::Difference> &differences)
+{
+    std::array<bool, Params> changed{};
+    for (const config::Difference &d : differences)
+        if (d.item == config::Item::Settings)
+            changed[static_cast<size_t>(d.index)] = true;
+    auto unit = [&](int i, bool asBox) -> std::optional<QString> {
+        if (!changed[static_cast<size_t>(i)])
+            return std::nullopt;
+        if (asBox)
+            return image.param(i) == QStringLiteral("1") ? QStringLiteral("ticked") : QStringLiteral("clear");
+        return image.param(i);
+    };
+    for (int i = 0; i < Params; ++i) {
+        if (QLineEdit *field = valueFields[static_cast<size_t>(i)])
+            marks::Mark(field, unit(i, false));
+        if (QCheckBox *box = switchBoxes[static_cast<size_t>(i)])
+            marks::Mark(box, unit(i, true));
+    }
+    // A position whose byte differs: the byte the buttons exchange for it.
+    for (int p = 1; p <= settings::PriorityPositions; ++p)
+        marks::Mark(priorityCaptions[static_cast<size_t>(p)], unit(m_config.priorityParam(p), false));
 }
 
 void SettingsTab::Text_Config_Parameters_LostFocus(int index)

@@ -21,6 +21,8 @@ class SettingsTab : public TabPage
 public:
     explicit SettingsTab(const TabContext &context, QWidget *parent = nullptr);
     void showConfiguration() override;
+    void showMarks(const config::Configuration &image,
+                   const std::vector<config::Difference> &differences) override;
 
 public slots:
     void Text_Config_Parameters_LostFocus(int index);

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "config/differences.h"
 #include "ui_helpers.h"
 
 #include <QWidget>
 
-namespace halvo::config {
-class Configuration;
-}
+#include <vector>
 namespace halvo::session {
 class UnitSession;
 }
@@ -36,6 +35,14 @@ public:
     }
     // Every field from the configuration (start-up, a loaded file).
     virtual void showConfiguration() {}
+    // Marks the controls of the tab's fields that differ from what the unit holds;
+    // differences holds only parts that have been read.
+    virtual void showMarks(const config::Configuration &image,
+                           const std::vector<config::Difference> &differences)
+    {
+        Q_UNUSED(image);
+        Q_UNUSED(differences);
+    }
 
 signals:
     // The operator changed the configuration.

@@ -280,26 +280,42 @@ int Backup(const Options &o, const QString &file)
     return Ok;
 }
 
-int Restore(const Options &o, const QString &file, bool dryRun, bool verify)
+int Restore(const Options &o, const QString &file, const RestoreHow &how)
 {
     Configuration c;
     if (const int status = loadFile(file, c))
         return status;
     QString why;
-    const auto plan = config::Restore_Plan(c, &why);
+    auto plan = config::Restore_Plan(c, &why);
     if (!plan)
         return fail(BadInput, Msg::LoadFileError + QStringLiteral(": ") + why);
-    if (dryRun) {
+    Unit u(o);
+    if (how.changedOnly) {
+        // Only the frames whose content the unit does not hold already.
+        std::optional<Configuration> unit;
+        if (const int status = readUnit(u, unit))
+            return status;
+        const auto unitPlan = config::Restore_Plan(*unit, &why);
+        if (!unitPlan)
+            return fail(UnitFailed, Msg::CommError + QStringLiteral(": ") + why);
+        plan = config::Changed_Frames(*plan, *unitPlan);
+        if (plan->frames.empty()) {
+            Progress::say(QStringLiteral("the unit holds what the file holds: nothing to send"));
+            return Ok;
+        }
+        Progress::say(QStringLiteral("%1 frames differ from the unit").arg(plan->frames.size()));
+    }
+    if (how.dryRun) {
         for (const config::PacedFrame &f : plan->frames)
             print(QString::fromLatin1(f.bytes.toHex(' ').toUpper()));
         return Ok;
     }
-    Unit u(o);
-    if (const int status = u.connect())
-        return status;
+    if (!how.changedOnly)
+        if (const int status = u.connect())
+            return status;
     if (const int status = store(u, *plan))
         return status;
-    if (!verify)
+    if (!how.verify)
         return Ok;
     // The unit never acknowledges a store: reading it back is the only proof.
     const auto unit = readConfiguration(u, &why);

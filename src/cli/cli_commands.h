@@ -23,7 +23,13 @@ struct Options
 
 int Ports(const Options &o);
 int Backup(const Options &o, const QString &file);
-int Restore(const Options &o, const QString &file, bool dryRun, bool verify);
+struct RestoreHow
+{
+    bool dryRun = false;      // print the frames, send nothing
+    bool verify = false;      // read the unit back and compare
+    bool changedOnly = false; // read the unit first and send only what differs
+};
+int Restore(const Options &o, const QString &file, const RestoreHow &how);
 int Verify(const Options &o, const QString &file);
 int Events(const Options &o, int pages, const QString &file);
 int Clock(const Options &o);

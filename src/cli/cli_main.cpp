@@ -68,6 +68,8 @@ int main(int argc, char **argv)
     const QCommandLineOption pages("pages", "How many pages of events, 1 to 32479.", "n");
     const QCommandLineOption dryRun("dry-run", "Print the frames a restore would send; send nothing.");
     const QCommandLineOption verify("verify", "Read the unit back after the restore and compare.");
+    const QCommandLineOption changedOnly(
+        "changed-only", "Read the unit first and send only the frames that differ from the file.");
     QCommandLineOption pace("pause-scale", "Scale the pacing (tests).", "factor", "1");
     pace.setFlags(QCommandLineOption::HiddenFromHelp);
     p.addOption(help);
@@ -83,6 +85,7 @@ int main(int argc, char **argv)
     if (verb == QLatin1String("restore")) {
         p.addOption(dryRun);
         p.addOption(verify);
+        p.addOption(changedOnly);
     }
     if (command->arguments)
         p.addPositionalArgument(QString::fromLatin1(command->arguments), QStringLiteral("The data file."));
@@ -124,7 +127,7 @@ int main(int argc, char **argv)
     const bool needsPort = verb != QLatin1String("ports");
     if (needsPort && p.isSet(port))
         o.port = p.value(port);
-    const bool dryRunOnly = verb == QLatin1String("restore") && p.isSet(dryRun);
+    const bool dryRunOnly = verb == QLatin1String("restore") && p.isSet(dryRun) && !p.isSet(changedOnly);
     if (needsPort && o.port.isEmpty() && !dryRunOnly)
         return usage(QStringLiteral("%1 needs --port (or --demo)").arg(verb));
     const QString file = positional.value(0);
@@ -134,7 +137,7 @@ int main(int argc, char **argv)
     if (verb == QLatin1String("backup"))
         return Backup(o, file);
     if (verb == QLatin1String("restore"))
-        return Restore(o, file, p.isSet(dryRun), p.isSet(verify));
+        return Restore(o, file, {p.isSet(dryRun), p.isSet(verify), p.isSet(changedOnly)});
     if (verb == QLatin1String("verify"))
         return Verify(o, file);
     if (verb == QLatin1String("events")) {

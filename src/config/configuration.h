@@ -56,6 +56,8 @@ public:
 
     // ---- the display priority list, positions 1..6
     const QString &priorityCaption(int position) const { return m_captions[index(position)]; }
+    // The parameter whose byte Up and Down exchange for a position.
+    int priorityParam(int position) const { return m_priority.positionParam(position); }
     // Up or Down from the selected position (0: none); returns the new selection.
     int movePriority(bool up, int selected);
 

@@ -29,6 +29,44 @@ std::vector<Difference> Differences(const Configuration &first, const Configurat
     return out;
 }
 
+std::vector<ItemDifferences> By_Item(const std::vector<Difference> &differences)
+{
+    std::vector<ItemDifferences> out;
+    for (const Difference &d : differences) {
+        const int index = d.item == Item::Settings ? 0 : d.index;
+        if (out.empty() || out.back().item != d.item || out.back().index != index)
+            out.push_back({d.item, index, {}});
+        out.back().fields.push_back(d);
+    }
+    return out;
+}
+
+QString Item_Name(Item item, int index)
+{
+    switch (item) {
+    case Item::Pass:
+        return QStringLiteral("pass %1").arg(index);
+    case Item::Settings:
+        return QStringLiteral("settings");
+    case Item::Location:
+        break;
+    }
+    return QStringLiteral("location ") + settings::Location_Code_Caption(index);
+}
+
+QString Field_Label(const Difference &d)
+{
+    switch (d.item) {
+    case Item::Pass:
+        return Column_Headers().at(d.column);
+    case Item::Settings:
+        return settings::Param_Description(d.index);
+    case Item::Location:
+        break;
+    }
+    return QStringLiteral("alias");
+}
+
 QString Field_Name(const Difference &d)
 {
     switch (d.item) {
@@ -42,7 +80,7 @@ QString Field_Name(const Difference &d)
     return QStringLiteral("location ") + settings::Location_Code_Caption(d.index);
 }
 
-QString Difference_Line(const Difference &d, const QString &firstName, const QString &secondName)
+QString Difference_Values(const Difference &d, const QString &firstName, const QString &secondName)
 {
     QString a = d.first, b = d.second;
     if (d.item == Item::Location) {
@@ -52,7 +90,12 @@ QString Difference_Line(const Difference &d, const QString &firstName, const QSt
         a = quoted(a.left(16));
         b = quoted(b.left(16));
     }
-    return QStringLiteral("%1: %2 %3, %4 %5").arg(Field_Name(d), firstName, a, secondName, b);
+    return QStringLiteral("%1 %2, %3 %4").arg(firstName, a, secondName, b);
+}
+
+QString Difference_Line(const Difference &d, const QString &firstName, const QString &secondName)
+{
+    return Field_Name(d) + QStringLiteral(": ") + Difference_Values(d, firstName, secondName);
 }
 
 } // namespace halvo::config

@@ -26,9 +26,25 @@ struct Difference
 // the option mode by its index, a setting by its byte, an alias normalised.
 std::vector<Difference> Differences(const Configuration &first, const Configuration &second);
 
+// The fields that differ, one entry per item: a pass, a location slot, or the
+// settings (index 0), in the order Differences gives them.
+struct ItemDifferences
+{
+    Item item = Item::Pass;
+    int index = 0;
+    std::vector<Difference> fields;
+};
+std::vector<ItemDifferences> By_Item(const std::vector<Difference> &differences);
+
+// "pass 14", "settings", "location 0x05".
+QString Item_Name(Item item, int index);
+// "User ID", "Enable Beep", "alias": the field within its item.
+QString Field_Label(const Difference &d);
 // "pass 14 User ID", "setting Enable Beep", "location 0x05".
 QString Field_Name(const Difference &d);
-// "pass 14 User ID: unit 14, file 13"; names and aliases are quoted.
+// "unit 14, file 13"; names and aliases are quoted.
+QString Difference_Values(const Difference &d, const QString &firstName, const QString &secondName);
+// "pass 14 User ID: unit 14, file 13".
 QString Difference_Line(const Difference &d, const QString &firstName, const QString &secondName);
 
 } // namespace halvo::config

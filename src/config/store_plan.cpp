@@ -1,5 +1,7 @@
 #include "store_plan.h"
 
+#include <algorithm>
+
 namespace halvo::config {
 
 StorePlan Pass_Store_Plan(const Configuration &c, int count)
@@ -46,6 +48,46 @@ std::optional<StorePlan> Restore_Plan(const Configuration &c, QString *why)
     plan.frames.push_back({*settingsFrame, 0});
     plan.frames.insert(plan.frames.end(), locations->frames.begin(), locations->frames.end());
     return plan;
+}
+
+std::optional<StorePlan> Items_Store_Plan(const Configuration &c, const std::vector<ItemRef> &items,
+                                          QString *why)
+{
+    std::vector<ItemRef> sorted = items;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const ItemRef &a, const ItemRef &b) {
+        return a.item != b.item ? a.item < b.item : a.index < b.index; // passes, settings, locations
+    });
+    StorePlan plan;
+    for (const ItemRef &r : sorted) {
+        std::optional<QByteArray> frame;
+        int pause = 0;
+        switch (r.item) {
+        case Item::Pass:
+            frame = passes::Build_Pass_Frame(r.index - 1, c.passRow(r.index), why);
+            pause = PassFramePauseMs;
+            break;
+        case Item::Settings:
+            frame = Settings_Frame(c, why);
+            break;
+        case Item::Location:
+            frame = settings::Build_Location_Name_Frame(r.index, c.alias(r.index), why);
+            pause = LocationFramePauseMs;
+            break;
+        }
+        if (!frame)
+            return std::nullopt;
+        plan.frames.push_back({*frame, pause});
+    }
+    return plan;
+}
+
+StorePlan Changed_Frames(const StorePlan &wanted, const StorePlan &unit)
+{
+    StorePlan changed;
+    for (size_t i = 0; i < wanted.frames.size(); ++i)
+        if (i >= unit.frames.size() || unit.frames[i].bytes != wanted.frames[i].bytes)
+            changed.frames.push_back(wanted.frames[i]);
+    return changed;
 }
 
 } // namespace halvo::config

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "configuration.h"
+#include "differences.h"
 
 #include <QByteArray>
 #include <QString>
@@ -39,5 +40,21 @@ std::optional<StorePlan> Location_Store_Plan(const Configuration &c, QString *wh
 // A whole configuration, as halvo-cli restores it: the passes, the settings, the
 // locations; every frame or none.
 std::optional<StorePlan> Restore_Plan(const Configuration &c, QString *why = nullptr);
+
+// Only the items named, in the usual order (passes, the settings, locations) and
+// pacing: one pass frame per pass, the settings frame, one location frame per slot.
+// Every frame or none.
+struct ItemRef
+{
+    Item item = Item::Pass;
+    int index = 0; // pass row 1..72, location slot 0..49; 0 for the settings
+};
+std::optional<StorePlan> Items_Store_Plan(const Configuration &c, const std::vector<ItemRef> &items,
+                                          QString *why = nullptr);
+
+// The frames of wanted that the unit does not hold already: those whose bytes
+// differ from the frame at the same place in unit, a plan of the same layout built
+// from what the unit holds.
+StorePlan Changed_Frames(const StorePlan &wanted, const StorePlan &unit);
 
 } // namespace halvo::config

@@ -215,8 +215,46 @@ void UnitSession::markArrived(ReadPart part, int item)
     if (a[static_cast<size_t>(item)])
         return;
     a[static_cast<size_t>(item)] = true;
-    if (arrived(part) == Expected(part))
-        emit readComplete(part);
+    if (arrived(part) != Expected(part))
+        return;
+    if (part != ReadPart::Settings) // the settings values page is taken as it comes
+        imageTakes(part, m_staging);
+    emit readComplete(part);
+}
+
+void UnitSession::imageTakes(ReadPart part, const config::Configuration &from, int passes)
+{
+    switch (part) {
+    case ReadPart::Passes:
+        for (int r = 1; r <= passes; ++r)
+            m_image.setPassRow(r, from.passRow(r));
+        break;
+    case ReadPart::Settings:
+        for (int i = 0; i < config::ParamCount; ++i)
+            m_image.typeParam(i, from.param(i));
+        break;
+    case ReadPart::Locations:
+        for (int s = 0; s < config::LocationCount; ++s)
+            m_image.setAlias(s, settings::Normalise_Alias(from.alias(s)));
+        break;
+    }
+    m_imageRead[int(part)] = true;
+    m_readingBack[int(part)] = false;
+    emit imageChanged(part);
+}
+
+bool UnitSession::readBack(ReadPart part)
+{
+    if (!read(part))
+        return false;
+    m_readingBack[int(part)] = true;
+    return true;
+}
+
+void UnitSession::noteStored(ReadPart part, const config::Configuration &sent, int passes)
+{
+    if (m_imageRead[int(part)])
+        imageTakes(part, sent, passes);
 }
 
 bool UnitSession::Decode_Pass_Record(const QByteArray &reply)
@@ -224,9 +262,11 @@ bool UnitSession::Decode_Pass_Record(const QByteArray &reply)
     const auto pass = passes::Decode_Pass_Record(reply, &m_why);
     if (!pass)
         return false;
-    if (m_config)
+    m_staging.applyPass(*pass);
+    if (m_config && !m_readingBack[int(ReadPart::Passes)]) {
         m_config->applyPass(*pass);
-    emit passApplied(pass->row, pass->optionMode);
+        emit passApplied(pass->row, pass->optionMode);
+    }
     markArrived(ReadPart::Passes, pass->row - 1);
     return true;
 }
@@ -245,9 +285,11 @@ bool UnitSession::Decode_Event_Log_Pointer(const QByteArray &reply)
 bool UnitSession::Decode_Location_Reply(const QByteArray &reply)
 {
     if (const auto location = settings::Decode_Location_Reply(reply)) {
-        if (m_config)
+        m_staging.setAlias(location->slot, location->alias);
+        if (m_config && !m_readingBack[int(ReadPart::Locations)]) {
             m_config->setAlias(location->slot, location->alias);
-        emit locationApplied(location->slot);
+            emit locationApplied(location->slot);
+        }
         markArrived(ReadPart::Locations, location->slot);
     }
     return true; // a slot outside 0..49 changes nothing
@@ -258,8 +300,17 @@ bool UnitSession::Decode_Settings_Page(const QByteArray &reply)
     const auto page = settings::Decode_Settings_Page(reply);
     if (!page)
         return true; // an unknown page character: ignored
-    const bool shown = !m_config || m_config->applySettingsPage(*page);
-    emit settingsPageApplied(page->kind);
+    bool shown = true;
+    if (m_config && !m_readingBack[int(ReadPart::Settings)]) {
+        shown = m_config->applySettingsPage(*page);
+        emit settingsPageApplied(page->kind);
+    }
+    if (page->kind == settings::SettingsPageKind::Values) {
+        // The image holds the unit's bytes as they are, without the boxes' rule.
+        for (int i = 0; i < config::ParamCount; ++i)
+            m_staging.typeParam(i, QString::number(page->bytes[static_cast<size_t>(i)]));
+        imageTakes(ReadPart::Settings, m_staging);
+    }
     if (!shown) {
         m_why = QStringLiteral("the priority list cannot show the values page");
         return false;
@@ -306,6 +357,7 @@ bool UnitSession::read(ReadPart part)
                                    link::Cmd::ReadLocations};
     auto &a = m_arrived[int(part)];
     std::fill(a.begin(), a.end(), false);
+    m_readingBack[int(part)] = false;
     return send(link::Build_Short_Request(codes[int(part)]));
 }
 

@@ -106,6 +106,17 @@ public:
     // The operator is told a send failed, unless it is the broken link just told.
     void reportSendFailure();
 
+    // ---- the unit image: the configuration as last read from the unit, part by
+    // part (the pass table once all 72 rows are in, the settings values page, all 50
+    // aliases). Nothing of a part is known until it has been read.
+    const config::Configuration &unitImage() const { return m_image; }
+    bool imageRead(ReadPart part) const { return m_imageRead[int(part)]; }
+    // Reads a part back into the image only: the operator's fields stay as they are.
+    bool readBack(ReadPart part);
+    // A store that is not read back: what it sent is taken as what the unit holds, for
+    // a part read before (passes: rows 1..passes).
+    void noteStored(ReadPart part, const config::Configuration &sent, int passes = config::PassCount);
+
     // ---- paced stores
     bool startStore(config::StorePlan plan);
     void stopStore() { m_store->stop(StoreOutcome::Cancelled); }
@@ -135,6 +146,7 @@ signals:
     void locationApplied(int slot);
     void pointerReceived(int shown);
     void readComplete(session::ReadPart part);
+    void imageChanged(session::ReadPart part);
     void notice(session::Notice what, const QString &detail);
     void linkLostSignal(const QString &reason);
     void storeProgress(int done, int total);
@@ -145,6 +157,7 @@ private:
     void onBytesReceived();
     void onLinkLost(const QString &reason);
     void markArrived(ReadPart part, int item);
+    void imageTakes(ReadPart part, const config::Configuration &from, int passes = config::PassCount);
     void fileLine(const QByteArray &line);
     bool Decode_Pass_Record(const QByteArray &reply) override;
     bool Decode_Event_Log_Pointer(const QByteArray &reply) override;
@@ -166,6 +179,10 @@ private:
     QString m_unitId;
     std::optional<int> m_pointer;
     std::vector<bool> m_arrived[3];
+    config::Configuration m_image;
+    config::Configuration m_staging; // a read under way, until it is complete
+    bool m_imageRead[3] = {false, false, false};
+    bool m_readingBack[3] = {false, false, false};
 
     int m_watchdog = 0;
     bool m_connectedShown = false;

@@ -81,6 +81,38 @@ private slots:
         QVERIFY(frames.first().startsWith("44 22 00 27 00 ") && frames.at(72).startsWith("44 23 00 23 "));
     }
 
+    // Only the frames the unit does not hold go out: three for two passes and a
+    // location that differ, none for the unit's own configuration.
+    void changedOnlySendsWhatDiffers()
+    {
+        halvo::sim::SimUnit unit;
+        unit.setBannerInterval(100);
+        QVERIFY(unit.start());
+        const QString file = dir.filePath("own.csv");
+        const QStringList port = {"--port", unit.devicePath(), "--pause-scale", "0.02"};
+        QCOMPARE(cli(QStringList{"backup"} + port + QStringList{file}).status, 0);
+        unit.clearRecord();
+        Run r = cli(QStringList{"restore", "--changed-only"} + port + QStringList{file});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.err.contains("nothing to send"));
+        QByteArray edited = halvo::test::readFile(file);
+        edited.replace("Pass Device 03  ", "Night Porter    ")
+            .replace("Pass Device 40  ", "Day Porter      ");
+        edited.replace("Zone 7          ", "Boiler Room     ");
+        write(file, edited);
+        r = cli(QStringList{"restore", "--changed-only", "--dry-run"} + port + QStringList{file});
+        QCOMPARE(r.out.count('\n'), 3);
+        unit.clearRecord();
+        r = cli(QStringList{"restore", "--changed-only", "--verify"} + port + QStringList{file});
+        QCOMPARE(r.status, 0);
+        QStringList stores;
+        for (const QString &frame : unit.receivedFrames())
+            if (!frame.startsWith("44 21") && !frame.startsWith("44 24") && !frame.startsWith("44 2D"))
+                stores << frame.left(14);
+        QCOMPARE(stores, (QStringList{"44 22 00 27 02", "44 22 00 27 27", "44 2B 00 27 06"}));
+        QCOMPARE(unit.locationName(6), QByteArray("Boiler Room     "));
+    }
+
     // A file an earlier release saved, with aliases not 16 characters long: the three
     // location frames carry them normalised, every other frame is the current file's.
     void anEarlierReleasesFileRestores()

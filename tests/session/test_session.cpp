@@ -110,6 +110,44 @@ private slots:
         QVERIFY(notices.isEmpty());
     }
 
+    // The image takes a part once it is whole; a read back reaches the image only.
+    void theUnitImageIsWhatTheUnitLastSent()
+    {
+        QSignalSpy changed(s.get(), &session::UnitSession::imageChanged);
+        QByteArray table;
+        for (int i = 0; i < 72; ++i)
+            table += passReply(i, "P" + QByteArray::number(i));
+        s->read(ReadPart::Passes);
+        link->receive(table.left(71 * 40));
+        QVERIFY(!s->imageRead(ReadPart::Passes) && changed.isEmpty());
+        link->receive(table.mid(71 * 40));
+        QVERIFY(s->imageRead(ReadPart::Passes));
+        QCOMPARE(s->unitImage().passRow(72)[passes::ColUserName], "P71             ");
+
+        auto row = config.passRow(3);
+        row[passes::ColUserName] = "Edited";
+        config.setPassRow(3, row);
+        QVERIFY(s->readBack(ReadPart::Passes));
+        table.replace("P2  ", "Q2  ");
+        link->receive(table);
+        QCOMPARE(config.passRow(3)[passes::ColUserName], "Edited"); // the operator's edit stays
+        QCOMPARE(s->unitImage().passRow(3)[passes::ColUserName], "Q2              ");
+        link->receive(passReply(5, "After")); // a later plain reply reaches the window again
+        QCOMPARE(config.passRow(6)[passes::ColUserName], "After           ");
+
+        // The values page as the unit sent it, whatever the boxes make of it.
+        config.clickSwitch(20, true);
+        link->receive(page('3', {{20, 2}}));
+        QCOMPARE(config.param(20) + s->unitImage().param(20), "02");
+        QVERIFY(s->imageRead(ReadPart::Settings) && !s->imageRead(ReadPart::Locations));
+        // A store that is not read back counts for a part read before only.
+        config.setAlias(0, "Gate");
+        s->noteStored(ReadPart::Locations, config);
+        QVERIFY(!s->imageRead(ReadPart::Locations));
+        s->noteStored(ReadPart::Settings, config);
+        QCOMPARE(s->unitImage().param(20), "0");
+    }
+
     void receiveFailuresAreToldOnceUntilAnEventCompletes()
     {
         link->receive(BadPass);

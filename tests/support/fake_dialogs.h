@@ -19,7 +19,10 @@ public:
         QList<bool> answers;   // answers to come; Cancel when empty
         QStringList fileNames; // file names to come; cancelled when empty
         std::function<void(const QString &)> onMessage;
-        std::function<void()> onFileDialog; // runs while a file dialog is open
+        std::function<void()> onFileDialog;         // runs while a file dialog is open
+        QList<std::vector<app::ReviewRow>> reviews; // every review shown
+        QList<int> untick;                          // rows the operator unticks in the next review
+        bool cancelReview = false;
     };
 
     explicit FakeDialogs(Log &log) : m_log(log) {}
@@ -33,6 +36,19 @@ public:
     {
         m_log.questions << text;
         return m_log.answers.isEmpty() ? false : m_log.answers.takeFirst();
+    }
+    bool askYesNo(const QString &text) override { return question(text); }
+    std::optional<std::vector<int>> reviewChanges(const std::vector<app::ReviewRow> &rows,
+                                                  const QString &) override
+    {
+        m_log.reviews << rows;
+        if (m_log.cancelReview || rows.empty())
+            return std::nullopt;
+        std::vector<int> chosen;
+        for (int r = 0; r < static_cast<int>(rows.size()); ++r)
+            if (!m_log.untick.contains(r))
+                chosen.push_back(r);
+        return chosen;
     }
     QString saveFileName(const app::FileChoice &) override { return nextFile(); }
     QString openFileName(const app::FileChoice &) override { return nextFile(); }

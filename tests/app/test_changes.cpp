@@ -1,0 +1,156 @@
+// What the operator changed: marks against the unit image, the count beside STORE,
+// "Review Changes" storing only the chosen items and reading them back, and the
+// question on closing, against the simulated unit on a pty.
+#include "support/messages.h"
+#include "support/window_fixture.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+using halvo::app::Tab;
+
+class TestChanges : public halvo::test::WindowTest
+{
+    Q_OBJECT
+    QTemporaryDir dir;
+
+    QString line() { return f.ctl<QLabel>("LabelChanges")->text(); }
+    QTreeWidget *list() { return f.ctl<QTreeWidget>("ListView1"); }
+    QLineEdit *alias(int slot)
+    {
+        return f.ctl<QLineEdit>(QStringLiteral("Text_Location_Name(%1)").arg(slot));
+    }
+    void read(Tab tab, int replies)
+    {
+        f.showTab(tab);
+        f.w->Command_Read_Config_Click();
+        const auto part =
+            tab == Tab::Passes ? halvo::session::ReadPart::Passes : halvo::session::ReadPart::Locations;
+        QVERIFY(QTest::qWaitFor([&] { return f.w->session().imageRead(part); }, 5000));
+        QCOMPARE(f.w->session().arrived(part), replies);
+    }
+    void editPass(int row, const QString &name)
+    {
+        f.w->passTab().ListView1_ItemClick(list()->topLevelItem(row - 1));
+        f.ctl<QLineEdit>("TextCurrentPassUsername")->setText(name);
+        f.click("CommandCurrentPassSave");
+    }
+    QStringList storeFrames() const
+    {
+        QStringList out;
+        for (const QString &frame : f.unit->receivedFrames())
+            if (frame.startsWith("44 22") || frame.startsWith("44 2B") || frame.startsWith("44 23"))
+                out << frame.left(14);
+        return out;
+    }
+
+protected:
+    void setUp() override { f.connectPort(); }
+
+private slots:
+
+    void editsAreMarkedCountedReviewedAndStoredAlone()
+    {
+        auto &w = *f.w;
+        QCOMPARE(line(), QStringLiteral("Unit not read yet"));
+        editPass(3, "Before any read");
+        QCOMPARE(line(), QStringLiteral("Unit not read yet")); // nothing is marked before a read
+        QVERIFY(!list()->topLevelItem(2)->data(1, Qt::BackgroundRole).isValid());
+        read(Tab::Passes, 72);
+        read(Tab::Locations, 50);
+        QCOMPARE(line(), QStringLiteral("Unit matches the window"));
+
+        editPass(3, "Night Porter");
+        editPass(9, "Day Porter");
+        alias(4)->setText("Boiler Room");
+        QCOMPARE(line(), QStringLiteral("3 changes not stored"));
+        // The changed cell and the editor field showing its row are marked, and say
+        // what the unit holds.
+        auto *cell = list()->topLevelItem(8);
+        QVERIFY(cell->font(1).bold() && cell->data(1, Qt::BackgroundRole).isValid());
+        QCOMPARE(cell->data(1, Qt::AccessibleDescriptionRole).toString(),
+                 QStringLiteral("changed, unit has Pass Device 09  "));
+        QVERIFY(!list()->topLevelItem(8)->font(2).bold());
+        QVERIFY(f.ctl<QLineEdit>("TextCurrentPassUsername")->font().bold());
+        QVERIFY(alias(4)->font().bold());
+        QVERIFY(alias(4)->accessibleDescription().endsWith("changed, unit has \"Zone 5          \""));
+        // Back to the unit's value: the mark goes.
+        alias(4)->setText("Zone 5");
+        QCOMPARE(line(), QStringLiteral("2 changes not stored"));
+        QVERIFY(!alias(4)->font().bold() && alias(4)->accessibleDescription().isEmpty());
+        alias(4)->setText("Boiler Room");
+
+        // The review: pass 3 unticked; pass 9 and location 0x05 go, nothing else.
+        f.unit->clearRecord();
+        f.dialogs.untick = {0};
+        w.CommandReviewChanges_Click();
+        QCOMPARE(f.dialogs.reviews.size(), 1);
+        const auto &rows = f.dialogs.reviews.first();
+        QCOMPARE(int(rows.size()), 3);
+        QCOMPARE(rows[0].item + "|" + rows[1].item + "|" + rows[2].item,
+                 QStringLiteral("pass 3|pass 9|location 0x05"));
+        QCOMPARE(rows[1].fields,
+                 QStringList{"User Names: window \"Day Porter      \", unit \"Pass Device 09  \""});
+        QCOMPARE(rows[2].tab, QStringLiteral("Location Name Configuration"));
+        QVERIFY(QTest::qWaitFor([&] { return line() == QStringLiteral("1 change not stored"); }, 5000));
+        QCOMPARE(storeFrames(), (QStringList{"44 22 00 27 08", "44 2B 00 27 04"}));
+        QCOMPARE(f.unit->locationName(4), QByteArray("Boiler Room     "));
+        QVERIFY(list()->topLevelItem(2)->font(1).bold() && !list()->topLevelItem(8)->font(1).bold());
+        QCOMPARE(w.configuration().passRow(3)[1],
+                 QStringLiteral("Night Porter    ")); // the unstored edit stays
+    }
+
+    void aLoadedFileIsMarkedAndNothingIsSent()
+    {
+        auto &w = *f.w;
+        read(Tab::Passes, 72);
+        w.CommandReviewChanges_Click(); // nothing differs: the dialog says so, nothing goes
+        QVERIFY(f.dialogs.reviews.last().empty());
+        const QString path = dir.filePath("config.csv");
+        f.dialogs.fileNames = {path};
+        w.Menu_Save_Config_Data_Click();
+        QByteArray file = halvo::test::readFile(path);
+        file.replace("Pass Device 01  ", "From the file   ");
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+        out.close();
+        f.unit->clearRecord();
+        f.dialogs.fileNames = {path};
+        w.Menu_Load_Config_Data_Click();
+        QCOMPARE(line(), QStringLiteral("1 change not stored"));
+        QVERIFY(list()->topLevelItem(0)->font(1).bold());
+        f.dialogs.cancelReview = true;
+        w.CommandReviewChanges_Click();
+        QTest::qWait(50);
+        QVERIFY(f.unit->receivedFrames().isEmpty());
+    }
+
+    void closingAsksNothingBeforeARead()
+    {
+        f.w->show();
+        alias(1)->setText("Never read");
+        QVERIFY(f.w->close());
+        QVERIFY(f.dialogs.questions.isEmpty());
+    }
+
+    void closingAsksWhileChangesAreNotStored()
+    {
+        auto &w = *f.w;
+        w.show();
+        read(Tab::Locations, 50);
+        alias(1)->setText("Gate");
+        alias(2)->setText("Dock");
+        f.dialogs.answers = {false};
+        QVERIFY(!w.close());
+        QCOMPARE(f.dialogs.questions, QStringList{"2 changes are not stored to the unit. Close anyway?"});
+        QVERIFY(w.session().isOpen());
+        f.dialogs.answers = {true};
+        QVERIFY(w.close());
+    }
+};
+
+QTEST_MAIN(TestChanges)
+#include "test_changes.moc"
