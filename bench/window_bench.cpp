@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -80,6 +81,7 @@ struct StallMeter
 };
 
 void measureIngest(app::FormMain &w, Dialogs &answers, const QTemporaryDir &dir);
+void measureChanges();
 void measureFiles(app::FormMain &w, Dialogs &answers, const QTemporaryDir &dir);
 
 // The microseconds at which the unit took each frame, from its record file.
@@ -215,6 +217,8 @@ int main(int argc, char **argv)
         measureIngest(w, answers, dir);
     if (wanted("files"))
         measureFiles(w, answers, dir);
+    if (wanted("changes"))
+        measureChanges();
     unit.terminate();
     unit.waitForFinished(3000);
     return 0;
@@ -261,6 +265,62 @@ void measureIngest(app::FormMain &w, Dialogs &answers, const QTemporaryDir &dir)
             .arg(grown / own, 0, 'f', 2),
         "growth <= 1.5 times the lines");
     store->click();
+}
+
+// Against a unit at the link's real rate (38400 baud): two passes and an alias
+// edited, then Review Changes stores those three items and reads them back.
+void measureChanges()
+{
+    QProcess unit;
+    unit.start(QStringLiteral(HALVO_SIM_EXE), {QStringLiteral("--pace"), QStringLiteral("--banner-interval"),
+                                               QStringLiteral("1000")});
+    if (!unit.waitForReadyRead(5000))
+        return;
+    const QString port = QString::fromLocal8Bit(unit.readLine()).trimmed();
+    app::FormMain w(app::FormOptions{{port}, port});
+    w.setDialogs(std::make_unique<Dialogs>());
+    w.Cmd_ComPort_Click();
+    auto *tabs = w.findChild<QTabWidget *>(QStringLiteral("SSTab1"));
+    auto *line = w.findChild<QLabel *>(QStringLiteral("LabelChanges"));
+    for (app::Tab tab : {app::Tab::Passes, app::Tab::Locations}) {
+        tabs->setCurrentIndex(static_cast<int>(tab));
+        w.Command_Read_Config_Click();
+    }
+    (void)QTest::qWaitFor([&] {
+        return w.session().imageRead(session::ReadPart::Passes) && w.session().imageRead(session::ReadPart::Locations);
+    }, 20000);
+    auto &config = w.configuration();
+    // One edit re-marks the whole window: the pass table, its editor, the settings
+    // and the aliases.
+    QElapsedTimer mark;
+    constexpr int Edits = 200;
+    mark.start();
+    for (int i = 0; i < Edits; ++i) {
+        auto row = config.passRow(1 + i % 72);
+        row[passes::ColSignalTimeout] = QString::number(i % 60);
+        config.setPassRow(1 + i % 72, row);
+        w.refreshMarks();
+    }
+    row("one edit re-marks the whole window (72 passes, settings, 50 aliases)",
+        QStringLiteral("%1 ms").arg(double(mark.nsecsElapsed()) / 1e6 / Edits, 0, 'f', 2), "< 5 ms");
+    for (int i = 0; i < Edits; ++i) // the unit's timeouts back
+        config.setPassRow(1 + i % 72, w.session().unitImage().passRow(1 + i % 72));
+    for (int r : {3, 40}) {
+        auto row = config.passRow(r);
+        row[passes::ColUserName] = QStringLiteral("Edited %1         ").arg(r).left(16);
+        config.setPassRow(r, row);
+    }
+    config.setAlias(6, QStringLiteral("Boiler Room     "));
+    w.refreshMarks();
+    const QString before = line->text();
+    QElapsedTimer clock;
+    clock.start();
+    w.CommandReviewChanges_Click();
+    (void)QTest::qWaitFor([&] { return line->text() == QStringLiteral("Unit matches the window"); }, 30000);
+    row("Review Changes, Store Selected: 3 items stored and read back (unit at 38400 baud)",
+        QStringLiteral("%1 -> \"%2\" in %3 ms").arg(before, line->text()).arg(clock.elapsed()), "< 3 s");
+    unit.terminate();
+    unit.waitForFinished(3000);
 }
 
 void measureFiles(app::FormMain &w, Dialogs &answers, const QTemporaryDir &dir)

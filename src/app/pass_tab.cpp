@@ -82,13 +82,13 @@ PassTab::PassTab(const TabContext &context, QWidget *parent)
 
     showConfiguration();
     // The given widths assume the unit's small system font; a column is never
-    // narrower than its text here.
+    // narrower than its text here, drawn bold when it is marked as changed.
     for (int c = 0; c < ColumnCount; ++c) {
         passList->setColumnWidth(c, Column_Widths()[static_cast<size_t>(c)]);
         if (c <= ColOptionFlags) {
             passList->resizeColumnToContents(c);
-            passList->setColumnWidth(
-                c, std::max(passList->columnWidth(c) + 8, Column_Widths()[static_cast<size_t>(c)]));
+            const int fit = passList->columnWidth(c);
+            passList->setColumnWidth(c, std::max(fit + fit / 8 + 8, Column_Widths()[static_cast<size_t>(c)]));
         }
     }
 }
