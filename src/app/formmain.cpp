@@ -41,16 +41,34 @@ namespace Msg = session::Msg;
 using ui::named;
 using ui::px;
 
+namespace {
+// The port list, refreshed each time the operator opens it.
+class PortBox : public QComboBox
+{
+public:
+    std::function<void()> aboutToOpen;
+    void showPopup() override
+    {
+        if (aboutToOpen)
+            aboutToOpen();
+        QComboBox::showPopup();
+    }
+};
+} // namespace
+
 FormMain::FormMain(const FormOptions &options, QWidget *parent)
-    : QMainWindow(parent), m_options(options), m_dialogs(std::make_unique<QtOperatorDialogs>(this))
+    : QMainWindow(parent), m_options(options), m_dialogs(std::make_unique<QtOperatorDialogs>(this)),
+      m_portWatcher(options.portDirs)
 {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Halvo Configuration Tool"));
     m_session.setConfiguration(&m_config);
     m_session.setPortCheck([this] { return askToOpenThePort(); });
     m_catalogue.setExtraPorts(options.extraPorts);
+    m_catalogue.setFolders(options.portDirs);
     buildUi();
     listenToTheUnit();
+    connect(&m_portWatcher, &port::PortWatcher::devicesChanged, this, &FormMain::refreshPortList);
 
     Build_Port_Table();
     for (int i = 0; i < portBox->count(); ++i) {
@@ -143,7 +161,10 @@ QWidget *FormMain::buildTopRow()
     auto *ports = named(new QGroupBox(QStringLiteral("Base Communications")), QStringLiteral("Frame2"));
     ports->setFixedSize(px(2175), px(1815));
     auto *f2 = new QVBoxLayout(ports);
-    portBox = named(new QComboBox, QStringLiteral("Combo_Com_Port"), QStringLiteral("Com port"));
+    auto *box = new PortBox;
+    box->aboutToOpen = [this] { refreshPortList(); };
+    portBox =
+        named(static_cast<QComboBox *>(box), QStringLiteral("Combo_Com_Port"), QStringLiteral("Com port"));
     portBox->setPlaceholderText(QStringLiteral("Select Com Port"));
     auto *connectButton =
         named(new QPushButton(QStringLiteral("Connect to Base")), QStringLiteral("Cmd_ComPort"));

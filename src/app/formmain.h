@@ -4,9 +4,11 @@
 #include "help_text.h"
 #include "operator_dialogs.h"
 #include "port/port_catalogue.h"
+#include "port/port_watcher.h"
 #include "received_lines.h"
 #include "session/unit_session.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QStringList>
 
@@ -42,6 +44,7 @@ struct FormOptions
 {
     QStringList extraPorts; // listed first in the port list (--port, the demo unit)
     QString preferredPort;  // selected after start-up when listed
+    QStringList portDirs;   // folders whose devices are ports too, watched (--port-dir)
 };
 
 // The window: the port box, the instructions, the received-data list, the link
@@ -63,14 +66,10 @@ public:
     session::UnitSession &session() { return m_session; }
     const ReceivedLines &receivedLines() const { return m_lines; }
     PassTab &passTab() { return *m_passTab; }
-    SettingsTab &settingsTab() { return *m_settingsTab; }
-    LocationTab &locationTab() { return *m_locationTab; }
     EventLogTab &eventLogTab() { return *m_eventLogTab; }
     // What the port box shows, "Select Com Port" when nothing is selected.
     QString comPortText() const;
     bool isConnectedShown() const { return m_session.connectedShown(); }
-    int selectedPort() const { return m_selectedPort; }
-
     // Waits while the window's events keep running; returns at once for 0 or less.
     void Pause(double seconds);
 
@@ -80,6 +79,8 @@ public slots:
     void Command_Read_Config_Click();
     void Command_Store_Config_Click();
     void Build_Port_Table();
+    // The list as the devices are now, the selection on its device; not while a port is open.
+    void refreshPortList();
     void CommandRescanPorts_Click();
     void Cmd_ComPort_Click();
     void TimerDisconnect_Timer();
@@ -106,6 +107,7 @@ private:
     bool askToOpenThePort();
     void Scan_For_Units();
     void showConnected(bool connected);
+    void listPorts(const QList<port::PortEntry> &ports);
     // Then runs after: with how it ended.
     void startStore(config::StorePlan plan, int range, std::function<void(session::StoreOutcome)> then = {});
     std::vector<config::Difference> changesNotStored() const;
@@ -120,6 +122,8 @@ private:
     config::Configuration m_config;
     session::UnitSession m_session;
     port::PortCatalogue m_catalogue;
+    port::PortWatcher m_portWatcher;
+    QHash<QString, QString> m_heardOn; // device -> the identification a scan heard on it
     ReceivedLines m_lines;
     int m_selectedPort = 0;
     bool m_closing = false;

@@ -26,6 +26,9 @@ void FormMain::listenToTheUnit()
     connect(&m_session, &UnitSession::connectedShownChanged, this, &FormMain::showConnected);
     connect(&m_session, &UnitSession::eventLine, this,
             [this](const QByteArray &line) { m_lines.append(line); });
+    // An adapter that was pulled may have left the list stale while its port was open.
+    connect(&m_session, &UnitSession::linkLostSignal, this,
+            [this] { QTimer::singleShot(0, this, &FormMain::refreshPortList); });
     connect(&m_session, &UnitSession::notice, this, [this](session::Notice what) {
         tell(what == session::Notice::TerminatorError ? Msg::TerminatorError : Msg::CommError);
     });
@@ -72,17 +75,57 @@ void FormMain::showConnected(bool connected)
     disconnectedIndicator->setVisible(!connected);
 }
 
+namespace {
+constexpr int PathRole = Qt::UserRole + 1;
+} // namespace
+
+// Each entry carries its port number and its device; a scan's entries also what the
+// unit said on it.
+void FormMain::listPorts(const QList<port::PortEntry> &ports)
+{
+    portBox->clear();
+    for (const port::PortEntry &e : ports) {
+        portBox->addItem(PortCatalogue::Port_Entry_Text(e.number, m_heardOn.value(e.path)), e.number);
+        portBox->setItemData(portBox->count() - 1, e.path, PathRole);
+        portBox->setItemData(portBox->count() - 1, PortCatalogue::Port_Details(e), Qt::ToolTipRole);
+    }
+}
+
 // Lists the ports that can be opened; nothing is sent and nothing is listened for.
 void FormMain::Build_Port_Table()
 {
-    portBox->clear();
     m_catalogue.refresh();
-    for (const port::PortEntry &e : m_catalogue.openable()) {
-        portBox->addItem(PortCatalogue::Port_Entry_Text(e.number), e.number);
-        portBox->setItemData(portBox->count() - 1, PortCatalogue::Port_Details(e), Qt::ToolTipRole);
-    }
+    listPorts(m_catalogue.openable());
     if (portBox->count() > 0)
         portBox->setCurrentIndex(0);
+}
+
+void FormMain::refreshPortList()
+{
+    // A list that shifted under an open link, or under a scan, would mislead.
+    if (m_session.isOpen() || m_scanning || m_closing)
+        return;
+    const int selected = portBox->currentIndex();
+    const QString device = selected >= 0 ? portBox->itemData(selected, PathRole).toString() : QString();
+    QStringList before;
+    for (int i = 0; i < portBox->count(); ++i)
+        before << portBox->itemData(i, PathRole).toString();
+    m_catalogue.refresh();
+    const QList<port::PortEntry> ports = m_catalogue.openable();
+    listPorts(ports);
+    int now = -1;
+    if (selected >= 0) {
+        now = portBox->findData(device, PathRole); // gone: "Select Com Port"
+    } else {
+        // Nothing was chosen: an adapter that arrives alone is the one.
+        QList<int> arrived;
+        for (int i = 0; i < ports.size(); ++i)
+            if (!before.contains(ports.at(i).path) && PortCatalogue::Is_Usb_Adapter(ports.at(i).path))
+                arrived << i;
+        if (arrived.size() == 1)
+            now = arrived.first();
+    }
+    portBox->setCurrentIndex(now);
 }
 
 void FormMain::CommandRescanPorts_Click()
@@ -98,6 +141,7 @@ void FormMain::Scan_For_Units()
         return; // one scan at a time; a second click while listening does nothing
     m_scanning = true;
     portBox->clear();
+    m_heardOn.clear();
     tell(Msg::Scanning);
     m_session.clearErrorLatch();
     m_catalogue.refresh();
@@ -113,7 +157,9 @@ void FormMain::Scan_For_Units()
         Pause(m_timing.scanListen);
         if (m_closing)
             break;
+        m_heardOn[e.path] = m_session.unitId();
         portBox->addItem(PortCatalogue::Port_Entry_Text(e.number, m_session.unitId()), e.number);
+        portBox->setItemData(portBox->count() - 1, e.path, PathRole);
         portBox->setItemData(portBox->count() - 1, e.path, Qt::ToolTipRole);
         m_session.close();
     }

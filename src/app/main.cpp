@@ -21,11 +21,16 @@ int main(int argc, char **argv)
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("List the serial device PATH first (repeatable)."),
                                   QStringLiteral("path"));
-    p.addOptions({demo, port});
+    const QCommandLineOption portDir(
+        QStringLiteral("port-dir"),
+        QStringLiteral("Also list the devices in folder DIR, and follow it (repeatable)."),
+        QStringLiteral("dir"));
+    p.addOptions({demo, port, portDir});
     p.process(app);
 
     halvo::app::FormOptions options;
     options.extraPorts = p.values(port);
+    options.portDirs = p.values(portDir);
     std::unique_ptr<halvo::sim::SimUnit> unit;
     if (p.isSet(demo)) {
         unit = std::make_unique<halvo::sim::SimUnit>();

@@ -95,6 +95,7 @@ public:
                 return fail(BadInput,
                             QStringLiteral("there is no port %1 (see halvo-cli ports)").arg(number));
             path = e->path;
+            Progress::say(QStringLiteral("port %1 is %2").arg(number).arg(path)); // for the script's log
         }
         QString why;
         if (session.open(path, &why) != session::OpenResult::Opened)
@@ -106,6 +107,8 @@ public:
                                              .arg(m_options.timeoutMs / 1000));
         return Ok;
     }
+
+    double pauseScale() const { return m_options.pauseScale; }
 
     QString failure() const
     {
@@ -235,8 +238,12 @@ int store(Unit &u, const config::StorePlan &plan)
     int sent = 0;
     bool done = false, ok = false;
     QObject guard;
+    // The unit's pacing makes the time left exact: the pauses still to come.
+    std::vector<qint64> pausesFrom(plan.frames.size() + 1, 0);
+    for (size_t i = plan.frames.size(); i-- > 0;)
+        pausesFrom[i] = pausesFrom[i + 1] + plan.frames[i].pauseMs;
     QObject::connect(&u.session, &session::UnitSession::storeProgress, &guard, [&](int i) {
-        progress.step(i);
+        progress.step(i, static_cast<qint64>(double(pausesFrom[static_cast<size_t>(i)]) * u.pauseScale()));
         sent = i;
     });
     QObject::connect(&u.session, &session::UnitSession::storeFinished, &guard,

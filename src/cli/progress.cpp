@@ -13,20 +13,33 @@ void Progress::stage(const QString &what, int total)
     m_what = what;
     m_total = total;
     m_last = -1;
+    m_started.start();
     if (!m_terminal)
         std::fprintf(stderr, "%s: %d to go\n", qPrintable(what), total);
     step(0);
 }
 
-void Progress::step(int done)
+namespace {
+QString minutes(qint64 ms)
+{
+    const qint64 s = (ms + 500) / 1000;
+    return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+} // namespace
+
+void Progress::step(int done, qint64 remainingMs)
 {
     if (!m_terminal || done == m_last || m_total <= 0)
         return;
     m_last = done;
     constexpr int Width = 30;
     const int filled = done * Width / m_total;
-    std::fprintf(stderr, "\r%-24s [%s%s] %d/%d", qPrintable(m_what), QByteArray(filled, '#').constData(),
-                 QByteArray(Width - filled, ' ').constData(), done, m_total);
+    const QString times =
+        remainingMs < 0
+            ? QString()
+            : QStringLiteral("  %1 elapsed, %2 left").arg(minutes(m_started.elapsed()), minutes(remainingMs));
+    std::fprintf(stderr, "\r%-24s [%s%s] %d/%d%s", qPrintable(m_what), QByteArray(filled, '#').constData(),
+                 QByteArray(Width - filled, ' ').constData(), done, m_total, qPrintable(times));
     std::fflush(stderr);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 
 namespace halvo::cli {
@@ -11,7 +12,8 @@ class Progress
 public:
     Progress();
     void stage(const QString &what, int total);
-    void step(int done);
+    // remainingMs, when known (a paced store's pauses), shows beside the elapsed time.
+    void step(int done, qint64 remainingMs = -1);
     void finish();
     // A line of its own, clear of any bar.
     static void say(const QString &line);
@@ -21,6 +23,7 @@ private:
     QString m_what;
     int m_total = 0;
     int m_last = -1;
+    QElapsedTimer m_started;
 };
 
 } // namespace halvo::cli

@@ -1,5 +1,6 @@
 #include "port_catalogue.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QSerialPortInfo>
@@ -8,13 +9,14 @@
 
 namespace halvo::port {
 
-namespace {
-bool isUsbAdapter(const QString &path)
+bool PortCatalogue::Is_Usb_Adapter(const QString &path)
 {
-    const QString name = QFileInfo(path).fileName();
-    return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
+    auto usb = [](const QString &p) {
+        const QString name = QFileInfo(p).fileName();
+        return name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM"));
+    };
+    return usb(path) || usb(QFileInfo(path).canonicalFilePath());
 }
-} // namespace
 
 void PortCatalogue::addExtraPort(const QString &path)
 {
@@ -37,7 +39,22 @@ void PortCatalogue::refresh()
     }
     return;
 #else
+    // The folders' devices first: one the system lists too keeps the folder's name.
+    QStringList claimed;
+    for (const QString &folder : m_folders) {
+        const QDir dir(folder);
+        for (const QFileInfo &f :
+             dir.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name)) {
+            const QString device = f.canonicalFilePath();
+            if (device.isEmpty() || claimed.contains(device))
+                continue; // a link to nothing
+            claimed << device;
+            system.append({0, f.absoluteFilePath(), QStringLiteral("in ") + folder});
+        }
+    }
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        if (claimed.contains(QFileInfo(info.systemLocation()).canonicalFilePath()))
+            continue;
         QString desc = info.description();
         if (info.hasVendorIdentifier() && info.hasProductIdentifier())
             desc += QStringLiteral(" [%1:%2]")
@@ -91,7 +108,7 @@ QList<PortEntry> PortCatalogue::Number_Ports(const QStringList &extra, QList<Por
     for (const QString &p : extra)
         add({0, p, QStringLiteral("named on the command line")});
     std::stable_sort(systemPorts.begin(), systemPorts.end(), [](const PortEntry &a, const PortEntry &b) {
-        const bool ua = isUsbAdapter(a.path), ub = isUsbAdapter(b.path);
+        const bool ua = Is_Usb_Adapter(a.path), ub = Is_Usb_Adapter(b.path);
         if (ua != ub)
             return ua;
         return a.path < b.path;

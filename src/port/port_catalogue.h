@@ -26,6 +26,10 @@ public:
     void setExtraPorts(const QStringList &paths) { m_extra = paths; }
     void addExtraPort(const QString &path);
     const QStringList &extraPorts() const { return m_extra; }
+    // Folders whose every device is a port too (a folder of udev symlinks, --port-dir).
+    // A device the system lists as well is listed once, under the folder's name.
+    void setFolders(const QStringList &folders) { m_folders = folders; }
+    const QStringList &folders() const { return m_folders; }
 
     // Re-reads the system's serial ports and numbers them again.
     void refresh();
@@ -37,7 +41,7 @@ public:
     const PortEntry *find(int number) const;
 
     // Numbers ports in the order: extra ports as given, then USB adapters
-    // (ttyUSB*, ttyACM*) by name, then the rest by name; at most 17.
+    // (ttyUSB*, ttyACM*, or a link to one) by name, then the rest by name; at most 17.
     static QList<PortEntry> Number_Ports(const QStringList &extra, QList<PortEntry> systemPorts);
 
     // "COM" + the number with one leading blank + " :" + suffix; port 4 gives "COM 4 :".
@@ -45,9 +49,11 @@ public:
     // The number carried by characters 5 and 6 of an entry ("COM 4 :" gives 4,
     // "COM 12 :" gives 12). Returns 0 with ok = false when they are no number.
     static int Port_Number_From_Entry(const QString &text, bool *ok);
+    static bool Is_Usb_Adapter(const QString &path);
 
 private:
     QStringList m_extra;
+    QStringList m_folders;
     QList<PortEntry> m_entries;
 };
 
