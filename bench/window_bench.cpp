@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -82,6 +84,7 @@ struct StallMeter
 
 void measureIngest(app::FormMain &w, Dialogs &answers, const QTemporaryDir &dir);
 void measureChanges();
+void measurePortWatch(const QTemporaryDir &dir);
 void measureFiles(app::FormMain &w, Dialogs &answers, const QTemporaryDir &dir);
 
 // The microseconds at which the unit took each frame, from its record file.
@@ -219,6 +222,8 @@ int main(int argc, char **argv)
         measureFiles(w, answers, dir);
     if (wanted("changes"))
         measureChanges();
+    if (wanted("ports"))
+        measurePortWatch(dir);
     unit.terminate();
     unit.waitForFinished(3000);
     return 0;
@@ -272,8 +277,8 @@ void measureIngest(app::FormMain &w, Dialogs &answers, const QTemporaryDir &dir)
 void measureChanges()
 {
     QProcess unit;
-    unit.start(QStringLiteral(HALVO_SIM_EXE), {QStringLiteral("--pace"), QStringLiteral("--banner-interval"),
-                                               QStringLiteral("1000")});
+    unit.start(QStringLiteral(HALVO_SIM_EXE),
+               {QStringLiteral("--pace"), QStringLiteral("--banner-interval"), QStringLiteral("1000")});
     if (!unit.waitForReadyRead(5000))
         return;
     const QString port = QString::fromLocal8Bit(unit.readLine()).trimmed();
@@ -286,9 +291,12 @@ void measureChanges()
         tabs->setCurrentIndex(static_cast<int>(tab));
         w.Command_Read_Config_Click();
     }
-    (void)QTest::qWaitFor([&] {
-        return w.session().imageRead(session::ReadPart::Passes) && w.session().imageRead(session::ReadPart::Locations);
-    }, 20000);
+    (void)QTest::qWaitFor(
+        [&] {
+            return w.session().imageRead(session::ReadPart::Passes) &&
+                   w.session().imageRead(session::ReadPart::Locations);
+        },
+        20000);
     auto &config = w.configuration();
     // One edit re-marks the whole window: the pass table, its editor, the settings
     // and the aliases.
@@ -319,6 +327,48 @@ void measureChanges()
     (void)QTest::qWaitFor([&] { return line->text() == QStringLiteral("Unit matches the window"); }, 30000);
     row("Review Changes, Store Selected: 3 items stored and read back (unit at 38400 baud)",
         QStringLiteral("%1 -> \"%2\" in %3 ms").arg(before, line->text()).arg(clock.elapsed()), "< 3 s");
+    unit.terminate();
+    unit.waitForFinished(3000);
+}
+
+// The port list following a folder of device links: how long one refresh takes, how
+// soon a new link is listed, and what watching costs while nothing happens.
+void measurePortWatch(const QTemporaryDir &dir)
+{
+    const QString folder = dir.filePath(QStringLiteral("ports"));
+    QDir().mkpath(folder);
+    app::FormMain w(app::FormOptions{{}, {}, {folder}});
+    w.setDialogs(std::make_unique<Dialogs>());
+    auto *box = w.findChild<QComboBox *>(QStringLiteral("Combo_Com_Port"));
+    QElapsedTimer t;
+    constexpr int Refreshes = 20;
+    t.start();
+    for (int i = 0; i < Refreshes; ++i)
+        w.refreshPortList();
+    row("one refresh of the port list (catalogue read, every port opened once)",
+        QStringLiteral("%1 ms with %2 ports listed")
+            .arg(double(t.nsecsElapsed()) / 1e6 / Refreshes, 0, 'f', 1)
+            .arg(box->count()));
+    QProcess unit;
+    unit.start(QStringLiteral(HALVO_SIM_EXE), {QStringLiteral("--banner-interval"), QStringLiteral("1000")});
+    if (!unit.waitForReadyRead(5000))
+        return;
+    const QString pty = QString::fromLocal8Bit(unit.readLine()).trimmed();
+    t.restart();
+    QFile::link(pty, folder + QStringLiteral("/ttyUSB9"));
+    (void)QTest::qWaitFor(
+        [&] {
+            return box->count() > 0 && box->itemData(box->count() - 1, Qt::ToolTipRole)
+                                           .toString()
+                                           .contains(QStringLiteral("ttyUSB9"));
+        },
+        10000);
+    row("a new device link listed after", QStringLiteral("%1 ms").arg(t.elapsed()), "<= 2 s");
+    const double cpu0 = cpuMs();
+    t.restart();
+    QTest::qWait(60000);
+    row("tool CPU over a minute of watching, nothing plugged",
+        QStringLiteral("%1 ms in %2 ms").arg(cpuMs() - cpu0, 0, 'f', 0).arg(t.elapsed()));
     unit.terminate();
     unit.waitForFinished(3000);
 }

@@ -134,6 +134,14 @@ private slots:
         QCOMPARE(got, want);
     }
 
+    // A port given by number is named by its device first, for the script's log.
+    void aPortNumberIsNamedByItsDevice()
+    {
+        const Run r = cli({"clock", "--demo", "--port", "1"});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.err.startsWith("halvo-cli: port 1 is /dev/pts/"), qPrintable(r.err));
+    }
+
     void eventsGoToStandardOutputInTheWindowsFormat()
     {
         const Run r = cli({"events", "--demo", "--pages", "2", "--pause-scale", "0.5", "-"});
