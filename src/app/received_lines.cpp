@@ -6,7 +6,7 @@ void ReceivedLines::append(const QByteArray &line)
 {
     const int row = count();
     beginInsertRows({}, row, row);
-    m_starts.push_back(m_text.size());
+    m_starts.push_back(static_cast<quint32>(m_text.size()));
     m_text.append(line);
     endInsertRows();
 }
@@ -24,8 +24,8 @@ void ReceivedLines::clear()
 QString ReceivedLines::line(int i) const
 {
     const auto k = static_cast<size_t>(i);
-    const qsizetype end = k + 1 < m_starts.size() ? m_starts[k + 1] : m_text.size();
-    return QString::fromLatin1(m_text.constData() + m_starts[k], end - m_starts[k]);
+    const qsizetype start = m_starts[k], end = k + 1 < m_starts.size() ? m_starts[k + 1] : m_text.size();
+    return QString::fromLatin1(m_text.constData() + start, end - start);
 }
 
 int ReceivedLines::rowCount(const QModelIndex &parent) const

@@ -28,7 +28,7 @@ public:
 
 private:
     QByteArray m_text;
-    std::vector<qsizetype> m_starts;
+    std::vector<quint32> m_starts; // a whole event ring is some 8 MB: 32 bits hold it
 };
 
 } // namespace halvo::app

@@ -241,7 +241,7 @@ int store(Unit &u, const config::StorePlan &plan)
     // The unit's pacing makes the time left exact: the pauses still to come.
     std::vector<qint64> pausesFrom(plan.frames.size() + 1, 0);
     for (size_t i = plan.frames.size(); i-- > 0;)
-        pausesFrom[i] = pausesFrom[i + 1] + plan.frames[i].pauseMs;
+        pausesFrom[i] = pausesFrom[i + 1] + session::PacedStore::Kept_Pause_Ms(plan.frames[i].pauseMs);
     QObject::connect(&u.session, &session::UnitSession::storeProgress, &guard, [&](int i) {
         progress.step(i, static_cast<qint64>(double(pausesFrom[static_cast<size_t>(i)]) * u.pauseScale()));
         sent = i;

@@ -3,6 +3,7 @@
 #include "link.h"
 
 #include <QSerialPort>
+#include <QTimer>
 
 namespace halvo::port {
 
@@ -25,7 +26,9 @@ public:
     void clearInput() override;
 
     // The frame is handed to the driver at once (flushed), not left for the event
-    // loop; bytesToWrite() tells whether all of it went.
+    // loop. bytesToWrite() counts what is still in Qt's buffer and in the driver's
+    // output queue: a frame has gone out when the last of its bytes has left the
+    // adapter, and writtenOut() says so.
     bool write(const QByteArray &frame) override;
     qint64 bytesToWrite() const override;
 
@@ -33,6 +36,7 @@ private:
     void onError(QSerialPort::SerialPortError error);
 
     QSerialPort m_port;
+    QTimer m_draining; // looks at the output queue while bytes are on their way
     QString m_path;
     bool m_lostReported = false;
 };

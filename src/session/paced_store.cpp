@@ -61,7 +61,7 @@ void PacedStore::sendNext()
 void PacedStore::frameWentOut()
 {
     m_waitingForBytes = false;
-    const int pause = static_cast<int>(m_plan.frames[m_next].pauseMs * m_scale);
+    const int pause = static_cast<int>(Kept_Pause_Ms(m_plan.frames[m_next].pauseMs) * m_scale);
     ++m_next;
     m_clock.wait(pause, [this] { sendNext(); });
 }

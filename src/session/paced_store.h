@@ -28,6 +28,14 @@ class PacedStore : public QObject
 public:
     PacedStore(port::Link &link, PaceClock &clock, QObject *parent = nullptr);
 
+    // A frame reaches the unit a little sooner or later after leaving the port than
+    // the one before it did (the adapter's and the driver's own jitter, a few ms on a
+    // busy machine). Each pause is the unit's minimum plus this margin, so that jitter
+    // never brings two frames closer than the unit needs.
+    static constexpr int JitterMarginMs = 10;
+    // The pause kept after a frame the plan wants planned ms after; none stays none.
+    static int Kept_Pause_Ms(int planned) { return planned > 0 ? planned + JitterMarginMs : 0; }
+
     // Pauses are multiplied by scale (tests shorten them).
     void setPauseScale(double scale) { m_scale = scale; }
     double pauseScale() const { return m_scale; }

@@ -164,6 +164,33 @@ TEST(StorePlans, ARestoreSendsPassesSettingsLocationsWithTheUnitsPacing)
     EXPECT_EQ(pauses['+'], std::set<int>{300});
 }
 
+// Only the chosen items, in the usual order and pacing; the frames the unit holds
+// already are left out.
+TEST(StorePlans, ChosenItemsAndChangedFrames)
+{
+    Configuration c;
+    using config::Item;
+    const auto plan =
+        config::Items_Store_Plan(c, {{Item::Location, 4}, {Item::Pass, 9}, {Item::Settings, 0}});
+    ASSERT_TRUE(plan);
+    QString kinds;
+    for (const auto &f : plan->frames)
+        kinds += QChar(f.bytes.at(1)) + QString::number(quint8(f.bytes.at(4))) + "/" +
+                 QString::number(f.pauseMs) + " ";
+    EXPECT_EQ(kinds, "\"8/200 #0/0 +4/300 ");
+
+    Configuration edited;
+    auto row = edited.passRow(3);
+    row[passes::ColUserName] = "Night Porter";
+    edited.setPassRow(3, row);
+    edited.setAlias(49, "Gate");
+    const auto changed = config::Changed_Frames(*config::Restore_Plan(edited), *config::Restore_Plan(c));
+    ASSERT_EQ(changed.frames.size(), 2u);
+    EXPECT_EQ(quint8(changed.frames[0].bytes.at(4)), 2);  // pass 3
+    EXPECT_EQ(quint8(changed.frames[1].bytes.at(4)), 49); // slot 49
+    EXPECT_TRUE(config::Changed_Frames(*config::Restore_Plan(c), *config::Restore_Plan(c)).frames.empty());
+}
+
 // What counts as a change, field type by field type: what the unit would be sent.
 TEST(Differences, AFieldDiffersByWhatTheUnitWouldBeSent)
 {
