@@ -181,10 +181,12 @@ TEST(StorePlans, ChosenItemsAndChangedFrames)
 
     Configuration edited;
     auto row = edited.passRow(3);
-    row[passes::ColUserName] = "Night Porter";
+    row[passes::ColUserName] = "Night Porter    ";
     edited.setPassRow(3, row);
     edited.setAlias(49, "Gate");
-    const auto changed = config::Changed_Frames(*config::Restore_Plan(edited), *config::Restore_Plan(c));
+    const auto wanted = config::Restore_Plan(edited), unit = config::Restore_Plan(c);
+    ASSERT_TRUE(wanted && unit);
+    const auto changed = config::Changed_Frames(*wanted, *unit);
     ASSERT_EQ(changed.frames.size(), 2u);
     EXPECT_EQ(quint8(changed.frames[0].bytes.at(4)), 2);  // pass 3
     EXPECT_EQ(quint8(changed.frames[1].bytes.at(4)), 49); // slot 49
