@@ -467,9 +467,9 @@ void FormMain::Pause(double seconds)
 
 void FormMain::closeEvent(QCloseEvent *event)
 {
-    // Asked only once something of the unit is known.
+    // Only parts read from the unit count, so nothing is asked before a read.
     const auto unstored = changesNotStored().size();
-    if (!m_closing && anyPartRead() && unstored > 0 &&
+    if (!m_closing && unstored > 0 &&
         !m_dialogs.askYesNo(
             unstored == 1
                 ? QStringLiteral("1 change is not stored to the unit. Close anyway?")
