@@ -1,6 +1,7 @@
 // What the operator changed: marks against the unit image, the count beside STORE,
 // "Review Changes" storing only the chosen items and reading them back, and the
 // question on closing, against the simulated unit on a pty.
+#include "pass_tab.h"
 #include "support/messages.h"
 #include "support/window_fixture.h"
 

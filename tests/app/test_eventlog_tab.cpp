@@ -1,5 +1,6 @@
 // The Event Recorder/Logger tab and the clock button, against the simulated unit on
 // a pty. The tests drive the logger's timer ticks themselves.
+#include "eventlog_tab.h"
 #include "support/messages.h"
 #include "support/window_fixture.h"
 

@@ -1,6 +1,7 @@
 // The window survives the unit going away at any moment and takes it back when it
 // returns on the same device, as a re-plugged adapter does. The messages that no
 // other suite reaches are reached here.
+#include "eventlog_tab.h"
 #include "support/messages.h"
 #include "support/window_fixture.h"
 

@@ -4,12 +4,8 @@
 
 #include "bytes.h"
 #include "cpu_time.h"
-#include "eventlog_tab.h"
 #include "fake_dialogs.h"
 #include "formmain.h"
-#include "location_tab.h"
-#include "pass_tab.h"
-#include "settings_tab.h"
 #include "sim_unit.h"
 
 #include <QAbstractButton>
