@@ -5,10 +5,15 @@
 #include "support/messages.h"
 #include "support/window_fixture.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 
 using halvo::app::Tab;
@@ -127,6 +132,42 @@ private slots:
         w.CommandReviewChanges_Click();
         QTest::qWait(50);
         QVERIFY(f.unit->receivedFrames().isEmpty());
+    }
+
+    // The dialog an operator sees: titled, a row per item ticked to start with, and
+    // the rows still ticked when "Store Selected" is pressed.
+    void theReviewDialogReturnsTheRowsLeftTicked()
+    {
+        halvo::app::QtOperatorDialogs real(f.w.get());
+        const std::vector<halvo::app::ReviewRow> rows = {
+            {"Pass Device Configuration ", "pass 3", {"User ID: window 4, unit 3"}},
+            {"Location Name Configuration", "location 0x05", {"alias: ..."}}};
+        QString title;
+        QTimer::singleShot(0, [&] {
+            auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            title = d->windowTitle();
+            auto *table = d->findChild<QTableWidget *>("TableReviewChanges");
+            QCOMPARE(table->rowCount(), 2);
+            QCOMPARE(table->item(1, 2)->text(), QStringLiteral("location 0x05"));
+            auto *first = qobject_cast<QCheckBox *>(table->cellWidget(0, 0));
+            QVERIFY(first->isChecked() && qobject_cast<QCheckBox *>(table->cellWidget(1, 0))->isChecked());
+            first->setChecked(false);
+            for (QPushButton *b : d->findChildren<QPushButton *>())
+                if (b->text() == QStringLiteral("Store Selected"))
+                    b->click();
+        });
+        QCOMPARE(real.reviewChanges(rows, {}), std::optional<std::vector<int>>(std::vector<int>{1}));
+        QCOMPARE(title, QStringLiteral("Review Changes"));
+        // Nothing to store: it says so, and only closes.
+        QTimer::singleShot(0, [&] {
+            auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(d && d->findChild<QLabel *>()->text() == QStringLiteral("Nothing here"));
+            for (QPushButton *b : d->findChildren<QPushButton *>())
+                QCOMPARE(b->isEnabled(), b->text() == QStringLiteral("Cancel"));
+            d->reject();
+        });
+        QVERIFY(!real.reviewChanges({}, QStringLiteral("Nothing here")));
     }
 
     void closingAsksNothingBeforeARead()
