@@ -193,6 +193,7 @@ QWidget *FormMain::buildTopRow()
     // One line per entry in one font: the list need not measure every entry again
     // each time one is added (a full log download adds 130,000).
     list->setUniformItemSizes(true);
+    list->setLayoutMode(QListView::Batched); // laid out a batch at a time, the window live between
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->setModel(&m_lines);
     f5->addWidget(list);

@@ -1,27 +1,13 @@
 #include "received_lines.h"
 
-#include <QTimer>
-
 namespace halvo::app {
 
 void ReceivedLines::append(const QByteArray &line)
 {
+    const int row = count();
+    beginInsertRows({}, row, row);
     m_starts.push_back(static_cast<quint32>(m_text.size()));
     m_text.append(line);
-    if (!m_showDue) {
-        m_showDue = true;
-        QTimer::singleShot(0, this, &ReceivedLines::showNewLines);
-    }
-}
-
-void ReceivedLines::showNewLines()
-{
-    m_showDue = false;
-    const int stored = static_cast<int>(m_starts.size());
-    if (stored == m_shown)
-        return;
-    beginInsertRows({}, m_shown, stored - 1);
-    m_shown = stored;
     endInsertRows();
 }
 
@@ -32,7 +18,6 @@ void ReceivedLines::clear()
     m_text.squeeze();
     m_starts.clear();
     m_starts.shrink_to_fit();
-    m_shown = 0;
     endResetModel();
 }
 

@@ -10,8 +10,7 @@ namespace halvo::app {
 // The received text lines as the list shows them, one entry per line. The lines
 // are kept as the bytes they arrived as, end to end in one buffer with where each
 // starts: a whole event log download (130,000 lines) costs little more than its
-// own size. The list learns of new lines once per turn of the event loop, all that
-// came in it at once, not line by line.
+// own size.
 class ReceivedLines : public QAbstractListModel
 {
 public:
@@ -19,8 +18,7 @@ public:
 
     void append(const QByteArray &line);
     void clear();
-    // The lines the list shows: all but those that came in this turn of the loop.
-    int count() const { return m_shown; }
+    int count() const { return static_cast<int>(m_starts.size()); }
     QString line(int i) const;
     // The lines' own size, in bytes.
     qsizetype textSize() const { return m_text.size(); }
@@ -29,11 +27,7 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
 private:
-    void showNewLines();
-
     QByteArray m_text;
-    int m_shown = 0;
-    bool m_showDue = false;
     std::vector<quint32> m_starts; // a whole event ring is some 8 MB: 32 bits hold it
 };
 

@@ -23,7 +23,8 @@ public:
     virtual QString path() const = 0;
 
     virtual qint64 bytesWaiting() const = 0;
-    virtual QByteArray readAll() = 0;
+    // At most maxBytes of what is waiting.
+    virtual QByteArray read(qint64 maxBytes) = 0;
     // Drops what arrived before now.
     virtual void clearInput() = 0;
 

@@ -90,9 +90,9 @@ qint64 SerialLink::bytesWaiting() const
     return m_port.isOpen() ? m_port.bytesAvailable() : 0;
 }
 
-QByteArray SerialLink::readAll()
+QByteArray SerialLink::read(qint64 maxBytes)
 {
-    return m_port.isOpen() ? m_port.readAll() : QByteArray();
+    return m_port.isOpen() ? m_port.read(maxBytes) : QByteArray();
 }
 
 void SerialLink::clearInput()

@@ -22,7 +22,7 @@ public:
     QString path() const override { return m_path; }
 
     qint64 bytesWaiting() const override;
-    QByteArray readAll() override;
+    QByteArray read(qint64 maxBytes) override;
     void clearInput() override;
 
     // The frame is handed to the driver at once (flushed), not left for the event

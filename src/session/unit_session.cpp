@@ -5,6 +5,7 @@
 #include "pace_clock.h"
 #include "port/serial_link.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <algorithm>
@@ -14,6 +15,8 @@ namespace halvo::session {
 
 namespace {
 constexpr int WatchdogTicks = 20; // ticks without a text line that still count as heard
+constexpr qint64 ReceivePieceBytes = 4096;
+constexpr qint64 ReceiveSliceMs = 8; // then the window's events run before the next piece
 } // namespace
 
 UnitSession::UnitSession(QObject *parent) : QObject(parent)
@@ -114,16 +117,25 @@ void UnitSession::reportSendFailure()
 
 // ---------------------------------------------------------------- the receive path
 
-// One receive event takes every waiting byte. While a notice is being shown further
+// A receive event takes every waiting byte. While a notice is being shown further
 // receive events wait; their bytes are taken by this loop when it returns, so the
-// buffers are never shared by two events at once.
+// buffers are never shared by two events at once. A long burst (a whole event log
+// from a fast unit) is taken a piece at a time, the window's own events running
+// between the pieces.
 void UnitSession::onBytesReceived()
 {
     if (m_inReceive)
         return;
     m_inReceive = true;
-    while (m_link->isOpen() && m_link->bytesWaiting() > 0)
-        takeBytes(m_link->readAll());
+    QElapsedTimer busy;
+    busy.start();
+    while (m_link->isOpen() && m_link->bytesWaiting() > 0) {
+        if (busy.elapsed() >= ReceiveSliceMs) {
+            QTimer::singleShot(0, this, &UnitSession::onBytesReceived);
+            break;
+        }
+        takeBytes(m_link->read(ReceivePieceBytes));
+    }
     m_inReceive = false;
 }
 

@@ -33,7 +33,12 @@ public:
     bool isOpen() const override { return m_open; }
     QString path() const override { return m_path; }
     qint64 bytesWaiting() const override { return m_in.size(); }
-    QByteArray readAll() override { return std::exchange(m_in, {}); }
+    QByteArray read(qint64 maxBytes) override
+    {
+        const QByteArray taken = m_in.left(maxBytes);
+        m_in.remove(0, taken.size());
+        return taken;
+    }
     void clearInput() override { m_in.clear(); }
     bool write(const QByteArray &frame) override
     {

@@ -18,7 +18,7 @@ public:
     bool open(const QString &path)
     {
         QObject::connect(&link, &port::SerialLink::bytesReceived, [this] {
-            assembler.push(link.readAll());
+            assembler.push(link.read(1 << 20));
             while (auto item = assembler.next())
                 items.push_back(*item);
         });
