@@ -43,8 +43,9 @@ int main(int argc, char **argv)
     const QCommandLineOption chunk("chunk", "Deliver output in chunks of N bytes.", "n");
     const QCommandLineOption pace("pace", "Deliver output at 38400 baud.");
     const QCommandLineOption hangUp("hang-up-after", "Close the pty after N request frames.", "n");
+    const QCommandLineOption dropStore("drop-store", "Ignore store frame N (counting stores from 0).", "n");
     p.addOptions({banner, silent, state, record, recordTimes, badTerm, unknownCode, badIndex, badMode,
-                  longLine, chunk, pace, hangUp});
+                  longLine, chunk, pace, hangUp, dropStore});
     p.process(app);
 
     halvo::sim::SimUnit unit;
@@ -57,6 +58,7 @@ int main(int argc, char **argv)
     f.chunkSize = p.value(chunk).toInt();
     f.pace38400 = p.isSet(pace);
     f.hangUpAfterFrames = p.isSet(hangUp) ? p.value(hangUp).toInt() : -1;
+    f.dropStore = p.isSet(dropStore) ? p.value(dropStore).toInt() : -1;
     unit.setBannerInterval(p.isSet(silent) ? 0 : p.value(banner).toInt());
     if (p.isSet(record))
         unit.setRecordFile(p.value(record));

@@ -128,7 +128,9 @@ bool SimUnit::start(QString *error)
         return false;
     };
     m_started.start();
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    // Close-on-exec: a program started from here (a test's halvo-cli) must not hold
+    // the unit's end open, or hanging up would not reach the tool.
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (m_master < 0)
         return fail("posix_openpt");
     if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
@@ -137,7 +139,7 @@ bool SimUnit::start(QString *error)
     if (::ptsname_r(m_master, name, sizeof name) != 0)
         return fail("ptsname");
     m_path = QString::fromLocal8Bit(name);
-    m_slaveHold = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    m_slaveHold = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (m_slaveHold < 0)
         return fail("open slave");
     termios t{};
@@ -305,8 +307,10 @@ void SimUnit::handleFrame(const QByteArray &frame)
     if (isRead && m_faults.longLine)
         queueOut(QByteArray(400, 'x') + CR);
 
+    const bool isStore = code == '"' || code == '#' || code == '+';
+    const bool dropped = isStore && m_storeCount++ == m_faults.dropStore;
     bool stored = false;
-    switch (code) {
+    switch (dropped ? '\0' : code) {
     case '!': {
         QByteArray out;
         for (int i = 0; i < PassCount; ++i) {

@@ -25,6 +25,7 @@ struct SimFaults
     int chunkDelayMs = 2;             // gap between chunks
     bool pace38400 = false;           // deliver at the link's 3840 bytes per second
     int hangUpAfterFrames = -1;       // >= 0: close the pty after that many request frames
+    int dropStore = -1;               // >= 0: that store frame (counting stores from 0) is ignored
 };
 
 // A base unit on a pseudo-terminal. The tool opens devicePath() like a serial port.
@@ -129,6 +130,7 @@ private:
     QStringList m_received;
     int m_badFrames = 0;
     int m_frameCount = 0;
+    int m_storeCount = 0;
 };
 
 } // namespace halvo::sim

@@ -1,25 +1,46 @@
 #include "port_watcher.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace halvo::port {
 
 namespace {
-const QStringList SystemFolders = {QStringLiteral("/dev"), QStringLiteral("/dev/serial/by-id")};
+// The folder itself, or the nearest of its parents that exists.
+QString nearestExisting(QString folder)
+{
+    while (!QFileInfo(folder).isDir()) {
+        const QString parent = QFileInfo(folder).absolutePath();
+        if (parent == folder)
+            return {};
+        folder = parent;
+    }
+    return folder;
+}
 } // namespace
 
-PortWatcher::PortWatcher(const QStringList &extraFolders, QObject *parent)
-    : QObject(parent), m_extra(extraFolders)
+QStringList PortWatcher::System_Folders()
 {
+    return {QStringLiteral("/dev"), QStringLiteral("/dev/serial/by-id")};
+}
+
+PortWatcher::PortWatcher(const QStringList &extraFolders, QObject *parent, const QStringList &systemFolders)
+    : QObject(parent)
+{
+    for (const QString &f : systemFolders + extraFolders)
+        if (!m_wanted.contains(f))
+            m_wanted << f;
     m_settle.setSingleShot(true);
     m_settle.setInterval(SettleMs);
     connect(&m_settle, &QTimer::timeout, this, &PortWatcher::devicesChanged);
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
-        watchWhatExists(); // /dev/serial/by-id comes with the first USB adapter
-        m_settle.start();
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this](const QString &path) {
+        const bool arrived = watchWhatExists(); // /dev/serial/by-id comes with the first adapter
+        if (arrived || m_watching.contains(path))
+            m_settle.start();
     });
     m_poll.setInterval(PollMs);
     connect(&m_poll, &QTimer::timeout, this, [this] {
+        watchWhatExists();
         const QStringList now = snapshot();
         if (now != m_seen) {
             m_seen = now;
@@ -32,25 +53,41 @@ PortWatcher::PortWatcher(const QStringList &extraFolders, QObject *parent)
 QStringList PortWatcher::folders() const
 {
     QStringList out;
-    for (const QString &f : SystemFolders + m_extra)
-        if (QDir(f).exists() && !out.contains(f))
+    for (const QString &f : m_wanted)
+        if (QDir(f).exists())
             out << f;
     return out;
 }
 
-void PortWatcher::watchWhatExists()
+bool PortWatcher::watchWhatExists()
 {
-    const QStringList wanted = folders(), watched = m_watcher.directories();
+    QStringList needed, watching;
+    for (const QString &f : m_wanted) {
+        const QString at = nearestExisting(f);
+        if (!at.isEmpty() && !needed.contains(at))
+            needed << at;
+        if (at == f)
+            watching << f;
+    }
     bool allWatched = true;
-    for (const QString &f : wanted)
+    const QStringList watched = m_watcher.directories();
+    for (const QString &f : needed)
         if (!watched.contains(f) && !m_watcher.addPath(f))
             allWatched = false;
+    for (const QString &f : watched) // a parent watched while its folder was missing
+        if (!needed.contains(f))
+            m_watcher.removePath(f);
     if (allWatched) {
         m_poll.stop();
     } else if (!m_poll.isActive()) {
         m_seen = snapshot();
         m_poll.start();
     }
+    bool arrived = false;
+    for (const QString &f : watching)
+        arrived = arrived || !m_watching.contains(f);
+    m_watching = watching;
+    return arrived;
 }
 
 QStringList PortWatcher::snapshot() const

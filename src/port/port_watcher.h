@@ -7,18 +7,22 @@
 
 namespace halvo::port {
 
-// Tells when a serial device may have come or gone: it watches the device folder
-// (/dev, and /dev/serial/by-id once it exists) and any folder of the operator's, and
-// says so once the burst of changes a plug-in makes has settled. Where a folder
-// cannot be watched it looks at the folders' names once a second instead.
+// Tells when a serial device may have come or gone: it watches the device folders
+// (/dev, and /dev/serial/by-id) and any folder of the operator's, and says so once
+// the burst of changes a plug-in makes has settled. A folder that does not exist yet
+// (/dev/serial/by-id before the first adapter) is waited for: its nearest existing
+// parent is watched until it appears. Where a folder cannot be watched it looks at
+// the folders' names once a second instead.
 class PortWatcher : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int SettleMs = 300;
     static constexpr int PollMs = 1000;
+    static QStringList System_Folders();
 
-    explicit PortWatcher(const QStringList &extraFolders, QObject *parent = nullptr);
+    explicit PortWatcher(const QStringList &extraFolders, QObject *parent = nullptr,
+                         const QStringList &systemFolders = System_Folders());
     // The folders watched: the system's device folders that exist, then the extra ones.
     QStringList folders() const;
     bool polling() const { return m_poll.isActive(); }
@@ -27,11 +31,13 @@ signals:
     void devicesChanged();
 
 private:
-    void watchWhatExists();
+    // Watches what is wanted now; true when a wanted folder has come since last time.
+    bool watchWhatExists();
     QStringList snapshot() const;
 
-    QStringList m_extra;
+    QStringList m_wanted;
     QFileSystemWatcher m_watcher;
+    QStringList m_watching; // the wanted folders being watched
     QTimer m_settle;
     QTimer m_poll;
     QStringList m_seen; // what the folders held at the last look, when polling

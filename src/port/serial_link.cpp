@@ -12,7 +12,7 @@
 
 namespace halvo::port {
 
-SerialLink::SerialLink(QObject *parent) : Link(parent)
+SerialLink::SerialLink(QObject *parent) : Link(parent), m_driverQueue(Driver_Output_Queue)
 {
     // Connected before any open(), so no error of the port goes unseen.
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
@@ -119,13 +119,19 @@ qint64 SerialLink::bytesToWrite() const
 {
     if (!m_port.isOpen())
         return 0;
-    qint64 waiting = m_port.bytesToWrite();
+    return m_port.bytesToWrite() + m_driverQueue(m_port);
+}
+
+qint64 Driver_Output_Queue(const QSerialPort &port)
+{
 #ifdef Q_OS_UNIX
     int queued = 0; // still in the driver, not yet on the wire
-    if (::ioctl(m_port.handle(), TIOCOUTQ, &queued) == 0)
-        waiting += queued;
+    if (::ioctl(port.handle(), TIOCOUTQ, &queued) == 0)
+        return queued;
+#else
+    Q_UNUSED(port);
 #endif
-    return waiting;
+    return 0;
 }
 
 void SerialLink::onError(QSerialPort::SerialPortError error)

@@ -5,6 +5,8 @@
 #include <QSerialPort>
 #include <QTimer>
 
+#include <functional>
+
 namespace halvo::port {
 
 // The serial port to the unit: "38400,N,8,1", binary, no flow control, no modem
@@ -32,6 +34,11 @@ public:
     bool write(const QByteArray &frame) override;
     qint64 bytesToWrite() const override;
 
+    // How many bytes the driver still holds for the wire. The real one asks the
+    // driver; tests put their own in place (a pty's queue always reads 0).
+    using QueueProbe = std::function<qint64(const QSerialPort &)>;
+    void setDriverQueueProbe(QueueProbe probe) { m_driverQueue = std::move(probe); }
+
 private:
     void onError(QSerialPort::SerialPortError error);
 
@@ -39,7 +46,12 @@ private:
     QTimer m_draining; // looks at the output queue while bytes are on their way
     QString m_path;
     bool m_lostReported = false;
+    QueueProbe m_driverQueue;
 };
+
+// What the driver of an open port still holds for the wire (TIOCOUTQ; 0 where the
+// system cannot say).
+qint64 Driver_Output_Queue(const QSerialPort &port);
 
 // The group that owns a device node, for the permission message ("dialout" on Debian).
 QString Device_Group(const QString &path);

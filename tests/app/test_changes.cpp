@@ -1,6 +1,7 @@
 // What the operator changed: marks against the unit image, the count beside STORE,
 // "Review Changes" storing only the chosen items and reading them back, and the
 // question on closing, against the simulated unit on a pty.
+#include "change_marks.h"
 #include "pass_tab.h"
 #include "support/messages.h"
 #include "support/window_fixture.h"
@@ -33,11 +34,12 @@ class TestChanges : public halvo::test::WindowTest
     {
         f.showTab(tab);
         f.w->Command_Read_Config_Click();
-        const auto part =
-            tab == Tab::Passes ? halvo::session::ReadPart::Passes : halvo::session::ReadPart::Locations;
-        QVERIFY(QTest::qWaitFor([&] { return f.w->session().imageRead(part); }, 5000));
-        QCOMPARE(f.w->session().arrived(part), replies);
+        const auto part = halvo::session::ReadPart(int(tab));
+        QVERIFY(QTest::qWaitFor([&] { return f.w->session().arrived(part) == replies; }, 5000));
+        QVERIFY(f.w->session().imageRead(part));
     }
+    QWidget *box(const char *name, int k) { return f.ctl(QStringLiteral("%1(%2)").arg(name).arg(k)); }
+    QLabel *priority(int p) { return f.ctl<QLabel>(QStringLiteral("LabelPassDisplayPriority(%1)").arg(p)); }
     void editPass(int row, const QString &name)
     {
         f.w->passTab().ListView1_ItemClick(list()->topLevelItem(row - 1));
@@ -107,6 +109,72 @@ private slots:
         QVERIFY(list()->topLevelItem(2)->font(1).bold() && !list()->topLevelItem(8)->font(1).bold());
         QCOMPARE(w.configuration().passRow(3)[1],
                  QStringLiteral("Night Porter    ")); // the unstored edit stays
+    }
+
+    // Counted field by field, under the part each belongs to; the editor marks the
+    // fields, and the boxes bit by bit, of the row it shows.
+    void passFieldsAreCountedAndMarkedOneByOne()
+    {
+        read(Tab::Passes, 72);
+        auto &tab = f.w->passTab();
+        tab.ListView1_ItemClick(list()->topLevelItem(2)); // the unit has flags 0000 0010, port 2
+        f.ctl<QLineEdit>("TextCurrentPassUsername")->setText("Night Porter");
+        f.ctl<QLineEdit>("TextPassCurrentUserId")->setText("40");
+        qobject_cast<QCheckBox *>(box("CheckCurrentPassOption", 0))->setChecked(true);
+        qobject_cast<QCheckBox *>(box("CheckCurrentPassAlarmPortSteering", 15))->setChecked(true);
+        f.click("CommandCurrentPassSave");
+        QCOMPARE(line(), QStringLiteral("4 changes not stored"));
+        auto bold = [&](const char *name) { return f.ctl(name)->font().bold(); };
+        QVERIFY(bold("TextCurrentPassUsername") && bold("TextPassCurrentUserId"));
+        QVERIFY(!bold("TextPassCurrentSysId") && !bold("TextPassCurrentSignalTimeout"));
+        for (int k = 0; k < 16; ++k) {
+            QCOMPARE(box("CheckCurrentPassAlarmPortSteering", k)->font().bold(), k == 15);
+            if (k < 8)
+                QCOMPARE(box("CheckCurrentPassOption", k)->font().bold(), k == 0);
+        }
+        QVERIFY(box("CheckCurrentPassOption", 0)->accessibleDescription().endsWith("changed, unit has off"));
+        tab.ListView1_ItemClick(list()->topLevelItem(4)); // a row the unit holds: nothing marked
+        QVERIFY(!bold("TextCurrentPassUsername") && !box("CheckCurrentPassOption", 0)->font().bold());
+        tab.ListView1_ItemClick(list()->topLevelItem(2));
+        QVERIFY(bold("TextCurrentPassUsername") && box("CheckCurrentPassOption", 0)->font().bold());
+    }
+
+    // Only System Settings read: a setting is counted there. A priority caption is
+    // marked by the parameter behind it. STORE CONFIGURATION leaves the unit matching.
+    void settingsAreCountedMarkedAndStoredUnderTheirOwnTab()
+    {
+        read(Tab::Settings, 4);
+        QTRY_COMPARE(line(), QStringLiteral("Unit matches the window"));
+        auto *timeout = f.ctl<QLineEdit>("Text_Config_Parameters(2)");
+        timeout->setText("60");
+        QCOMPARE(line(), QStringLiteral("1 change not stored"));
+        for (int p = 1; p <= 6; ++p)
+            QVERIFY(!priority(p)->font().bold());
+        f.ctl<QAbstractButton>("OptionPassDisplayPriority(3)")->click();
+        f.click("CommandDisplayPriorityUp");
+        QCOMPARE(line(), QStringLiteral("3 changes not stored"));
+        for (int p = 1; p <= 6; ++p)
+            QCOMPARE(priority(p)->font().bold(), p == 2 || p == 3);
+        QVERIFY(priority(2)->accessibleDescription().endsWith("changed, unit has 3"));
+        f.w->Command_Store_Config_Click();
+        QTRY_COMPARE(line(), QStringLiteral("Unit matches the window"));
+        QVERIFY(!timeout->font().bold() && !priority(2)->font().bold());
+        QCOMPARE(f.unit->settingsPage(3).at(2), char(60));
+    }
+
+    // A mark shows what the unit has now, tinted, and goes without a trace.
+    void aMarkSaysWhatTheUnitHasNow()
+    {
+        QLineEdit e;
+        e.setAccessibleDescription("Gate name");
+        const QColor plain = e.palette().color(QPalette::Base);
+        halvo::app::marks::Mark(&e, QStringLiteral("A"));
+        halvo::app::marks::Mark(&e, QStringLiteral("B"));
+        QCOMPARE(e.accessibleDescription(), QStringLiteral("Gate name, changed, unit has B"));
+        QVERIFY(e.font().bold() && e.palette().color(QPalette::Base) != plain);
+        halvo::app::marks::Mark(&e, std::nullopt);
+        QCOMPARE(e.accessibleDescription(), QStringLiteral("Gate name"));
+        QVERIFY(!e.font().bold() && e.palette().color(QPalette::Base) == plain);
     }
 
     void aLoadedFileIsMarkedAndNothingIsSent()
@@ -184,10 +252,13 @@ private slots:
         w.show();
         read(Tab::Locations, 50);
         alias(1)->setText("Gate");
+        f.dialogs.answers = {false};
+        QVERIFY(!w.close());
         alias(2)->setText("Dock");
         f.dialogs.answers = {false};
         QVERIFY(!w.close());
-        QCOMPARE(f.dialogs.questions, QStringList{"2 changes are not stored to the unit. Close anyway?"});
+        QCOMPARE(f.dialogs.questions, (QStringList{"1 change is not stored to the unit. Close anyway?",
+                                                   "2 changes are not stored to the unit. Close anyway?"}));
         QVERIFY(w.session().isOpen());
         f.dialogs.answers = {true};
         QVERIFY(w.close());

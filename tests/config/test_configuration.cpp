@@ -191,6 +191,18 @@ TEST(StorePlans, ChosenItemsAndChangedFrames)
     EXPECT_EQ(quint8(changed.frames[0].bytes.at(4)), 2);  // pass 3
     EXPECT_EQ(quint8(changed.frames[1].bytes.at(4)), 49); // slot 49
     EXPECT_TRUE(config::Changed_Frames(*config::Restore_Plan(c), *config::Restore_Plan(c)).frames.empty());
+
+    // Two settings are one item, stored by one frame.
+    edited.typeParam(2, "60");
+    edited.typeParam(5, "9");
+    const auto items = config::By_Item(config::Differences(edited, c));
+    ASSERT_EQ(items.size(), 3u); // pass 3, the settings, slot 49
+    EXPECT_EQ(items[1].item, Item::Settings);
+    EXPECT_EQ(items[1].fields.size(), 2u);
+    const auto settingsOnly = config::Items_Store_Plan(edited, {{items[1].item, items[1].index}});
+    ASSERT_TRUE(settingsOnly);
+    ASSERT_EQ(settingsOnly->frames.size(), 1u);
+    EXPECT_EQ(settingsOnly->frames[0].bytes.size(), 39);
 }
 
 // What counts as a change, field type by field type: what the unit would be sent.
@@ -216,6 +228,7 @@ TEST(Differences, AFieldDiffersByWhatTheUnitWouldBeSent)
         {"user ID", cell(3, 3, "4"), 1},
         {"bit text with a stray character", cell(3, 5, "0000 0000 0000 000x"), 1},
         {"bit text that reads the same", cell(3, 9, "0000 000x"), 0},
+        {"option flags alone", cell(3, 9, "0000 0001"), 1},
         {"option mode index", cell(3, 12, "2"), 1},
         {"option mode name only", cell(3, 6, "Alarm Panic"), 0},
         {"setting written another way", [](Configuration &c) { c.typeParam(5, "0.2"); }, 0},

@@ -2,6 +2,7 @@
 // writes, a fake clock ends its pauses. Replies reach the configuration, failures
 // are told once, stores are paced frame by frame, the event log is filed.
 #include "session/unit_session.h"
+#include "support/bytes.h"
 #include "support/fake_link.h"
 
 #include <QSignalSpy>
@@ -262,6 +263,19 @@ private slots:
         QVERIFY(!s->startStore(plan({200}))); // nothing goes out on a closed port
     }
 
+    // Told once per opening: after a reconnect the link is whole again, and a second
+    // unplug is told again.
+    void aSecondUnplugAfterAReconnectIsToldAgain()
+    {
+        link->pull();
+        QTRY_COMPARE(notices.size(), 1);
+        QVERIFY(s->linkLost());
+        QCOMPARE(s->open("/dev/fake"), session::OpenResult::Opened);
+        QVERIFY(!s->linkLost());
+        link->pull();
+        QTRY_COMPARE(notices.size(), 2);
+    }
+
     void requestsAskFirstWhileThePortIsClosed()
     {
         s->close();
@@ -320,6 +334,13 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(),
                  "\"  while choosing\r\"\r\n\"  after\r\"\r\n\" " + QByteArray(62, 'x') + "\"\r\n");
+        // Lines held while a file is chosen do not outlive a stop of filing.
+        s->holdEventLines();
+        link->receive(" held\r");
+        s->stopFiling();
+        QVERIFY(s->startFiling(dir.filePath("next.txt")));
+        link->receive(" next\r");
+        QCOMPARE(test::readFile(dir.filePath("next.txt")), "\"  next\r\"\r\n");
         QVERIFY(s->startFiling("/dev/full"));
         link->receive(" one\r two\r");
         QCOMPARE(failed.size(), 1); // told once, not once per line
