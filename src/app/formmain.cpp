@@ -7,6 +7,7 @@
 #include "eventlog_tab.h"
 #include "location_tab.h"
 #include "pass_tab.h"
+#include "port/doctor.h"
 #include "session/messages.h"
 #include "settings_tab.h"
 #include "text_box.h"
@@ -112,6 +113,9 @@ void FormMain::buildUi()
     connect(load, &QAction::triggered, this, &FormMain::Menu_Load_Config_Data_Click);
     menuBar()->addMenu(QStringLiteral("Options"));
     auto *helpMenu = menuBar()->addMenu(QStringLiteral("Help"));
+    auto *check = named(helpMenu->addAction(QStringLiteral("Check This Computer...")),
+                        QStringLiteral("Menu_Check_Computer"));
+    connect(check, &QAction::triggered, this, &FormMain::Menu_Check_Computer_Click);
     named(helpMenu->addAction(QStringLiteral("About")), QStringLiteral("Menu_Help_About"));
 
     auto *central = new QWidget;
@@ -441,6 +445,15 @@ void FormMain::Menu_Load_Config_Data_Click()
             m_passTab->selectOptionMode(p->pass.optionMode); // the last pass record's mode
             break;
         }
+}
+
+// ---------------------------------------------------------------- Help menu
+
+void FormMain::Menu_Check_Computer_Click()
+{
+    m_catalogue.refresh();
+    const auto check = port::Check_Computer(port::SystemSnapshot(), m_catalogue.entries());
+    m_dialogs.report(QStringLiteral("Check This Computer"), check.lines.join(QLatin1Char('\n')));
 }
 
 // ---------------------------------------------------------------- Pause, closing

@@ -86,6 +86,8 @@ public slots:
     void TimerDisconnect_Timer();
     void Menu_Save_Config_Data_Click();
     void Menu_Load_Config_Data_Click();
+    // Help > "Check This Computer...": what stands between this user and the ports.
+    void Menu_Check_Computer_Click();
     // "Review Changes": what differs from the unit, stored item by item as chosen.
     void CommandReviewChanges_Click();
     // Marks every control that differs from what the unit holds, and counts them.

@@ -190,6 +190,7 @@ void FormMain::Cmd_ComPort_Click()
     case session::OpenResult::Opened:
         m_session.showConnected(true);
         break;
+    case session::OpenResult::InUse:
     case session::OpenResult::NoPermission:
         tell(why);
         break;

@@ -1,13 +1,17 @@
 #include "operator_dialogs.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -95,6 +99,28 @@ std::optional<std::vector<int>> QtOperatorDialogs::reviewChanges(const std::vect
         if (boxes[r]->isChecked())
             chosen.push_back(static_cast<int>(r));
     return chosen;
+}
+
+void QtOperatorDialogs::report(const QString &title, const QString &text)
+{
+    QDialog d(m_parent);
+    d.setObjectName(QStringLiteral("DialogReport"));
+    d.setWindowTitle(title);
+    auto *v = new QVBoxLayout(&d);
+    auto *view = new QPlainTextEdit(text);
+    view->setReadOnly(true);
+    view->setAccessibleName(title);
+    view->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    v->addWidget(view);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    auto *copy = buttons->addButton(QStringLiteral("Copy"), QDialogButtonBox::ActionRole);
+    QObject::connect(copy, &QPushButton::clicked, &d,
+                     [text] { QGuiApplication::clipboard()->setText(text); });
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
+    v->addWidget(buttons);
+    d.resize(760, 460);
+    d.exec();
 }
 
 QString QtOperatorDialogs::saveFileName(const FileChoice &choice)

@@ -48,6 +48,8 @@ public:
     // dialog says emptyText and only lets the operator close it.
     virtual std::optional<std::vector<int>> reviewChanges(const std::vector<ReviewRow> &rows,
                                                           const QString &emptyText) = 0;
+    // A report to read and copy (the computer check, About), with "Copy" and "Close".
+    virtual void report(const QString &title, const QString &text) = 0;
 };
 
 // Hands everything on to the dialogs in use, until the window closes: then nothing is
@@ -78,6 +80,11 @@ public:
     {
         return m_silent ? QString() : m_dialogs->openFileName(c);
     }
+    void report(const QString &title, const QString &text) override
+    {
+        if (!m_silent)
+            m_dialogs->report(title, text);
+    }
 
 private:
     std::unique_ptr<OperatorDialogs> m_dialogs;
@@ -96,6 +103,7 @@ public:
     QString openFileName(const FileChoice &choice) override;
     std::optional<std::vector<int>> reviewChanges(const std::vector<ReviewRow> &rows,
                                                   const QString &emptyText) override;
+    void report(const QString &title, const QString &text) override;
 
 private:
     QWidget *m_parent;

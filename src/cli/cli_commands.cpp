@@ -6,6 +6,7 @@
 #include "config/differences.h"
 #include "config/store_plan.h"
 #include "datafile/data_file.h"
+#include "port/doctor.h"
 #include "port/port_catalogue.h"
 #include "progress.h"
 #include "session/messages.h"
@@ -98,8 +99,15 @@ public:
             Progress::say(QStringLiteral("port %1 is %2").arg(number).arg(path)); // for the script's log
         }
         QString why;
-        if (session.open(path, &why) != session::OpenResult::Opened)
+        switch (session.open(path, &why)) {
+        case session::OpenResult::Opened:
+            break;
+        case session::OpenResult::InUse:
+        case session::OpenResult::NoPermission:
+            return fail(UnitFailed, why);
+        case session::OpenResult::Failed:
             return fail(UnitFailed, Msg::CommError + QStringLiteral(": ") + why);
+        }
         if (!waitFor([&] { return !session.unitId().isEmpty(); }))
             return fail(UnitFailed,
                         Msg::CommError + QStringLiteral(": no base unit announced itself on %1 within %2 s")
@@ -152,7 +160,7 @@ bool readPart(Unit &u, Progress &progress, ReadPart part, const QString &what, Q
         progress.step(u.session.arrived(part));
         return u.session.arrived(part) == expected;
     });
-    progress.finish();
+    progress.finish(complete);
     if (complete)
         return true;
     if (u.session.linkLost() || !u.refused.isEmpty())
@@ -256,7 +264,7 @@ int store(Unit &u, const config::StorePlan &plan)
         return fail(UnitFailed, Msg::CommError + QStringLiteral(": the port is closed"));
     while (!done)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    progress.finish();
+    progress.finish(ok);
     if (!ok)
         return fail(UnitFailed,
                     Msg::CommError + QStringLiteral(": %1 of %2 frames sent").arg(sent).arg(total));
@@ -410,7 +418,7 @@ int Events(const Options &o, int pages, const QString &file)
                                                            eventlog::EventLogger::PacedIntervalMs)
             break;
     }
-    progress.finish();
+    progress.finish(!writeFailed && !s.linkLost() && lastSent);
     if (writeFailed)
         return fail(UnitFailed, Msg::SaveFileError + QStringLiteral(": %1").arg(file));
     if (s.linkLost() || !lastSent)
@@ -433,6 +441,24 @@ int Clock(const Options &o)
     u.pause(50); // let the frame leave before the port closes
     Progress::say(QStringLiteral("clock set to ") + now.toString(QStringLiteral("MM/dd/yy HH:mm:ss")));
     return Ok;
+}
+
+int Doctor(const Options &o, const QString &root)
+{
+    const port::SystemSnapshot system(root);
+    QList<port::PortEntry> ports;
+    if (root == QLatin1String("/")) {
+        ports = catalogue(o).entries(); // the ports as the tool lists them
+    } else {
+        QList<port::PortEntry> found;
+        for (const QString &path : system.usbSerialDevices())
+            found.append({0, path, {}});
+        ports = port::PortCatalogue::Number_Ports(o.extraPorts, found);
+    }
+    const port::ComputerCheck check = port::Check_Computer(system, ports);
+    for (const QString &line : check.lines)
+        print(line);
+    return check.problems == 0 ? Ok : UnitFailed;
 }
 
 } // namespace halvo::cli

@@ -33,5 +33,8 @@ int Restore(const Options &o, const QString &file, const RestoreHow &how);
 int Verify(const Options &o, const QString &file);
 int Events(const Options &o, int pages, const QString &file);
 int Clock(const Options &o);
+// Checks what stands between this user and the serial devices; root is "/" or a
+// folder that holds a snapshot of a system's /dev, /sys, /proc and /etc.
+int Doctor(const Options &o, const QString &root);
 
 } // namespace halvo::cli

@@ -25,6 +25,7 @@ const Command Commands[] = {
     {"verify", "Compare the unit's configuration with a data file.", "FILE"},
     {"events", "Download the last pages of the event log (FILE - for standard output).", "FILE"},
     {"clock", "Set the unit's clock from this computer's clock.", nullptr},
+    {"doctor", "Check what stands between this user and the serial devices.", nullptr},
 };
 
 int usage(const QString &error = {})
@@ -35,8 +36,9 @@ int usage(const QString &error = {})
                  "Usage: halvo-cli COMMAND [options]   (halvo-cli COMMAND --help for its options)\n\n");
     for (const Command &c : Commands)
         std::fprintf(stderr, "  %-8s %s\n", c.name, c.summary);
-    std::fprintf(stderr, "\nExit status: 0 success, 1 the unit or port failed, 2 bad arguments or a refused "
-                         "file, 3 verify found differences.\n");
+    std::fprintf(stderr,
+                 "\nExit status: 0 success, 1 the unit or port failed (doctor: a problem found), 2 bad "
+                 "arguments or a refused file, 3 verify found differences.\n");
     return error.isEmpty() ? Ok : BadInput;
 }
 } // namespace
@@ -70,13 +72,20 @@ int main(int argc, char **argv)
     const QCommandLineOption verify("verify", "Read the unit back after the restore and compare.");
     const QCommandLineOption changedOnly(
         "changed-only", "Read the unit first and send only the frames that differ from the file.");
+    const QCommandLineOption root("root", "Check the system whose /dev, /sys, /proc and /etc are under DIR.",
+                                  "dir", "/");
     QCommandLineOption pace("pause-scale", "Scale the pacing (tests).", "factor", "1");
     pace.setFlags(QCommandLineOption::HiddenFromHelp);
     p.addOption(help);
     p.addOption(demo);
     p.addOption(pace);
     const QString verb = QString::fromLatin1(command->name);
-    if (verb != QLatin1String("ports")) {
+    const bool unitCommand = verb != QLatin1String("ports") && verb != QLatin1String("doctor");
+    if (verb == QLatin1String("doctor")) {
+        p.addOption(port);
+        p.addOption(root);
+    }
+    if (unitCommand) {
         p.addOption(port);
         p.addOption(timeout);
     }
@@ -104,7 +113,7 @@ int main(int argc, char **argv)
 
     Options o;
     bool ok = true;
-    if (verb != QLatin1String("ports")) {
+    if (unitCommand) {
         o.timeoutMs = static_cast<int>(p.value(timeout).toDouble(&ok) * 1000);
         if (!ok || o.timeoutMs <= 0)
             return usage(QStringLiteral("--timeout takes a number of seconds"));
@@ -124,7 +133,7 @@ int main(int argc, char **argv)
         o.extraPorts = {unit->devicePath()};
         o.port = unit->devicePath();
     }
-    const bool needsPort = verb != QLatin1String("ports");
+    const bool needsPort = unitCommand;
     if (needsPort && p.isSet(port))
         o.port = p.value(port);
     const bool dryRunOnly = verb == QLatin1String("restore") && p.isSet(dryRun) && !p.isSet(changedOnly);
@@ -134,6 +143,10 @@ int main(int argc, char **argv)
 
     if (verb == QLatin1String("ports"))
         return Ports(o);
+    if (verb == QLatin1String("doctor")) {
+        o.extraPorts += p.values(port);
+        return Doctor(o, p.value(root));
+    }
     if (verb == QLatin1String("backup"))
         return Backup(o, file);
     if (verb == QLatin1String("restore"))

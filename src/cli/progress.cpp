@@ -1,5 +1,6 @@
 #include "progress.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -29,9 +30,11 @@ QString minutes(qint64 ms)
 
 void Progress::step(int done, qint64 remainingMs)
 {
-    if (!m_terminal || done == m_last || m_total <= 0)
+    if (done == m_last || m_total <= 0)
         return;
     m_last = done;
+    if (!m_terminal)
+        return;
     constexpr int Width = 30;
     const int filled = done * Width / m_total;
     const QString times =
@@ -43,14 +46,16 @@ void Progress::step(int done, qint64 remainingMs)
     std::fflush(stderr);
 }
 
-void Progress::finish()
+void Progress::finish(bool whole)
 {
     if (m_what.isEmpty())
         return;
     if (m_terminal)
         std::fprintf(stderr, "\n");
-    else
+    else if (whole)
         std::fprintf(stderr, "%s: done\n", qPrintable(m_what));
+    else
+        std::fprintf(stderr, "%s: stopped at %d of %d\n", qPrintable(m_what), std::max(m_last, 0), m_total);
     m_what.clear();
 }
 

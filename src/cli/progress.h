@@ -14,7 +14,8 @@ public:
     void stage(const QString &what, int total);
     // remainingMs, when known (a paced store's pauses), shows beside the elapsed time.
     void step(int done, qint64 remainingMs = -1);
-    void finish();
+    // The stage ends: "done" only when it is whole, else how far it came.
+    void finish(bool whole = true);
     // A line of its own, clear of any bar.
     static void say(const QString &line);
 

@@ -4,10 +4,7 @@
 
 #include <QtGlobal>
 #ifdef Q_OS_UNIX
-#include <grp.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <termios.h>
 #endif
 
 namespace halvo::port {
@@ -155,31 +152,6 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
     default:
         break;
     }
-}
-
-QString Device_Group(const QString &path)
-{
-#ifdef Q_OS_UNIX
-    struct stat st
-    {
-    };
-    const QByteArray p = QFileInfo(path).canonicalFilePath().toLocal8Bit();
-    if (!p.isEmpty() && ::stat(p.constData(), &st) == 0) {
-        if (const group *g = ::getgrgid(st.st_gid))
-            return QString::fromLocal8Bit(g->gr_name);
-    }
-    return QStringLiteral("dialout");
-#else
-    Q_UNUSED(path);
-    return {};
-#endif
-}
-
-QString Permission_Message(const QString &path, const QString &group)
-{
-    return QStringLiteral("Permission denied opening %1.\n\nAdd your user to the group \"%2\" "
-                          "(sudo adduser $USER %2), log in again, and retry.")
-        .arg(path, group);
 }
 
 } // namespace halvo::port

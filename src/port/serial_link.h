@@ -53,9 +53,4 @@ private:
 // system cannot say).
 qint64 Driver_Output_Queue(const QSerialPort &port);
 
-// The group that owns a device node, for the permission message ("dialout" on Debian).
-QString Device_Group(const QString &path);
-// What the operator is told when the port may not be opened for lack of permission.
-QString Permission_Message(const QString &path, const QString &group);
-
 } // namespace halvo::port

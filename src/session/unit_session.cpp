@@ -4,6 +4,7 @@
 #include "link/frame.h"
 #include "pace_clock.h"
 #include "port/serial_link.h"
+#include "port/system_snapshot.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -68,11 +69,17 @@ OpenResult UnitSession::open(const QString &path, QString *why)
     port::Link::OpenError error = port::Link::OpenError::None;
     QString text;
     if (!m_link->open(path, &error, &text)) {
-        const bool permission = error == port::Link::OpenError::Permission;
+        if (error != port::Link::OpenError::Permission && error != port::Link::OpenError::Busy) {
+            if (why)
+                *why = QStringLiteral("cannot open %1: %2").arg(path, text);
+            return OpenResult::Failed;
+        }
+        // Refused: another program holds it, or this user may not use it.
+        const auto diagnosis = port::Diagnose_Open_Failure(port::SystemSnapshot(), path);
         if (why)
-            *why = permission ? port::Permission_Message(path, port::Device_Group(path))
-                              : QStringLiteral("cannot open %1: %2").arg(path, text);
-        return permission ? OpenResult::NoPermission : OpenResult::Failed;
+            *why = diagnosis.text;
+        return diagnosis.kind == port::OpenDiagnosis::Kind::InUse ? OpenResult::InUse
+                                                                  : OpenResult::NoPermission;
     }
     m_link->clearInput(); // bytes from before the connection are not the unit's answers
     m_lost = m_lostTold = false;

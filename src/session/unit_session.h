@@ -31,8 +31,9 @@ enum class ReadPart { Passes = 0, Settings = 1, Locations = 2 };
 
 enum class OpenResult {
     Opened,
+    InUse,        // another program holds the device (why names it where the system tells)
     NoPermission, // the device is there, but the user may not open it (why says what to do)
-    Failed,       // no such device, held elsewhere, or the settings were refused
+    Failed,       // no such device, or the settings were refused
 };
 
 // What the operator is to be told; the front end words it.

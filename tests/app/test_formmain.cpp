@@ -26,7 +26,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include <grp.h>
 #include <unistd.h>
 
 using halvo::app::Tab;
@@ -127,17 +126,20 @@ private slots:
         QCOMPARE(f.dialogs.messages, QStringList{CommError});
     }
 
-    void permissionMessageNamesTheGroup()
+    // Another program holds the port: the operator is told which, not to change groups.
+    void aPortHeldByAnotherProgramIsNamed()
     {
-        QTemporaryFile dev;
-        QVERIFY(dev.open());
-        const group *dialout = getgrnam("dialout");
-        if (!dialout)
-            QSKIP("no dialout group on this machine");
-        QVERIFY(::chown(QFile::encodeName(dev.fileName()).constData(), uid_t(-1), dialout->gr_gid) == 0);
-        QCOMPARE(halvo::port::Device_Group(dev.fileName()), QStringLiteral("dialout"));
-        const QString text = halvo::port::Permission_Message("/dev/ttyUSB0", "dialout");
-        QVERIFY(text.contains("/dev/ttyUSB0") && text.contains("\"dialout\""));
+        halvo::port::SerialLink other;
+        QVERIFY(other.open(f.unit->devicePath()));
+        f.w->Cmd_ComPort_Click();
+        QVERIFY(!f.w->session().isOpen());
+        const QString pid = QString::number(QCoreApplication::applicationPid());
+        QCOMPARE(f.dialogs.messages, QStringList{f.unit->devicePath() + " is in use by another program: " +
+                                                 "test_formmain (process " + pid + "). Close it and retry."});
+        f.w->Menu_Check_Computer_Click();
+        QCOMPARE(f.dialogs.reports.value(0), QStringLiteral("Check This Computer"));
+        QVERIFY(f.dialogs.reports.value(1).contains("COM 1 : " + f.unit->devicePath()));
+        QVERIFY(f.dialogs.reports.value(1).contains("  held by: test_formmain (process " + pid + ")"));
     }
 
     // The indicators follow the session's watchdog; a banner connects, 21 silent

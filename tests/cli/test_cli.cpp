@@ -1,9 +1,11 @@
 // halvo-cli as a script runs it: exit status, standard output and the files it
 // writes, against the built-in demo unit or a simulated unit of the test's own.
 #include "datafile/data_file.h"
+#include "port/serial_link.h"
 #include "sim_unit.h"
 #include "support/bytes.h"
 #include "support/earlier_release_file.h"
+#include "support/fake_system.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -204,7 +206,47 @@ private slots:
         QVERIFY(gone.start());
         r = cli({"events", "--port", gone.devicePath(), "--pages", "2", "--pause-scale", "0.5", "-"});
         QVERIFY2(r.status == 1, qPrintable(r.err + r.out));
-        QVERIFY2(r.err.contains("the link broke"), qPrintable(r.err));
+        QVERIFY2(r.err.contains("the link broke") && r.err.contains("event pages: stopped at"),
+                 qPrintable(r.err));
+
+        // A store that breaks is not "done".
+        halvo::sim::SimUnit cut;
+        cut.setBannerInterval(100);
+        cut.faults().hangUpAfterFrames = 4;
+        QVERIFY(cut.start());
+        write(file, *halvo::datafile::Build_Data_File(halvo::config::Configuration()));
+        r = cli({"restore", "--port", cut.devicePath(), "--pause-scale", "0.02", file});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains("storing: stopped at 4 of 123") && !r.err.contains("done"),
+                 qPrintable(r.err));
+    }
+
+    // Two programs, one unit: the second is told who holds the port.
+    void aPortInUseIsNamed()
+    {
+        halvo::sim::SimUnit unit;
+        unit.setBannerInterval(100);
+        QVERIFY(unit.start());
+        halvo::port::SerialLink other;
+        QVERIFY(other.open(unit.devicePath()));
+        const Run r = cli({"backup", "--port", unit.devicePath(), dir.filePath("held.csv")});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.err, QStringLiteral("halvo-cli: %1 is in use by another program: test_cli (process %2). "
+                                       "Close it and retry.\n")
+                            .arg(unit.devicePath())
+                            .arg(QCoreApplication::applicationPid()));
+        // The computer check over a system of the test's own: a problem, exit 1.
+        halvo::test::FakeSystem sys;
+        sys.adapter("ttyACM0", "2341", "0043", "75833353");
+        Run d = cli({"doctor", "--root", sys.root()});
+        QCOMPARE(d.status, 1);
+        QVERIFY2(
+            d.out.contains("COM 1 : /dev/ttyACM0\n  also: /dev/serial/by-id/usb-2341_75833353-if00-port0\n"),
+            qPrintable(d.out));
+        sys.loginWith(true, true);
+        d = cli({"doctor", "--root", sys.root()});
+        QCOMPARE(d.status, 0);
+        QVERIFY(d.out.endsWith("Result: nothing wrong found.\n"));
     }
 
     // An event download that cannot start leaves the operator's earlier log as it was.

@@ -2,10 +2,12 @@
 // numbering, a device reached by two names, the frame that has left only once the
 // driver's queue is empty, a broken link told once per opening, folders that appear
 // late.
+#include "port/doctor.h"
 #include "port/port_catalogue.h"
 #include "port/port_watcher.h"
 #include "port/serial_link.h"
 #include "sim_unit.h"
+#include "support/fake_system.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -15,7 +17,9 @@
 using halvo::port::PortCatalogue;
 using halvo::port::PortEntry;
 using halvo::port::SerialLink;
+using halvo::port::SystemSnapshot;
 using halvo::sim::SimUnit;
+using halvo::test::FakeSystem;
 
 class TestPort : public QObject
 {
@@ -90,6 +94,65 @@ private slots:
             QVERIFY(!link.isOpen());
             QVERIFY(!lost.wait(100)); // the burst of errors after an unplug says nothing more
         }
+    }
+
+    // What the operator is told when a device is refused, and what the computer check
+    // finds, over a system of the test's own: the user's groups in /etc/group and in
+    // this login, who holds the device, ModemManager, brltty, two adapters without a
+    // serial number.
+    void refusalsAndTheComputerCheckNameTheCause()
+    {
+        FakeSystem sys;
+        sys.adapter("ttyUSB0", "0403", "6001", "A12345");
+        sys.adapter("ttyUSB1", "1a86", "7523");
+        sys.adapter("ttyUSB2", "1a86", "7523");
+        sys.process(812, "minicom", "/dev/ttyUSB0");
+        sys.process(900, "ModemManager");
+        sys.write("/usr/bin/brltty", {});
+        sys.write("/usr/lib/udev/rules.d/85-brltty.rules",
+                  "ENV{PRODUCT}==\"1a86/7523/*\", ENV{BRLTTY_BRAILLE_DRIVER}=\"bm\"\n");
+        const SystemSnapshot system(sys.root());
+        auto diagnosis = [&] { return halvo::port::Diagnose_Open_Failure(system, "/dev/ttyUSB0").text; };
+        QCOMPARE(diagnosis(),
+                 QStringLiteral("Permission denied opening /dev/ttyUSB0.\n\nAdd your user to the "
+                                "group \"dialout\" (sudo adduser $USER dialout), log in again, "
+                                "and retry."));
+        const QStringList ports = {"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyUSB2"};
+        QList<PortEntry> entries;
+        for (const QString &p : ports)
+            entries.append({int(entries.size()) + 1, p, {}});
+        auto check = halvo::port::Check_Computer(system, entries);
+        const QString report = check.lines.join('\n');
+        for (const char *line :
+             {"COM 1 : /dev/ttyUSB0", "  also: /dev/serial/by-id/usb-0403_A12345-if00-port0",
+              "  adapter: USB 0403:6001, serial number A12345",
+              "  this user (alice): cannot open it: not in the group \"dialout\". Run: sudo adduser alice "
+              "dialout, then log out and in again",
+              "  held by: minicom (process 812)",
+              "  ATTRS{idVendor}==\"0403\", ATTRS{idProduct}==\"6001\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"",
+              "Result: 6 problems found."})
+            QVERIFY2(check.lines.contains(QString::fromLatin1(line)), line);
+        QVERIFY(report.contains(", group dialout, mode 0660\n  this user (alice)"));
+        QVERIFY(report.contains("brltty: installed, and its udev rules claim USB serial chips (1a86:7523)"));
+        QVERIFY(report.contains("Same by-id name: /dev/ttyUSB1 and /dev/ttyUSB2 are adapters of one kind "
+                                "(USB 1a86:7523)"));
+
+        sys.loginWith(true, false); // added to the group, not yet logged in again
+        QVERIFY(diagnosis().contains("You are in the group \"dialout\", but this login started before"));
+        QVERIFY(
+            halvo::port::Check_Computer(system, entries)
+                .lines.contains("  this user (alice): is in the group \"dialout\" since this login started: "
+                                "log out and in again (or restart) before the tool can open it"));
+        sys.loginWith(true, true); // it may open the device: it is in use
+        QCOMPARE(diagnosis(),
+                 QStringLiteral("/dev/ttyUSB0 is in use by another program: minicom (process 812). Close it "
+                                "and retry."));
+        QFile::remove(sys.root() + "/proc/812/fd/3");
+        QFile::remove(sys.root() + "/proc/900/comm");
+        QFile::remove(sys.root() + "/usr/bin/brltty");
+        check = halvo::port::Check_Computer(system, entries.mid(0, 2));
+        QCOMPARE(check.problems, 0);
+        QCOMPARE(check.lines.last(), QStringLiteral("Result: nothing wrong found."));
     }
 
     // /dev/serial/by-id appears with the first adapter, its parent with it.

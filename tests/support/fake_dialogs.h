@@ -23,6 +23,7 @@ public:
         QList<std::vector<app::ReviewRow>> reviews; // every review shown
         QList<int> untick;                          // rows the operator unticks in the next review
         bool cancelReview = false;
+        QStringList reports; // title, then text, of every report shown
     };
 
     explicit FakeDialogs(Log &log) : m_log(log) {}
@@ -50,6 +51,7 @@ public:
                 chosen.push_back(r);
         return chosen;
     }
+    void report(const QString &title, const QString &text) override { m_log.reports << title << text; }
     QString saveFileName(const app::FileChoice &) override { return nextFile(); }
     QString openFileName(const app::FileChoice &) override { return nextFile(); }
 
