@@ -1,6 +1,8 @@
 // Throughput of the receive path as the tool runs it: the unit session's assembler,
 // reply routing and decoders into the configuration, over a long stream of mixed
 // reply frames, banners and event lines, fed in receive events of varying size.
+#include "config/configuration.h"
+#include "session/receive_path.h"
 #include "session/unit_session.h"
 
 #include <benchmark/benchmark.h>
@@ -49,7 +51,7 @@ void BM_ReceiveDecodeApply(benchmark::State &state)
         halvo::session::UnitSession s;
         s.setConfiguration(&config);
         for (qsizetype pos = 0; pos < stream.size(); pos += chunk)
-            s.takeBytes(stream.mid(pos, chunk));
+            s.receive().take(stream.mid(pos, chunk));
         benchmark::DoNotOptimize(config.passRow(72));
     }
     state.SetBytesProcessed(state.iterations() * stream.size());

@@ -1,7 +1,12 @@
 // halvo-window-bench: measures the real window against the simulated unit on a pty,
 // offscreen, at the unit's real pacing, and prints one markdown row per figure.
+#include "changes_panel.h"
+#include "file_menu.h"
 #include "formmain.h"
 #include "operator_dialogs.h"
+#include "port_panel.h"
+#include "session/store_job.h"
+#include "session/unit_image.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -166,7 +171,7 @@ struct CpuLoad
     }
 };
 
-void measureStore(app::FormMain &w, const QString &record, app::Tab tab, int frames, const char *what,
+void measureStore(app::FormMain &w, const QString &record, config::Part tab, int frames, const char *what,
                   bool loaded)
 {
     QFile::remove(record);
@@ -180,11 +185,12 @@ void measureStore(app::FormMain &w, const QString &record, app::Tab tab, int fra
     // Each frame is written right after the progress report that names it.
     QList<qint64> departures;
     QObject stamps;
-    QObject::connect(&w.session(), &session::UnitSession::storeProgress, &stamps,
+    QObject::connect(&w.session().stores(), &session::StoreJob::progress, &stamps,
                      [&] { departures << clock.nsecsElapsed() / 1000; });
     w.Command_Store_Config_Click();
     waitFor(
-        &w.session(), &session::UnitSession::storeFinished, [&] { return !w.session().storing(); }, 60000);
+        &w.session().stores(), &session::StoreJob::finished, [&] { return !w.session().stores().running(); },
+        60000);
     const qint64 wall = clock.elapsed();
     const double cpu = cpuMs() - cpu0;
     QTest::qWait(100);
@@ -263,11 +269,11 @@ int main(int argc, char **argv)
     QTest::qWait(200);
     row("resident memory after start", QStringLiteral("%1 MB").arg(double(rssKb()) / 1024, 0, 'f', 1));
 
-    w.Cmd_ComPort_Click();
+    w.ports().Cmd_ComPort_Click();
     if (wanted("stores")) {
         for (bool loaded : {false, true}) {
-            measureStore(w, record, app::Tab::Passes, 72, "72-pass store", loaded);
-            measureStore(w, record, app::Tab::Locations, 50, "50-location store", loaded);
+            measureStore(w, record, config::Part::Passes, 72, "72-pass store", loaded);
+            measureStore(w, record, config::Part::Locations, 50, "50-location store", loaded);
         }
     }
     if (wanted("ingest"))
@@ -296,7 +302,7 @@ void measureIngest(app::FormMain &w, Dialogs &answers, const QTemporaryDir &dir,
     const char *const beside = loaded ? ", two busy processes beside it" : ", quiet machine";
     answers.file = dir.filePath(QStringLiteral("events.txt"));
     w.findChild<QTabWidget *>(QStringLiteral("SSTab1"))
-        ->setCurrentIndex(static_cast<int>(app::Tab::EventLog));
+        ->setCurrentIndex(static_cast<int>(config::Part::EventLog));
     auto *store = w.findChild<QCheckBox *>(QStringLiteral("Check_Store_Event_Log"));
     store->click();
     constexpr int Requests = 128, Pages = 255;
@@ -347,17 +353,17 @@ void measureChanges()
     const QString port = QString::fromLocal8Bit(unit.readLine()).trimmed();
     app::FormMain w(app::FormOptions{{port}, port, {}});
     w.setDialogs(std::make_unique<Dialogs>());
-    w.Cmd_ComPort_Click();
+    w.ports().Cmd_ComPort_Click();
     auto *tabs = w.findChild<QTabWidget *>(QStringLiteral("SSTab1"));
     auto *line = w.findChild<QLabel *>(QStringLiteral("LabelChanges"));
-    for (app::Tab tab : {app::Tab::Passes, app::Tab::Locations}) {
+    for (config::Part tab : {config::Part::Passes, config::Part::Locations}) {
         tabs->setCurrentIndex(static_cast<int>(tab));
         w.Command_Read_Config_Click();
     }
     (void)QTest::qWaitFor(
         [&] {
-            return w.session().imageRead(session::ReadPart::Passes) &&
-                   w.session().imageRead(session::ReadPart::Locations);
+            return w.session().image().read(config::Part::Passes) &&
+                   w.session().image().read(config::Part::Locations);
         },
         20000);
     auto &config = w.configuration();
@@ -369,24 +375,22 @@ void measureChanges()
     for (int i = 0; i < Edits; ++i) {
         auto row = config.passRow(1 + i % 72);
         row[passes::ColSignalTimeout] = QString::number(i % 60);
-        config.setPassRow(1 + i % 72, row);
-        w.refreshMarks();
+        config.setPassRow(1 + i % 72, row); // the tabs and the line follow at once
     }
     row("one edit re-marks the whole window (72 passes, settings, 50 aliases)",
         QStringLiteral("%1 ms").arg(double(mark.nsecsElapsed()) / 1e6 / Edits, 0, 'f', 2), "< 5 ms");
     for (int i = 0; i < Edits; ++i) // the unit's timeouts back
-        config.setPassRow(1 + i % 72, w.session().unitImage().passRow(1 + i % 72));
+        config.setPassRow(1 + i % 72, w.session().image().unit().passRow(1 + i % 72));
     for (int r : {3, 40}) {
         auto row = config.passRow(r);
         row[passes::ColUserName] = QStringLiteral("Edited %1         ").arg(r).left(16);
         config.setPassRow(r, row);
     }
     config.setAlias(6, QStringLiteral("Boiler Room     "));
-    w.refreshMarks();
     const QString before = line->text();
     QElapsedTimer clock;
     clock.start();
-    w.CommandReviewChanges_Click();
+    w.changes().CommandReviewChanges_Click();
     (void)QTest::qWaitFor([&] { return line->text() == QStringLiteral("Unit matches the window"); }, 30000);
     row("Review Changes, Store Selected: 3 items stored and read back (unit at 38400 baud)",
         QStringLiteral("%1 -> \"%2\" in %3 ms").arg(before, line->text()).arg(clock.elapsed()), "< 3 s");
@@ -407,7 +411,7 @@ void measurePortWatch(const QTemporaryDir &dir)
     constexpr int Refreshes = 20;
     t.start();
     for (int i = 0; i < Refreshes; ++i)
-        w.refreshPortList();
+        w.ports().refreshPortList();
     row("one refresh of the port list (catalogue read, every port opened once)",
         QStringLiteral("%1 ms with %2 ports listed")
             .arg(double(t.nsecsElapsed()) / 1e6 / Refreshes, 0, 'f', 1)
@@ -444,8 +448,8 @@ void measureFiles(app::FormMain &w, Dialogs &answers, const QTemporaryDir &dir)
     trip.start();
     constexpr int Trips = 20;
     for (int i = 0; i < Trips; ++i) {
-        w.Menu_Save_Config_Data_Click();
-        w.Menu_Load_Config_Data_Click();
+        w.fileMenu().Menu_Save_Config_Data_Click();
+        w.fileMenu().Menu_Load_Config_Data_Click();
     }
     row("save + load round trip through the window",
         QStringLiteral("%1 ms each").arg(double(trip.elapsed()) / Trips, 0, 'f', 1));

@@ -4,6 +4,7 @@
 // event log pointer). Whatever arrives, nothing may crash and the configuration
 // must stay one the tool can store.
 #include "config/store_plan.h"
+#include "session/receive_path.h"
 #include "session/unit_session.h"
 
 #include <QCoreApplication>
@@ -35,17 +36,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     bool settingsApplied = false;
     session::UnitSession s;
     s.setConfiguration(&c);
-    QObject::connect(&s, &session::UnitSession::passApplied, [&](int row, int mode) {
-        check(row >= 1 && row <= config::PassCount && mode >= 0 && mode <= 8);
-        check(c.passRow(row)[passes::ColUserName].size() == 16 &&
-              c.passRow(row)[passes::ColAlarmSteering].size() == 19);
+    session::ReceivePath &rx = s.receive();
+    QObject::connect(c.notifier(), &config::ConfigurationNotifier::changed, [&](config::Change change) {
+        switch (change.part) {
+        case config::Part::Passes: {
+            check(change.index >= 1 && change.index <= config::PassCount);
+            const auto &row = c.passRow(change.index);
+            const int mode = row[passes::ColOptionMode].toInt();
+            check(mode >= 0 && mode <= 8 &&
+                  row[passes::ColOptionModeName] == passes::Option_Mode_Names().at(mode));
+            check(row[passes::ColUserName].size() == 16 && row[passes::ColAlarmSteering].size() == 19);
+            break;
+        }
+        case config::Part::Locations:
+            check(change.index >= 0 && change.index < config::LocationCount &&
+                  c.alias(change.index).size() == 16);
+            break;
+        case config::Part::Settings:
+            settingsApplied = true;
+            break;
+        case config::Part::EventLog:
+            check(false);
+        }
     });
-    QObject::connect(&s, &session::UnitSession::locationApplied, [&](int slot) {
-        check(slot >= 0 && slot < config::LocationCount && c.alias(slot).size() == 16);
-    });
-    QObject::connect(&s, &session::UnitSession::pointerReceived,
+    QObject::connect(&rx, &session::ReceivePath::pointerReceived,
                      [](int shown) { check(shown >= 0 && shown < 32767); });
-    QObject::connect(&s, &session::UnitSession::identified,
+    QObject::connect(&rx, &session::ReceivePath::identified,
                      [](const QString &id) { check(id.size() <= 12); });
     size_t pos = 0;
     while (pos < size) {
@@ -53,11 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const size_t len = (data[pos] % 97) + 1u;
         ++pos;
         const size_t take = std::min(len, size - pos);
-        s.takeBytes(QByteArray(reinterpret_cast<const char *>(data + pos), static_cast<qsizetype>(take)));
+        rx.take(QByteArray(reinterpret_cast<const char *>(data + pos), static_cast<qsizetype>(take)));
         pos += take;
-        check(s.assembler().writeIndex() >= 0 &&
-              s.assembler().writeIndex() <= link::ReceiveAssembler::FrameBufferSize);
-        check(s.assembler().lineBuffer().size() <= 400);
+        check(rx.writeIndex() >= 0 && rx.writeIndex() <= 301);
+        check(rx.lineBufferSize() <= 400);
     }
     // The settings frame is still built from whatever pages came.
     if (settingsApplied)

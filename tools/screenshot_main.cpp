@@ -1,6 +1,7 @@
 // Renders the window offscreen against the simulated unit, for the README:
 //   QT_QPA_PLATFORM=offscreen build/tools/halvo-screenshot docs/tab0.png [tab 0..3]
 #include "formmain.h"
+#include "session/receive_path.h"
 #include "sim_unit.h"
 
 #include <QApplication>
@@ -22,12 +23,12 @@ int main(int argc, char **argv)
     halvo::app::FormMain w(options);
     w.show();
     w.resize(1023, 736); // the designed size; the offscreen screen is smaller
-    w.Cmd_ComPort_Click();
+    w.ports().Cmd_ComPort_Click();
     w.findChild<QTabWidget *>(QStringLiteral("SSTab1"))->setCurrentIndex(tab);
-    if (tab == static_cast<int>(halvo::app::Tab::EventLog)) {
+    if (tab == static_cast<int>(halvo::config::Part::EventLog)) {
         w.session().readPointer();
         QTest::qWait(300);
-        int start = w.session().lastPointer().value_or(0);
+        int start = w.session().receive().lastPointer().value_or(0);
         w.session().readPages(start, 3);
     } else {
         w.Command_Read_Config_Click();

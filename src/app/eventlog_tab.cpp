@@ -1,8 +1,13 @@
 #include "eventlog_tab.h"
 
+#include "eventlog/event_requests.h"
 #include "operator_dialogs.h"
+#include "session/event_download.h"
+#include "session/event_filing.h"
 #include "session/messages.h"
+#include "session/receive_path.h"
 #include "session/unit_session.h"
+#include "settings/config_params.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -10,7 +15,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
 namespace halvo::app {
 
@@ -18,7 +22,8 @@ namespace Msg = session::Msg;
 using ui::describes;
 using ui::named;
 
-EventLogTab::EventLogTab(const TabContext &context, QWidget *parent) : TabPage(context, parent)
+EventLogTab::EventLogTab(const TabContext &context, const ReceivedLines &lines, QWidget *parent)
+    : TabPage(config::Part::EventLog, context, parent), m_lines(lines)
 {
     auto *g = new QGridLayout(this);
     auto button = [&](const QString &text, const QString &name, void (EventLogTab::*handler)()) {
@@ -61,15 +66,9 @@ EventLogTab::EventLogTab(const TabContext &context, QWidget *parent) : TabPage(c
     g->setRowStretch(6, 1);
     g->setColumnStretch(2, 1);
 
-    loggerTimer = new QTimer(this);
-    loggerTimer->setObjectName(QStringLiteral("Timer_Event_Logger"));
-    loggerTimer->setInterval(eventlog::EventLogger::StartIntervalMs);
-    connect(loggerTimer, &QTimer::timeout, this, &EventLogTab::Timer_Event_Logger_Timer);
-    loggerTimer->start();
-
-    connect(&m_unit, &session::UnitSession::pointerReceived, this,
+    connect(&m_unit.receive(), &session::ReceivePath::pointerReceived, this,
             [this](int shown) { pointerCaption->setText(QString::number(shown)); });
-    connect(&m_unit, &session::UnitSession::filingFailed, this, [this] {
+    connect(&m_unit.filing(), &session::EventFiling::failed, this, [this] {
         stopFiling();
         m_dialogs.message(Msg::SaveFileError);
     });
@@ -108,30 +107,13 @@ void EventLogTab::TxtEventLogPagesToDownload_LostFocus()
         countField->setText(QStringLiteral("1"));
 }
 
-// ---------------------------------------------------------------- the paced logger
+// ---------------------------------------------------------------- the paced read
 
+// The read is planned with a page count the unit can serve.
 void EventLogTab::CmdReadLastEventLogPages_Click()
 {
-    m_unit.startEventLogRead();
-    loggerTimer->setInterval(m_unit.eventLogger().intervalMs());
-}
-
-void EventLogTab::Timer_Event_Logger_Timer()
-{
-    Event_Logger_Tick();
-}
-
-void EventLogTab::Event_Logger_Tick()
-{
-    if (m_inTick)
-        return; // the previous tick is still asking the operator to open the port
-    m_inTick = true;
-    if (m_unit.eventLogger().state() == eventlog::EventLogger::State::Plan)
-        TxtEventLogPagesToDownload_LostFocus(); // plan with a page count the unit can serve
-    m_unit.eventLoggerTick(pointerCaption->text().toInt(),
-                           settings::Param_Value(countField->text()).value_or(1));
-    loggerTimer->setInterval(m_unit.eventLogger().intervalMs());
-    m_inTick = false;
+    TxtEventLogPagesToDownload_LostFocus();
+    m_unit.events().start(settings::Param_Value(countField->text()).value_or(1));
 }
 
 // ---------------------------------------------------------------- the event log file
@@ -143,7 +125,7 @@ void EventLogTab::Check_Store_Event_Log_Click()
         return;
     }
     m_dialogs.message(Msg::ChooseEventLogFile);
-    m_unit.holdEventLines(); // lines that arrive while the file is chosen go to it
+    m_unit.filing().hold(); // lines that arrive while the file is chosen go to it
     const QString path =
         m_dialogs.saveFileName({QStringLiteral("txt"), QDir::homePath(), QStringLiteral("Txt Files (*.txt)"),
                                 QStringLiteral("Halvo_Event_Log.txt")});
@@ -151,7 +133,7 @@ void EventLogTab::Check_Store_Event_Log_Click()
         stopFiling(); // cancelled: no file, and the box says so
         return;
     }
-    if (!m_unit.startFiling(path)) {
+    if (!m_unit.filing().start(path)) {
         stopFiling();
         m_dialogs.message(Msg::SaveFileError);
     }
@@ -159,7 +141,7 @@ void EventLogTab::Check_Store_Event_Log_Click()
 
 void EventLogTab::stopFiling()
 {
-    m_unit.stopFiling();
+    m_unit.filing().stop();
     storeBox->setChecked(false);
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "received_lines.h"
 #include "tab_page.h"
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QTimer;
 
 namespace halvo::app {
 
@@ -15,7 +15,7 @@ class EventLogTab : public TabPage
 {
     Q_OBJECT
 public:
-    explicit EventLogTab(const TabContext &context, QWidget *parent = nullptr);
+    EventLogTab(const TabContext &context, const ReceivedLines &lines, QWidget *parent = nullptr);
 
 public slots:
     void CommandReadEventLogPointer_Click();
@@ -24,8 +24,6 @@ public slots:
     void CmdClearEventLog_Click();
     void Check_Store_Event_Log_Click();
     void TxtEventLogPagesToDownload_LostFocus();
-    void Timer_Event_Logger_Timer();
-    void Event_Logger_Tick();
 
 private:
     void stopFiling();
@@ -34,8 +32,7 @@ private:
     QCheckBox *storeBox = nullptr;
     QLineEdit *startField = nullptr;
     QLineEdit *countField = nullptr;
-    QTimer *loggerTimer = nullptr;
-    bool m_inTick = false;
+    const ReceivedLines &m_lines;
 };
 
 } // namespace halvo::app

@@ -23,10 +23,10 @@ QString Startup_Help()
                   "       - Click the tab of data you wish to update  "});
 }
 
-QString Tab_Help(Tab tab)
+QString Tab_Help(config::Part part)
 {
-    switch (tab) {
-    case Tab::Passes:
+    switch (part) {
+    case config::Part::Passes:
         return lines(
             {"PASS DEVICE CONFIGURATION:  ", "    - To edit 1 pass at a time:",
              "         1. Select Pass index from list for device to edit  ",
@@ -34,15 +34,15 @@ QString Tab_Help(Tab tab)
              "    - To edit more than 1 pass at a time:", "         1. Select checkboxes of  indexs to edit",
              "         2. Edit data  ", "         3. Click the <Set Selected> Button ",
              "    - To store data to Halvo: Click <Store Configuration> "});
-    case Tab::Settings:
+    case config::Part::Settings:
         return lines({"SYSTEM SETTINGS CONFIGURATION:  ", "    - Set system settings as desired ",
                       "    - To set Halvo clock to PC clock: click <Set Halvo Clock>",
                       "    - To store data to Halvo: Click <Store Configuration> "});
-    case Tab::Locations:
+    case config::Part::Locations:
         return lines({"LOCATION NAME CONFIGURATION:  ", "    - Enter Alias names for location codes 1-50 ",
                       "    - Alias can be letter,number,#,Space",
                       "    - To store data to Halvo: Click <Store Configuration> "});
-    case Tab::EventLog:
+    case config::Part::EventLog:
         break;
     }
     return lines(

@@ -1,9 +1,13 @@
 #include "pass_tab.h"
 
+#include "bit_boxes.h"
 #include "change_marks.h"
 #include "config/configuration.h"
 #include "operator_dialogs.h"
+#include "session/changes_not_stored.h"
 #include "session/messages.h"
+#include "session/store_job.h"
+#include "session/unit_session.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,32 +27,7 @@ using ui::indexed;
 using ui::named;
 using ui::px;
 
-namespace {
-// Check boxes from a bit text: each "1" checks the box of the bit its position
-// stands for, every other character clears it.
-template <size_t N> void checksFromBitText(const QString &text, std::array<QCheckBox *, N> &boxes)
-{
-    int bit = static_cast<int>(N) - 1;
-    for (int pos = 0; bit >= 0; ++pos) {
-        if (pos % 5 == 4)
-            continue;
-        boxes[static_cast<size_t>(bit)]->setChecked(pos < text.size() && text.at(pos) == QLatin1Char('1'));
-        --bit;
-    }
-}
-
-template <size_t N> QString bitTextFromChecks(const std::array<QCheckBox *, N> &boxes)
-{
-    unsigned v = 0;
-    for (size_t k = 0; k < N; ++k)
-        if (boxes[k]->isChecked())
-            v |= 1u << k;
-    return N == 8 ? Bit_Text_8(static_cast<quint8>(v)) : Bit_Text_16(static_cast<quint16>(v));
-}
-} // namespace
-
-PassTab::PassTab(const TabContext &context, QWidget *parent)
-    : TabPage(context, parent), m_passCount(PassCount)
+PassTab::PassTab(const TabContext &context, QWidget *parent) : TabPage(config::Part::Passes, context, parent)
 {
     auto *v = new QVBoxLayout(this);
     auto *tableFrame = new QGroupBox;
@@ -80,7 +59,11 @@ PassTab::PassTab(const TabContext &context, QWidget *parent)
     buildEditor(editor);
     v->addWidget(editor);
 
-    showConfiguration();
+    for (int r = 1; r <= PassCount; ++r)
+        showRow(r);
+    connect(m_config.notifier(), &config::ConfigurationNotifier::changed, this,
+            &PassTab::onConfigurationChanged);
+    connect(&m_changes, &session::ChangesNotStored::changed, this, &PassTab::showMarks);
     // The given widths assume the unit's small system font; a column is never
     // narrower than its text here, drawn bold when it is marked as changed.
     for (int c = 0; c < ColumnCount; ++c) {
@@ -127,13 +110,13 @@ void PassTab::buildEditor(QWidget *frame)
     ed->addLayout(fields);
 
     // Port steering: 16 boxes in one row, bit 15 at the left, so they read like the bit text.
-    auto portRow = [&](std::array<QCheckBox *, 16> &boxes, const char *name, const QString &what) {
+    auto portRow = [&](BitBoxes &boxes, const char *name, const QString &what) {
         auto *h = new QHBoxLayout;
         h->setSpacing(0);
         for (int k = 15; k >= 0; --k) {
             auto *c = named(new QCheckBox, indexed(name, k), QStringLiteral("%1 port %2").arg(what).arg(k));
             c->setToolTip(QStringLiteral("Port %1").arg(k));
-            boxes[static_cast<size_t>(k)] = c;
+            boxes[k] = c;
             h->addWidget(c);
             if (k % 4 == 0 && k > 0)
                 h->addSpacing(6);
@@ -175,7 +158,7 @@ void PassTab::buildEditor(QWidget *frame)
         auto *c = named(new QCheckBox, indexed("CheckCurrentPassOption", k),
                         QStringLiteral("Option flag %1 %2").arg(k).arg(text));
         l->setBuddy(c);
-        flagBoxes[static_cast<size_t>(k)] = c;
+        flagBoxes[k] = c;
         fg->addWidget(l, k % 4, (k / 4) * 2);
         fg->addWidget(c, k % 4, (k / 4) * 2 + 1);
     }
@@ -200,10 +183,19 @@ void PassTab::buildEditor(QWidget *frame)
 
 // ---------------------------------------------------------------- the table
 
-void PassTab::showConfiguration()
+// A row from the unit, a file or the editor: shown, and the option mode box follows
+// the last row that changed, as it follows the last pass record decoded.
+void PassTab::onConfigurationChanged(const config::Change &change)
 {
-    for (int r = 1; r <= PassCount; ++r)
+    if (change.part != config::Part::Passes)
+        return;
+    const int first = change.whole() ? 1 : change.index, last = change.whole() ? PassCount : change.index;
+    for (int r = first; r <= last; ++r)
         showRow(r);
+    bool ok = false;
+    const int mode = m_config.passRow(last)[ColOptionMode].toInt(&ok);
+    if (ok && mode >= 0 && mode < optionModeBox->count())
+        optionModeBox->setCurrentIndex(mode);
 }
 
 void PassTab::showRow(int row)
@@ -215,13 +207,12 @@ void PassTab::showRow(int row)
             item->setText(c, texts[static_cast<size_t>(c)]);
 }
 
-void PassTab::showMarks(const config::Configuration &image,
-                        const std::vector<config::Difference> &differences)
+void PassTab::showMarks()
 {
-    m_image = &image;
+    const config::Configuration &image = m_changes.unit();
     std::set<std::pair<int, int>> now;
-    for (const config::Difference &d : differences)
-        if (d.item == config::Item::Pass)
+    for (const config::Difference &d : m_changes.differences())
+        if (d.part == config::Part::Passes)
             now.insert({d.index, d.column});
     std::set<std::pair<int, int>> touched = now;
     touched.insert(m_marked.begin(), m_marked.end());
@@ -238,12 +229,13 @@ void PassTab::showMarks(const config::Configuration &image,
 
 void PassTab::showEditorMarks()
 {
-    const int row = indexCaption->text().toInt();
-    const bool shown = m_image && row >= 1 && row <= PassCount;
+    const int row = m_currentRow;
+    const config::Configuration &image = m_changes.unit();
+    const bool shown = m_changes.anyPartRead();
     auto unitText = [&](int column) -> std::optional<QString> {
         if (!shown || !m_marked.count({row, column}))
             return std::nullopt;
-        return m_image->passRow(row)[static_cast<size_t>(column)];
+        return image.passRow(row)[static_cast<size_t>(column)];
     };
     const std::pair<QWidget *, int> fields[] = {
         {userNameField, ColUserName},       {systemIdField, ColSystemId},
@@ -252,30 +244,12 @@ void PassTab::showEditorMarks()
     for (const auto &[control, column] : fields)
         marks::Mark(control, unitText(column));
     // A port or flag box is marked when its own bit differs from the unit's.
-    auto markBits = [&](auto &boxes, int column) {
-        const int n = static_cast<int>(boxes.size());
-        auto bits = [&](const PassRow &r) -> unsigned {
-            const QString &t = r[static_cast<size_t>(column)];
-            return n == 8 ? Bits_From_Text_8(t).value_or(0) : Bits_From_Text_16(t).value_or(0);
-        };
-        const unsigned ours = shown ? bits(m_config.passRow(row)) : 0,
-                       theirs = shown ? bits(m_image->passRow(row)) : 0;
-        for (int k = 0; k < n; ++k) {
-            const bool differs = shown && ((ours ^ theirs) >> k & 1u);
-            marks::Mark(boxes[static_cast<size_t>(k)],
-                        differs ? std::optional<QString>(theirs >> k & 1u ? QStringLiteral("on")
-                                                                          : QStringLiteral("off"))
-                                : std::nullopt);
-        }
-    };
-    markBits(alarmPortBoxes, ColAlarmSteering);
-    markBits(optionPortBoxes, ColOptionSteering);
-    markBits(flagBoxes, ColOptionFlags);
-}
-
-void PassTab::selectOptionMode(int mode)
-{
-    optionModeBox->setCurrentIndex(mode);
+    const std::pair<BitBoxes *, int> bits[] = {{&alarmPortBoxes, ColAlarmSteering},
+                                               {&optionPortBoxes, ColOptionSteering},
+                                               {&flagBoxes, ColOptionFlags}};
+    for (const auto &[boxes, column] : bits)
+        boxes->mark(m_config.passRow(row)[static_cast<size_t>(column)],
+                    image.passRow(row)[static_cast<size_t>(column)], shown && m_marked.count({row, column}));
 }
 
 // ---------------------------------------------------------------- the editor
@@ -286,12 +260,13 @@ void PassTab::ListView1_ItemClick(QTreeWidgetItem *item)
     if (row < 1)
         return;
     const PassRow &r = m_config.passRow(row);
+    m_currentRow = row;
     indexCaption->setText(r[ColIndex]);
     userNameField->setText(r[ColUserName]);
     systemIdField->setText(r[ColSystemId]);
     userIdField->setText(r[ColUserId]);
     timeoutField->setText(r[ColSignalTimeout]);
-    checksFromBitText(r[ColAlarmSteering], alarmPortBoxes);
+    alarmPortBoxes.showText(r[ColAlarmSteering]);
     // A mode outside the list (a damaged row) leaves the box as it is; the rest of
     // the row still loads.
     bool ok = false;
@@ -299,8 +274,8 @@ void PassTab::ListView1_ItemClick(QTreeWidgetItem *item)
     if (ok && mode >= 0 && mode < optionModeBox->count())
         optionModeBox->setCurrentIndex(mode);
     optionTriggerField->setText(r[ColOptionTrigger]);
-    checksFromBitText(r[ColOptionSteering], optionPortBoxes);
-    checksFromBitText(r[ColOptionFlags], flagBoxes);
+    optionPortBoxes.showText(r[ColOptionSteering]);
+    flagBoxes.showText(r[ColOptionFlags]);
     showEditorMarks();
 }
 
@@ -315,40 +290,37 @@ void PassTab::Write_Editor_Into_Row(int row)
     r[ColSystemId] = systemIdField->text();
     r[ColUserId] = userIdField->text();
     r[ColSignalTimeout] = timeoutField->text();
-    r[ColAlarmSteering] = bitTextFromChecks(alarmPortBoxes);
+    r[ColAlarmSteering] = alarmPortBoxes.text();
     const int mode = std::max(0, optionModeBox->currentIndex());
     r[ColOptionMode] = QString::number(mode);
     r[ColOptionModeName] = Option_Mode_Names().at(mode);
     r[ColOptionTrigger] = optionTriggerField->text();
-    r[ColOptionSteering] = bitTextFromChecks(optionPortBoxes);
-    r[ColOptionFlags] = bitTextFromChecks(flagBoxes);
+    r[ColOptionSteering] = optionPortBoxes.text();
+    r[ColOptionFlags] = flagBoxes.text();
     m_config.setPassRow(row, r);
-    showRow(row);
 }
 
 void PassTab::CommandCurrentPassSave_Click()
 {
-    Write_Editor_Into_Row(indexCaption->text().toInt());
-    emit edited();
+    Write_Editor_Into_Row(m_currentRow);
 }
 
+// Whole-table operations cover the pass count: 32 while a "Halvo ST" store runs.
 void PassTab::CommandLoadAllPasses_Click()
 {
-    for (int row = 1; row <= m_passCount; ++row)
+    for (int row = 1; row <= m_unit.stores().passCount(); ++row)
         Write_Editor_Into_Row(row);
-    emit edited();
 }
 
 void PassTab::CommandSetSelectedPasses_Click()
 {
-    for (int row = 1; row <= m_passCount; ++row) {
+    for (int row = 1; row <= m_unit.stores().passCount(); ++row) {
         QTreeWidgetItem *item = passList->topLevelItem(row - 1);
         if (item->checkState(0) == Qt::Checked) {
             item->setCheckState(0, Qt::Unchecked);
             Write_Editor_Into_Row(row);
         }
     }
-    emit edited();
 }
 
 void PassTab::CommandCurrentPassClear_Click()
@@ -357,11 +329,8 @@ void PassTab::CommandCurrentPassClear_Click()
     systemIdField->setText(QStringLiteral("01"));
     userIdField->setText(QStringLiteral("01"));
     timeoutField->setText(QStringLiteral("0"));
-    for (auto *boxes : {&alarmPortBoxes, &optionPortBoxes})
-        for (QCheckBox *c : *boxes)
-            c->setChecked(false);
-    for (QCheckBox *c : flagBoxes)
-        c->setChecked(false);
+    for (BitBoxes *boxes : {&alarmPortBoxes, &optionPortBoxes, &flagBoxes})
+        boxes->clear();
     optionModeBox->setCurrentIndex(0);
     optionTriggerField->setText(QStringLiteral("0"));
     CommandCurrentPassSave_Click();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "bit_boxes.h"
+#include "config/configuration_notifier.h"
 #include "tab_page.h"
 
 #include <array>
@@ -24,16 +26,8 @@ class PassTab : public TabPage
     Q_OBJECT
 public:
     explicit PassTab(const TabContext &context, QWidget *parent = nullptr);
-
-    void showConfiguration() override;
-    void showMarks(const config::Configuration &image,
-                   const std::vector<config::Difference> &differences) override;
-    void showRow(int row);
-    // The option mode box follows the last pass record from the unit or a file.
-    void selectOptionMode(int mode);
-    // Whole-table operations cover this many rows: 32 while a "Halvo ST" store runs.
-    int passCount() const { return m_passCount; }
-    void setPassCount(int count) { m_passCount = count; }
+    // The row the editor shows and SAVE writes (1..72).
+    int currentRow() const { return m_currentRow; }
 
 public slots:
     void ListView1_ItemClick(QTreeWidgetItem *item);
@@ -47,13 +41,15 @@ public slots:
 
 private:
     void buildEditor(QWidget *frame);
+    void onConfigurationChanged(const config::Change &change);
+    void showRow(int row);
+    void showMarks();
     void Write_Editor_Into_Row(int row);
     void checkField(QLineEdit *field, bool good, const QString &text);
     // The editor's controls are marked while it shows a row that differs from the unit's.
     void showEditorMarks();
 
-    int m_passCount;
-    const config::Configuration *m_image = nullptr;
+    int m_currentRow = 1;
     std::set<std::pair<int, int>> m_marked; // (row, column) cells that differ from the unit
     QTreeWidget *passList = nullptr;
     QLabel *indexCaption = nullptr;
@@ -61,11 +57,11 @@ private:
     QLineEdit *systemIdField = nullptr;
     QLineEdit *userIdField = nullptr;
     QLineEdit *timeoutField = nullptr;
-    std::array<QCheckBox *, 16> alarmPortBoxes{};
+    BitBoxes alarmPortBoxes{16};
     QComboBox *optionModeBox = nullptr;
     QLineEdit *optionTriggerField = nullptr;
-    std::array<QCheckBox *, 16> optionPortBoxes{};
-    std::array<QCheckBox *, 8> flagBoxes{};
+    BitBoxes optionPortBoxes{16};
+    BitBoxes flagBoxes{8};
 };
 
 } // namespace halvo::app

@@ -3,6 +3,7 @@
 #include "change_marks.h"
 #include "config/configuration.h"
 #include "operator_dialogs.h"
+#include "session/changes_not_stored.h"
 #include "session/messages.h"
 #include "session/unit_session.h"
 
@@ -24,7 +25,8 @@ using ui::describes;
 using ui::indexed;
 using ui::named;
 
-SettingsTab::SettingsTab(const TabContext &context, QWidget *parent) : TabPage(context, parent)
+SettingsTab::SettingsTab(const TabContext &context, QWidget *parent)
+    : TabPage(config::Part::Settings, context, parent)
 {
     for (int i = 0; i < Params; ++i) {
         if (!settings::Is_Switch(i))
@@ -47,15 +49,18 @@ SettingsTab::SettingsTab(const TabContext &context, QWidget *parent) : TabPage(c
         order << switchBoxes[static_cast<size_t>(i)];
     for (int p = 2; p < settings::PriorityPositions; ++p)
         order << priorityButtons[static_cast<size_t>(p)];
-    order << findChild<QPushButton *>(QStringLiteral("CommandDisplayPriorityUp"))
-          << findChild<QPushButton *>(QStringLiteral("CommandDisplayPriorityDown"))
-          << switchBoxes[settings::HideUnsetPassParam];
+    order << upButton << downButton << switchBoxes[settings::HideUnsetPassParam];
     for (int i : settings::LoggerSwitchParams)
         order << switchBoxes[static_cast<size_t>(i)];
     order << clockButton;
     for (qsizetype k = 1; k < order.size(); ++k)
         setTabOrder(order.at(k - 1), order.at(k));
     showConfiguration();
+    connect(m_config.notifier(), &config::ConfigurationNotifier::changed, this, [this](config::Change c) {
+        if (c.part == config::Part::Settings)
+            showConfiguration();
+    });
+    connect(&m_changes, &session::ChangesNotStored::changed, this, &SettingsTab::showMarks);
 }
 
 // "System Settings": value fields with their limits, then the switches 3 and 9.
@@ -91,10 +96,8 @@ QWidget *SettingsTab::buildSystemSettings()
             g->addWidget(w, r, c++);
         ++r;
         connect(field, &QLineEdit::textChanged, this, [this, i](const QString &text) {
-            if (m_showing)
-                return;
-            m_config.typeParam(i, text);
-            emit edited();
+            if (!m_showing)
+                m_config.typeParam(i, text);
         });
         m_focusChecks.add(field, [this, i] { Text_Config_Parameters_LostFocus(i); });
     }
@@ -121,14 +124,14 @@ QWidget *SettingsTab::buildPriorityList()
         g->addWidget(priorityCaptions[s], p - 1, 2);
         priorityButtons[s]->setVisible(p != 1 && p != settings::PriorityPositions);
     }
-    auto *up = named(new QPushButton(QStringLiteral("Up")), QStringLiteral("CommandDisplayPriorityUp"));
-    auto *down = named(new QPushButton(QStringLiteral("Down")), QStringLiteral("CommandDisplayPriorityDown"));
-    g->addWidget(up, 6, 1, 1, 2);
-    g->addWidget(down, 7, 1, 1, 2);
+    upButton = named(new QPushButton(QStringLiteral("Up")), QStringLiteral("CommandDisplayPriorityUp"));
+    downButton = named(new QPushButton(QStringLiteral("Down")), QStringLiteral("CommandDisplayPriorityDown"));
+    g->addWidget(upButton, 6, 1, 1, 2);
+    g->addWidget(downButton, 7, 1, 1, 2);
     g->addWidget(switchBoxes[settings::HideUnsetPassParam], 8, 0, 1, 3);
     g->setRowStretch(9, 1);
-    connect(up, &QPushButton::clicked, this, &SettingsTab::CommandDisplayPriorityUp_Click);
-    connect(down, &QPushButton::clicked, this, &SettingsTab::CommandDisplayPriorityDown_Click);
+    connect(upButton, &QPushButton::clicked, this, &SettingsTab::CommandDisplayPriorityUp_Click);
+    connect(downButton, &QPushButton::clicked, this, &SettingsTab::CommandDisplayPriorityDown_Click);
     return prio;
 }
 
@@ -148,11 +151,10 @@ QWidget *SettingsTab::buildLogger()
         lg->addWidget(switchBoxes[static_cast<size_t>(i)]);
     lg->addStretch(1);
     right->addWidget(logger);
-    auto *clock =
+    clockButton =
         named(new QPushButton(QStringLiteral("Set Halvo Clock")), QStringLiteral("CommandSetSystemClock"));
-    connect(clock, &QPushButton::clicked, this, &SettingsTab::CommandSetSystemClock_Click);
-    clockButton = clock;
-    right->addWidget(clock);
+    connect(clockButton, &QPushButton::clicked, this, &SettingsTab::CommandSetSystemClock_Click);
+    right->addWidget(clockButton);
     right->addStretch(1);
     return column;
 }
@@ -163,7 +165,8 @@ void SettingsTab::showConfiguration()
     for (int i = 0; i < Params; ++i) {
         const auto s = static_cast<size_t>(i);
         if (QLineEdit *field = valueFields[s]) {
-            field->setText(m_config.param(i));
+            if (field->text() != m_config.param(i)) // keeps the cursor of the field being typed in
+                field->setText(m_config.param(i));
             maxCaptions[s]->setText(m_config.limit(Limit::Maximum, i));
             minCaptions[s]->setText(m_config.limit(Limit::Minimum, i));
             defaultCaptions[s]->setText(m_config.limit(Limit::Default, i));
@@ -176,12 +179,12 @@ void SettingsTab::showConfiguration()
     m_showing = false;
 }
 
-void SettingsTab::showMarks(const config::Configuration &image,
-                            const std::vector<config::Difference> &differences)
+void SettingsTab::showMarks()
 {
+    const config::Configuration &image = m_changes.unit();
     std::array<bool, Params> changed{};
-    for (const config::Difference &d : differences)
-        if (d.item == config::Item::Settings)
+    for (const config::Difference &d : m_changes.differences())
+        if (d.part == config::Part::Settings)
             changed[static_cast<size_t>(d.index)] = true;
     auto unit = [&](int i, bool asBox) -> std::optional<QString> {
         if (!changed[static_cast<size_t>(i)])
@@ -208,14 +211,11 @@ void SettingsTab::Text_Config_Parameters_LostFocus(int index)
     m_dialogs.message(session::Msg::InvalidValue);
     // The default as it stands after the message: a defaults page may arrive meanwhile.
     m_config.typeParam(index, m_config.limit(Limit::Default, index));
-    showConfiguration();
-    emit edited();
 }
 
 void SettingsTab::CheckConfigParameters_Click(int index)
 {
     m_config.clickSwitch(index, switchBoxes[static_cast<size_t>(index)]->isChecked());
-    emit edited();
 }
 
 void SettingsTab::movePriority(bool up)
@@ -227,8 +227,6 @@ void SettingsTab::movePriority(bool up)
     const int now = m_config.movePriority(up, selected);
     if (now != selected)
         priorityButtons[static_cast<size_t>(now)]->setChecked(true);
-    showConfiguration();
-    emit edited();
 }
 
 void SettingsTab::CommandDisplayPriorityUp_Click()

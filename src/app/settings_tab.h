@@ -7,6 +7,7 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
 
 namespace halvo::app {
@@ -20,9 +21,6 @@ class SettingsTab : public TabPage
     Q_OBJECT
 public:
     explicit SettingsTab(const TabContext &context, QWidget *parent = nullptr);
-    void showConfiguration() override;
-    void showMarks(const config::Configuration &image,
-                   const std::vector<config::Difference> &differences) override;
 
 public slots:
     void Text_Config_Parameters_LostFocus(int index);
@@ -35,6 +33,8 @@ private:
     QWidget *buildSystemSettings();
     QWidget *buildPriorityList();
     QWidget *buildLogger();
+    void showConfiguration();
+    void showMarks();
     void movePriority(bool up);
 
     static constexpr int Params = 32;
@@ -43,7 +43,9 @@ private:
     std::array<QCheckBox *, Params> switchBoxes{};   // the on/off switches only
     std::array<QRadioButton *, 7> priorityButtons{}; // positions 1..6
     std::array<QLabel *, 7> priorityCaptions{};
-    QWidget *clockButton = nullptr;
+    QPushButton *upButton = nullptr;
+    QPushButton *downButton = nullptr;
+    QPushButton *clockButton = nullptr;
     bool m_showing = false; // the fields are being filled from the configuration
 };
 

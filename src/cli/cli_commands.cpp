@@ -2,6 +2,7 @@
 // unit is reached through the session, the data through the configuration model
 // and the data file.
 #include "cli_commands.h"
+#include "cli_unit.h"
 
 #include "config/differences.h"
 #include "config/store_plan.h"
@@ -13,9 +14,6 @@
 #include "session/unit_session.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QElapsedTimer>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -23,171 +21,7 @@ namespace halvo::cli {
 
 namespace {
 using config::Configuration;
-using session::ReadPart;
 namespace Msg = session::Msg;
-
-int fail(int status, const QString &text)
-{
-    Progress::say(text);
-    return status;
-}
-
-void print(const QString &line)
-{
-    std::fprintf(stdout, "%s\n", qPrintable(line));
-}
-
-port::PortCatalogue catalogue(const Options &o)
-{
-    port::PortCatalogue c;
-    c.setExtraPorts(o.extraPorts);
-    c.refresh();
-    return c;
-}
-
-// A session to one unit, the configuration its replies fill, and what went wrong.
-// Waits sleep in the event loop.
-class Unit
-{
-public:
-    explicit Unit(const Options &o) : m_options(o)
-    {
-        session.setConfiguration(&config);
-        session.setPauseScale(o.pauseScale);
-        QObject::connect(&session, &session::UnitSession::notice, &m_guard,
-                         [this](session::Notice what, const QString &detail) {
-                             if (what == session::Notice::TerminatorError)
-                                 ++damaged;
-                             else if (refused.isEmpty())
-                                 refused = detail;
-                         });
-    }
-
-    // Runs events until done() holds (true), or a reply is refused, the link breaks,
-    // or the timeout passes (false).
-    bool waitFor(const std::function<bool()> &done)
-    {
-        const QDeadlineTimer deadline(m_options.timeoutMs);
-        while (!done()) {
-            if (session.linkLost() || !refused.isEmpty() || deadline.hasExpired())
-                return false;
-            sleepUntilEvent(deadline);
-        }
-        return true;
-    }
-    void pause(int ms)
-    {
-        const QDeadlineTimer deadline(ms);
-        while (!deadline.hasExpired())
-            sleepUntilEvent(deadline);
-    }
-
-    // Opens the port and waits for the unit's banner: nothing is sent before the unit
-    // has said it is there.
-    int connect()
-    {
-        QString path = m_options.port;
-        bool isNumber = false;
-        const int number = m_options.port.toInt(&isNumber);
-        if (isNumber) {
-            const port::PortCatalogue c = catalogue(m_options);
-            const port::PortEntry *e = c.find(number);
-            if (!e)
-                return fail(BadInput,
-                            QStringLiteral("there is no port %1 (see halvo-cli ports)").arg(number));
-            path = e->path;
-            Progress::say(QStringLiteral("port %1 is %2").arg(number).arg(path)); // for the script's log
-        }
-        QString why;
-        switch (session.open(path, &why)) {
-        case session::OpenResult::Opened:
-            break;
-        case session::OpenResult::InUse:
-        case session::OpenResult::NoPermission:
-            return fail(UnitFailed, why);
-        case session::OpenResult::Failed:
-            return fail(UnitFailed, Msg::CommError + QStringLiteral(": ") + why);
-        }
-        if (!waitFor([&] { return !session.unitId().isEmpty(); }))
-            return fail(UnitFailed,
-                        Msg::CommError + QStringLiteral(": no base unit announced itself on %1 within %2 s")
-                                             .arg(path)
-                                             .arg(m_options.timeoutMs / 1000));
-        return Ok;
-    }
-
-    double pauseScale() const { return m_options.pauseScale; }
-
-    QString failure() const
-    {
-        if (session.linkLost())
-            return Msg::CommError + QStringLiteral(": the link to the unit broke");
-        return Msg::CommError + QStringLiteral(": ") + refused;
-    }
-
-    session::UnitSession session;
-    Configuration config;
-    QString refused; // why a reply could not be placed
-    int damaged = 0; // reply frames with a wrong terminator
-
-private:
-    // Sleeps until an event arrives or the deadline passes. The wake-up timer is
-    // precise and re-armed for what is left: a coarse one may fire a little early
-    // and leave the wait blocked with nothing more to come from a silent unit.
-    static void sleepUntilEvent(const QDeadlineTimer &deadline)
-    {
-        QTimer wake;
-        wake.setSingleShot(true);
-        wake.setTimerType(Qt::PreciseTimer);
-        wake.start(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-
-    const Options &m_options;
-    QObject m_guard;
-};
-
-// Sends a read and waits until every reply is in; names what is missing otherwise.
-bool readPart(Unit &u, Progress &progress, ReadPart part, const QString &what, QString *why)
-{
-    const int expected = session::UnitSession::Expected(part);
-    progress.stage(QStringLiteral("reading ") + what, expected);
-    if (!u.session.read(part)) {
-        *why = Msg::CommError + QStringLiteral(": the port refused the read request");
-        return false;
-    }
-    const bool complete = u.waitFor([&] {
-        progress.step(u.session.arrived(part));
-        return u.session.arrived(part) == expected;
-    });
-    progress.finish(complete);
-    if (complete)
-        return true;
-    if (u.session.linkLost() || !u.refused.isEmpty())
-        *why = u.failure();
-    else
-        *why = QStringLiteral("%1 of %2 %3 arrived; missing: %4%5")
-                   .arg(u.session.arrived(part))
-                   .arg(expected)
-                   .arg(what, u.session.missing(part).join(QStringLiteral(", ")),
-                        u.damaged ? QStringLiteral(" (%1 arrived damaged: ").arg(u.damaged) +
-                                        Msg::TerminatorError.trimmed() + QLatin1Char(')')
-                                  : QString());
-    return false;
-}
-
-// Reads the pass table, the settings and the location names into a fresh
-// configuration.
-std::optional<Configuration> readConfiguration(Unit &u, QString *why)
-{
-    Progress progress;
-    u.config = Configuration();
-    if (readPart(u, progress, ReadPart::Passes, QStringLiteral("pass records"), why) &&
-        readPart(u, progress, ReadPart::Settings, QStringLiteral("settings pages"), why) &&
-        readPart(u, progress, ReadPart::Locations, QStringLiteral("location names"), why))
-        return u.config;
-    return std::nullopt;
-}
 
 // A data file for restore or verify: all or nothing, and every part present.
 int loadFile(const QString &path, Configuration &c)
@@ -214,16 +48,6 @@ int loadFile(const QString &path, Configuration &c)
     return Ok;
 }
 
-// Connects, then reads the whole configuration; a status other than Ok on failure.
-int readUnit(Unit &u, std::optional<Configuration> &unit)
-{
-    if (const int status = u.connect())
-        return status;
-    QString why;
-    unit = readConfiguration(u, &why);
-    return unit ? Ok : fail(UnitFailed, why);
-}
-
 int compare(const Configuration &unit, const Configuration &file)
 {
     const auto differences = config::Differences(unit, file);
@@ -237,40 +61,6 @@ int compare(const Configuration &unit, const Configuration &file)
     return Different;
 }
 
-// Sends a plan, paced as the unit needs, and waits until it is done.
-int store(Unit &u, const config::StorePlan &plan)
-{
-    Progress progress;
-    const int total = static_cast<int>(plan.frames.size());
-    progress.stage(QStringLiteral("storing"), total);
-    int sent = 0;
-    bool done = false, ok = false;
-    QObject guard;
-    // The unit's pacing makes the time left exact: the pauses still to come.
-    std::vector<qint64> pausesFrom(plan.frames.size() + 1, 0);
-    for (size_t i = plan.frames.size(); i-- > 0;)
-        pausesFrom[i] = pausesFrom[i + 1] + session::PacedStore::Kept_Pause_Ms(plan.frames[i].pauseMs);
-    QObject::connect(&u.session, &session::UnitSession::storeProgress, &guard, [&](int i) {
-        progress.step(i, static_cast<qint64>(double(pausesFrom[static_cast<size_t>(i)]) * u.pauseScale()));
-        sent = i;
-    });
-    QObject::connect(&u.session, &session::UnitSession::storeFinished, &guard,
-                     [&](session::StoreOutcome outcome) {
-                         done = true;
-                         ok = outcome == session::StoreOutcome::Done;
-                         sent = ok ? total : sent;
-                     });
-    if (!u.session.startStore(plan))
-        return fail(UnitFailed, Msg::CommError + QStringLiteral(": the port is closed"));
-    while (!done)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    progress.finish(ok);
-    if (!ok)
-        return fail(UnitFailed,
-                    Msg::CommError + QStringLiteral(": %1 of %2 frames sent").arg(sent).arg(total));
-    Progress::say(QStringLiteral("%1 frames sent").arg(sent));
-    return Ok;
-}
 } // namespace
 
 int Ports(const Options &o)
@@ -349,85 +139,6 @@ int Verify(const Options &o, const QString &file)
     if (const int status = readUnit(u, unit))
         return status;
     return compare(*unit, c);
-}
-
-int Events(const Options &o, int pages, const QString &file)
-{
-    if (!eventlog::Page_Count_Ok(QString::number(pages)))
-        return fail(BadInput, QStringLiteral("--pages takes 1 to %1").arg(eventlog::RingPages - 1));
-    const bool toStdout = file == QStringLiteral("-");
-    QString why;
-    // The operator's earlier log stays as it is until the unit has answered: here the
-    // file is only checked, not created or emptied.
-    if (!toStdout && !eventlog::Can_Write_File(file, &why))
-        return fail(BadInput, Msg::SaveFileError + QStringLiteral(": ") + why);
-    Unit u(o);
-    session::UnitSession &s = u.session;
-    if (const int status = u.connect())
-        return status;
-
-    int lines = 0;
-    bool writeFailed = false;
-    QElapsedTimer sinceLine;
-    sinceLine.start();
-    QObject guard;
-    QObject::connect(&s, &session::UnitSession::eventLine, &guard, [&] {
-        sinceLine.restart();
-        ++lines;
-    });
-    QObject::connect(&s, &session::UnitSession::filingFailed, &guard, [&] { writeFailed = true; });
-
-    Progress progress;
-    progress.stage(QStringLiteral("event pages"), pages);
-    int requested = 0;
-    bool lastSent = false;
-    QElapsedTimer waitingForPointer;
-    s.startEventLogRead();
-    while (true) {
-        u.pause(static_cast<int>(s.eventLogger().intervalMs() * o.pauseScale));
-        if (s.linkLost() || writeFailed)
-            break;
-        if (s.eventLogger().state() == eventlog::EventLogger::State::Plan) {
-            // Plan only with the pointer the unit gave; the file is opened once it has.
-            if (!s.lastPointer()) {
-                if (!waitingForPointer.isValid())
-                    waitingForPointer.start();
-                if (waitingForPointer.elapsed() > o.timeoutMs)
-                    return fail(UnitFailed,
-                                Msg::CommError +
-                                    QStringLiteral(": the unit did not answer the pointer request"));
-                continue;
-            }
-            const bool open = toStdout ? s.startFilingToStandardOutput() : s.startFiling(file, &why);
-            if (!open)
-                return fail(UnitFailed, Msg::SaveFileError + QStringLiteral(": ") + why);
-        }
-        const auto a = s.eventLoggerTick(s.lastPointer().value_or(0), pages);
-        if (!a)
-            break;
-        if (a->kind == eventlog::EventLogger::Action::Kind::ReadPages) {
-            requested += a->count;
-            progress.step(requested);
-            lastSent = s.eventLogger().state() == eventlog::EventLogger::State::Idle;
-            sinceLine.restart();
-        }
-        // Done once the last chunk is asked for and the unit has been quiet as long as
-        // the logger waits between chunks.
-        if (lastSent && double(sinceLine.elapsed()) >= o.pauseScale *
-                                                           eventlog::EventLogger::QuietTicksBeforeChunk *
-                                                           eventlog::EventLogger::PacedIntervalMs)
-            break;
-    }
-    progress.finish(!writeFailed && !s.linkLost() && lastSent);
-    if (writeFailed)
-        return fail(UnitFailed, Msg::SaveFileError + QStringLiteral(": %1").arg(file));
-    if (s.linkLost() || !lastSent)
-        return fail(UnitFailed, Msg::CommError + QStringLiteral(": the link broke; %1 event lines (%2 pages) "
-                                                                "arrived and are kept")
-                                                     .arg(lines)
-                                                     .arg(lines / eventlog::EventsPerPage));
-    Progress::say(QStringLiteral("%1 event lines from %2 pages").arg(lines).arg(pages));
-    return Ok;
 }
 
 int Clock(const Options &o)

@@ -1,6 +1,7 @@
 // halvo-cli: back up, restore and verify a base unit's configuration, download its
 // event log and set its clock, from a script or a cron job.
 #include "cli_commands.h"
+#include "logging.h"
 #include "sim_unit.h"
 
 #include <QCommandLineParser>
@@ -8,6 +9,8 @@
 
 #include <cstdio>
 #include <memory>
+
+Q_LOGGING_CATEGORY(lcCli, "halvo.cli", QtWarningMsg)
 
 using namespace halvo::cli;
 
@@ -40,6 +43,32 @@ int usage(const QString &error = {})
                  "\nExit status: 0 success, 1 the unit or port failed (doctor: a problem found), 2 bad "
                  "arguments or a refused file, 3 verify found differences.\n");
     return error.isEmpty() ? Ok : BadInput;
+}
+// Runs one parsed subcommand.
+int run(const QString &verb, Options &o, const QCommandLineParser &p, const QString &file)
+{
+    bool ok = false;
+    if (verb == QLatin1String("ports"))
+        return Ports(o);
+    if (verb == QLatin1String("doctor")) {
+        o.extraPorts += p.values(QStringLiteral("port"));
+        return Doctor(o, p.value(QStringLiteral("root")));
+    }
+    if (verb == QLatin1String("backup"))
+        return Backup(o, file);
+    if (verb == QLatin1String("restore"))
+        return Restore(o, file,
+                       {p.isSet(QStringLiteral("dry-run")), p.isSet(QStringLiteral("verify")),
+                        p.isSet(QStringLiteral("changed-only"))});
+    if (verb == QLatin1String("verify"))
+        return Verify(o, file);
+    if (verb == QLatin1String("events")) {
+        const int n = p.value(QStringLiteral("pages")).toInt(&ok);
+        if (!p.isSet(QStringLiteral("pages")) || !ok)
+            return usage(QStringLiteral("events needs --pages N"));
+        return Events(o, n, file);
+    }
+    return Clock(o);
 }
 } // namespace
 
@@ -141,23 +170,8 @@ int main(int argc, char **argv)
         return usage(QStringLiteral("%1 needs --port (or --demo)").arg(verb));
     const QString file = positional.value(0);
 
-    if (verb == QLatin1String("ports"))
-        return Ports(o);
-    if (verb == QLatin1String("doctor")) {
-        o.extraPorts += p.values(port);
-        return Doctor(o, p.value(root));
-    }
-    if (verb == QLatin1String("backup"))
-        return Backup(o, file);
-    if (verb == QLatin1String("restore"))
-        return Restore(o, file, {p.isSet(dryRun), p.isSet(verify), p.isSet(changedOnly)});
-    if (verb == QLatin1String("verify"))
-        return Verify(o, file);
-    if (verb == QLatin1String("events")) {
-        const int n = p.value(pages).toInt(&ok);
-        if (!p.isSet(pages) || !ok)
-            return usage(QStringLiteral("events needs --pages N"));
-        return Events(o, n, file);
-    }
-    return Clock(o);
+    qCInfo(lcCli).noquote() << verb << args.mid(1).join(QLatin1Char(' '));
+    const int status = run(verb, o, p, file);
+    qCInfo(lcCli).noquote() << verb << "ended with status" << status;
+    return status;
 }

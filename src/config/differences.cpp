@@ -18,14 +18,14 @@ std::vector<Difference> Differences(const Configuration &first, const Configurat
         const PassRow &a = first.passRow(r), &b = second.passRow(r);
         for (int c = ColUserName; c <= ColOptionFlags; ++c)
             if (Sent_Form(c, a) != Sent_Form(c, b))
-                out.push_back({Item::Pass, r, c, a[static_cast<size_t>(c)], b[static_cast<size_t>(c)]});
+                out.push_back({Part::Passes, r, c, a[static_cast<size_t>(c)], b[static_cast<size_t>(c)]});
     }
     for (int i = 0; i < ParamCount; ++i)
         if (settings::Param_Value(first.param(i)) != settings::Param_Value(second.param(i)))
-            out.push_back({Item::Settings, i, 0, first.param(i), second.param(i)});
+            out.push_back({Part::Settings, i, 0, first.param(i), second.param(i)});
     for (int s = 0; s < LocationCount; ++s)
         if (settings::Normalise_Alias(first.alias(s)) != settings::Normalise_Alias(second.alias(s)))
-            out.push_back({Item::Location, s, 0, first.alias(s), second.alias(s)});
+            out.push_back({Part::Locations, s, 0, first.alias(s), second.alias(s)});
     return out;
 }
 
@@ -33,22 +33,23 @@ std::vector<ItemDifferences> By_Item(const std::vector<Difference> &differences)
 {
     std::vector<ItemDifferences> out;
     for (const Difference &d : differences) {
-        const int index = d.item == Item::Settings ? 0 : d.index;
-        if (out.empty() || out.back().item != d.item || out.back().index != index)
-            out.push_back({d.item, index, {}});
+        const int index = d.part == Part::Settings ? 0 : d.index;
+        if (out.empty() || out.back().part != d.part || out.back().index != index)
+            out.push_back({d.part, index, {}});
         out.back().fields.push_back(d);
     }
     return out;
 }
 
-QString Item_Name(Item item, int index)
+QString Item_Name(Part part, int index)
 {
-    switch (item) {
-    case Item::Pass:
+    switch (part) {
+    case Part::Passes:
         return QStringLiteral("pass %1").arg(index);
-    case Item::Settings:
+    case Part::Settings:
         return QStringLiteral("settings");
-    case Item::Location:
+    case Part::Locations:
+    case Part::EventLog:
         break;
     }
     return QStringLiteral("location ") + settings::Location_Code_Caption(index);
@@ -56,12 +57,13 @@ QString Item_Name(Item item, int index)
 
 QString Field_Label(const Difference &d)
 {
-    switch (d.item) {
-    case Item::Pass:
+    switch (d.part) {
+    case Part::Passes:
         return Column_Headers().at(d.column);
-    case Item::Settings:
+    case Part::Settings:
         return settings::Param_Description(d.index);
-    case Item::Location:
+    case Part::Locations:
+    case Part::EventLog:
         break;
     }
     return QStringLiteral("alias");
@@ -69,12 +71,13 @@ QString Field_Label(const Difference &d)
 
 QString Field_Name(const Difference &d)
 {
-    switch (d.item) {
-    case Item::Pass:
+    switch (d.part) {
+    case Part::Passes:
         return QStringLiteral("pass %1 %2").arg(d.index).arg(Column_Headers().at(d.column));
-    case Item::Settings:
+    case Part::Settings:
         return QStringLiteral("setting ") + settings::Param_Description(d.index);
-    case Item::Location:
+    case Part::Locations:
+    case Part::EventLog:
         break;
     }
     return QStringLiteral("location ") + settings::Location_Code_Caption(d.index);
@@ -83,10 +86,10 @@ QString Field_Name(const Difference &d)
 QString Difference_Values(const Difference &d, const QString &firstName, const QString &secondName)
 {
     QString a = d.first, b = d.second;
-    if (d.item == Item::Location) {
+    if (d.part == Part::Locations) {
         a = quoted(settings::Normalise_Alias(a));
         b = quoted(settings::Normalise_Alias(b));
-    } else if (d.item == Item::Pass && d.column == ColUserName) {
+    } else if (d.part == Part::Passes && d.column == ColUserName) {
         a = quoted(a.left(16));
         b = quoted(b.left(16));
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "configuration.h"
+#include "part.h"
 
 #include <QString>
 
@@ -8,13 +9,10 @@
 
 namespace halvo::config {
 
-// What holds a field: a pass row, the settings, or a location slot.
-enum class Item { Pass, Settings, Location };
-
 // One field that differs between two configurations, with the texts each shows.
 struct Difference
 {
-    Item item = Item::Pass;
+    Part part = Part::Passes;
     int index = 0;  // pass row 1..72, parameter 0..31, location slot 0..49
     int column = 0; // the pass column (the option mode counts as its name, column 6)
     QString first, second;
@@ -30,14 +28,14 @@ std::vector<Difference> Differences(const Configuration &first, const Configurat
 // settings (index 0), in the order Differences gives them.
 struct ItemDifferences
 {
-    Item item = Item::Pass;
+    Part part = Part::Passes;
     int index = 0;
     std::vector<Difference> fields;
 };
 std::vector<ItemDifferences> By_Item(const std::vector<Difference> &differences);
 
 // "pass 14", "settings", "location 0x05".
-QString Item_Name(Item item, int index);
+QString Item_Name(Part part, int index);
 // "User ID", "Enable Beep", "alias": the field within its item.
 QString Field_Label(const Difference &d);
 // "pass 14 User ID", "setting Enable Beep", "location 0x05".

@@ -55,23 +55,25 @@ std::optional<StorePlan> Items_Store_Plan(const Configuration &c, const std::vec
 {
     std::vector<ItemRef> sorted = items;
     std::stable_sort(sorted.begin(), sorted.end(), [](const ItemRef &a, const ItemRef &b) {
-        return a.item != b.item ? a.item < b.item : a.index < b.index; // passes, settings, locations
+        return a.part != b.part ? a.part < b.part : a.index < b.index; // passes, settings, locations
     });
     StorePlan plan;
     for (const ItemRef &r : sorted) {
         std::optional<QByteArray> frame;
         int pause = 0;
-        switch (r.item) {
-        case Item::Pass:
+        switch (r.part) {
+        case Part::Passes:
             frame = passes::Build_Pass_Frame(r.index - 1, c.passRow(r.index), why);
             pause = PassFramePauseMs;
             break;
-        case Item::Settings:
+        case Part::Settings:
             frame = Settings_Frame(c, why);
             break;
-        case Item::Location:
+        case Part::Locations:
             frame = settings::Build_Location_Name_Frame(r.index, c.alias(r.index), why);
             pause = LocationFramePauseMs;
+            break;
+        case Part::EventLog:
             break;
         }
         if (!frame)

@@ -46,7 +46,7 @@ std::optional<StorePlan> Restore_Plan(const Configuration &c, QString *why = nul
 // Every frame or none.
 struct ItemRef
 {
-    Item item = Item::Pass;
+    Part part = Part::Passes;
     int index = 0; // pass row 1..72, location slot 0..49; 0 for the settings
 };
 std::optional<StorePlan> Items_Store_Plan(const Configuration &c, const std::vector<ItemRef> &items,

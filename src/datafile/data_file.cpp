@@ -1,5 +1,9 @@
 #include "data_file.h"
 
+#include "logging.h"
+
+Q_LOGGING_CATEGORY(lcDatafile, "halvo.datafile", QtWarningMsg)
+
 #include "link/field_text.h"
 
 #include <QFile>
@@ -210,8 +214,11 @@ std::optional<QByteArray> Build_Data_File(const config::Configuration &config, Q
 bool Save_Data_File(const QString &path, const QByteArray &content, QString *error)
 {
     QSaveFile f(path);
-    if (f.open(QIODevice::WriteOnly) && f.write(content) == content.size() && f.commit())
+    if (f.open(QIODevice::WriteOnly) && f.write(content) == content.size() && f.commit()) {
+        qCInfo(lcDatafile).noquote() << "saved" << path;
         return true;
+    }
+    qCInfo(lcDatafile).noquote() << "cannot save" << path << ":" << f.errorString();
     if (error)
         *error = f.errorString();
     return false;
@@ -263,7 +270,12 @@ std::optional<std::vector<DataRecord>> Load_Data_File(const QString &path, QStri
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return failed<std::vector<DataRecord>>(error, f.errorString());
-    return Parse_Data_File(f.readAll(), error);
+    QString why;
+    auto records = Parse_Data_File(f.readAll(), &why);
+    qCInfo(lcDatafile).noquote() << (records ? "loaded" : "refused") << path << why;
+    if (error)
+        *error = why;
+    return records;
 }
 
 void Apply_Records(const std::vector<DataRecord> &records, config::Configuration &config,

@@ -1,5 +1,9 @@
 #include "frame.h"
 
+#include "logging.h"
+
+Q_LOGGING_CATEGORY(lcLink, "halvo.link", QtWarningMsg)
+
 namespace halvo::link {
 
 quint8 Frame_Checksum(const QByteArray &bytes)
@@ -13,8 +17,10 @@ quint8 Frame_Checksum(const QByteArray &bytes)
 QByteArray Build_Request_Frame(quint8 code, const QByteArray &payload)
 {
     const QByteArray body = payload.isEmpty() ? QByteArray(1, '\0') : payload;
-    if (body.size() > MaxRequestPayload)
+    if (body.size() > MaxRequestPayload) {
+        qCInfo(lcLink) << "a request payload of" << body.size() << "bytes does not fit the request buffer";
         return {};
+    }
     QByteArray frame;
     frame.reserve(body.size() + 7);
     frame.append(FrameStart);

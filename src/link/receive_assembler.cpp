@@ -1,5 +1,7 @@
 #include "receive_assembler.h"
 
+#include "logging.h"
+
 #include "frame.h"
 
 namespace halvo::link {
@@ -48,6 +50,7 @@ std::optional<ReceiveItem> ReceiveAssembler::next()
         if (m_writeIndex >= FrameBufferSize) {
             // A text line without CR has filled the buffer; this byte has no place.
             resetAfterFailure();
+            qCInfo(lcLink) << "a text line ran past the receive buffer";
             return ReceiveItem{ReceiveItem::Kind::Overflow, {}, {}};
         }
         m_frame[static_cast<size_t>(m_writeIndex)] = b;

@@ -1,5 +1,7 @@
 #include "port_catalogue.h"
 
+#include "logging.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPort>
@@ -65,6 +67,7 @@ void PortCatalogue::refresh()
         system.append({0, info.systemLocation(), desc.trimmed()});
     }
     m_entries = Number_Ports(m_extra, system);
+    qCInfo(lcPort) << "port list read:" << m_entries.size() << "ports";
 #endif
 }
 

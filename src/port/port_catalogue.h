@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMetaType>
 #include <QString>
 #include <QStringList>
 
@@ -58,3 +59,5 @@ private:
 };
 
 } // namespace halvo::port
+
+Q_DECLARE_METATYPE(halvo::port::PortEntry)

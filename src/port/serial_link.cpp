@@ -1,5 +1,9 @@
 #include "serial_link.h"
 
+#include "logging.h"
+
+Q_LOGGING_CATEGORY(lcPort, "halvo.port", QtWarningMsg)
+
 #include <QFileInfo>
 
 #include <QtGlobal>
@@ -34,6 +38,7 @@ SerialLink::~SerialLink()
 bool SerialLink::open(const QString &path, OpenError *error, QString *errorText)
 {
     auto fail = [&](OpenError e, const QString &text) {
+        qCInfo(lcPort).noquote() << "cannot open" << path << ":" << text;
         if (m_port.isOpen())
             m_port.close();
         if (error)
@@ -145,6 +150,7 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
             m_port.close();
         if (!m_lostReported) {
             m_lostReported = true;
+            qCInfo(lcPort).noquote() << "link to" << m_path << "lost:" << reason;
             emit linkLost(reason);
         }
         break;

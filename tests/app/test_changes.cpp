@@ -2,7 +2,10 @@
 // "Review Changes" storing only the chosen items and reading them back, and the
 // question on closing, against the simulated unit on a pty.
 #include "change_marks.h"
+#include "changes_panel.h"
+#include "file_menu.h"
 #include "pass_tab.h"
+#include "session/unit_image.h"
 #include "support/messages.h"
 #include "support/window_fixture.h"
 
@@ -17,7 +20,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-using halvo::app::Tab;
+using halvo::config::Part;
 
 class TestChanges : public halvo::test::WindowTest
 {
@@ -30,13 +33,12 @@ class TestChanges : public halvo::test::WindowTest
     {
         return f.ctl<QLineEdit>(QStringLiteral("Text_Location_Name(%1)").arg(slot));
     }
-    void read(Tab tab, int replies)
+    void read(Part tab, int replies)
     {
         f.showTab(tab);
         f.w->Command_Read_Config_Click();
-        const auto part = halvo::session::ReadPart(int(tab));
-        QVERIFY(QTest::qWaitFor([&] { return f.w->session().arrived(part) == replies; }, 5000));
-        QVERIFY(f.w->session().imageRead(part));
+        QVERIFY(QTest::qWaitFor([&] { return f.w->session().image().arrived(tab) == replies; }, 5000));
+        QVERIFY(f.w->session().image().read(tab));
     }
     QWidget *box(const char *name, int k) { return f.ctl(QStringLiteral("%1(%2)").arg(name).arg(k)); }
     QLabel *priority(int p) { return f.ctl<QLabel>(QStringLiteral("LabelPassDisplayPriority(%1)").arg(p)); }
@@ -67,8 +69,8 @@ private slots:
         editPass(3, "Before any read");
         QCOMPARE(line(), QStringLiteral("Unit not read yet")); // nothing is marked before a read
         QVERIFY(!list()->topLevelItem(2)->data(1, Qt::BackgroundRole).isValid());
-        read(Tab::Passes, 72);
-        read(Tab::Locations, 50);
+        read(Part::Passes, 72);
+        read(Part::Locations, 50);
         QCOMPARE(line(), QStringLiteral("Unit matches the window"));
 
         editPass(3, "Night Porter");
@@ -94,7 +96,7 @@ private slots:
         // The review: pass 3 unticked; pass 9 and location 0x05 go, nothing else.
         f.unit->clearRecord();
         f.dialogs.untick = {0};
-        w.CommandReviewChanges_Click();
+        w.changes().CommandReviewChanges_Click();
         QCOMPARE(f.dialogs.reviews.size(), 1);
         const auto &rows = f.dialogs.reviews.first();
         QCOMPARE(int(rows.size()), 3);
@@ -115,7 +117,7 @@ private slots:
     // fields, and the boxes bit by bit, of the row it shows.
     void passFieldsAreCountedAndMarkedOneByOne()
     {
-        read(Tab::Passes, 72);
+        read(Part::Passes, 72);
         auto &tab = f.w->passTab();
         tab.ListView1_ItemClick(list()->topLevelItem(2)); // the unit has flags 0000 0010, port 2
         f.ctl<QLineEdit>("TextCurrentPassUsername")->setText("Night Porter");
@@ -143,7 +145,7 @@ private slots:
     // marked by the parameter behind it. STORE CONFIGURATION leaves the unit matching.
     void settingsAreCountedMarkedAndStoredUnderTheirOwnTab()
     {
-        read(Tab::Settings, 4);
+        read(Part::Settings, 4);
         QTRY_COMPARE(line(), QStringLiteral("Unit matches the window"));
         auto *timeout = f.ctl<QLineEdit>("Text_Config_Parameters(2)");
         timeout->setText("60");
@@ -159,7 +161,7 @@ private slots:
         f.w->Command_Store_Config_Click();
         QTRY_COMPARE(line(), QStringLiteral("Unit matches the window"));
         QVERIFY(!timeout->font().bold() && !priority(2)->font().bold());
-        QCOMPARE(f.unit->settingsPage(3).at(2), char(60));
+        QTRY_COMPARE(f.unit->settingsPage(3).at(2), char(60));
     }
 
     // A mark shows what the unit has now, tinted, and goes without a trace.
@@ -180,12 +182,12 @@ private slots:
     void aLoadedFileIsMarkedAndNothingIsSent()
     {
         auto &w = *f.w;
-        read(Tab::Passes, 72);
-        w.CommandReviewChanges_Click(); // nothing differs: the dialog says so, nothing goes
+        read(Part::Passes, 72);
+        w.changes().CommandReviewChanges_Click(); // nothing differs: the dialog says so, nothing goes
         QVERIFY(f.dialogs.reviews.last().empty());
         const QString path = dir.filePath("config.csv");
         f.dialogs.fileNames = {path};
-        w.Menu_Save_Config_Data_Click();
+        w.fileMenu().Menu_Save_Config_Data_Click();
         QByteArray file = halvo::test::readFile(path);
         file.replace("Pass Device 01  ", "From the file   ");
         QFile out(path);
@@ -193,13 +195,12 @@ private slots:
         out.close();
         f.unit->clearRecord();
         f.dialogs.fileNames = {path};
-        w.Menu_Load_Config_Data_Click();
+        w.fileMenu().Menu_Load_Config_Data_Click();
         QCOMPARE(line(), QStringLiteral("1 change not stored"));
         QVERIFY(list()->topLevelItem(0)->font(1).bold());
         f.dialogs.cancelReview = true;
-        w.CommandReviewChanges_Click();
-        QTest::qWait(50);
-        QVERIFY(f.unit->receivedFrames().isEmpty());
+        w.changes().CommandReviewChanges_Click();
+        QVERIFY(f.framesSettled().isEmpty());
     }
 
     // The dialog an operator sees: titled, a row per item ticked to start with, and
@@ -250,7 +251,7 @@ private slots:
     {
         auto &w = *f.w;
         w.show();
-        read(Tab::Locations, 50);
+        read(Part::Locations, 50);
         alias(1)->setText("Gate");
         f.dialogs.answers = {false};
         QVERIFY(!w.close());

@@ -1,5 +1,6 @@
 // File > Save Config Data and Load Config Data in the window: every field goes out
 // and comes back, and a refused or failed file changes nothing.
+#include "file_menu.h"
 #include "support/earlier_release_file.h"
 #include "support/messages.h"
 #include "support/window_fixture.h"
@@ -61,7 +62,7 @@ private slots:
         w.configuration().typeParam(0, "9");
         const QString path = dir.filePath("Halvo_DataFile.csv");
         f.dialogs.fileNames = {path};
-        w.Menu_Save_Config_Data_Click();
+        w.fileMenu().Menu_Save_Config_Data_Click();
         QCOMPARE(f.dialogs.messages, QStringList{ChooseDataFile});
         QCOMPARE(readFile(path).count("\"\r\n"), 123);
         const QStringList saved = fields();
@@ -76,7 +77,7 @@ private slots:
         w.configuration().typeParam(0, "4");
         const QString captionBefore = f.ctl<QLabel>("LabelPassDisplayPriority(2)")->text();
         f.dialogs.fileNames = {path};
-        w.Menu_Load_Config_Data_Click();
+        w.fileMenu().Menu_Load_Config_Data_Click();
         QCOMPARE(f.dialogs.messages.size(), 1);
         QStringList expected = saved;
         for (int r = 1; r <= 72; ++r) {
@@ -100,7 +101,7 @@ private slots:
         auto &w = *f.w;
         const QString path = dir.filePath("config.csv");
         f.dialogs.fileNames = {path};
-        w.Menu_Save_Config_Data_Click();
+        w.fileMenu().Menu_Save_Config_Data_Click();
         const QByteArray good = readFile(path);
 
         // A record that cannot be placed anywhere in the file: no field changes.
@@ -111,7 +112,7 @@ private slots:
         const QStringList before = fields();
         f.dialogs.messages.clear();
         f.dialogs.fileNames = {dir.filePath("bad.csv")};
-        w.Menu_Load_Config_Data_Click();
+        w.fileMenu().Menu_Load_Config_Data_Click();
         QCOMPARE(f.dialogs.messages, QStringList{LoadError});
         QCOMPARE(fields(), before);
 
@@ -119,7 +120,7 @@ private slots:
         f.dialogs.messages.clear();
         editRow(1, {{4, "300"}});
         f.dialogs.fileNames = {path};
-        w.Menu_Save_Config_Data_Click();
+        w.fileMenu().Menu_Save_Config_Data_Click();
         QCOMPARE(f.dialogs.messages, (QStringList{ChooseDataFile, SaveError}));
         QCOMPARE(readFile(path), good);
 
@@ -127,10 +128,10 @@ private slots:
         // only the message before its dialog.
         f.dialogs.messages.clear();
         const QStringList now = fields();
-        w.Menu_Load_Config_Data_Click();
+        w.fileMenu().Menu_Load_Config_Data_Click();
         QVERIFY(f.dialogs.messages.isEmpty());
         QCOMPARE(fields(), now);
-        w.Menu_Save_Config_Data_Click();
+        w.fileMenu().Menu_Save_Config_Data_Click();
         QCOMPARE(f.dialogs.messages, QStringList{ChooseDataFile});
         QCOMPARE(readFile(path), good);
     }
@@ -142,12 +143,12 @@ private slots:
         auto &w = *f.w;
         const QString path = dir.filePath("earlier.csv");
         f.dialogs.fileNames = {path, path};
-        w.Menu_Save_Config_Data_Click();
-        w.Menu_Load_Config_Data_Click(); // what the current file gives
+        w.fileMenu().Menu_Save_Config_Data_Click();
+        w.fileMenu().Menu_Load_Config_Data_Click(); // what the current file gives
         const QStringList saved = fields();
         write(path, halvo::test::earlierReleaseFile(readFile(path)));
         f.dialogs.fileNames = {path};
-        w.Menu_Load_Config_Data_Click();
+        w.fileMenu().Menu_Load_Config_Data_Click();
         QCOMPARE(f.dialogs.messages, QStringList{ChooseDataFile});
         QStringList expected = saved;
         expected[72 * 13 + 3] = "Gate            ";

@@ -1,6 +1,8 @@
 // The Event Recorder/Logger tab and the clock button, against the simulated unit on
-// a pty. The tests drive the logger's timer ticks themselves.
+// a pty; the paced read ticks ten times as fast.
 #include "eventlog_tab.h"
+#include "session/event_download.h"
+#include "session/event_filing.h"
 #include "support/messages.h"
 #include "support/window_fixture.h"
 
@@ -8,10 +10,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
 
-using halvo::eventlog::EventLogger;
+using halvo::session::EventDownload;
 using halvo::test::readFile;
 using namespace halvo::test::text;
 
@@ -24,29 +26,20 @@ class TestEventLogTab : public halvo::test::WindowTest
     Q_OBJECT
     QTemporaryDir dir;
 
-    // One logger tick, then time for the unit to answer what it sent.
-    void tick()
+    // "Read Last # of Pages of Events", until the read has ended.
+    void readLastPages()
     {
-        f.w->eventLogTab().Event_Logger_Tick();
-        QTest::qWait(20);
-    }
-    // Ticks until the paced read has sent its last chunk.
-    void tickUntilIdle()
-    {
-        for (int i = 0;
-             i < 200 && (i < 3 || f.w->session().eventLogger().state() != EventLogger::State::Idle); ++i)
-            tick();
+        QSignalSpy ended(&f.w->session().events(), &EventDownload::ended);
+        f.click("CmdReadLastEventLogPages");
+        QVERIFY(ended.wait(20000));
+        QCOMPARE(ended.first().first().value<EventDownload::End>(), EventDownload::End::Complete);
     }
     int listed() const { return f.w->receivedLines().count(); }
     QLineEdit *field(const char *name) { return f.ctl<QLineEdit>(name); }
     QCheckBox *storeBox() { return f.ctl<QCheckBox>("Check_Store_Event_Log"); }
 
 protected:
-    void setUp() override
-    {
-        f.ctl<QTimer>("Timer_Event_Logger")->stop(); // the test is the clock
-        f.connectPort();
-    }
+    void setUp() override { f.connectPort(); }
 
 private slots:
 
@@ -86,18 +79,14 @@ private slots:
         const QString path = dir.filePath("log.txt");
         f.dialogs.fileNames = {path};
         storeBox()->click();
-        QVERIFY(w.session().filing());
+        QVERIFY(w.session().filing().filing());
         QCOMPARE(f.dialogs.messages, QStringList{ChooseFile});
 
         f.unit->setEventLogPointer(51); // shown as 50
         field("TxtEventLogPagesToDownload")->setText("250");
-        f.click("CmdReadLastEventLogPages");
-        auto *timer = f.ctl<QTimer>("Timer_Event_Logger");
-        QCOMPARE(timer->interval(), 500);
         f.unit->clearRecord();
-        tickUntilIdle();
-        QVERIFY(QTest::qWaitFor([&] { return listed() == 1000; }, 5000));
-        QCOMPARE(timer->interval(), 200);
+        readLastPages();
+        QCOMPARE(listed(), 1000);
         QCOMPARE(f.unit->receivedFrames(), (QStringList{"44 2E 00 04 00 76 0A 0D",             // pointer
                                                         "44 29 00 07 7E 01 08 64 5F 0A 0D",    // 32280, 100
                                                         "44 29 00 07 7E 07 0C 64 69 0A 0D",    // 32380, 100
@@ -117,8 +106,7 @@ private slots:
         for (const char *typed : {"0", "40000"}) {
             field("TxtEventLogPagesToDownload")->setText(typed);
             f.unit->clearRecord();
-            f.click("CmdReadLastEventLogPages");
-            tickUntilIdle();
+            readLastPages();
             QCOMPARE(field("TxtEventLogPagesToDownload")->text(), QStringLiteral("1"));
             QCOMPARE(
                 f.unit->receivedFrames(),
@@ -147,7 +135,7 @@ private slots:
         auto &w = *f.w;
         // Cancelled: the box is cleared again and no file is open.
         storeBox()->click();
-        QVERIFY(!storeBox()->isChecked() && !w.session().filing());
+        QVERIFY(!storeBox()->isChecked() && !w.session().filing().filing());
         // A folder that does not exist: the message, the box cleared.
         f.dialogs.fileNames = {dir.filePath("missing/log.txt")};
         storeBox()->click();
@@ -160,7 +148,7 @@ private slots:
         f.unit->sendRaw(" one\r two\r three\r");
         QVERIFY(QTest::qWaitFor([&] { return listed() == 3; }, 3000));
         QCOMPARE(f.dialogs.messages, (QStringList{ChooseFile, SaveError}));
-        QVERIFY(!storeBox()->isChecked() && !w.session().filing());
+        QVERIFY(!storeBox()->isChecked() && !w.session().filing().filing());
 
         // Checking again with the same name empties the file and starts again.
         const QString path = dir.filePath("log.txt");
@@ -171,7 +159,7 @@ private slots:
             QVERIFY(QTest::qWaitFor([&] { return readFile(path).contains(line); }, 3000));
             QCOMPARE(readFile(path), "\" " + QByteArray(line) + "\"\r\n"); // the line's leading blank kept
             storeBox()->click();                                           // unchecked: closed
-            QVERIFY(!w.session().filing());
+            QVERIFY(!w.session().filing().filing());
         }
     }
 };

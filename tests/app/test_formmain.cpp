@@ -1,7 +1,10 @@
 // The main window: start-up contents, help text, ports, connection, watchdog and the
 // receive path, driven offscreen against a simulated unit on a real pty.
+#include "help_menu.h"
 #include "port/port_catalogue.h"
 #include "port/serial_link.h"
+#include "session/port_scanner.h"
+#include "session/watchdog.h"
 #include "support/messages.h"
 #include "support/window_fixture.h"
 #include "text_box.h"
@@ -9,7 +12,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +22,7 @@
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryFile>
@@ -28,9 +31,8 @@
 
 #include <unistd.h>
 
-using halvo::app::Tab;
+using halvo::config::Part;
 using halvo::port::PortCatalogue;
-using halvo::test::cpuMs;
 using halvo::test::WindowFixture;
 using namespace halvo::test::text;
 
@@ -67,8 +69,11 @@ private slots:
         QVERIFY(!w.isConnectedShown() && !f.ctl<QLineEdit>("TextDisConnected")->isHidden());
         auto *tabs = f.ctl<QTabWidget>("SSTab1");
         QCOMPARE(tabs->currentIndex(), 3);
-        QCOMPARE(tabs->tabText(0), QStringLiteral("Pass Device Configuration "));
-        QCOMPARE(w.session().assembler().lineBuffer(), QByteArray(1, '\0'));
+        QStringList titles;
+        for (int t = 0; t < 4; ++t)
+            titles << tabs->tabText(t);
+        QCOMPARE(titles, (QStringList{"Pass Device Configuration ", "System Settings",
+                                      "Location Name Configuration", "Event Recorder/Logger"}));
         QCOMPARE(f.ctl<QLineEdit>("TextPassCurrentSysId")->accessibleName(), QStringLiteral("SYS ID 01-FE"));
     }
 
@@ -77,12 +82,12 @@ private slots:
         auto &w = *f.w;
         auto *text = f.ctl<halvo::app::TextBox>("Text1");
         QVERIFY(text->text().startsWith(" Halvo Configuration: \r\n")); // until the first tab event
-        f.showTab(Tab::Settings);
+        f.showTab(Part::Settings);
         const QString settings = text->text();
         QVERIFY(settings.startsWith("SYSTEM SETTINGS CONFIGURATION:  \r\n") && settings.endsWith("> \r\n"));
         w.Build_Help_Message(); // the same tab again: the same text, not a doubled one
         QCOMPARE(text->text(), settings);
-        f.showTab(Tab::Passes);
+        f.showTab(Part::Passes);
         QVERIFY(text->text().startsWith("PASS DEVICE CONFIGURATION:  \r\n"));
     }
 
@@ -96,21 +101,8 @@ private slots:
         QVERIFY(ok);
         PortCatalogue::Port_Number_From_Entry("Select Com Port", &ok);
         QVERIFY(!ok);
-
-        QList<halvo::port::PortEntry> system;
-        for (const char *p : {"/dev/ttyS1", "/dev/ttyACM0", "/dev/ttyS0", "/dev/ttyUSB1", "/dev/ttyUSB0"})
-            system.append({0, p, {}});
-        for (int i = 10; i < 30; ++i)
-            system.append({0, QStringLiteral("/dev/ttyS%1").arg(i), {}});
-        const auto numbered = PortCatalogue::Number_Ports({"/dev/halvo", "/dev/ttyUSB0"}, system);
-        QCOMPARE(numbered.size(), 17);
-        QStringList order;
-        for (int i = 0; i < 6; ++i)
-            order << QString::number(numbered.at(i).number) + numbered.at(i).path;
-        QCOMPARE(order, (QStringList{"1/dev/halvo", "2/dev/ttyUSB0", "3/dev/ttyACM0", "4/dev/ttyUSB1",
-                                     "5/dev/ttyS0", "6/dev/ttyS1"}));
         // The unit's pty is listed as port 1, selected, with its path as the tooltip.
-        QCOMPARE(f.w->comPortText(), QStringLiteral("COM 1 :"));
+        QCOMPARE(f.w->ports().comPortText(), QStringLiteral("COM 1 :"));
         QCOMPARE(f.ctl<QComboBox>("Combo_Com_Port")->itemData(0, Qt::ToolTipRole).toString().left(9),
                  QStringLiteral("/dev/pts/"));
     }
@@ -118,10 +110,10 @@ private slots:
     void connectWithoutAPortLeavesAnOpenPortOpen()
     {
         auto &w = *f.w;
-        w.Cmd_ComPort_Click();
+        w.ports().Cmd_ComPort_Click();
         f.ctl<QComboBox>("Combo_Com_Port")->setCurrentIndex(-1);
-        w.Cmd_ComPort_Click();
-        QCOMPARE(w.comPortText(), QStringLiteral("Select Com Port"));
+        w.ports().Cmd_ComPort_Click();
+        QCOMPARE(w.ports().comPortText(), QStringLiteral("Select Com Port"));
         QVERIFY(w.session().isOpen());
         QCOMPARE(f.dialogs.messages, QStringList{CommError});
     }
@@ -131,12 +123,12 @@ private slots:
     {
         halvo::port::SerialLink other;
         QVERIFY(other.open(f.unit->devicePath()));
-        f.w->Cmd_ComPort_Click();
+        f.w->ports().Cmd_ComPort_Click();
         QVERIFY(!f.w->session().isOpen());
         const QString pid = QString::number(QCoreApplication::applicationPid());
         QCOMPARE(f.dialogs.messages, QStringList{f.unit->devicePath() + " is in use by another program: " +
                                                  "test_formmain (process " + pid + "). Close it and retry."});
-        f.w->Menu_Check_Computer_Click();
+        f.w->helpMenu().Menu_Check_Computer_Click();
         QCOMPARE(f.dialogs.reports.value(0), QStringLiteral("Check This Computer"));
         QVERIFY(f.dialogs.reports.value(1).contains("COM 1 : " + f.unit->devicePath()));
         QVERIFY(f.dialogs.reports.value(1).contains("  held by: test_formmain (process " + pid + ")"));
@@ -147,11 +139,12 @@ private slots:
     void indicatorsAndTheReceivedDataList()
     {
         auto &w = *f.w;
-        f.ctl<QTimer>("TimerDisconnect")->stop(); // the test is the clock
+        auto &dog = w.session().watchdog();
+        dog.stop(); // the test is the clock
         f.connectPort();
         QVERIFY(w.isConnectedShown() && f.ctl<QLineEdit>("TextDisConnected")->isHidden());
         for (int t = 0; t < 21; ++t)
-            w.TimerDisconnect_Timer();
+            dog.TimerDisconnect_Timer();
         QVERIFY(!w.isConnectedShown() && f.ctl<QLineEdit>("TextConnected")->isHidden());
         const QByteArray line =
             "Page 00490 Ev 1 12/05/26 10:00:00 Pass 05 Alarm, a long tail to make 80 chars\r";
@@ -173,29 +166,34 @@ private slots:
         QVERIFY(silent.start());
         f.unit->setBannerInterval(100);
         auto &w = *f.w;
-        w.portCatalogue().setExtraPorts({f.unit->devicePath(), silent.devicePath()});
-        QElapsedTimer t;
-        t.start();
-        w.CommandRescanPorts_Click();
+        w.ports().catalogue().setExtraPorts({f.unit->devicePath(), silent.devicePath()});
+        QSignalSpy listened(&w.session().scanner(), &halvo::session::PortScanner::listening);
+        QSignalSpy finished(&w.session().scanner(), &halvo::session::PortScanner::finished);
+        w.ports().CommandRescanPorts_Click();
         QCOMPARE(f.dialogs.messages.first(), Scanning);
+        w.ports().CommandRescanPorts_Click(); // a second click while it listens does nothing
+        QVERIFY(finished.wait(10000));
         auto *ports = f.ctl<QComboBox>("Combo_Com_Port");
         QCOMPARE(ports->itemText(0), QStringLiteral("COM 1 : Halvo Base "));
         QCOMPARE(ports->itemText(1), QStringLiteral("COM 2 :"));
         QCOMPARE(ports->currentIndex(), 0);
+        QStringList heardOn;
+        for (const auto &args : listened)
+            heardOn << args.at(2).value<halvo::port::PortEntry>().path;
+        QCOMPARE(heardOn.mid(0, 2), (QStringList{f.unit->devicePath(), silent.devicePath()})); // on both
         QVERIFY(!w.session().isOpen()); // every port closed afterwards
-        QVERIFY(t.elapsed() >= 800);    // it listened on both
         QCOMPARE(silent.receivedFrames().size() + f.unit->receivedFrames().size(), 0); // and sent nothing
+        QCOMPARE(f.dialogs.messages.size(), 1);
     }
 
     void ensurePortOpenAsksFirst()
     {
         auto &w = *f.w;
-        f.showTab(Tab::Passes);
+        f.showTab(Part::Passes);
         f.dialogs.answers = {false}; // Cancel: nothing written, nothing more said
         w.Command_Read_Config_Click();
         QCOMPARE(f.dialogs.questions, QStringList{OpenPortQuestion});
-        QTest::qWait(100);
-        QVERIFY(!w.session().isOpen() && f.dialogs.messages.isEmpty() && f.unit->receivedFrames().isEmpty());
+        QVERIFY(!w.session().isOpen() && f.dialogs.messages.isEmpty());
         f.dialogs.answers = {true}; // OK: connects, then the request follows
         w.Command_Read_Config_Click();
         QVERIFY(QTest::qWaitFor([&] { return f.unit->receivedFrames().size() == 1; }, 3000));
@@ -209,11 +207,23 @@ private slots:
     {
         auto &w = *f.w;
         f.connectPort();
-        QCOMPARE(w.visibleTab(), Tab::EventLog);
+        QCOMPARE(w.visiblePart(), Part::EventLog);
         w.Command_Read_Config_Click();
         w.Command_Store_Config_Click();
-        QTest::qWait(100);
-        QVERIFY(f.unit->receivedFrames().isEmpty() && f.dialogs.messages.isEmpty());
+        w.session().readPointer(); // the first frame the unit sees
+        QTRY_VERIFY(!f.unit->receivedFrames().isEmpty());
+        QCOMPARE(f.unit->receivedFrames(), QStringList{"44 2E 00 04 00 76 0A 0D"});
+        QVERIFY(f.dialogs.messages.isEmpty());
+    }
+
+    // The tool's name, version, Qt version and licence.
+    void aboutSaysWhatThisIs()
+    {
+        f.w->helpMenu().Menu_Help_About_Click();
+        QCOMPARE(f.dialogs.reports.value(0), QStringLiteral("About"));
+        const QString text = f.dialogs.reports.value(1);
+        QVERIFY(text.startsWith("Halvo Configuration Tool 0.") && text.contains(qVersion()) &&
+                text.contains("Licence: "));
     }
 
     // Every control is heard by what a person should hear: never an identifier, and a
@@ -265,7 +275,7 @@ private slots:
         for (const QSize size : {QSize(1366, 698), QSize(683, 349)}) {
             w.resize(size);
             for (int t = 0; t < 4; ++t) {
-                f.showTab(Tab(t));
+                f.showTab(Part(t));
                 QCoreApplication::processEvents();
                 if (size.width() == 1366)
                     QVERIFY(scroll->verticalScrollBar()->maximum() == 0 &&
@@ -287,7 +297,7 @@ private slots:
         auto &w = *f.w;
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        f.showTab(Tab::Settings);
+        f.showTab(Part::Settings);
         QStringList order;
         QWidget *at = f.ctl("Text_Config_Parameters(1)");
         for (int i = 0; i < 22; ++i, at = at->nextInFocusChain()) {
@@ -343,35 +353,17 @@ private slots:
         QApplication::setPalette(QPalette());
     }
 
-    void pauseRunsEventsWithoutSpinning()
-    {
-        auto &w = *f.w;
-        bool ran = false;
-        QTimer::singleShot(0, [&] { ran = true; });
-        w.Pause(0);
-        w.Pause(-1);
-        QVERIFY(!ran); // a zero wait does not process events
-        QElapsedTimer t;
-        t.start();
-        const double before = cpuMs();
-        w.Pause(0.3);
-        QVERIFY(ran && t.elapsed() >= 300);
-        QVERIFY2(cpuMs() - before < 100, "Pause must sleep, not spin");
-    }
-
-    void closingEndsAPauseAndAScan()
+    void closingEndsAScan()
     {
         auto &w = *f.w;
         w.show();
         w.setTiming(halvo::app::Timing{}); // 6.2 s per port
-        QTimer::singleShot(200, &w, [&] { w.close(); });
-        QElapsedTimer t;
-        t.start();
-        w.CommandRescanPorts_Click();
-        QVERIFY(t.elapsed() < 2000 && !w.session().isOpen());
-        t.restart();
-        w.Pause(5); // the window is closed: waits end at once
-        QVERIFY(t.elapsed() < 100);
+        QSignalSpy finished(&w.session().scanner(), &halvo::session::PortScanner::finished);
+        w.ports().CommandRescanPorts_Click();
+        QVERIFY(w.session().isOpen() && w.session().scanner().running());
+        QVERIFY(w.close());
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(!w.session().isOpen() && !w.session().scanner().running());
     }
 };
 

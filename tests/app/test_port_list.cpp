@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
-using halvo::app::Tab;
+using halvo::config::Part;
 using halvo::sim::SimUnit;
 
 class TestPortList : public QObject
@@ -97,7 +97,7 @@ private slots:
         QCOMPARE(selected(), QStringLiteral("ttyUSB5"));
         unplug("ttyUSB5");
         QVERIFY(becomes({}));
-        QCOMPARE(f.w->comPortText(), QStringLiteral("Select Com Port"));
+        QCOMPARE(f.w->ports().comPortText(), QStringLiteral("Select Com Port"));
         QVERIFY(f.dialogs.messages.isEmpty());
     }
 
@@ -109,8 +109,8 @@ private slots:
         QCOMPARE(selected(), QStringLiteral("hall"));
         f.connectPort();
         plug("annex");
-        QTest::qWait(1500);
-        QCOMPARE(listed().size(), 1); // a list that shifts under an open link would mislead
+        f.w->ports().refreshPortList(); // as the watcher would
+        QCOMPARE(listed().size(), 1);   // a list that shifts under an open link would mislead
         f.w->session().close();
         ports()->showPopup(); // opening the list refreshes it
         ports()->hidePopup();
@@ -119,7 +119,7 @@ private slots:
         // The unit that came is connected and read.
         ports()->setCurrentIndex(ports()->findText(listed().first().section('=', 1), Qt::MatchContains));
         f.connectPort();
-        f.showTab(Tab::Passes);
+        f.showTab(Part::Passes);
         f.w->Command_Read_Config_Click();
         auto *list = f.ctl<QTreeWidget>("ListView1");
         QVERIFY(QTest::qWaitFor([&] { return list->topLevelItem(71)->text(1) == "Pass Device 72  "; }, 5000));

@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-using halvo::app::Tab;
+using halvo::config::Part;
 using namespace halvo::test::text;
 
 namespace {
@@ -24,7 +24,7 @@ class TestSettingsTabs : public halvo::test::WindowTest
 {
     Q_OBJECT
 
-    void read(Tab tab, const std::function<bool()> &done)
+    void read(Part tab, const std::function<bool()> &done)
     {
         f.showTab(tab);
         f.w->Command_Read_Config_Click();
@@ -44,7 +44,7 @@ class TestSettingsTabs : public halvo::test::WindowTest
     {
         f.w->show();
         QVERIFY(QTest::qWaitForWindowActive(f.w.get()));
-        f.showTab(Tab::Settings);
+        f.showTab(Part::Settings);
         f.connectPort();
     }
 
@@ -87,7 +87,7 @@ private slots:
     void typedValuesAreCheckedAgainstTheUnitsLimits()
     {
         activeOnSettings();
-        read(Tab::Settings, [&] { return caption("Label_Config_Parameters_Default", 2) == "30"; });
+        read(Part::Settings, [&] { return caption("Label_Config_Parameters_Default", 2) == "30"; });
         for (const auto &[typed, kept] :
              {std::pair{"60", "60"}, {"3", "30"}, {"120", "120"}, {"121", "30"}}) {
             param(2)->setFocus();
@@ -102,7 +102,7 @@ private slots:
     {
         auto &w = *f.w;
         f.connectPort();
-        read(Tab::Settings, [&] {
+        read(Part::Settings, [&] {
             return w.configuration().limit(halvo::config::Limit::Default, 22) == "2" &&
                    param(8)->text() == "1";
         });
@@ -133,7 +133,7 @@ private slots:
         QCOMPARE(f.unit->settingsPage(3), expected);
 
         // Locations: read, edit two names, store all 50, and the unit holds exactly the edits.
-        read(Tab::Locations, [&] { return alias(49)->text() == "Zone 50         "; });
+        read(Part::Locations, [&] { return alias(49)->text() == "Zone 50         "; });
         alias(4)->setText("Boiler Room");
         alias(9)->setText(QString::fromLatin1("Caf\xe9 #2 and a long tail"));
         f.unit->clearRecord();
@@ -153,8 +153,8 @@ private slots:
         // Read back into changed fields.
         alias(9)->setText("x");
         param(2)->setText("1");
-        read(Tab::Locations, [&] { return alias(9)->text() == QString::fromLatin1("Caf\xe9 #2 and a lo"); });
-        read(Tab::Settings, [&] { return param(2)->text() == "60"; });
+        read(Part::Locations, [&] { return alias(9)->text() == QString::fromLatin1("Caf\xe9 #2 and a lo"); });
+        read(Part::Settings, [&] { return param(2)->text() == "60"; });
         QVERIFY(f.dialogs.messages.isEmpty());
     }
 
@@ -173,12 +173,11 @@ private slots:
     void locationStoreSendsAllOrNothing()
     {
         f.connectPort();
-        f.showTab(Tab::Locations);
+        f.showTab(Part::Locations);
         alias(30)->setText(QString::fromUtf8("Gate \u20ac"));
         f.w->Command_Store_Config_Click();
-        QTest::qWait(100);
         QCOMPARE(f.dialogs.messages, QStringList{CommError});
-        QVERIFY(f.unit->receivedFrames().isEmpty() && f.ctl("FrameSavingData")->isHidden());
+        QVERIFY(f.framesSettled().isEmpty() && f.ctl("FrameSavingData")->isHidden());
     }
 };
 

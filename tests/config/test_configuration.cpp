@@ -169,9 +169,9 @@ TEST(StorePlans, ARestoreSendsPassesSettingsLocationsWithTheUnitsPacing)
 TEST(StorePlans, ChosenItemsAndChangedFrames)
 {
     Configuration c;
-    using config::Item;
+    using config::Part;
     const auto plan =
-        config::Items_Store_Plan(c, {{Item::Location, 4}, {Item::Pass, 9}, {Item::Settings, 0}});
+        config::Items_Store_Plan(c, {{Part::Locations, 4}, {Part::Passes, 9}, {Part::Settings, 0}});
     ASSERT_TRUE(plan);
     QString kinds;
     for (const auto &f : plan->frames)
@@ -197,9 +197,9 @@ TEST(StorePlans, ChosenItemsAndChangedFrames)
     edited.typeParam(5, "9");
     const auto items = config::By_Item(config::Differences(edited, c));
     ASSERT_EQ(items.size(), 3u); // pass 3, the settings, slot 49
-    EXPECT_EQ(items[1].item, Item::Settings);
+    EXPECT_EQ(items[1].part, Part::Settings);
     EXPECT_EQ(items[1].fields.size(), 2u);
-    const auto settingsOnly = config::Items_Store_Plan(edited, {{items[1].item, items[1].index}});
+    const auto settingsOnly = config::Items_Store_Plan(edited, {{items[1].part, items[1].index}});
     ASSERT_TRUE(settingsOnly);
     ASSERT_EQ(settingsOnly->frames.size(), 1u);
     EXPECT_EQ(settingsOnly->frames[0].bytes.size(), 39);

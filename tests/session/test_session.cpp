@@ -1,7 +1,13 @@
 // The unit session without a port: a fake link feeds it bytes and keeps what it
 // writes, a fake clock ends its pauses. Replies reach the configuration, failures
 // are told once, stores are paced frame by frame, the event log is filed.
+#include "session/event_download.h"
+#include "session/event_filing.h"
+#include "session/receive_path.h"
+#include "session/store_job.h"
+#include "session/unit_image.h"
 #include "session/unit_session.h"
+#include "session/watchdog.h"
 #include "support/bytes.h"
 #include "support/fake_link.h"
 
@@ -10,13 +16,12 @@
 #include <QTest>
 
 using namespace halvo;
+using config::Part;
 using session::Notice;
-using session::ReadPart;
 using session::StoreOutcome;
 using test::FakeClock;
 using test::FakeLink;
 
-Q_DECLARE_METATYPE(session::Notice)
 Q_DECLARE_METATYPE(session::StoreOutcome)
 
 namespace {
@@ -46,7 +51,8 @@ class TestSession : public QObject
     Q_OBJECT
     QStringList log;
     config::Configuration config;
-    std::unique_ptr<session::UnitSession> s;
+    std::unique_ptr<test::FakeSession> fake;
+    session::UnitSession *s = nullptr;
     FakeLink *link = nullptr;
     FakeClock *clock = nullptr;
     QList<QString> notices;
@@ -65,15 +71,12 @@ private slots:
         log.clear();
         notices.clear();
         config = config::Configuration();
-        s = std::make_unique<session::UnitSession>();
-        auto l = std::make_unique<FakeLink>(log);
-        auto c = std::make_unique<FakeClock>(log);
-        link = l.get();
-        clock = c.get();
-        s->setLink(std::move(l));
-        s->setPaceClock(std::move(c));
+        fake = std::make_unique<test::FakeSession>(log);
+        s = fake->session.get();
+        link = fake->link;
+        clock = fake->store;
         s->setConfiguration(&config);
-        connect(s.get(), &session::UnitSession::notice, this, [this](Notice what, const QString &detail) {
+        connect(s, &session::UnitSession::notice, this, [this](Notice what, const QString &detail) {
             notices << (what == Notice::CommError ? "comm: " : "terminator: ") + detail;
         });
         QCOMPARE(s->open("/dev/fake"), session::OpenResult::Opened);
@@ -81,15 +84,15 @@ private slots:
 
     void repliesReachTheConfiguration()
     {
-        QSignalSpy rows(s.get(), &session::UnitSession::passApplied);
-        QSignalSpy complete(s.get(), &session::UnitSession::readComplete);
-        QVERIFY(s->read(ReadPart::Passes));
+        QSignalSpy rows(config.notifier(), &config::ConfigurationNotifier::changed);
+        QSignalSpy complete(&s->image(), &session::UnitImage::readComplete);
+        QVERIFY(s->read(Part::Passes));
         QCOMPARE(link->written, QList<QByteArray>{QByteArray("\x44\x21\x00\x04\x00\x69\x0A\x0D", 8)});
         link->receive(passReply(253, "Night Porter")); // the unit reports pass 13 as 253
         QCOMPARE(config.passRow(14)[passes::ColUserName], "Night Porter    ");
         QCOMPARE(config.passRow(14)[passes::ColOptionModeName], "Off  ");
-        QCOMPARE(rows.takeFirst(), (QVariantList{14, 5}));
-        QCOMPARE(s->arrived(ReadPart::Passes), 1);
+        QCOMPARE(rows.takeFirst().first().value<config::Change>().index, 14); // the views are told the row
+        QCOMPARE(s->image().arrived(Part::Passes), 1);
         QByteArray rest;
         for (int i = 0; i < 72; ++i)
             rest += passReply(i, "P" + QByteArray::number(i));
@@ -103,60 +106,66 @@ private slots:
         QCOMPARE(config.limit(config::Limit::Maximum, 2) + config.param(2), "12045");
         QVERIFY(config.ticked(3));
         QCOMPARE(config.priorityCaption(6), "No Pass Data Priority");
-        QCOMPARE(s->missing(ReadPart::Settings), (QStringList{"minima", "defaults"}));
+        QCOMPARE(s->image().missing(Part::Settings), (QStringList{"minima", "defaults"}));
         link->receive(reply('-', "07Boiler Room") + reply('-', "50Nowhere") +
                       reply('/', QByteArray("\x01\x02\x03", 3)));
         QCOMPARE(config.alias(7), "Boiler Room     ");
-        QCOMPARE(s->lastPointer(), 290);
+        QCOMPARE(s->receive().lastPointer(), 290);
         QVERIFY(notices.isEmpty());
     }
 
     // The image takes a part once it is whole; a read back reaches the image only.
     void theUnitImageIsWhatTheUnitLastSent()
     {
-        QSignalSpy changed(s.get(), &session::UnitSession::imageChanged);
+        const session::UnitImage &image = s->image();
+        QSignalSpy changed(&image, &session::UnitImage::changed);
         QByteArray table;
         for (int i = 0; i < 72; ++i)
             table += passReply(i, "P" + QByteArray::number(i));
-        s->read(ReadPart::Passes);
+        s->read(Part::Passes);
         link->receive(table.left(71 * 40));
-        QVERIFY(!s->imageRead(ReadPart::Passes) && changed.isEmpty());
+        QVERIFY(!image.read(Part::Passes) && changed.isEmpty());
         link->receive(table.mid(71 * 40));
-        QVERIFY(s->imageRead(ReadPart::Passes));
-        QCOMPARE(s->unitImage().passRow(72)[passes::ColUserName], "P71             ");
+        QVERIFY(image.read(Part::Passes));
+        QCOMPARE(image.unit().passRow(72)[passes::ColUserName], "P71             ");
 
         auto row = config.passRow(3);
         row[passes::ColUserName] = "Edited";
         config.setPassRow(3, row);
-        QVERIFY(s->readBack(ReadPart::Passes));
+        QVERIFY(s->readBack(Part::Passes));
         table.replace("P2  ", "Q2  ");
         link->receive(table);
         QCOMPARE(config.passRow(3)[passes::ColUserName], "Edited"); // the operator's edit stays
-        QCOMPARE(s->unitImage().passRow(3)[passes::ColUserName], "Q2              ");
+        QCOMPARE(image.unit().passRow(3)[passes::ColUserName], "Q2              ");
         link->receive(passReply(5, "After")); // a later plain reply reaches the window again
         QCOMPARE(config.passRow(6)[passes::ColUserName], "After           ");
 
         // The values page as the unit sent it, whatever the boxes make of it.
         config.clickSwitch(20, true);
         link->receive(page('3', {{20, 2}}));
-        QCOMPARE(config.param(20) + s->unitImage().param(20), "02");
-        QVERIFY(s->imageRead(ReadPart::Settings) && !s->imageRead(ReadPart::Locations));
-        // A store that is not read back counts for a part read before only.
+        QCOMPARE(config.param(20) + image.unit().param(20), "02");
+        QVERIFY(image.read(Part::Settings) && !image.read(Part::Locations));
+        // A whole store, not read back, counts as what the unit holds for a part read
+        // before only.
         config.setAlias(0, "Gate");
-        s->noteStored(ReadPart::Locations, config);
-        QVERIFY(!s->imageRead(ReadPart::Locations));
-        s->noteStored(ReadPart::Settings, config);
-        QCOMPARE(s->unitImage().param(20), "0");
+        QVERIFY(s->stores().store(Part::Locations, config));
+        while (clock->waiting())
+            clock->fire();
+        QVERIFY(!s->stores().running() && !image.read(Part::Locations));
+        QCOMPARE(config.alias(0), "Gate            "); // normalised as leaving the field does
+        QVERIFY(s->stores().store(Part::Settings, config));
+        QCOMPARE(link->written.last().size(), 39);
+        QCOMPARE(image.unit().param(20), "0");
     }
 
     void receiveFailuresAreToldOnceUntilAnEventCompletes()
     {
         link->receive(BadPass);
         QCOMPARE(notices, QStringList{"comm: pass record for pass 72, which has no row"});
-        QVERIFY(s->errorLatch());
+        QVERIFY(s->receive().errorLatch());
         link->receive(BadPass);   // a second failure in a row says nothing
         link->receive(" fine\r"); // an event that completes clears the latch
-        QVERIFY(!s->errorLatch());
+        QVERIFY(!s->receive().errorLatch());
         link->receive(BadPass);
         // A wrong terminator has its own notice; an unknown code is dropped silently;
         // a values page the priority list cannot show is a failure.
@@ -176,9 +185,10 @@ private slots:
     void aNoticeLetsNoSecondReceiveEventIn()
     {
         QList<QByteArray> lines;
-        connect(s.get(), &session::UnitSession::eventLine, this, [&](const QByteArray &l) { lines << l; });
+        connect(&s->receive(), &session::ReceivePath::eventLine, this,
+                [&](const QByteArray &l) { lines << l; });
         int depth = 0, deepest = 0;
-        connect(s.get(), &session::UnitSession::notice, this, [&] {
+        connect(s, &session::UnitSession::notice, this, [&] {
             deepest = std::max(deepest, ++depth);
             link->receive("second\r");
             --depth;
@@ -190,29 +200,31 @@ private slots:
 
     void theWatchdogFollowsTextLines()
     {
-        QSignalSpy shown(s.get(), &session::UnitSession::connectedShownChanged);
+        session::Watchdog &dog = s->watchdog();
+        QSignalSpy shown(&dog, &session::Watchdog::connectedShownChanged);
         link->receive("Halvo Base Unit V2.04\r");
-        QCOMPARE(s->unitId(), "Halvo Base U"); // the first line: no leading blank
-        QVERIFY(s->connectedShown());
+        QCOMPARE(s->receive().unitId(), "Halvo Base U"); // the first line: no leading blank
+        QVERIFY(dog.connectedShown());
         for (int t = 0; t < 20; ++t)
-            s->watchdogTick();
+            dog.TimerDisconnect_Timer();
         link->receive("Page 1 Alarm\r"); // an event line at tick 20 keeps CONNECTED
         for (int t = 0; t < 20; ++t)
-            s->watchdogTick();
-        QVERIFY(s->connectedShown());
-        s->watchdogTick();
-        QVERIFY(!s->connectedShown());
+            dog.TimerDisconnect_Timer();
+        QVERIFY(dog.connectedShown());
+        dog.TimerDisconnect_Timer();
+        QVERIFY(!dog.connectedShown());
         QCOMPARE(shown.size(), 2);
     }
 
     // Each pause starts only when its frame has left the port, however late.
     void aStorePausesAfterEachFrameHasGoneOut()
     {
-        QSignalSpy progress(s.get(), &session::UnitSession::storeProgress);
-        QSignalSpy finished(s.get(), &session::UnitSession::storeFinished);
+        session::StoreJob &job = s->stores();
+        QSignalSpy progress(&job, &session::StoreJob::progress);
+        QSignalSpy finished(&job, &session::StoreJob::finished);
         link->holdBytes = true;
-        QVERIFY(s->startStore(plan({200, 0, 300})));
-        QVERIFY(!s->startStore(plan({200}))); // a second store would interleave: ignored
+        QVERIFY(job.start(plan({200, 0, 300})));
+        QVERIFY(!job.start(plan({200}))); // a second store would interleave: ignored
         QCOMPARE(log, QStringList{"write 0"});
         link->drain();
         clock->fire();
@@ -227,40 +239,64 @@ private slots:
         QCOMPARE(progress.at(2), (QVariantList{2, 3}));
         QCOMPARE(finished.size(), 1);
         QCOMPARE(finished.first().first().value<StoreOutcome>(), StoreOutcome::Done);
-        QVERIFY(!s->storing());
+        QVERIFY(!job.running());
     }
 
     void aStoreStopsAtOnce()
     {
-        QSignalSpy finished(s.get(), &session::UnitSession::storeFinished);
-        s->setPauseScale(0.5);
-        QVERIFY(s->startStore(plan({200, 200, 200})));
+        session::StoreJob &job = s->stores();
+        QSignalSpy finished(&job, &session::StoreJob::finished);
+        job.setPauseScale(0.5);
+        QVERIFY(job.start(plan({200, 200, 200})));
         QCOMPARE(log.last(), "pause 105");
         link->pull();
         QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::LinkLost);
         QVERIFY(!clock->waiting() && link->written.size() == 1);
-        QTest::qWait(1);
-        QCOMPARE(notices, QStringList{"comm: the device went away"}); // told once, from the event loop
-        s->reportSendFailure(); // a sender failing on the broken link says nothing more
+        QTRY_COMPARE(notices, QStringList{"comm: the device went away"}); // told once, from the event loop
+        QVERIFY(!s->clearEventLog()); // a sender failing on the broken link says nothing more
         QCOMPARE(notices.size(), 1);
 
         QCOMPARE(s->open("/dev/fake"), session::OpenResult::Opened);
         config::StorePlan short4 = plan({200, 200});
         short4.stopsShort = "row 3 cannot be built";
-        QVERIFY(s->startStore(short4));
+        QVERIFY(job.start(short4));
         clock->fire();
         clock->fire();
         QCOMPARE(finished.takeFirst(),
                  (QVariantList{QVariant::fromValue(StoreOutcome::Failed), "row 3 cannot be built"}));
+        QCOMPARE(notices.last(), "comm: row 3 cannot be built");
         link->refuseWrites = true;
-        QVERIFY(s->startStore(plan({200})));
+        QVERIFY(job.start(plan({200})));
         QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::Failed);
         link->refuseWrites = false;
-        QVERIFY(s->startStore(plan({200})));
-        s->stopStore();
+        QVERIFY(job.start(plan({200})));
+        job.stop();
         QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::Cancelled);
         s->close();
-        QVERIFY(!s->startStore(plan({200}))); // nothing goes out on a closed port
+        QVERIFY(!job.start(plan({200}))); // nothing goes out on a closed port
+    }
+
+    // A pass store covers the pass count it was given; the table's whole-table
+    // operations follow it until it ends; what it sent is then the unit's.
+    void aPassStoreCoversItsCountAndTheImageFollows()
+    {
+        QByteArray table;
+        for (int i = 0; i < 72; ++i)
+            table += passReply(i, "P" + QByteArray::number(i));
+        s->read(Part::Passes);
+        link->receive(table);
+        auto row = config.passRow(2);
+        row[passes::ColUserName] = "Changed         ";
+        config.setPassRow(2, row);
+        link->written.clear();
+        QVERIFY(s->stores().store(Part::Passes, config, 32));
+        QCOMPARE(s->stores().passCount(), 32);
+        while (clock->waiting())
+            clock->fire();
+        QCOMPARE(link->written.size(), 32);
+        QCOMPARE(quint8(link->written.last().at(4)), 31);
+        QCOMPARE(s->stores().passCount(), 72);
+        QCOMPARE(s->image().unit().passRow(2)[passes::ColUserName], "Changed         ");
     }
 
     // Told once per opening: after a reconnect the link is whole again, and a second
@@ -287,65 +323,132 @@ private slots:
                 s->open("/dev/fake");
             return answer;
         });
-        QVERIFY(!s->read(ReadPart::Settings));
+        QVERIFY(!s->read(Part::Settings));
         QVERIFY(!s->clearEventLog());
         QVERIFY(link->written.isEmpty() && notices.isEmpty());
         answer = true;
-        QVERIFY(s->read(ReadPart::Settings));
+        QVERIFY(s->read(Part::Settings));
         QCOMPARE(asked, 3);
         QCOMPARE(link->written.last(), QByteArray("\x44\x24\x00\x04\x00\x6C\x0A\x0D", 8));
         link->refuseWrites = true;
         QVERIFY(!s->clearEventLog());
         QCOMPARE(notices, QStringList{"comm: the port refused the frame"});
-        s->showConnected(false);
+        s->watchdog().showConnected(false);
         link->receive(BadPass); // the clock stays quiet while the receive path's message stands
         QVERIFY(!s->setClock(QDateTime::currentDateTime()));
         QCOMPARE(notices.size(), 2);
     }
 
-    // The paced read through the session: the pointer, then the pages before it; a
-    // request that cannot go out abandons the read.
-    void theEventLoggerSendsItsRequests()
+    // "Read Last # of Pages": the pointer, the plan with the unit's pointer, chunks of
+    // at most 100 each after four quiet ticks, then complete once the unit has been
+    // quiet as long again. Progress counts pages asked and lines come.
+    void theEventDownloadPacesItsChunksAndKnowsWhenItIsComplete()
     {
-        s->startEventLogRead();
-        QCOMPARE(s->eventLoggerTick(0, 10)->kind, eventlog::EventLogger::Action::Kind::ReadPointer);
+        session::EventDownload &d = s->events();
+        QSignalSpy ended(&d, &session::EventDownload::ended);
+        FakeClock &ticks = *fake->events;
+        d.start(250);
+        QVERIFY(link->written.isEmpty() && ticks.waiting()); // nothing at once
+        ticks.fire();
         QCOMPARE(link->written.last(), QByteArray("\x44\x2E\x00\x04\x00\x76\x0A\x0D", 8));
-        for (int t = 0; t < 5; ++t) // the plan, then four quiet ticks
-            s->eventLoggerTick(50, 10);
-        QCOMPARE(link->written.last(),
-                 QByteArray("\x44\x29\x00\x07\x00\x02\x08\x0A\x88\x0A\x0D", 11)); // page 40, 10 pages
-        s->startEventLogRead();
-        s->close();
-        QVERIFY(!s->eventLoggerTick(50, 10));
-        QCOMPARE(s->eventLogger().state(), eventlog::EventLogger::State::Idle);
+        ticks.fire(); // no pointer reply yet: the plan waits for it
+        QCOMPARE(d.state(), eventlog::EventLogger::State::Plan);
+        link->receive(reply('/', QByteArray("\x00\x03\x03", 3))); // page 51: the tool shows 50
+        ticks.fire();
+        auto firstPages = [&] {
+            QStringList out;
+            for (const QByteArray &f : link->written)
+                if (f.at(1) == ')')
+                    out << QString::number(quint8(f[4]) * 256 + quint8(f[5]) * 16 + quint8(f[6])) + "/" +
+                               QString::number(quint8(f[7]));
+            return out;
+        };
+        for (int t = 0; t < 3; ++t)
+            ticks.fire();
+        QVERIFY(firstPages().isEmpty());
+        ticks.fire(); // the fourth quiet tick
+        QCOMPARE(firstPages(), QStringList{"32280/100"});
+        QCOMPARE(d.progress().msLeft, -1); // no estimate before a chunk has come
+        for (int t = 0; t < 3; ++t) {
+            ticks.fire();
+            link->receive(" event line\r"); // lines keep the next chunk waiting
+        }
+        QVERIFY(firstPages().size() == 1);
+        for (int l = 3; l < 400; ++l)
+            link->receive(" event line\r");
+        QCOMPARE(d.progress().pagesArrived(), 100);
+        QVERIFY(d.progress().msLeft >= 0);
+        for (int t = 0; t < 8; ++t)
+            ticks.fire();
+        QCOMPARE(firstPages(), (QStringList{"32280/100", "32380/100", "32480/50"}));
+        QCOMPARE(d.progress().pagesAsked, 250);
+        for (int t = 0; t < 3; ++t)
+            ticks.fire();
+        QVERIFY(ended.isEmpty() && d.running());
+        ticks.fire();
+        QCOMPARE(ended.takeFirst().first().value<session::EventDownload::End>(),
+                 session::EventDownload::End::Complete);
+        QVERIFY(!ticks.waiting());
+    }
+
+    void anEventDownloadStopsOrBreaks()
+    {
+        session::EventDownload &d = s->events();
+        QSignalSpy ended(&d, &session::EventDownload::ended);
+        FakeClock &ticks = *fake->events;
+        d.start(10);
+        ticks.fire();
+        link->receive(reply('/', QByteArray("\x00\x03\x03", 3)));
+        for (int t = 0; t < 5; ++t)
+            ticks.fire();
+        QCOMPARE(link->written.last(), QByteArray("\x44\x29\x00\x07\x00\x02\x08\x0A\x88\x0A\x0D", 11));
+        d.start(300); // again: from the pointer, the chunk asked for is not repeated
+        d.stop();
+        QCOMPARE(ended.takeFirst().first().value<session::EventDownload::End>(),
+                 session::EventDownload::End::Stopped);
+        QVERIFY(!ticks.waiting());
+        link->receive(" late line\r"); // lines of chunks asked for still count
+        QCOMPARE(d.progress().lines, 1);
+
+        d.start(10);
+        ticks.fire();
+        link->pull();
+        QCOMPARE(ended.takeFirst().first().value<session::EventDownload::End>(),
+                 session::EventDownload::End::Broken);
+        QCOMPARE(d.state(), eventlog::EventLogger::State::Idle);
+        QCOMPARE(s->open("/dev/fake"), session::OpenResult::Opened);
+        s->setPortCheck([] { return false; });
+        d.start(10);
+        s->close(); // a request that cannot go out ends the read: not asked again and again
+        ticks.fire();
+        QCOMPARE(ended.takeFirst().at(1).toString(), "a request could not be sent");
     }
 
     void eventLinesAreFiledFromTheMomentTheFileIsChosen()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("log.txt");
-        QSignalSpy failed(s.get(), &session::UnitSession::filingFailed);
+        session::EventFiling &filing = s->filing();
+        QSignalSpy failed(&filing, &session::EventFiling::failed);
         link->receive(" before\r");
-        s->holdEventLines();
+        filing.hold();
         link->receive(" while choosing\r");
-        QVERIFY(s->startFiling(path));
+        QVERIFY(filing.start(path));
         link->receive(" after\r" + QByteArray(80, 'x') + "\r");
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(),
+        QCOMPARE(test::readFile(path),
                  "\"  while choosing\r\"\r\n\"  after\r\"\r\n\" " + QByteArray(62, 'x') + "\"\r\n");
         // Lines held while a file is chosen do not outlive a stop of filing.
-        s->holdEventLines();
+        filing.hold();
         link->receive(" held\r");
-        s->stopFiling();
-        QVERIFY(s->startFiling(dir.filePath("next.txt")));
+        filing.stop();
+        QVERIFY(filing.start(dir.filePath("next.txt")));
         link->receive(" next\r");
         QCOMPARE(test::readFile(dir.filePath("next.txt")), "\"  next\r\"\r\n");
-        QVERIFY(s->startFiling("/dev/full"));
+        QVERIFY(filing.start("/dev/full"));
         link->receive(" one\r two\r");
         QCOMPARE(failed.size(), 1); // told once, not once per line
-        QVERIFY(!s->filing());
-        QVERIFY(!s->startFiling(dir.filePath("no/such/folder.txt")));
+        QVERIFY(!filing.filing());
+        QVERIFY(!filing.start(dir.filePath("no/such/folder.txt")));
     }
 };
 

@@ -1,6 +1,5 @@
 // The simulated unit, checked through the tool's own link and receive assembler.
 #include "sim_unit.h"
-#include "support/cpu_time.h"
 #include "support/sim_client.h"
 
 #include <QProcess>

@@ -4,6 +4,7 @@
 
 #include "port/link.h"
 #include "session/pace_clock.h"
+#include "session/unit_session.h"
 
 #include <QStringList>
 
@@ -103,6 +104,26 @@ public:
 private:
     QStringList &m_log;
     std::function<void()> m_done;
+};
+
+// A session on a fake link whose jobs' clocks are fake too, all writing to one log.
+struct FakeSession
+{
+    explicit FakeSession(QStringList &log)
+    {
+        auto l = std::make_unique<FakeLink>(log);
+        link = l.get();
+        session = std::make_unique<session::UnitSession>(
+            session::SessionSeams{std::move(l), [this, &log](const char *job) {
+                                      auto c = std::make_unique<FakeClock>(log);
+                                      (QByteArray(job) == "store" ? store : events) = c.get();
+                                      return c;
+                                  }});
+    }
+    std::unique_ptr<session::UnitSession> session;
+    FakeLink *link = nullptr;
+    FakeClock *store = nullptr;  // the store's pauses
+    FakeClock *events = nullptr; // the event download's ticks
 };
 
 } // namespace halvo::test

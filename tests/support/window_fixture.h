@@ -3,9 +3,10 @@
 // scripted dialogs; controls are found by their object names.
 
 #include "bytes.h"
-#include "cpu_time.h"
 #include "fake_dialogs.h"
 #include "formmain.h"
+#include "port_panel.h"
+#include "session/store_job.h"
 #include "sim_unit.h"
 
 #include <QAbstractButton>
@@ -39,10 +40,10 @@ struct WindowFixture
     }
     void connectPort()
     {
-        w->Cmd_ComPort_Click();
+        w->ports().Cmd_ComPort_Click();
         QVERIFY(w->session().isOpen() && dialogs.messages.isEmpty());
     }
-    static app::Timing fastTiming() { return {0.01, 0.4}; }
+    static app::Timing fastTiming() { return {0.01, 0.4, 0.1}; }
 
     // A control by its object name; the test stops when there is none.
     template <class T = QWidget> T *ctl(const QString &name) const
@@ -53,14 +54,29 @@ struct WindowFixture
         return c;
     }
     void click(const QString &name) const { ctl<QAbstractButton>(name)->click(); }
-    void showTab(app::Tab tab) const
+    void showTab(config::Part part) const
     {
-        ctl<QTabWidget>(QStringLiteral("SSTab1"))->setCurrentIndex(static_cast<int>(tab));
+        ctl<QTabWidget>(QStringLiteral("SSTab1"))->setCurrentIndex(static_cast<int>(part));
+    }
+    // The frames the unit has received once everything sent so far has reached it: a
+    // pointer request goes last and is waited for (the link keeps the order).
+    QStringList framesSettled() const
+    {
+        const int before = static_cast<int>(unit->receivedFrames().size());
+        w->session().readPointer();
+        const QString marker = QStringLiteral("44 2E 00 04 00 76 0A 0D");
+        if (!QTest::qWaitFor(
+                [&] {
+                    return unit->receivedFrames().size() > before && unit->receivedFrames().last() == marker;
+                },
+                10000))
+            return {QStringLiteral("the unit never got the marker")};
+        return unit->receivedFrames().mid(0, unit->receivedFrames().size() - 1);
     }
     // Waits until a store under way has sent its last frame and paused after it.
     bool waitStored(int ms = 10000) const
     {
-        return QTest::qWaitFor([&] { return !w->session().storing(); }, ms);
+        return QTest::qWaitFor([&] { return !w->session().stores().running(); }, ms);
     }
 };
 

@@ -1,0 +1,60 @@
+#include "changes_panel.h"
+
+#include "config/store_plan.h"
+#include "operator_dialogs.h"
+#include "session/changes_not_stored.h"
+#include "session/store_job.h"
+#include "session/unit_session.h"
+#include "ui_helpers.h"
+
+#include <QKeySequence>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace halvo::app {
+
+ChangesPanel::ChangesPanel(config::Configuration &config, session::UnitSession &session,
+                           const session::ChangesNotStored &changes, OperatorDialogs &dialogs,
+                           QWidget *parent)
+    : QWidget(parent), m_config(config), m_session(session), m_changes(changes), m_dialogs(dialogs)
+{
+    auto *v = new QVBoxLayout(this);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(2);
+    auto *review =
+        ui::named(new QPushButton(QStringLiteral("Review Changes")), QStringLiteral("CommandReviewChanges"));
+    review->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    review->setToolTip(QStringLiteral("Review Changes (Ctrl+D)"));
+    connect(review, &QPushButton::clicked, this, &ChangesPanel::CommandReviewChanges_Click);
+    changesLine = ui::named(new QLabel(changes.summary()), QStringLiteral("LabelChanges"));
+    v->addWidget(review);
+    v->addWidget(changesLine);
+    connect(&changes, &session::ChangesNotStored::changed, this,
+            [this] { changesLine->setText(m_changes.summary()); });
+}
+
+void ChangesPanel::CommandReviewChanges_Click()
+{
+    const auto items = config::By_Item(m_changes.differences());
+    std::vector<ReviewRow> rows;
+    for (const config::ItemDifferences &i : items) {
+        ReviewRow row{config::Part_Title(i.part), config::Item_Name(i.part, i.index), {}};
+        for (const config::Difference &d : i.fields)
+            row.fields << config::Field_Label(d) + QStringLiteral(": ") +
+                              config::Difference_Values(d, QStringLiteral("window"), QStringLiteral("unit"));
+        rows.push_back(row);
+    }
+    const QString nothing = m_changes.anyPartRead()
+                                ? QStringLiteral("Nothing to store: the unit matches the window.")
+                                : QStringLiteral("Nothing to compare yet: read the unit first.");
+    const auto chosen = m_dialogs.reviewChanges(rows, nothing);
+    if (!chosen || chosen->empty() || m_session.stores().running() || !m_session.Ensure_Port_Open())
+        return;
+    std::vector<config::ItemRef> refs;
+    for (int r : *chosen)
+        refs.push_back({items[static_cast<size_t>(r)].part, items[static_cast<size_t>(r)].index});
+    m_session.stores().storeItems(refs, m_config);
+}
+
+} // namespace halvo::app

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+
+namespace halvo::config {
+class Configuration;
+}
+namespace halvo::session {
+class ChangesNotStored;
+class UnitSession;
+} // namespace halvo::session
+
+namespace halvo::app {
+
+class OperatorDialogs;
+
+// Beside STORE: "Review Changes" (Ctrl+D) and the line that counts what the window
+// holds and the unit does not. The review lists each item that differs, field by
+// field; "Store Selected" sends only the ticked items and reads their parts back.
+class ChangesPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    ChangesPanel(config::Configuration &config, session::UnitSession &session,
+                 const session::ChangesNotStored &changes, OperatorDialogs &dialogs,
+                 QWidget *parent = nullptr);
+
+public slots:
+    void CommandReviewChanges_Click();
+
+private:
+    config::Configuration &m_config;
+    session::UnitSession &m_session;
+    const session::ChangesNotStored &m_changes;
+    OperatorDialogs &m_dialogs;
+    QLabel *changesLine = nullptr;
+};
+
+} // namespace halvo::app

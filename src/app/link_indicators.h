@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QWidget>
+
+class QLineEdit;
+
+namespace halvo::session {
+class Watchdog;
+}
+
+namespace halvo::app {
+
+// "DISCONNECTED" (white on dark red) and "   CONNECTED" (white on dark green), one
+// above the other; exactly one is shown, as the link watchdog says.
+class LinkIndicators : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit LinkIndicators(session::Watchdog &watchdog, QWidget *parent = nullptr);
+    void showConnected(bool connected);
+
+private:
+    QLineEdit *disconnectedIndicator = nullptr;
+    QLineEdit *connectedIndicator = nullptr;
+};
+
+} // namespace halvo::app

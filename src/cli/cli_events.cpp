@@ -1,0 +1,78 @@
+// halvo-cli events: the last pages of the event log, paced as the window reads them.
+#include "cli_commands.h"
+#include "cli_unit.h"
+#include "eventlog/event_log_file.h"
+#include "eventlog/event_requests.h"
+#include "progress.h"
+#include "session/event_download.h"
+#include "session/event_filing.h"
+#include "session/messages.h"
+#include "session/receive_path.h"
+
+#include <QCoreApplication>
+
+namespace halvo::cli {
+
+namespace Msg = session::Msg;
+
+int Events(const Options &o, int pages, const QString &file)
+{
+    if (!eventlog::Page_Count_Ok(QString::number(pages)))
+        return fail(BadInput, QStringLiteral("--pages takes 1 to %1").arg(eventlog::RingPages - 1));
+    const bool toStdout = file == QStringLiteral("-");
+    QString why;
+    // The operator's earlier log stays as it is until the unit has answered: here the
+    // file is only checked, not created or emptied.
+    if (!toStdout && !eventlog::Can_Write_File(file, &why))
+        return fail(BadInput, Msg::SaveFileError + QStringLiteral(": ") + why);
+    Unit u(o);
+    session::UnitSession &s = u.session;
+    if (const int status = u.connect())
+        return status;
+
+    session::EventDownload &download = s.events();
+    download.setPointerWaitMs(o.timeoutMs);
+    Progress progress;
+    progress.stage(QStringLiteral("event pages"), pages);
+    QObject guard;
+    bool opened = false, fileFailed = false, ended = false;
+    session::EventDownload::End how = session::EventDownload::End::Broken;
+    QString endWhy;
+    QObject::connect(&s.receive(), &session::ReceivePath::pointerReceived, &guard, [&] {
+        if (opened)
+            return;
+        opened = toStdout ? s.filing().startToStandardOutput() : s.filing().start(file, &why);
+        if (!opened) {
+            fileFailed = true;
+            download.stop();
+        }
+    });
+    QObject::connect(&s.filing(), &session::EventFiling::failed, &guard, [&] { fileFailed = true; });
+    QObject::connect(&download, &session::EventDownload::progressed, &guard,
+                     [&] { progress.step(download.progress().pagesArrived(), download.progress().msLeft); });
+    QObject::connect(&download, &session::EventDownload::ended, &guard,
+                     [&](session::EventDownload::End h, const QString &w) {
+                         ended = true;
+                         how = h;
+                         endWhy = w;
+                     });
+    download.start(pages);
+    while (!ended)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const auto &got = download.progress();
+    const bool whole = how == session::EventDownload::End::Complete && !fileFailed;
+    progress.finish(whole);
+    if (fileFailed)
+        return fail(UnitFailed, Msg::SaveFileError + QStringLiteral(": ") + (why.isEmpty() ? file : why));
+    if (!whole)
+        return fail(UnitFailed,
+                    Msg::CommError + QStringLiteral(": %1; %2 event lines (%3 pages) arrived and are "
+                                                    "kept")
+                                         .arg(s.linkLost() ? QStringLiteral("the link broke") : endWhy)
+                                         .arg(got.lines)
+                                         .arg(got.pagesArrived()));
+    Progress::say(QStringLiteral("%1 event lines from %2 pages").arg(got.lines).arg(pages));
+    return Ok;
+}
+
+} // namespace halvo::cli

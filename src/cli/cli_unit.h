@@ -1,0 +1,65 @@
+#pragma once
+// What the subcommands share: reaching the unit through the session (waiting for
+// its banner, reading parts whole, storing a plan) and saying what happened.
+
+#include "cli_commands.h"
+#include "config/configuration.h"
+#include "config/store_plan.h"
+#include "session/unit_session.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace halvo::port {
+class PortCatalogue;
+}
+
+namespace halvo::cli {
+
+class Progress;
+
+// A line on standard error ("halvo-cli: ..."), and the status to exit with.
+int fail(int status, const QString &text);
+// A line on standard output.
+void print(const QString &line);
+port::PortCatalogue catalogue(const Options &o);
+
+// A session to one unit, the configuration its replies fill, and what went wrong.
+// Waits sleep in the event loop.
+class Unit
+{
+public:
+    explicit Unit(const Options &o);
+    // Runs events until done() holds (true), or a reply is refused, the link breaks,
+    // or the timeout passes (false).
+    bool waitFor(const std::function<bool()> &done);
+    void pause(int ms);
+    // Opens the port and waits for the unit's banner: nothing is sent before the unit
+    // has said it is there.
+    int connect();
+    double pauseScale() const { return m_options.pauseScale; }
+    QString failure() const;
+
+    session::UnitSession session;
+    config::Configuration config;
+    QString refused; // why a reply could not be placed
+    int damaged = 0; // reply frames with a wrong terminator
+
+private:
+    const Options &m_options;
+    QObject m_guard;
+};
+
+// Sends a read and waits until every reply is in; names what is missing otherwise.
+bool readPart(Unit &u, Progress &progress, config::Part part, const QString &what, QString *why);
+// Reads the pass table, the settings and the location names into a fresh configuration.
+std::optional<config::Configuration> readConfiguration(Unit &u, QString *why);
+// Connects, then reads the whole configuration; a status other than Ok on failure.
+int readUnit(Unit &u, std::optional<config::Configuration> &unit);
+// Sends a plan, paced as the unit needs, and waits until it is done.
+int store(Unit &u, const config::StorePlan &plan);
+
+} // namespace halvo::cli

@@ -1,0 +1,126 @@
+#include "event_download.h"
+
+#include "event_filing.h"
+#include "logging.h"
+#include "pace_clock.h"
+#include "receive_path.h"
+#include "unit_session.h"
+
+namespace halvo::session {
+
+using eventlog::EventLogger;
+
+EventDownload::EventDownload(UnitSession &session, std::unique_ptr<PaceClock> clock)
+    : m_session(session), m_clock(std::move(clock))
+{
+    connect(&session.receive(), &ReceivePath::eventLine, this, &EventDownload::lineArrived);
+    connect(&session, &UnitSession::linkBroke, this, [this](const QString &reason) {
+        if (m_running)
+            end(End::Broken, reason);
+    });
+    connect(&session.filing(), &EventFiling::failed, this, [this] {
+        if (m_running)
+            end(End::Broken, QStringLiteral("the event log file could not be written"));
+    });
+}
+
+EventDownload::~EventDownload()
+{
+    m_clock->cancel();
+}
+
+void EventDownload::start(int pages)
+{
+    m_logger.Start();
+    m_progress = Progress{pages, 0, 0, -1};
+    m_running = m_counting = true;
+    m_finishing = false;
+    m_pointerWaited = 0;
+    m_firstChunk = std::min(pages, eventlog::ChunkPages);
+    m_sinceFirstAsk.invalidate();
+    qCInfo(lcSession) << "event download of" << pages << "pages begins";
+    schedule(m_logger.intervalMs());
+    emit progressed();
+}
+
+void EventDownload::stop()
+{
+    if (m_running)
+        end(End::Stopped);
+}
+
+void EventDownload::schedule(int ms)
+{
+    m_clock->wait(static_cast<int>(ms * m_scale), [this] { tick(); });
+}
+
+void EventDownload::tick()
+{
+    using Kind = EventLogger::Action::Kind;
+    if (m_finishing) {
+        if (++m_quietTicks >= EventLogger::QuietTicksBeforeChunk)
+            end(End::Complete);
+        else
+            schedule(EventLogger::PacedIntervalMs);
+        return;
+    }
+    const auto pointer = m_session.receive().lastPointer();
+    if (m_logger.state() == EventLogger::State::Plan && !pointer) {
+        // Planned only with the pointer the unit sent.
+        m_pointerWaited += m_logger.intervalMs();
+        if (m_pointerWaited > m_pointerWaitMs)
+            end(End::Broken, QStringLiteral("the unit did not answer the pointer request"));
+        else
+            schedule(m_logger.intervalMs());
+        return;
+    }
+    const auto action = m_logger.Tick(pointer.value_or(0), m_progress.pagesExpected);
+    bool sent = true;
+    if (action.kind == Kind::ReadPointer) {
+        sent = m_session.readPointer();
+    } else if (action.kind == Kind::ReadPages) {
+        int start = action.start;
+        sent = m_session.readPages(start, action.count);
+        if (sent) {
+            if (!m_sinceFirstAsk.isValid())
+                m_sinceFirstAsk.start();
+            m_progress.pagesAsked += action.count;
+            m_finishing = m_logger.state() == EventLogger::State::Idle;
+            m_quietTicks = 0;
+            emit progressed();
+        }
+    }
+    if (!sent) {
+        end(End::Broken, QStringLiteral("a request could not be sent"));
+        return;
+    }
+    schedule(m_logger.intervalMs());
+}
+
+void EventDownload::lineArrived()
+{
+    m_logger.Line_Received();
+    m_quietTicks = 0;
+    if (!m_counting)
+        return;
+    ++m_progress.lines;
+    const int arrived = m_progress.pagesArrived();
+    if (arrived >= m_firstChunk && arrived > 0 && m_sinceFirstAsk.isValid()) {
+        const double msPerPage = double(m_sinceFirstAsk.elapsed()) / arrived;
+        m_progress.msLeft = qint64(msPerPage * std::max(0, m_progress.pagesExpected - arrived));
+    }
+    emit progressed();
+}
+
+void EventDownload::end(End how, const QString &why)
+{
+    m_clock->cancel();
+    m_logger.Stop();
+    m_running = m_finishing = false;
+    if (how == End::Complete)
+        m_counting = false;
+    qCInfo(lcSession) << "event download ended:" << int(how) << why;
+    emit ended(how, why);
+}
+
+} // namespace halvo::session

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "eventlog/event_logger.h"
+#include "eventlog/event_requests.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+
+#include <memory>
+
+namespace halvo::session {
+
+class PaceClock;
+class UnitSession;
+
+// "Read Last # of Pages of Events", for the window and halvo-cli alike: the pointer
+// request, then, planned with the pointer the unit sent, the pages before it in
+// chunks of at most 100, oldest first, each after four quiet ticks (no event line
+// for 4 x 200 ms). It has ended once the last chunk was asked for and the unit has
+// been quiet as long again (complete), when the operator stops it (no further
+// request; lines of chunks already asked for still come), or when the link breaks
+// or the event log file fails (broken).
+class EventDownload : public QObject
+{
+    Q_OBJECT
+public:
+    enum class End { Complete, Stopped, Broken };
+    struct Progress
+    {
+        int pagesExpected = 0;
+        int pagesAsked = 0;
+        int lines = 0;      // event lines since the read began
+        qint64 msLeft = -1; // estimated from the rate so far, once a chunk has arrived
+        int pagesArrived() const { return lines / eventlog::EventsPerPage; }
+    };
+
+    EventDownload(UnitSession &session, std::unique_ptr<PaceClock> clock);
+    ~EventDownload() override;
+
+    // Ticks are multiplied by scale (tests shorten them).
+    void setPauseScale(double scale) { m_scale = scale; }
+    // How long the plan waits for the pointer reply before the read is given up.
+    void setPointerWaitMs(int ms) { m_pointerWaitMs = ms; }
+    // From any state: starts again from the pointer request (after one 500 ms tick).
+    void start(int pages);
+    void stop();
+    bool running() const { return m_running; }
+    const Progress &progress() const { return m_progress; }
+    eventlog::EventLogger::State state() const { return m_logger.state(); }
+
+signals:
+    void progressed();
+    void ended(halvo::session::EventDownload::End how, const QString &why);
+
+private:
+    void tick();
+    void schedule(int ms);
+    void lineArrived();
+    void end(End how, const QString &why = {});
+
+    UnitSession &m_session;
+    std::unique_ptr<PaceClock> m_clock;
+    eventlog::EventLogger m_logger;
+    Progress m_progress;
+    double m_scale = 1.0;
+    int m_pointerWaitMs = 10000;
+    int m_pointerWaited = 0;
+    bool m_running = false;
+    bool m_counting = false;  // lines still count (after a stop too)
+    bool m_finishing = false; // the last chunk was asked for
+    int m_quietTicks = 0;
+    int m_firstChunk = 0;
+    QElapsedTimer m_sinceFirstAsk;
+};
+
+} // namespace halvo::session

@@ -1,0 +1,95 @@
+// A tab built alone over a configuration and a session on a fake link, without the
+// window: it follows the model whatever changes it, writes the operator's edits into
+// it, and marks what differs from the unit.
+#include "change_marks.h"
+#include "config/configuration.h"
+#include "location_tab.h"
+#include "session/changes_not_stored.h"
+#include "session/store_job.h"
+#include "settings_tab.h"
+#include "support/fake_dialogs.h"
+#include "support/fake_link.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+using namespace halvo;
+
+namespace {
+QByteArray settingsPage(char kind, std::initializer_list<std::pair<int, int>> bytes)
+{
+    QByteArray p(32, '\0');
+    for (auto [i, v] : bytes)
+        p[i] = char(v);
+    return "D$" + QByteArray(1, kind) + p + "   \n\r";
+}
+} // namespace
+
+class TestTabAlone : public QObject
+{
+    Q_OBJECT
+    QStringList log;
+    config::Configuration config;
+    std::unique_ptr<test::FakeSession> fake;
+    std::unique_ptr<session::ChangesNotStored> changes;
+    test::FakeDialogs::Log said;
+    test::FakeDialogs dialogs{said};
+
+    app::TabContext context() { return {config, *fake->session, *changes, dialogs}; }
+
+private slots:
+    void init()
+    {
+        config = config::Configuration();
+        fake = std::make_unique<test::FakeSession>(log);
+        fake->session->setConfiguration(&config);
+        changes = std::make_unique<session::ChangesNotStored>(config, fake->session->image());
+        QCOMPARE(fake->session->open("/dev/fake"), session::OpenResult::Opened);
+    }
+
+    void theSettingsTabFollowsTheModelAndWritesEditsIntoIt()
+    {
+        app::SettingsTab tab(context());
+        auto *timeout = tab.findChild<QLineEdit *>("Text_Config_Parameters(2)");
+        auto *max = tab.findChild<QLabel *>("Label_Config_Parameters_Max(2)");
+        fake->session->read(config::Part::Settings);
+        fake->link->receive(settingsPage('0', {{2, 120}}) + settingsPage('3', {{2, 45}, {16, 1}}));
+        QCOMPARE(timeout->text() + "/" + max->text(), QStringLiteral("45/120"));
+        QVERIFY(!timeout->font().bold());
+
+        timeout->setText("60"); // typed: the model has it at once, and it is marked
+        QCOMPARE(config.param(2), QStringLiteral("60"));
+        QCOMPARE(changes->summary(), QStringLiteral("1 change not stored"));
+        QVERIFY(app::marks::Is_Marked(timeout));
+        config.typeParam(2, "45"); // changed elsewhere (a file): the field follows, the mark goes
+        QCOMPARE(timeout->text(), QStringLiteral("45"));
+        QVERIFY(!app::marks::Is_Marked(timeout));
+        timeout->setText("90");
+        QVERIFY(fake->session->stores().store(config::Part::Settings, config));
+        QCOMPARE(fake->link->written.last().size(), 39);
+        QCOMPARE(quint8(fake->link->written.last().at(6)), 90); // parameter 2
+        QVERIFY(!app::marks::Is_Marked(timeout));
+    }
+
+    void theLocationTabNormalisesAndMarks()
+    {
+        app::LocationTab tab(context());
+        auto *alias = tab.findChild<QLineEdit *>("Text_Location_Name(4)");
+        fake->session->read(config::Part::Locations);
+        QByteArray replies;
+        for (int s = 0; s < 50; ++s)
+            replies += "D-" + QByteArray::number(s).rightJustified(2, '0') + "Zone            " +
+                       QByteArray(18, ' ') + "\n\r";
+        fake->link->receive(replies);
+        QCOMPARE(alias->text(), QStringLiteral("Zone            "));
+        alias->setText("Gate");
+        tab.Text_Location_Name_LostFocus(4);
+        QCOMPARE(config.alias(4), QStringLiteral("Gate            "));
+        QVERIFY(alias->accessibleDescription().endsWith("changed, unit has \"Zone            \""));
+        QVERIFY(said.messages.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestTabAlone)
+#include "test_tab_alone.moc"
