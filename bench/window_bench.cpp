@@ -1,12 +1,15 @@
 // halvo-window-bench: measures the real window against the simulated unit on a pty,
 // offscreen, at the unit's real pacing, and prints one markdown row per figure.
 #include "changes_panel.h"
+#include "event_view.h"
+#include "eventlog_tab.h"
 #include "file_menu.h"
 #include "formmain.h"
 #include "operator_dialogs.h"
 #include "port_panel.h"
 #include "session/store_job.h"
 #include "session/unit_image.h"
+#include "sim_unit.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -17,6 +20,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -121,6 +125,8 @@ struct StallMeter
 void measureIngest(app::FormMain &w, Dialogs &answers, const QTemporaryDir &dir, bool loaded, qint64 unitPid);
 void measureChanges();
 void measurePortWatch(const QTemporaryDir &dir);
+void measureFilter(app::FormMain &w);
+void measureNewEvents(const QTemporaryDir &dir);
 void measureFiles(app::FormMain &w, Dialogs &answers, const QTemporaryDir &dir);
 
 // The simulated unit in a process of its own. A real unit takes bytes as they come;
@@ -277,9 +283,13 @@ int main(int argc, char **argv)
             measureStore(w, record, config::Part::Locations, 50, "50-location store", loaded);
         }
     }
-    if (wanted("ingest"))
+    if (wanted("ingest")) {
         for (bool loaded : {false, true})
             measureIngest(w, answers, dir, loaded, unit.processId());
+        measureFilter(w); // over the whole ring the loaded run left
+    }
+    if (wanted("events"))
+        measureNewEvents(dir);
     if (wanted("files"))
         measureFiles(w, answers, dir);
     if (wanted("changes"))
@@ -345,6 +355,80 @@ void measureIngest(app::FormMain &w, Dialogs &answers, const QTemporaryDir &dir,
                 .arg(grown / own, 0, 'f', 2),
             "growth <= 1.5 times the lines");
     store->click();
+}
+
+// Filtering the whole ring in the event view: the longest stall while it runs, what
+// its result takes, and the memory the lines and the view take together.
+void measureFilter(app::FormMain &w)
+{
+    auto *field = w.findChild<QLineEdit *>(QStringLiteral("TxtFilterEventLines"));
+    auto &view = w.eventLogTab().view();
+    const int lines = w.receivedLines().count();
+    const long rss0 = rssKb();
+    StallMeter stalls;
+    QElapsedTimer t;
+    t.start();
+    field->setText(QStringLiteral("pass 12 alarm"));
+    (void)QTest::qWaitFor([&] { return !view.filter().busy(); }, 60000);
+    const qint64 ms = t.elapsed();
+    row("filter \"pass 12 alarm\" over the whole ring",
+        QStringLiteral("%1 of %2 lines kept in %3 ms; longest stall %4 ms; result %5 bytes (%6 a line kept)")
+            .arg(view.filter().shown())
+            .arg(lines)
+            .arg(ms)
+            .arg(stalls.longest)
+            .arg(view.filter().shown() * 4)
+            .arg(4),
+        "stall <= 100 ms, <= 4 bytes a line");
+    const double own = double(w.receivedLines().textSize()) / 1048576;
+    row("resident memory with the whole ring listed and filtered",
+        QStringLiteral("%1 MB (the filter added %2 MB) for %3 MB of lines")
+            .arg(double(rssKb()) / 1024, 0, 'f', 1)
+            .arg(double(rssKb() - rss0) / 1024, 0, 'f', 2)
+            .arg(own, 0, 'f', 1));
+    field->clear();
+}
+
+// halvo-cli events --new against a unit at 38400 baud: a first download of the last
+// 250 pages, then 3 new pages, timed from the pointer request to the end of the quiet
+// wait, as the session's own log stamps them.
+void measureNewEvents(const QTemporaryDir &dir)
+{
+    sim::SimUnit unit;
+    unit.faults().pace38400 = true;
+    unit.setBannerInterval(200);
+    if (!unit.start())
+        return;
+    const QString archive = dir.filePath(QStringLiteral("archive.txt"));
+    auto run = [&](const QStringList &extra) -> qint64 {
+        QProcess cli;
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("halvo.session.info=true"));
+        env.insert(QStringLiteral("QT_MESSAGE_PATTERN"), QStringLiteral("%{time process} %{message}"));
+        cli.setProcessEnvironment(env);
+        cli.start(QStringLiteral(HALVO_CLI_EXE),
+                  QStringList{QStringLiteral("events"), QStringLiteral("--new"), QStringLiteral("--port"),
+                              unit.devicePath()} +
+                      extra + QStringList{archive});
+        (void)QTest::qWaitFor([&] { return cli.state() == QProcess::NotRunning; }, 600000);
+        double begun = -1, ended = -1;
+        for (const QByteArray &raw : cli.readAllStandardError().split('\n')) {
+            const QByteArray line = raw.trimmed();
+            if (line.contains("event download") && line.contains("begins"))
+                begun = line.split(' ').first().toDouble();
+            if (line.contains("event download ended"))
+                ended = line.split(' ').first().toDouble();
+        }
+        return begun < 0 || ended < 0 ? -1 : qint64((ended - begun) * 1000);
+    };
+    const qint64 whole = run({QStringLiteral("--pages"), QStringLiteral("250")});
+    unit.addEventPages(3);
+    const qint64 three = run({});
+    row("halvo-cli events --new, unit at 38400 baud",
+        QStringLiteral("first download, the last 250 pages: %1 ms; then 3 new pages: %2 ms")
+            .arg(whole)
+            .arg(three),
+        "3 new pages <= 3 s");
 }
 
 // Against a unit at the link's real rate (38400 baud): two passes and an alias

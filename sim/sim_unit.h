@@ -76,6 +76,8 @@ public:
     QByteArray clockText() const { return m_clock; }
     int eventLogPointer() const { return m_logPointer; }
     void setEventLogPointer(int page) { m_logPointer = page; }
+    // Events come in: the pointer moves on by that many pages, round the ring.
+    void addEventPages(int pages) { m_logPointer = (m_logPointer + pages) % 32480; }
     int clearCount() const { return m_clears; }
 
     // Request frames received, in hex, one per frame; and those that were malformed.

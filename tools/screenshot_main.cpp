@@ -1,10 +1,12 @@
 // Renders the window offscreen against the simulated unit, for the README:
 //   QT_QPA_PLATFORM=offscreen build/tools/halvo-screenshot docs/tab0.png [tab 0..3]
 #include "formmain.h"
-#include "session/receive_path.h"
+#include "session/event_download.h"
 #include "sim_unit.h"
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 
@@ -26,10 +28,13 @@ int main(int argc, char **argv)
     w.ports().Cmd_ComPort_Click();
     w.findChild<QTabWidget *>(QStringLiteral("SSTab1"))->setCurrentIndex(tab);
     if (tab == static_cast<int>(halvo::config::Part::EventLog)) {
-        w.session().readPointer();
-        QTest::qWait(300);
-        int start = w.session().receive().lastPointer().value_or(0);
-        w.session().readPages(start, 3);
+        // The last 12 pages read, then the lines of alarms found among them.
+        w.setTiming({1.0, 6.2, 0.25});
+        w.findChild<QLineEdit *>(QStringLiteral("TxtEventLogPagesToDownload"))->setText(QStringLiteral("12"));
+        w.findChild<QPushButton *>(QStringLiteral("CmdReadLastEventLogPages"))->click();
+        (void)QTest::qWaitFor([&] { return !w.session().events().running(); }, 20000);
+        w.findChild<QLineEdit *>(QStringLiteral("TxtFilterEventLines"))
+            ->setText(QStringLiteral("pass alarm"));
     } else {
         w.Command_Read_Config_Click();
         unit.sendRaw("Page 00490 Ev 1 12/05/26 10:00:00 Pass 05 Alarm\r");

@@ -1,7 +1,9 @@
 #include "eventlog_tab.h"
 
+#include "event_view.h"
 #include "eventlog/event_requests.h"
 #include "operator_dialogs.h"
+#include "session/archive_download.h"
 #include "session/event_download.h"
 #include "session/event_filing.h"
 #include "session/messages.h"
@@ -11,10 +13,16 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
+#include <QTimer>
+#include <QVBoxLayout>
 
 namespace halvo::app {
 
@@ -23,7 +31,7 @@ using ui::describes;
 using ui::named;
 
 EventLogTab::EventLogTab(const TabContext &context, const ReceivedLines &lines, QWidget *parent)
-    : TabPage(config::Part::EventLog, context, parent), m_lines(lines)
+    : TabPage(config::Part::EventLog, context, parent)
 {
     auto *g = new QGridLayout(this);
     auto button = [&](const QString &text, const QString &name, void (EventLogTab::*handler)()) {
@@ -63,8 +71,14 @@ EventLogTab::EventLogTab(const TabContext &context, const ReceivedLines &lines, 
     g->addWidget(button(QStringLiteral("Clear Event Log"), QStringLiteral("CmdClearEventLog"),
                         &EventLogTab::CmdClearEventLog_Click),
                  5, 0);
+    g->addWidget(button(QStringLiteral("Read New Events"), QStringLiteral("CmdReadNewEvents"),
+                        &EventLogTab::CmdReadNewEvents_Click),
+                 1, 2);
+    g->addWidget(buildDownloadPanel(), 2, 2, 4, 2);
+    eventView = new EventView(lines, m_dialogs);
+    g->addWidget(eventView, 6, 0, 1, 4);
     g->setRowStretch(6, 1);
-    g->setColumnStretch(2, 1);
+    g->setColumnStretch(3, 1);
 
     connect(&m_unit.receive(), &session::ReceivePath::pointerReceived, this,
             [this](int shown) { pointerCaption->setText(QString::number(shown)); });
@@ -72,6 +86,92 @@ EventLogTab::EventLogTab(const TabContext &context, const ReceivedLines &lines, 
         stopFiling();
         m_dialogs.message(Msg::SaveFileError);
     });
+    auto &download = m_unit.events();
+    // Shown at once, then at most every 150 ms while lines come.
+    auto *progress = new ui::Throttle(
+        150, [this] { showProgress(); }, this);
+    connect(&download, &session::EventDownload::progressed, progress, &ui::Throttle::request);
+    connect(&download, &session::EventDownload::ended, this,
+            [this](session::EventDownload::End how, const QString &why) { downloadEnded(int(how), why); });
+    connect(&m_unit.archive(), &session::ArchiveDownload::note, this, [this](const QString &text) {
+        m_note = text;
+        showProgress();
+    });
+    connect(&m_unit.archive(), &session::ArchiveDownload::ended, this,
+            [this](bool complete, int appended, const QString &why) {
+                m_endText =
+                    complete
+                        ? QStringLiteral("%1 new lines appended to %2")
+                              .arg(appended)
+                              .arg(QDir::toNativeSeparators(m_unit.archive().archive()))
+                        : QStringLiteral("%1 lines appended (whole pages only): %2").arg(appended).arg(why);
+                showProgress();
+            });
+}
+
+// A paced read's progress: a bar, "Page 120 of 250, about 1 min 40 s left" once a
+// chunk has come, and Stop.
+QWidget *EventLogTab::buildDownloadPanel()
+{
+    auto *panel = new QWidget;
+    auto *v = new QVBoxLayout(panel);
+    v->setContentsMargins(0, 0, 0, 0);
+    downloadBar = named(new QProgressBar, QStringLiteral("ProgressBarEventDownload"),
+                        QStringLiteral("Event pages read"));
+    downloadLine = describes(
+        named(new QLabel(QStringLiteral("No event download yet")), QStringLiteral("LabelEventDownload")),
+        QStringLiteral("Event download progress"));
+    downloadLine->setWordWrap(true);
+    downloadLine->setMinimumWidth(ui::px(6000));
+    stopButton = named(new QPushButton(QStringLiteral("Stop")), QStringLiteral("CmdStopEventDownload"),
+                       QStringLiteral("Stop the event download"));
+    connect(stopButton, &QPushButton::clicked, this, &EventLogTab::CmdStopEventDownload_Click);
+    auto *row = new QHBoxLayout;
+    row->addWidget(downloadBar, 1);
+    row->addWidget(stopButton);
+    v->addLayout(row);
+    v->addWidget(downloadLine);
+    v->addStretch(1);
+    downloadBar->hide();
+    stopButton->hide();
+    return panel;
+}
+
+void EventLogTab::showProgress()
+{
+    const auto &download = m_unit.events();
+    const auto &p = download.progress();
+    const int arrived = p.pagesArrived();
+    QStringList text;
+    if (!m_note.isEmpty())
+        text << m_note;
+    if (download.running()) {
+        text << session::Download_Line(p);
+        downloadBar->setRange(0, std::max(1, p.pagesExpected));
+        downloadBar->setValue(std::min(arrived, p.pagesExpected));
+    } else if (!m_endText.isEmpty()) {
+        text << m_endText.arg(arrived).arg(p.pagesExpected);
+    }
+    downloadBar->setVisible(download.running());
+    stopButton->setVisible(download.running());
+    downloadLine->setText(text.join(QStringLiteral("\n")));
+}
+
+void EventLogTab::downloadEnded(int how, const QString &why)
+{
+    switch (session::EventDownload::End(how)) {
+    case session::EventDownload::End::Complete:
+        m_endText = QStringLiteral("Done: %1 of %2 pages arrived");
+        break;
+    case session::EventDownload::End::Stopped:
+        m_endText = QStringLiteral("Stopped: %1 of %2 pages arrived");
+        break;
+    case session::EventDownload::End::Broken:
+        m_endText =
+            QStringLiteral("Broken off (%3): %1 of %2 pages arrived").replace(QStringLiteral("%3"), why);
+        break;
+    }
+    showProgress();
 }
 
 void EventLogTab::CommandReadEventLogPointer_Click()
@@ -110,10 +210,50 @@ void EventLogTab::TxtEventLogPagesToDownload_LostFocus()
 // ---------------------------------------------------------------- the paced read
 
 // The read is planned with a page count the unit can serve.
-void EventLogTab::CmdReadLastEventLogPages_Click()
+int EventLogTab::pageCount()
 {
     TxtEventLogPagesToDownload_LostFocus();
-    m_unit.events().start(settings::Param_Value(countField->text()).value_or(1));
+    return settings::Param_Value(countField->text()).value_or(1);
+}
+
+void EventLogTab::CmdReadLastEventLogPages_Click()
+{
+    m_note.clear();
+    m_endText.clear();
+    m_unit.events().start(pageCount());
+    showProgress();
+}
+
+void EventLogTab::CmdStopEventDownload_Click()
+{
+    m_unit.events().stop();
+}
+
+// Only the pages the unit's archive does not hold yet. The archive is chosen once
+// for each unit; a first download reads the page count's pages.
+void EventLogTab::CmdReadNewEvents_Click()
+{
+    if (!m_unit.Ensure_Port_Open())
+        return;
+    QSettings remembered;
+    const QString key =
+        QStringLiteral("archives/") + QString::fromLatin1(m_unit.receive().unitId().toUtf8().toHex());
+    QString archive = remembered.value(key).toString();
+    if (archive.isEmpty() || !QFileInfo::exists(archive)) {
+        FileChoice choice{QStringLiteral("txt"), QDir::homePath(), QStringLiteral("Txt Files (*.txt)"),
+                          QStringLiteral("Halvo_Event_Archive.txt")};
+        choice.confirmOverwrite = false; // it is appended to, never emptied
+        archive = m_dialogs.saveFileName(choice);
+        if (archive.isEmpty())
+            return;
+        remembered.setValue(key, archive);
+    }
+    m_note.clear();
+    m_endText.clear();
+    QString why;
+    if (!m_unit.archive().start(archive, pageCount(), &why))
+        m_dialogs.message(why);
+    showProgress();
 }
 
 // ---------------------------------------------------------------- the event log file

@@ -1,38 +1,57 @@
 #pragma once
 
 #include "received_lines.h"
+
 #include "tab_page.h"
+#include <QTimer>
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
+class QPushButton;
 
 namespace halvo::app {
 
+class EventView;
+
 // "Event Recorder/Logger": the event log pointer, page reads from a chosen start,
-// the paced read of the last pages, clearing, and filing the event lines.
+// the paced read of the last pages with its progress and Stop, "Read New Events" into
+// an archive, clearing, filing the event lines, and a view to find lines in.
 class EventLogTab : public TabPage
 {
     Q_OBJECT
 public:
     EventLogTab(const TabContext &context, const ReceivedLines &lines, QWidget *parent = nullptr);
+    EventView &view() { return *eventView; }
 
 public slots:
     void CommandReadEventLogPointer_Click();
     void CmdReadEventLogPage_Click();
     void CmdReadLastEventLogPages_Click();
+    void CmdReadNewEvents_Click();
+    void CmdStopEventDownload_Click();
     void CmdClearEventLog_Click();
     void Check_Store_Event_Log_Click();
     void TxtEventLogPagesToDownload_LostFocus();
 
 private:
+    QWidget *buildDownloadPanel();
     void stopFiling();
+    void showProgress();
+    void downloadEnded(int how, const QString &why);
+    int pageCount();
 
     QLabel *pointerCaption = nullptr;
     QCheckBox *storeBox = nullptr;
     QLineEdit *startField = nullptr;
     QLineEdit *countField = nullptr;
-    const ReceivedLines &m_lines;
+    QProgressBar *downloadBar = nullptr;
+    QLabel *downloadLine = nullptr;
+    QPushButton *stopButton = nullptr;
+    EventView *eventView = nullptr;
+    QString m_note; // what a read of new events was told before it began
+    QString m_endText;
 };
 
 } // namespace halvo::app

@@ -127,6 +127,7 @@ QString QtOperatorDialogs::saveFileName(const FileChoice &choice)
 {
     QFileDialog d(m_parent, Caption, startPath(choice), choice.filter);
     d.setAcceptMode(QFileDialog::AcceptSave);
+    d.setOption(QFileDialog::DontConfirmOverwrite, !choice.confirmOverwrite);
     d.setDefaultSuffix(choice.defaultSuffix);
     d.selectFile(startPath(choice));
     return d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty() ? d.selectedFiles().first()

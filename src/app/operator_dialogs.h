@@ -18,6 +18,7 @@ struct FileChoice
     QString initialFolder;
     QString filter; // "Txt Files (*.txt)"
     QString initialName;
+    bool confirmOverwrite = true; // false for a file the tool appends to
 };
 
 // One row of the review of changes: an item that differs from the unit.

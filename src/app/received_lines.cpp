@@ -23,9 +23,14 @@ void ReceivedLines::clear()
 
 QString ReceivedLines::line(int i) const
 {
+    return QString::fromLatin1(bytes(i));
+}
+
+QByteArray ReceivedLines::bytes(int i) const
+{
     const auto k = static_cast<size_t>(i);
     const qsizetype start = m_starts[k], end = k + 1 < m_starts.size() ? m_starts[k + 1] : m_text.size();
-    return QString::fromLatin1(m_text.constData() + start, end - start);
+    return QByteArray::fromRawData(m_text.constData() + start, end - start);
 }
 
 int ReceivedLines::rowCount(const QModelIndex &parent) const

@@ -20,6 +20,7 @@ public:
     void clear();
     int count() const { return static_cast<int>(m_starts.size()); }
     QString line(int i) const;
+    QByteArray bytes(int i) const;
     // The lines' own size, in bytes.
     qsizetype textSize() const { return m_text.size(); }
 

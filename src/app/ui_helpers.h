@@ -4,11 +4,13 @@
 #include <QFocusEvent>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
 #include <type_traits>
 #include <unordered_map>
+#include <utility>
 
 namespace halvo::app::ui {
 
@@ -71,6 +73,42 @@ protected:
 
 private:
     std::unordered_map<const QObject *, std::function<void()>> m_checks;
+};
+
+// Runs an action at once when asked, then at most once every interval however often it
+// is asked meanwhile (a label that follows a download: drawing it once a line would
+// have the window laid out again at the rate lines come).
+class Throttle : public QObject
+{
+public:
+    Throttle(int ms, std::function<void()> action, QObject *parent)
+        : QObject(parent), m_action(std::move(action))
+    {
+        m_timer.setSingleShot(true);
+        m_timer.setInterval(ms);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            if (std::exchange(m_asked, false))
+                run();
+        });
+    }
+    void request()
+    {
+        if (m_timer.isActive())
+            m_asked = true;
+        else
+            run();
+    }
+
+private:
+    void run()
+    {
+        m_action();
+        m_timer.start();
+    }
+
+    std::function<void()> m_action;
+    QTimer m_timer;
+    bool m_asked = false;
 };
 
 } // namespace halvo::app::ui

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace halvo::cli {
 
 // Exit status of every subcommand.
@@ -32,6 +34,8 @@ struct RestoreHow
 int Restore(const Options &o, const QString &file, const RestoreHow &how);
 int Verify(const Options &o, const QString &file);
 int Events(const Options &o, int pages, const QString &file);
+// Only the pages archive does not hold yet, appended to it; pages for a first download.
+int NewEvents(const Options &o, std::optional<int> pages, const QString &archive);
 int Clock(const Options &o);
 // Checks what stands between this user and the serial devices; root is "/" or a
 // folder that holds a snapshot of a system's /dev, /sys, /proc and /etc.

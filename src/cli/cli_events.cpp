@@ -1,9 +1,11 @@
-// halvo-cli events: the last pages of the event log, paced as the window reads them.
+// halvo-cli events: the last pages of the event log, paced as the window reads them,
+// or only the pages an archive does not hold yet.
 #include "cli_commands.h"
 #include "cli_unit.h"
 #include "eventlog/event_log_file.h"
 #include "eventlog/event_requests.h"
 #include "progress.h"
+#include "session/archive_download.h"
 #include "session/event_download.h"
 #include "session/event_filing.h"
 #include "session/messages.h"
@@ -72,6 +74,65 @@ int Events(const Options &o, int pages, const QString &file)
                                          .arg(got.lines)
                                          .arg(got.pagesArrived()));
     Progress::say(QStringLiteral("%1 event lines from %2 pages").arg(got.lines).arg(pages));
+    return Ok;
+}
+
+int NewEvents(const Options &o, std::optional<int> pages, const QString &archive)
+{
+    if (pages && !eventlog::Page_Count_Ok(QString::number(*pages)))
+        return fail(BadInput, QStringLiteral("--pages takes 1 to %1").arg(eventlog::RingPages - 1));
+    QString why;
+    if (!eventlog::Can_Write_File(archive, &why))
+        return fail(BadInput, Msg::SaveFileError + QStringLiteral(": ") + why);
+    // A damaged record, or a first download without a page count: nothing is read.
+    if (!eventlog::Read_Record(archive, &why) && (!why.isEmpty() || !pages))
+        return fail(BadInput, !why.isEmpty()
+                                  ? why
+                                  : QStringLiteral("%1 has no record of an earlier download: give --pages N "
+                                                   "for the first one")
+                                        .arg(archive));
+    Unit u(o);
+    session::UnitSession &s = u.session;
+    if (const int status = u.connect())
+        return status;
+    session::EventDownload &download = s.events();
+    download.setPointerWaitMs(o.timeoutMs);
+    Progress progress;
+    progress.stage(QStringLiteral("new event pages"), 0);
+    QObject guard;
+    bool ended = false, complete = false;
+    int appended = 0;
+    QString endWhy;
+    QObject::connect(&s.archive(), &session::ArchiveDownload::note, &guard,
+                     [](const QString &text) { Progress::say(text); });
+    QObject::connect(&download, &session::EventDownload::progressed, &guard, [&] {
+        progress.total(download.progress().pagesExpected);
+        progress.step(download.progress().pagesArrived(), download.progress().msLeft);
+    });
+    QObject::connect(&s.archive(), &session::ArchiveDownload::ended, &guard,
+                     [&](bool whole, int entries, const QString &w) {
+                         ended = true;
+                         complete = whole;
+                         appended = entries;
+                         endWhy = w;
+                     });
+    if (!s.archive().start(archive, pages, &why))
+        return fail(BadInput, why);
+    while (!ended)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    progress.finish(complete);
+    const auto &got = download.progress();
+    if (!complete)
+        return fail(UnitFailed,
+                    Msg::CommError + QStringLiteral(": %1; %2 whole pages appended to %3, the record moved "
+                                                    "past them only")
+                                         .arg(s.linkLost() ? QStringLiteral("the link broke") : endWhy)
+                                         .arg(appended / eventlog::EventsPerPage)
+                                         .arg(archive));
+    Progress::say(QStringLiteral("%1 new event lines appended to %2 (%3 pages read)")
+                      .arg(appended)
+                      .arg(archive)
+                      .arg(got.pagesAsked));
     return Ok;
 }
 

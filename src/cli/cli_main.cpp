@@ -26,7 +26,10 @@ const Command Commands[] = {
     {"backup", "Read the unit's configuration into a data file.", "FILE"},
     {"restore", "Store a data file's configuration to the unit.", "FILE"},
     {"verify", "Compare the unit's configuration with a data file.", "FILE"},
-    {"events", "Download the last pages of the event log (FILE - for standard output).", "FILE"},
+    {"events",
+     "Download the last pages of the event log (FILE - for standard output); with --new, only the "
+     "pages the archive FILE does not hold yet.",
+     "FILE"},
     {"clock", "Set the unit's clock from this computer's clock.", nullptr},
     {"doctor", "Check what stands between this user and the serial devices.", nullptr},
 };
@@ -64,7 +67,12 @@ int run(const QString &verb, Options &o, const QCommandLineParser &p, const QStr
         return Verify(o, file);
     if (verb == QLatin1String("events")) {
         const int n = p.value(QStringLiteral("pages")).toInt(&ok);
-        if (!p.isSet(QStringLiteral("pages")) || !ok)
+        if (p.isSet(QStringLiteral("pages")) && !ok)
+            return usage(QStringLiteral("--pages takes a number"));
+        if (p.isSet(QStringLiteral("new")))
+            return NewEvents(o, p.isSet(QStringLiteral("pages")) ? std::optional<int>(n) : std::nullopt,
+                             file);
+        if (!p.isSet(QStringLiteral("pages")))
             return usage(QStringLiteral("events needs --pages N"));
         return Events(o, n, file);
     }
@@ -97,6 +105,9 @@ int main(int argc, char **argv)
     const QCommandLineOption timeout("timeout", "Seconds to wait for the unit's banner and for each read.",
                                      "seconds", "25");
     const QCommandLineOption pages("pages", "How many pages of events, 1 to 32479.", "n");
+    const QCommandLineOption newOnly(
+        "new",
+        "FILE is an archive: append only the pages it does not hold yet (--pages for the first time).");
     const QCommandLineOption dryRun("dry-run", "Print the frames a restore would send; send nothing.");
     const QCommandLineOption verify("verify", "Read the unit back after the restore and compare.");
     const QCommandLineOption changedOnly(
@@ -120,6 +131,7 @@ int main(int argc, char **argv)
     }
     if (verb == QLatin1String("events"))
         p.addOption(pages);
+    p.addOption(newOnly);
     if (verb == QLatin1String("restore")) {
         p.addOption(dryRun);
         p.addOption(verify);

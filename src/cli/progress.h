@@ -12,6 +12,8 @@ class Progress
 public:
     Progress();
     void stage(const QString &what, int total);
+    // The total once it is known (a read planned with the unit's pointer).
+    void total(int total) { m_total = total; }
     // remainingMs, when known (a paced store's pauses), shows beside the elapsed time.
     void step(int done, qint64 remainingMs = -1);
     // The stage ends: "done" only when it is whole, else how far it came.

@@ -3,6 +3,8 @@
 #include "link/field_text.h"
 #include "link/frame.h"
 
+#include <algorithm>
+
 namespace halvo::eventlog {
 
 QByteArray Build_Pointer_Request()
@@ -59,6 +61,16 @@ QByteArray Build_Clock_Request(const QDateTime &now)
     const QByteArray text = ' ' + two(d.month()) + '/' + two(d.day()) + '/' + two(d.year() % 100) + ' ' +
                             two(t.hour()) + ':' + two(t.minute()) + ':' + two(t.second()) + ':';
     return link::Build_Request_Frame(link::Cmd::SetClock, text);
+}
+
+QString About_Time(qint64 ms)
+{
+    const qint64 s = (std::max<qint64>(ms, 0) + 500) / 1000;
+    if (s >= 3600)
+        return QStringLiteral("about %1 h %2 min").arg(s / 3600).arg(s % 3600 / 60);
+    if (s >= 60)
+        return QStringLiteral("about %1 min %2 s").arg(s / 60).arg(s % 60);
+    return QStringLiteral("about %1 s").arg(s);
 }
 
 } // namespace halvo::eventlog

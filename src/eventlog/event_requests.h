@@ -33,6 +33,9 @@ std::optional<QByteArray> Build_Page_Request(int firstPage, int count);
 // bits: the receive path reports it.
 std::optional<int> Decode_Event_Log_Pointer(const QByteArray &reply);
 
+// "about 1 min 40 s", "about 45 s", "about 2 h 5 min": what is left of a download.
+QString About_Time(qint64 ms);
+
 // The page count field keeps a number 1..32479; anything else becomes "1".
 bool Page_Count_Ok(const QString &text);
 

@@ -29,18 +29,104 @@ EventDownload::~EventDownload()
     m_clock->cancel();
 }
 
-void EventDownload::start(int pages)
+void EventDownload::begin(int pages)
 {
-    m_logger.Start();
+    if (m_running)
+        end(End::Stopped, QStringLiteral("a new read began"));
     m_progress = Progress{pages, 0, 0, -1};
     m_running = m_counting = true;
     m_finishing = false;
     m_pointerWaited = 0;
     m_firstChunk = std::min(pages, eventlog::ChunkPages);
     m_sinceFirstAsk.invalidate();
-    qCInfo(lcSession) << "event download of" << pages << "pages begins";
+    m_plannedPointer.reset();
+    m_chunks.clear();
+    m_nextChunk = 0;
+}
+
+void EventDownload::start(int pages)
+{
+    begin(pages);
+    m_planner = nullptr;
+    m_logger.Start();
+    qCInfo(lcSession) << "event download of the last" << pages << "pages begins";
     schedule(m_logger.intervalMs());
     emit progressed();
+}
+
+void EventDownload::startPlanned(Planner planner)
+{
+    begin(0);
+    m_logger.Stop();
+    m_planner = std::move(planner);
+    qCInfo(lcSession) << "planned event download begins";
+    if (!m_session.readPointer()) {
+        end(End::Broken, QStringLiteral("a request could not be sent"));
+        return;
+    }
+    schedule(EventLogger::StartIntervalMs); // waits for the pointer reply
+    emit progressed();
+}
+
+// The chunks of a planned read: the first as soon as the pointer is known, then each
+// after four quiet ticks; complete after four more.
+void EventDownload::plannedTick()
+{
+    if (!m_plannedPointer) {
+        const auto pointer = m_session.receive().lastPointer();
+        if (!pointer) {
+            m_pointerWaited += EventLogger::StartIntervalMs;
+            if (m_pointerWaited > m_pointerWaitMs)
+                end(End::Broken, QStringLiteral("the unit did not answer the pointer request"));
+            else
+                schedule(EventLogger::StartIntervalMs);
+            return;
+        }
+        planWith(*pointer);
+        return;
+    }
+    if (++m_quietTicks < EventLogger::QuietTicksBeforeChunk) {
+        schedule(EventLogger::PacedIntervalMs);
+        return;
+    }
+    m_quietTicks = 0;
+    if (m_nextChunk >= m_chunks.size()) {
+        end(End::Complete);
+        return;
+    }
+    const auto [first, count] = m_chunks[m_nextChunk++];
+    if (ask(first, count))
+        schedule(EventLogger::PacedIntervalMs);
+}
+
+void EventDownload::planWith(int pointer)
+{
+    m_plannedPointer = pointer;
+    m_chunks = m_planner(pointer);
+    for (const auto &chunk : m_chunks)
+        m_progress.pagesExpected += chunk.second;
+    m_firstChunk = m_chunks.empty() ? 0 : m_chunks.front().second;
+    if (m_chunks.empty()) {
+        end(End::Complete);
+        return;
+    }
+    m_nextChunk = 1;
+    m_quietTicks = 0;
+    if (ask(m_chunks.front().first, m_chunks.front().second))
+        schedule(EventLogger::PacedIntervalMs);
+}
+
+bool EventDownload::ask(int firstPage, int count)
+{
+    if (!m_session.readPagesFrom(firstPage, count)) {
+        end(End::Broken, QStringLiteral("a request could not be sent"));
+        return false;
+    }
+    if (!m_sinceFirstAsk.isValid())
+        m_sinceFirstAsk.start();
+    m_progress.pagesAsked += count;
+    emit progressed();
+    return true;
 }
 
 void EventDownload::stop()
@@ -57,6 +143,10 @@ void EventDownload::schedule(int ms)
 void EventDownload::tick()
 {
     using Kind = EventLogger::Action::Kind;
+    if (m_planner) {
+        plannedTick();
+        return;
+    }
     if (m_finishing) {
         if (++m_quietTicks >= EventLogger::QuietTicksBeforeChunk)
             end(End::Complete);
@@ -74,6 +164,8 @@ void EventDownload::tick()
             schedule(m_logger.intervalMs());
         return;
     }
+    if (m_logger.state() == EventLogger::State::Plan)
+        m_plannedPointer = pointer;
     const auto action = m_logger.Tick(pointer.value_or(0), m_progress.pagesExpected);
     bool sent = true;
     if (action.kind == Kind::ReadPointer) {
@@ -121,6 +213,16 @@ void EventDownload::end(End how, const QString &why)
         m_counting = false;
     qCInfo(lcSession) << "event download ended:" << int(how) << why;
     emit ended(how, why);
+}
+
+QString Download_Line(const EventDownload::Progress &p)
+{
+    if (p.pagesExpected <= 0)
+        return QStringLiteral("Asking the unit for its pointer");
+    QString line = QStringLiteral("Page %1 of %2").arg(p.pagesArrived()).arg(p.pagesExpected);
+    if (p.msLeft >= 0)
+        line += QStringLiteral(", %1 left").arg(eventlog::About_Time(p.msLeft));
+    return line;
 }
 
 } // namespace halvo::session

@@ -6,7 +6,11 @@
 #include <QElapsedTimer>
 #include <QObject>
 
+#include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace halvo::session {
 
@@ -43,6 +47,14 @@ public:
     void setPointerWaitMs(int ms) { m_pointerWaitMs = ms; }
     // From any state: starts again from the pointer request (after one 500 ms tick).
     void start(int pages);
+    // The page requests to send once the unit's pointer is known: (first page, count),
+    // oldest first; none ends the read at once, complete.
+    using Planner = std::function<std::vector<std::pair<int, int>>(int pointer)>;
+    // The pointer request goes out at once, the first chunk as soon as the reply is in,
+    // each other one after the quiet wait.
+    void startPlanned(Planner planner);
+    // The pointer the read was planned with, once it has been.
+    std::optional<int> plannedPointer() const { return m_plannedPointer; }
     void stop();
     bool running() const { return m_running; }
     const Progress &progress() const { return m_progress; }
@@ -54,6 +66,10 @@ signals:
 
 private:
     void tick();
+    void plannedTick();
+    void planWith(int pointer);
+    bool ask(int firstPage, int count);
+    void begin(int pages);
     void schedule(int ms);
     void lineArrived();
     void end(End how, const QString &why = {});
@@ -70,7 +86,15 @@ private:
     bool m_finishing = false; // the last chunk was asked for
     int m_quietTicks = 0;
     int m_firstChunk = 0;
+    Planner m_planner; // a planned read, else the last pages before the pointer
+    std::vector<std::pair<int, int>> m_chunks;
+    size_t m_nextChunk = 0;
+    std::optional<int> m_plannedPointer;
     QElapsedTimer m_sinceFirstAsk;
 };
+
+// What the operator reads of a download under way: "Page 120 of 250, about 1 min 40 s
+// left" (the estimate once a chunk has come), or "Asking the unit for its pointer".
+QString Download_Line(const EventDownload::Progress &progress);
 
 } // namespace halvo::session

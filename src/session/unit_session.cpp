@@ -1,5 +1,6 @@
 #include "unit_session.h"
 
+#include "archive_download.h"
 #include "event_download.h"
 #include "event_filing.h"
 #include "eventlog/event_requests.h"
@@ -39,6 +40,7 @@ UnitSession::UnitSession(SessionSeams seams, QObject *parent)
     m_stores = std::make_unique<StoreJob>(*this, *m_link, clock("store"));
     m_filing = std::make_unique<EventFiling>(*m_receive);
     m_events = std::make_unique<EventDownload>(*this, clock("events"));
+    m_archive = std::make_unique<ArchiveDownload>(*this);
     m_scanner = std::make_unique<PortScanner>(*this);
     connect(m_link.get(), &port::Link::bytesReceived, this, &UnitSession::onBytesReceived);
     connect(m_link.get(), &port::Link::linkLost, this, &UnitSession::onLinkLost);
@@ -53,6 +55,7 @@ UnitSession::~UnitSession()
 {
     // Whoever listened may be half gone: the jobs end without a word.
     m_stores->disconnect();
+    m_archive->disconnect();
     m_events->disconnect();
     m_scanner->disconnect();
     m_stores->stop();
@@ -196,8 +199,13 @@ bool UnitSession::readPages(int &start, int count)
     if (!Ensure_Port_Open())
         return false;
     start = eventlog::First_Page(start, count);
-    const auto frame = eventlog::Build_Page_Request(start, count); // a count above 255 cannot be sent
-    if (!send(frame.value_or(QByteArray())))
+    return readPagesFrom(start, count);
+}
+
+bool UnitSession::readPagesFrom(int firstPage, int count)
+{
+    const auto frame = eventlog::Build_Page_Request(firstPage, count); // a count above 255 cannot be sent
+    if (!isOpen() || !send(frame.value_or(QByteArray())))
         return false;
     m_watchdog->reset();
     return true;
@@ -205,7 +213,10 @@ bool UnitSession::readPages(int &start, int count)
 
 bool UnitSession::clearEventLog()
 {
-    return Ensure_Port_Open() && send(eventlog::Build_Clear_Request());
+    if (!Ensure_Port_Open() || !send(eventlog::Build_Clear_Request()))
+        return false;
+    m_archive->noteCleared(); // the archive in use reads from the start of the ring next time
+    return true;
 }
 
 bool UnitSession::setClock(const QDateTime &now)

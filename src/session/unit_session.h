@@ -16,6 +16,7 @@ class Configuration;
 
 namespace halvo::session {
 
+class ArchiveDownload;
 class EventDownload;
 class EventFiling;
 class PaceClock;
@@ -77,6 +78,7 @@ public:
     const Watchdog &watchdog() const { return *m_watchdog; }
     StoreJob &stores() { return *m_stores; }
     EventDownload &events() { return *m_events; }
+    ArchiveDownload &archive() { return *m_archive; }
     EventFiling &filing() { return *m_filing; }
     PortScanner &scanner() { return *m_scanner; }
 
@@ -88,6 +90,8 @@ signals:
 private:
     friend class StoreJob;
     friend class EventDownload;
+    // Asks for count pages from firstPage on (a planned read).
+    bool readPagesFrom(int firstPage, int count);
     // Writes one frame as it is (the port check is the caller's); a failure is told.
     bool send(const QByteArray &frame);
     // The operator is told a send failed, unless it is the broken link just told.
@@ -103,6 +107,7 @@ private:
     std::unique_ptr<StoreJob> m_stores;
     std::unique_ptr<EventFiling> m_filing;
     std::unique_ptr<EventDownload> m_events;
+    std::unique_ptr<ArchiveDownload> m_archive;
     std::unique_ptr<PortScanner> m_scanner;
     std::function<bool()> m_portCheck;
     bool m_inReceive = false;

@@ -1,5 +1,6 @@
 // The Event Recorder/Logger tab and the clock button, against the simulated unit on
 // a pty; the paced read ticks ten times as fast.
+#include "event_view.h"
 #include "eventlog_tab.h"
 #include "session/event_download.h"
 #include "session/event_filing.h"
@@ -96,6 +97,41 @@ private slots:
         QCOMPARE(entries.size(), 1001);
         QCOMPARE(entries.at(999), "\"" + w.receivedLines().line(999).toLatin1() + "\"\r");
         QVERIFY(f.dialogs.messages.size() == 1);
+    }
+
+    // Progress as the pages come, the estimate once a chunk is in; Stop asks for
+    // nothing more while the lines of the chunk asked for still come; the view finds
+    // lines and exports them.
+    void aPacedReadShowsProgressStopsAndItsLinesAreFound()
+    {
+        auto &events = f.w->session().events();
+        auto *line = f.ctl<QLabel>("LabelEventDownload");
+        f.unit->setEventLogPointer(51);
+        field("TxtEventLogPagesToDownload")->setText("250");
+        readLastPages();
+        QTRY_COMPARE(line->text(), QStringLiteral("Done: 250 of 250 pages arrived"));
+        QVERIFY(f.ctl("ProgressBarEventDownload")->isHidden());
+
+        f.unit->clearRecord();
+        f.click("CmdReadLastEventLogPages");
+        QVERIFY(!f.ctl("CmdStopEventDownload")->isHidden());
+        QTRY_COMPARE(events.progress().pagesAsked, 100);
+        f.click("CmdStopEventDownload");
+        QTRY_COMPARE(line->text(), QStringLiteral("Stopped: 100 of 250 pages arrived"));
+        QCOMPARE(f.framesSettled().size(), 2); // the pointer and the one chunk
+
+        auto &view = f.w->eventLogTab().view();
+        f.ctl<QLineEdit>("TxtFilterEventLines")->setText("pass 05 ALARM");
+        QTRY_VERIFY(!view.filter().busy());
+        QVERIFY(view.filter().shown() > 0 && view.filter().shown() < listed());
+        QTRY_COMPARE(f.ctl<QLabel>("LabelEventLineCount")->text(),
+                 QStringLiteral("%1 of %2 lines").arg(view.filter().shown()).arg(listed()));
+        f.dialogs.fileNames = {dir.filePath("found.txt")};
+        f.click("CmdExportShownLines");
+        const QList<QByteArray> entries = readFile(dir.filePath("found.txt")).split('\n');
+        QCOMPARE(entries.size(), view.filter().shown() + 1);
+        for (const QByteArray &entry : entries.mid(0, entries.size() - 1))
+            QVERIFY(entry.toLower().contains("pass") && entry.contains("05") && entry.contains("Alarm"));
     }
 
     // A count typed without leaving its field is checked when the read is planned:

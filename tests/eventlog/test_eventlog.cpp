@@ -1,5 +1,6 @@
 // Event log requests and page arithmetic, the pointer reply, the paced logger, the
 // event log file and the clock request, without a window and without real time.
+#include "eventlog/event_archive.h"
 #include "eventlog/event_log_file.h"
 #include "eventlog/event_logger.h"
 #include "eventlog/event_requests.h"
@@ -127,4 +128,87 @@ TEST(Clock, OneReadingOfTheClockGivesEveryField)
     EXPECT_EQ(frame, bytes({0x44, 0x26, 0x00, 0x16}) + " 12/05/26 04:46:16:" + bytes({0x31, 0x0A, 0x0D}));
     EXPECT_EQ(Build_Clock_Request(QDateTime(QDate(2000, 1, 9), QTime(0, 1, 5))).mid(4, 19),
               " 01/09/00 00:01:05:");
+}
+
+// What a download of new events reads, from where the archive's record ended.
+TEST(EventArchive, NewPagesFollowThePointer)
+{
+    ArchiveRecord r;
+    r.endPage = 250;
+    r.savedAt = QDateTime(QDate(2026, 12, 7), QTime(10, 20, 0));
+    auto plan = [&](int pointer) {
+        const NewPages p = Plan_New_Pages(r, pointer);
+        return QStringLiteral("%1+%2%3 %4")
+            .arg(p.firstPage)
+            .arg(p.count)
+            .arg(p.rereadsLastPage ? " again" : "", p.note);
+    };
+    EXPECT_EQ(plan(253), "249+4 again "); // three new pages, and the last one read again
+    EXPECT_EQ(plan(250), "0+0 No new events since 2026-12-07 10:20:00");
+    EXPECT_TRUE(plan(40).startsWith(
+        "0+40 The log pointer went back from 250 to 40: the log was cleared or has wrapped."));
+    EXPECT_TRUE(plan(40).contains("pages 250 to 32479 were overwritten or are older than the archive"));
+    r.cleared = true; // the tool cleared it: from the start of the ring, nothing to say
+    EXPECT_EQ(plan(40), "0+40 ");
+    r = {};
+    EXPECT_EQ(plan(3), "0+3 "); // a record at page 0: nothing to read again
+
+    // Chunks of at most 100, round the ring.
+    std::vector<std::pair<int, int>> chunks = Page_Chunks(32400, 250);
+    ASSERT_EQ(chunks.size(), 3u);
+    EXPECT_EQ(chunks[0], std::make_pair(32400, 100));
+    EXPECT_EQ(chunks[1], std::make_pair(20, 100));
+    EXPECT_EQ(chunks[2], std::make_pair(120, 50));
+}
+
+// Whole pages only; a page read again loses the lines the archive holds, not more.
+TEST(EventArchive, PagesAreHandedOutWholeAndNeverTwice)
+{
+    const QByteArray a = " a\r", b = " b\r", c = " c\r", d = " d\r";
+    PageCollector first;
+    for (const QByteArray &line : {a, b, c, d, a})
+        first.take(line);
+    EXPECT_EQ(first.wholePages(), 1);
+    EXPECT_EQ(first.finish(),
+              QList<QByteArray>{Event_Log_Entry(a)}); // a complete download: the last page as it is
+    PageCollector grown({Event_Log_Entry(a), Event_Log_Entry(b), Event_Log_Entry(c)});
+    QList<QByteArray> out;
+    for (const QByteArray &line : {a, b, c, d, b, c})
+        out += grown.take(line);
+    EXPECT_EQ(out,
+              QList<QByteArray>{Event_Log_Entry(d)}); // the one line more; the next page still collecting
+    EXPECT_EQ(grown.lastPage().size(), 4);
+    PageCollector other({Event_Log_Entry(a)}); // the page is not what the archive holds: all of it goes
+    for (const QByteArray &line : {b, c, d})
+        EXPECT_TRUE(other.take(line).isEmpty());
+    EXPECT_EQ(other.take(a).size(), 4);
+}
+
+TEST(EventArchive, TheRecordIsWrittenWholeAndADamagedOneIsRefused)
+{
+    QTemporaryDir dir;
+    const QString archive = dir.filePath("archive.txt");
+    QString why;
+    EXPECT_FALSE(Read_Record(archive, &why));
+    EXPECT_TRUE(why.isEmpty()); // none yet: a first download
+    ArchiveRecord r;
+    r.endPage = 1234;
+    r.savedAt = QDateTime(QDate(2026, 12, 7), QTime(10, 20, 30));
+    r.unitId = " Halvo Base ";
+    r.port = "/dev/ttyUSB0";
+    r.lastPage = {"\" Page 01233 Ev 4\r\"\r\n"};
+    ASSERT_TRUE(Write_Record(archive, r));
+    const auto back = Read_Record(archive, &why);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(Format_Record(*back), Format_Record(r));
+    QFile f(Record_Path(archive));
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write("end-page: lots\n");
+    f.close();
+    EXPECT_FALSE(Read_Record(archive, &why));
+    EXPECT_TRUE(why.contains("is damaged")) << why.toStdString();
+    EXPECT_FALSE(Parse_Record("halvo event archive record 1\nsaved: 2026-12-07T10:20:30\n"));
+    EXPECT_FALSE(Append_Entries("/dev/full", {"\"x\"\r\n"}));
+    EXPECT_EQ(About_Time(100000), "about 1 min 40 s");
+    EXPECT_EQ(About_Time(7500000), "about 2 h 5 min");
 }

@@ -84,6 +84,11 @@ private slots:
     // Told once per opening: a second unplug after a reconnect is told again.
     void aBrokenLinkIsToldOncePerOpening()
     {
+        auto a = unit(), b = unit();
+        QVERIFY(a && b);
+        SerialLink moving;
+        QVERIFY(moving.open(a->devicePath()) && moving.open(b->devicePath())); // the old port let go first
+        QVERIFY(moving.isOpen() && moving.path() == b->devicePath());
         SerialLink link;
         QSignalSpy lost(&link, &SerialLink::linkLost);
         for (int opening = 1; opening <= 2; ++opening) {
@@ -143,7 +148,10 @@ private slots:
             halvo::port::Check_Computer(system, entries)
                 .lines.contains("  this user (alice): is in the group \"dialout\" since this login started: "
                                 "log out and in again (or restart) before the tool can open it"));
-        sys.loginWith(true, true); // it may open the device: it is in use
+        sys.write("/proc/self/status", "Uid:\t4242\t4242\t4242\t4242\nGid:\t" +
+                                           QByteArray::number(FakeSystem::dialout()) + "\nGroups:\t4242\n");
+        QVERIFY(diagnosis().contains("is in use")); // its primary group is the device's: it may open it
+        sys.loginWith(true, true);                  // it may open the device: it is in use
         QCOMPARE(diagnosis(),
                  QStringLiteral("/dev/ttyUSB0 is in use by another program: minicom (process 812). Close it "
                                 "and retry."));

@@ -1,6 +1,8 @@
 // The unit session without a port: a fake link feeds it bytes and keeps what it
 // writes, a fake clock ends its pauses. Replies reach the configuration, failures
 // are told once, stores are paced frame by frame, the event log is filed.
+#include "eventlog/event_archive.h"
+#include "session/archive_download.h"
 #include "session/event_download.h"
 #include "session/event_filing.h"
 #include "session/receive_path.h"
@@ -11,6 +13,8 @@
 #include "support/bytes.h"
 #include "support/fake_link.h"
 
+#include <QDir>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -369,6 +373,7 @@ private slots:
         ticks.fire(); // the fourth quiet tick
         QCOMPARE(firstPages(), QStringList{"32280/100"});
         QCOMPARE(d.progress().msLeft, -1); // no estimate before a chunk has come
+        QCOMPARE(session::Download_Line(d.progress()), "Page 0 of 250");
         for (int t = 0; t < 3; ++t) {
             ticks.fire();
             link->receive(" event line\r"); // lines keep the next chunk waiting
@@ -378,6 +383,9 @@ private slots:
             link->receive(" event line\r");
         QCOMPARE(d.progress().pagesArrived(), 100);
         QVERIFY(d.progress().msLeft >= 0);
+        QVERIFY(QRegularExpression("^Page 100 of 250, about \\d+ s left$")
+                    .match(session::Download_Line(d.progress()))
+                    .hasMatch());
         for (int t = 0; t < 8; ++t)
             ticks.fire();
         QCOMPARE(firstPages(), (QStringList{"32280/100", "32380/100", "32480/50"}));
@@ -402,7 +410,8 @@ private slots:
         for (int t = 0; t < 5; ++t)
             ticks.fire();
         QCOMPARE(link->written.last(), QByteArray("\x44\x29\x00\x07\x00\x02\x08\x0A\x88\x0A\x0D", 11));
-        d.start(300); // again: from the pointer, the chunk asked for is not repeated
+        d.start(300); // again: the read under way ends; the chunk asked for is not repeated
+        QCOMPARE(ended.takeFirst().at(1).toString(), "a new read began");
         d.stop();
         QCOMPARE(ended.takeFirst().first().value<session::EventDownload::End>(),
                  session::EventDownload::End::Stopped);
@@ -422,6 +431,91 @@ private slots:
         s->close(); // a request that cannot go out ends the read: not asked again and again
         ticks.fire();
         QCOMPARE(ended.takeFirst().at(1).toString(), "a request could not be sent");
+    }
+
+    // "Read New Events": a first download of the last pages, then only the pages the
+    // archive does not hold (the last one read again, its known lines left out), the
+    // record following; an unchanged pointer reads nothing; a damaged record or an
+    // archive that cannot be written appends nothing and moves nothing.
+    void newEventsAreAppendedOnceAndTheRecordFollows()
+    {
+        QTemporaryDir dir;
+        const QString archive = dir.filePath("archive.txt");
+        session::ArchiveDownload &a = s->archive();
+        QSignalSpy ended(&a, &session::ArchiveDownload::ended), notes(&a, &session::ArchiveDownload::note);
+        FakeClock &ticks = *fake->events;
+        auto pointer = [&](int shown) {
+            const int raw = shown + 1;
+            link->receive(reply('/', test::bytes({raw / 256, raw / 16 % 16, raw % 16})));
+        };
+        auto page = [&](int n, int lines = 4) {
+            QByteArray out;
+            for (int e = 1; e <= lines; ++e)
+                out += " Page " + QByteArray::number(n) + " Ev " + QByteArray::number(e) + "\r";
+            return out;
+        };
+        auto lastRequest = [&] {
+            const QByteArray f = link->written.last();
+            return f.at(1) == ')' ? QStringLiteral("%1/%2")
+                                        .arg(quint8(f[4]) * 256 + quint8(f[5]) * 16 + quint8(f[6]))
+                                        .arg(quint8(f[7]))
+                                  : QString::fromLatin1(f.toHex(' '));
+        };
+        auto quiet = [&] {
+            for (int t = 0; t < 4; ++t)
+                ticks.fire();
+        };
+        QString why;
+        QVERIFY(!a.start(archive, std::nullopt, &why)); // a first download needs a page count
+        QVERIFY(why.contains("no record of an earlier download"));
+
+        QVERIFY(a.start(archive, 2, &why)); // the last 2 pages, as "Read Last # of Pages"
+        ticks.fire();
+        pointer(10);
+        ticks.fire();
+        quiet();
+        QCOMPARE(lastRequest(), "8/2");
+        link->receive(page(8) + page(9, 3)); // page 9 is not full yet
+        quiet();
+        QCOMPARE(ended.takeFirst(), (QVariantList{true, 7, QString()}));
+        QCOMPARE(test::readFile(archive).count("\r\n"), 7);
+
+        QVERIFY(a.start(archive, std::nullopt, &why));      // pages 9 (again), 10 and 11
+        QCOMPARE(lastRequest(), "44 2e 00 04 00 76 0a 0d"); // the pointer at once
+        pointer(12);
+        ticks.fire(); // the first chunk as soon as the pointer is in
+        QCOMPARE(lastRequest(), "9/3");
+        link->receive(page(9) + page(10) + page(11));
+        quiet();
+        QCOMPARE(ended.takeFirst(), (QVariantList{true, 9, QString()}));
+        const QByteArray held = test::readFile(archive);
+        QCOMPARE(held.count("Page 9 Ev 3"), 1);
+        QCOMPARE(held.count("Page 9 Ev 4") + held.count("Page 11 Ev 4"), 2);
+        QVERIFY(notes.isEmpty());
+
+        link->written.clear();
+        QVERIFY(a.start(archive, std::nullopt, &why)); // the pointer has not moved
+        pointer(12);
+        ticks.fire();
+        QCOMPARE(ended.takeFirst().at(1).toInt(), 0);
+        QVERIFY(notes.takeFirst().first().toString().startsWith("No new events since "));
+        QCOMPARE(link->written.size(), 1); // the pointer request, no page
+
+        QFile record(eventlog::Record_Path(archive));
+        QVERIFY(QFile::copy(record.fileName(), dir.filePath("folder.txt.halvo-record")));
+        QVERIFY(QDir(dir.path()).mkdir("folder.txt")); // an archive that cannot be written
+        QVERIFY(a.start(dir.filePath("folder.txt"), std::nullopt, &why));
+        pointer(14);
+        ticks.fire();
+        link->receive(page(11) + page(12));
+        QCOMPARE(ended.takeFirst().first().toBool(), false);
+        QCOMPARE(eventlog::Read_Record(dir.filePath("folder.txt"), &why)->endPage, 12); // not moved
+
+        QVERIFY(record.open(QIODevice::Append) && record.write("end-page: x\n") > 0);
+        record.close();
+        QVERIFY(!a.start(archive, 5, &why)); // damaged: a clear reason, nothing read or appended
+        QVERIFY(why.contains("is damaged"));
+        QCOMPARE(test::readFile(archive), held);
     }
 
     void eventLinesAreFiledFromTheMomentTheFileIsChosen()

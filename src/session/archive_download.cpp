@@ -1,0 +1,134 @@
+#include "archive_download.h"
+
+#include "event_download.h"
+#include "logging.h"
+#include "receive_path.h"
+#include "unit_session.h"
+
+namespace halvo::session {
+
+using eventlog::ArchiveRecord;
+
+ArchiveDownload::ArchiveDownload(UnitSession &session, QObject *parent) : QObject(parent), m_session(session)
+{
+    connect(&session.receive(), &ReceivePath::eventLine, this, &ArchiveDownload::lineArrived);
+    connect(&session.events(), &EventDownload::ended, this,
+            [this](EventDownload::End how, const QString &why) { downloadEnded(int(how), why); });
+}
+
+ArchiveDownload::~ArchiveDownload() = default;
+
+bool ArchiveDownload::start(const QString &archive, std::optional<int> firstPages, QString *why)
+{
+    QString problem;
+    auto record = eventlog::Read_Record(archive, &problem);
+    if (!record && problem.isEmpty() && !firstPages)
+        problem = QStringLiteral("%1 has no record of an earlier download: the first one needs a page count")
+                      .arg(archive);
+    if (!problem.isEmpty()) {
+        if (why)
+            *why = problem;
+        return false;
+    }
+    m_archive = archive;
+    m_record = record;
+    m_appended = m_pagesWritten = 0;
+    m_lastPage.clear();
+    m_failure.clear();
+    m_active = true;
+    if (!record) { // a first download: the last pages, as "Read Last # of Pages of Events"
+        m_pages = std::make_unique<eventlog::PageCollector>();
+        m_firstPage = -*firstPages; // counted from the pointer once it is known
+        m_session.events().start(*firstPages);
+        return true;
+    }
+    m_pages.reset();
+    m_session.events().startPlanned([this](int pointer) {
+        const eventlog::NewPages plan = eventlog::Plan_New_Pages(*m_record, pointer);
+        if (!plan.note.isEmpty())
+            emit note(plan.note);
+        m_firstPage = plan.firstPage;
+        m_pages = std::make_unique<eventlog::PageCollector>(plan.rereadsLastPage ? m_record->lastPage
+                                                                                : QList<QByteArray>());
+        return eventlog::Page_Chunks(plan.firstPage, plan.count);
+    });
+    return true;
+}
+
+void ArchiveDownload::noteCleared()
+{
+    if (m_archive.isEmpty())
+        return;
+    QString why;
+    auto record = eventlog::Read_Record(m_archive, &why);
+    if (!record)
+        return; // nothing recorded yet (or a damaged record, told at the next download)
+    record->cleared = true;
+    record->lastPage.clear();
+    eventlog::Write_Record(m_archive, *record);
+}
+
+void ArchiveDownload::lineArrived(const QByteArray &line)
+{
+    if (!m_active || !m_pages || !m_failure.isEmpty())
+        return;
+    const int pages = m_pages->wholePages();
+    const QList<QByteArray> entries = m_pages->take(line);
+    if (m_pages->wholePages() > pages)
+        append(entries);
+}
+
+// A page handed out is in the archive only once it is written.
+bool ArchiveDownload::append(const QList<QByteArray> &entries)
+{
+    QString why;
+    if (eventlog::Append_Entries(m_archive, entries, &why)) {
+        m_appended += static_cast<int>(entries.size());
+        ++m_pagesWritten;
+        m_lastPage = m_pages->lastPage();
+        return true;
+    }
+    m_failure = QStringLiteral("%1 cannot be written: %2").arg(m_archive, why);
+    m_session.events().stop(); // nothing more is asked for
+    return false;
+}
+
+// A complete download hands out its last page as it is and moves the record to the
+// pointer it planned with; any other end moves it only past the whole pages appended.
+void ArchiveDownload::downloadEnded(int how, const QString &why)
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    const bool complete = EventDownload::End(how) == EventDownload::End::Complete && m_failure.isEmpty();
+    if (complete && m_pages && m_pages->pending())
+        append(m_pages->finish());
+    const auto pointer = m_session.events().plannedPointer();
+    ArchiveRecord record = m_record.value_or(ArchiveRecord{});
+    const int firstPage = m_record ? m_firstPage : pointer.value_or(0) + m_firstPage;
+    const int pages = m_pagesWritten;
+    bool moved = false;
+    if (complete && pointer && (!m_record || *pointer != m_record->endPage || m_record->cleared)) {
+        record.endPage = *pointer;
+        moved = true;
+    } else if (!complete && pages > 0) {
+        record.endPage = (firstPage + pages + eventlog::RingPages) % eventlog::RingPages;
+        moved = true;
+    }
+    if (moved) {
+        if (pages > 0)
+            record.lastPage = m_lastPage;
+        record.cleared = false;
+        record.savedAt = QDateTime::currentDateTime();
+        record.unitId = m_session.receive().unitId();
+        record.port = m_session.path();
+        QString problem;
+        if (!eventlog::Write_Record(m_archive, record, &problem) && m_failure.isEmpty())
+            m_failure = QStringLiteral("the record of %1 cannot be written: %2").arg(m_archive, problem);
+    }
+    qCInfo(lcSession) << "archive download ended:" << m_appended << "entries appended" << m_failure;
+    const QString reason = !m_failure.isEmpty() ? m_failure : why;
+    emit ended(complete && m_failure.isEmpty(), m_appended, reason);
+}
+
+} // namespace halvo::session
