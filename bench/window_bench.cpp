@@ -79,6 +79,7 @@ struct Dialogs : app::OperatorDialogs
     QString saveFileName(const app::FileChoice &) override { return file; }
     QString openFileName(const app::FileChoice &) override { return file; }
     void report(const QString &, const QString &) override {}
+    bool choosePrinter(QPrinter &) override { return false; }
 };
 
 // Runs the event loop until done() holds, woken by the signal or a timeout; unlike

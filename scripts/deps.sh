@@ -8,6 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  poppler-utils
 )
 
 missing=()

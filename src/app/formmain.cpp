@@ -112,7 +112,8 @@ void FormMain::buildUi()
     scroll->setWidget(central);
     setCentralWidget(scroll);
 
-    m_fileMenu = new FileMenu(menuBar()->addMenu(QStringLiteral("File")), m_config, m_dialogs);
+    m_fileMenu =
+        new FileMenu(menuBar()->addMenu(QStringLiteral("File")), m_config, m_session, m_changes, m_dialogs);
     menuBar()->addMenu(QStringLiteral("Options"));
     m_helpMenu = new HelpMenu(menuBar()->addMenu(QStringLiteral("Help")), m_ports->catalogue(), m_dialogs);
 

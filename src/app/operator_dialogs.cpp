@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPrintDialog>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -121,6 +122,13 @@ void QtOperatorDialogs::report(const QString &title, const QString &text)
     v->addWidget(buttons);
     d.resize(760, 460);
     d.exec();
+}
+
+bool QtOperatorDialogs::choosePrinter(QPrinter &printer)
+{
+    QPrintDialog d(&printer, m_parent);
+    d.setWindowTitle(QStringLiteral("Print Configuration"));
+    return d.exec() == QDialog::Accepted;
 }
 
 QString QtOperatorDialogs::saveFileName(const FileChoice &choice)

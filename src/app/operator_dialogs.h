@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+class QPrinter;
 class QWidget;
 
 namespace halvo::app {
@@ -51,6 +52,8 @@ public:
                                                           const QString &emptyText) = 0;
     // A report to read and copy (the computer check, About), with "Copy" and "Close".
     virtual void report(const QString &title, const QString &text) = 0;
+    // The system's print dialog: true when the operator chose to print on printer.
+    virtual bool choosePrinter(QPrinter &printer) = 0;
 };
 
 // Hands everything on to the dialogs in use, until the window closes: then nothing is
@@ -86,6 +89,7 @@ public:
         if (!m_silent)
             m_dialogs->report(title, text);
     }
+    bool choosePrinter(QPrinter &printer) override { return !m_silent && m_dialogs->choosePrinter(printer); }
 
 private:
     std::unique_ptr<OperatorDialogs> m_dialogs;
@@ -105,6 +109,7 @@ public:
     std::optional<std::vector<int>> reviewChanges(const std::vector<ReviewRow> &rows,
                                                   const QString &emptyText) override;
     void report(const QString &title, const QString &text) override;
+    bool choosePrinter(QPrinter &printer) override;
 
 private:
     QWidget *m_parent;

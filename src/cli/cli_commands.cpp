@@ -23,31 +23,6 @@ namespace {
 using config::Configuration;
 namespace Msg = session::Msg;
 
-// A data file for restore or verify: all or nothing, and every part present.
-int loadFile(const QString &path, Configuration &c)
-{
-    QString why;
-    const auto records = datafile::Load_Data_File(path, &why);
-    if (!records)
-        return fail(BadInput, Msg::LoadFileError + QStringLiteral(": ") + why);
-    int passCount = 0, locations = 0, settingsRecords = 0;
-    for (const auto &r : *records) {
-        passCount += std::holds_alternative<datafile::PassData>(r);
-        locations += std::holds_alternative<datafile::LocationData>(r);
-        settingsRecords += std::holds_alternative<datafile::SettingsData>(r);
-    }
-    if (passCount < config::PassCount || locations < config::LocationCount || settingsRecords < 1)
-        return fail(BadInput,
-                    Msg::LoadFileError +
-                        QStringLiteral(": the file holds %1 pass, %2 location and %3 settings records, "
-                                       "not a whole configuration")
-                            .arg(passCount)
-                            .arg(locations)
-                            .arg(settingsRecords));
-    datafile::Apply_Records(*records, c, datafile::Parameter0::Load);
-    return Ok;
-}
-
 int compare(const Configuration &unit, const Configuration &file)
 {
     const auto differences = config::Differences(unit, file);

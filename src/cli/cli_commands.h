@@ -40,5 +40,12 @@ int Clock(const Options &o);
 // Checks what stands between this user and the serial devices; root is "/" or a
 // folder that holds a snapshot of a system's /dev, /sys, /proc and /etc.
 int Doctor(const Options &o, const QString &root);
+// The configuration sheet of a data file, or of the unit when dataFile is empty.
+int Sheet(const Options &o, const QString &dataFile, const QString &pdf, bool letter);
+// The roster (or the location names) of a data file as CSV, and a CSV applied to a
+// data file, written as another.
+enum class Records { Roster, Locations };
+int ExportRecords(Records what, const QString &dataFile, const QString &csv);
+int ImportRecords(Records what, const QString &dataFile, const QString &csv, const QString &outFile);
 
 } // namespace halvo::cli

@@ -1,11 +1,12 @@
 // halvo-cli: back up, restore and verify a base unit's configuration, download its
-// event log and set its clock, from a script or a cron job.
+// event log, set its clock, make its configuration sheet and exchange its roster with
+// a spreadsheet, from a script or a cron job.
 #include "cli_commands.h"
 #include "logging.h"
 #include "sim_unit.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <cstdio>
 #include <memory>
@@ -15,23 +16,32 @@ Q_LOGGING_CATEGORY(lcCli, "halvo.cli", QtWarningMsg)
 using namespace halvo::cli;
 
 namespace {
+enum Needs { NoUnit, Unit, MaybeUnit };
 struct Command
 {
     const char *name;
     const char *summary;
-    const char *arguments; // the positional file argument, if any
+    const char *arguments; // the positional arguments, as the help shows them
+    int minArgs, maxArgs;
+    Needs unit;
 };
 const Command Commands[] = {
-    {"ports", "List the serial ports as the window numbers them.", nullptr},
-    {"backup", "Read the unit's configuration into a data file.", "FILE"},
-    {"restore", "Store a data file's configuration to the unit.", "FILE"},
-    {"verify", "Compare the unit's configuration with a data file.", "FILE"},
+    {"ports", "List the serial ports as the window numbers them.", "", 0, 0, NoUnit},
+    {"backup", "Read the unit's configuration into a data file.", "FILE", 1, 1, Unit},
+    {"restore", "Store a data file's configuration to the unit.", "FILE", 1, 1, Unit},
+    {"verify", "Compare the unit's configuration with a data file.", "FILE", 1, 1, Unit},
     {"events",
      "Download the last pages of the event log (FILE - for standard output); with --new, only the "
      "pages the archive FILE does not hold yet.",
-     "FILE"},
-    {"clock", "Set the unit's clock from this computer's clock.", nullptr},
-    {"doctor", "Check what stands between this user and the serial devices.", nullptr},
+     "FILE", 1, 1, Unit},
+    {"clock", "Set the unit's clock from this computer's clock.", "", 0, 0, Unit},
+    {"doctor", "Check what stands between this user and the serial devices.", "", 0, 0, NoUnit},
+    {"sheet", "Make the configuration sheet (PDF) of a data file, or of the unit (--port, --demo).",
+     "[DATAFILE] OUT.pdf", 1, 2, MaybeUnit},
+    {"roster", "Export the pass roster of a data file as CSV, or import one into a data file.",
+     "export DATAFILE OUT.csv | import DATAFILE ROSTER.csv OUT_DATAFILE", 3, 4, NoUnit},
+    {"locations", "Export the location names of a data file as CSV, or import them into a data file.",
+     "export DATAFILE OUT.csv | import DATAFILE NAMES.csv OUT_DATAFILE", 3, 4, NoUnit},
 };
 
 int usage(const QString &error = {})
@@ -41,16 +51,17 @@ int usage(const QString &error = {})
     std::fprintf(stderr,
                  "Usage: halvo-cli COMMAND [options]   (halvo-cli COMMAND --help for its options)\n\n");
     for (const Command &c : Commands)
-        std::fprintf(stderr, "  %-8s %s\n", c.name, c.summary);
+        std::fprintf(stderr, "  %-9s %s\n", c.name, c.summary);
     std::fprintf(stderr,
                  "\nExit status: 0 success, 1 the unit or port failed (doctor: a problem found), 2 bad "
                  "arguments or a refused file, 3 verify found differences.\n");
     return error.isEmpty() ? Ok : BadInput;
 }
+
 // Runs one parsed subcommand.
-int run(const QString &verb, Options &o, const QCommandLineParser &p, const QString &file)
+int run(const QString &verb, Options &o, const QCommandLineParser &p, const QStringList &args)
 {
-    bool ok = false;
+    const QString file = args.value(0);
     if (verb == QLatin1String("ports"))
         return Ports(o);
     if (verb == QLatin1String("doctor")) {
@@ -66,6 +77,7 @@ int run(const QString &verb, Options &o, const QCommandLineParser &p, const QStr
     if (verb == QLatin1String("verify"))
         return Verify(o, file);
     if (verb == QLatin1String("events")) {
+        bool ok = false;
         const int n = p.value(QStringLiteral("pages")).toInt(&ok);
         if (p.isSet(QStringLiteral("pages")) && !ok)
             return usage(QStringLiteral("--pages takes a number"));
@@ -76,13 +88,36 @@ int run(const QString &verb, Options &o, const QCommandLineParser &p, const QStr
             return usage(QStringLiteral("events needs --pages N"));
         return Events(o, n, file);
     }
-    return Clock(o);
+    if (verb == QLatin1String("sheet")) {
+        const QString size = p.value(QStringLiteral("page-size")).toLower();
+        if (size != QLatin1String("a4") && size != QLatin1String("letter"))
+            return usage(QStringLiteral("--page-size takes a4 or letter"));
+        if ((args.size() == 2) == !o.port.isEmpty())
+            return usage(QStringLiteral("sheet takes DATAFILE OUT.pdf, or OUT.pdf with --port or --demo"));
+        return Sheet(o, args.size() == 2 ? args.at(0) : QString(), args.last(),
+                     size == QLatin1String("letter"));
+    }
+    const QString how = args.at(0);
+    const bool import = how == QLatin1String("import");
+    if ((how != QLatin1String("export") && !import) || args.size() != (import ? 4 : 3))
+        return usage(QStringLiteral("%1 takes export DATAFILE OUT.csv, or import DATAFILE CSV OUT_DATAFILE")
+                         .arg(verb));
+    const Records what = verb == QLatin1String("roster") ? Records::Roster : Records::Locations;
+    return import ? ImportRecords(what, args.at(1), args.at(2), args.at(3))
+                  : ExportRecords(what, args.at(1), args.at(2));
 }
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // The sheet is drawn with fonts, which takes a graphical application; none is shown.
+    const bool drawing = argc > 1 && qstrcmp(argv[1], "sheet") == 0;
+#ifndef Q_OS_WIN
+    if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+    std::unique_ptr<QCoreApplication> app(drawing ? new QGuiApplication(argc, argv)
+                                                  : new QCoreApplication(argc, argv));
     QCoreApplication::setApplicationName(QStringLiteral("halvo-cli"));
     QStringList args = QCoreApplication::arguments();
     if (args.size() < 2 || args.at(1) == QLatin1String("--help") || args.at(1) == QLatin1String("-h"))
@@ -104,41 +139,31 @@ int main(int argc, char **argv)
     const QCommandLineOption demo("demo", "Run against the built-in simulated unit.");
     const QCommandLineOption timeout("timeout", "Seconds to wait for the unit's banner and for each read.",
                                      "seconds", "25");
-    const QCommandLineOption pages("pages", "How many pages of events, 1 to 32479.", "n");
-    const QCommandLineOption newOnly(
-        "new",
-        "FILE is an archive: append only the pages it does not hold yet (--pages for the first time).");
-    const QCommandLineOption dryRun("dry-run", "Print the frames a restore would send; send nothing.");
-    const QCommandLineOption verify("verify", "Read the unit back after the restore and compare.");
-    const QCommandLineOption changedOnly(
-        "changed-only", "Read the unit first and send only the frames that differ from the file.");
-    const QCommandLineOption root("root", "Check the system whose /dev, /sys, /proc and /etc are under DIR.",
-                                  "dir", "/");
     QCommandLineOption pace("pause-scale", "Scale the pacing (tests).", "factor", "1");
     pace.setFlags(QCommandLineOption::HiddenFromHelp);
-    p.addOption(help);
-    p.addOption(demo);
-    p.addOption(pace);
+    p.addOptions({help, demo, pace});
     const QString verb = QString::fromLatin1(command->name);
-    const bool unitCommand = verb != QLatin1String("ports") && verb != QLatin1String("doctor");
-    if (verb == QLatin1String("doctor")) {
+    if (command->unit != NoUnit || verb == QLatin1String("doctor"))
         p.addOption(port);
-        p.addOption(root);
-    }
-    if (unitCommand) {
-        p.addOption(port);
+    if (command->unit != NoUnit)
         p.addOption(timeout);
+    if (verb == QLatin1String("doctor"))
+        p.addOption({"root", "Check the system whose /dev, /sys, /proc and /etc are under DIR.", "dir", "/"});
+    if (verb == QLatin1String("events")) {
+        p.addOption({"pages", "How many pages of events, 1 to 32479.", "n"});
+        p.addOption({"new", "FILE is an archive: append only the pages it does not hold yet (--pages for the "
+                            "first time)."});
     }
-    if (verb == QLatin1String("events"))
-        p.addOption(pages);
-    p.addOption(newOnly);
     if (verb == QLatin1String("restore")) {
-        p.addOption(dryRun);
-        p.addOption(verify);
-        p.addOption(changedOnly);
+        p.addOption({"dry-run", "Print the frames a restore would send; send nothing."});
+        p.addOption({"verify", "Read the unit back after the restore and compare."});
+        p.addOption(
+            {"changed-only", "Read the unit first and send only the frames that differ from the file."});
     }
-    if (command->arguments)
-        p.addPositionalArgument(QString::fromLatin1(command->arguments), QStringLiteral("The data file."));
+    if (verb == QLatin1String("sheet"))
+        p.addOption({"page-size", "a4 or letter.", "size", "a4"});
+    if (command->maxArgs > 0)
+        p.addPositionalArgument(QString::fromLatin1(command->arguments), QString());
     if (!p.parse(args))
         return usage(p.errorText());
     if (p.isSet(help)) {
@@ -148,13 +173,14 @@ int main(int argc, char **argv)
         return Ok;
     }
     const QStringList positional = p.positionalArguments();
-    if (positional.size() != (command->arguments ? 1 : 0))
-        return usage(command->arguments ? QStringLiteral("%1 takes one FILE").arg(verb)
-                                        : QStringLiteral("%1 takes no file").arg(verb));
+    if (positional.size() < command->minArgs || positional.size() > command->maxArgs)
+        return usage(command->maxArgs == 0
+                         ? QStringLiteral("%1 takes no file").arg(verb)
+                         : QStringLiteral("%1 takes %2").arg(verb, QLatin1String(command->arguments)));
 
     Options o;
     bool ok = true;
-    if (unitCommand) {
+    if (command->unit != NoUnit) {
         o.timeoutMs = static_cast<int>(p.value(timeout).toDouble(&ok) * 1000);
         if (!ok || o.timeoutMs <= 0)
             return usage(QStringLiteral("--timeout takes a number of seconds"));
@@ -174,16 +200,15 @@ int main(int argc, char **argv)
         o.extraPorts = {unit->devicePath()};
         o.port = unit->devicePath();
     }
-    const bool needsPort = unitCommand;
-    if (needsPort && p.isSet(port))
+    if (command->unit != NoUnit && p.isSet(port))
         o.port = p.value(port);
-    const bool dryRunOnly = verb == QLatin1String("restore") && p.isSet(dryRun) && !p.isSet(changedOnly);
-    if (needsPort && o.port.isEmpty() && !dryRunOnly)
+    const bool dryRunOnly = verb == QLatin1String("restore") && p.isSet(QStringLiteral("dry-run")) &&
+                            !p.isSet(QStringLiteral("changed-only"));
+    if (command->unit == Unit && o.port.isEmpty() && !dryRunOnly)
         return usage(QStringLiteral("%1 needs --port (or --demo)").arg(verb));
-    const QString file = positional.value(0);
 
     qCInfo(lcCli).noquote() << verb << args.mid(1).join(QLatin1Char(' '));
-    const int status = run(verb, o, p, file);
+    const int status = run(verb, o, p, positional);
     qCInfo(lcCli).noquote() << verb << "ended with status" << status;
     return status;
 }

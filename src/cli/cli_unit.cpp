@@ -1,5 +1,6 @@
 #include "cli_unit.h"
 
+#include "datafile/data_file.h"
 #include "port/port_catalogue.h"
 #include "progress.h"
 #include "session/event_download.h"
@@ -206,6 +207,30 @@ int store(Unit &u, const config::StorePlan &plan)
         return fail(UnitFailed,
                     Msg::CommError + QStringLiteral(": %1 of %2 frames sent").arg(sent).arg(total));
     Progress::say(QStringLiteral("%1 frames sent").arg(sent));
+    return Ok;
+}
+
+int loadFile(const QString &path, config::Configuration &c)
+{
+    QString why;
+    const auto records = datafile::Load_Data_File(path, &why);
+    if (!records)
+        return fail(BadInput, Msg::LoadFileError + QStringLiteral(": ") + why);
+    int passCount = 0, locations = 0, settingsRecords = 0;
+    for (const auto &r : *records) {
+        passCount += std::holds_alternative<datafile::PassData>(r);
+        locations += std::holds_alternative<datafile::LocationData>(r);
+        settingsRecords += std::holds_alternative<datafile::SettingsData>(r);
+    }
+    if (passCount < config::PassCount || locations < config::LocationCount || settingsRecords < 1)
+        return fail(BadInput,
+                    Msg::LoadFileError +
+                        QStringLiteral(": the file holds %1 pass, %2 location and %3 settings records, "
+                                       "not a whole configuration")
+                            .arg(passCount)
+                            .arg(locations)
+                            .arg(settingsRecords));
+    datafile::Apply_Records(*records, c, datafile::Parameter0::Load);
     return Ok;
 }
 

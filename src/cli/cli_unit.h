@@ -59,6 +59,8 @@ bool readPart(Unit &u, Progress &progress, config::Part part, const QString &wha
 std::optional<config::Configuration> readConfiguration(Unit &u, QString *why);
 // Connects, then reads the whole configuration; a status other than Ok on failure.
 int readUnit(Unit &u, std::optional<config::Configuration> &unit);
+// A data file for restore, verify and records: all or nothing, and every part present.
+int loadFile(const QString &path, config::Configuration &c);
 // Sends a plan, paced as the unit needs, and waits until it is done.
 int store(Unit &u, const config::StorePlan &plan);
 

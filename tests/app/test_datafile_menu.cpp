@@ -1,6 +1,7 @@
 // File > Save Config Data and Load Config Data in the window: every field goes out
 // and comes back, and a refused or failed file changes nothing.
 #include "file_menu.h"
+#include "session/unit_image.h"
 #include "support/earlier_release_file.h"
 #include "support/messages.h"
 #include "support/window_fixture.h"
@@ -9,6 +10,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
@@ -156,6 +158,48 @@ private slots:
         expected[72 * 13 + 5] = QString(16, ' ');
         QCOMPARE(fields(), expected);
         QCOMPARE(f.ctl<QLineEdit>("Text_Location_Name(4)")->text(), "Loading-Dock-Are");
+    }
+
+    // The sheet of what the window holds says what is not stored; the roster goes out
+    // to a spreadsheet and comes back as changes not stored; a bad one changes nothing.
+    void theSheetAndTheRosterFromTheFileMenu()
+    {
+        auto &w = *f.w;
+        f.connectPort();
+        f.showTab(halvo::config::Part::Passes);
+        w.Command_Read_Config_Click();
+        QTRY_VERIFY(w.session().image().read(halvo::config::Part::Passes));
+        editRow(3, {{1, "Night Porter    "}});
+        const QString sheet = dir.filePath("sheet.pdf");
+        f.dialogs.fileNames = {sheet};
+        w.fileMenu().Menu_Export_Sheet_Click();
+        QProcess text;
+        text.start("pdftotext", {sheet, "-"});
+        QVERIFY(text.waitForFinished(30000));
+        const QString words = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY(words.contains("1 change not stored to the unit") &&
+                words.contains("Read from the unit on "));
+        f.dialogs.printTo = dir.filePath("printed.pdf");
+        w.fileMenu().Menu_Print_Configuration_Click();
+        QVERIFY(readFile(f.dialogs.printTo).startsWith("%PDF"));
+
+        const QString roster = dir.filePath("roster.csv");
+        f.dialogs.fileNames = {roster};
+        w.fileMenu().Menu_Export_Roster_Click();
+        QByteArray csv = readFile(roster);
+        csv.replace("\"Pass Device 05  \"", "\"Day Porter\"");
+        write(roster, csv);
+        f.dialogs.fileNames = {roster};
+        w.fileMenu().Menu_Import_Roster_Click();
+        QCOMPARE(w.configuration().passRow(5)[1], QStringLiteral("Day Porter      "));
+        QCOMPARE(f.ctl<QLabel>("LabelChanges")->text(), QStringLiteral("2 changes not stored"));
+        write(roster, csv.replace("\"5\",\"Day Porter\"", "\"5\",\"A name far too long to fit\""));
+        f.dialogs.fileNames = {roster};
+        w.fileMenu().Menu_Import_Roster_Click();
+        QVERIFY(f.dialogs.messages.last().startsWith(
+            "roster.csv is refused, nothing is changed:\n\nrow 6, User Name:"));
+        QCOMPARE(w.configuration().passRow(5)[1], QStringLiteral("Day Porter      "));
+        QVERIFY(f.framesSettled().size() == 1); // nothing was sent but the read
     }
 };
 

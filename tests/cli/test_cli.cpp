@@ -280,6 +280,32 @@ private slots:
         QCOMPARE(halvo::test::readFile(archive), held);
     }
 
+    // Records from a data file or the unit: the sheet, the roster out and back in.
+    void sheetsAndRostersFromTheCommandLine()
+    {
+        const QString file = dir.filePath("records.csv"), pdf = dir.filePath("records.pdf");
+        QCOMPARE(cli({"sheet", "--demo", pdf}).status, 0);
+        QVERIFY(halvo::test::readFile(pdf).startsWith("%PDF-1.4"));
+        write(file, *halvo::datafile::Build_Data_File(halvo::config::Configuration()));
+        QCOMPARE(cli({"sheet", file, pdf, "--page-size", "letter"}).status, 0);
+        QCOMPARE(cli({"sheet", pdf}).status, 2); // neither a data file nor a unit
+
+        const QString roster = dir.filePath("roster.csv"), out = dir.filePath("out.csv");
+        QCOMPARE(cli({"roster", "export", file, roster}).status, 0);
+        QByteArray csv = halvo::test::readFile(roster);
+        write(roster, csv.replace("\"Username 7      \"", "\"Gate Keeper\""));
+        QCOMPARE(cli({"roster", "import", file, roster, out}).status, 0);
+        const Run r = cli({"restore", "--dry-run", out});
+        QVERIFY(r.out.contains(QByteArray("Gate Keeper     ").toHex(' ').toUpper()));
+        write(roster, csv.replace("\"7\",\"Gate Keeper\"", "\"99\",\"Gate Keeper\""));
+        const Run bad = cli({"roster", "import", file, roster, dir.filePath("never.csv")});
+        QCOMPARE(bad.status, 2);
+        QVERIFY2(bad.err.contains("row 8, Index: \"99\" is not a pass 1 to 72"), qPrintable(bad.err));
+        QVERIFY(!QFile::exists(dir.filePath("never.csv")));
+        QCOMPARE(cli({"locations", "export", file, roster}).status, 0);
+        QCOMPARE(cli({"locations", "import", file, roster, out}).status, 0);
+    }
+
     // An event download that cannot start leaves the operator's earlier log as it was.
     void anEventDownloadThatCannotStartKeepsTheFile()
     {

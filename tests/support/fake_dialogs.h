@@ -3,6 +3,7 @@
 
 #include "operator_dialogs.h"
 
+#include <QPrinter>
 #include <QStringList>
 
 #include <functional>
@@ -24,6 +25,7 @@ public:
         QList<int> untick;                          // rows the operator unticks in the next review
         bool cancelReview = false;
         QStringList reports; // title, then text, of every report shown
+        QString printTo;     // print to this PDF file; the print dialog is cancelled without
     };
 
     explicit FakeDialogs(Log &log) : m_log(log) {}
@@ -52,6 +54,14 @@ public:
         return chosen;
     }
     void report(const QString &title, const QString &text) override { m_log.reports << title << text; }
+    bool choosePrinter(QPrinter &printer) override
+    {
+        if (m_log.printTo.isEmpty())
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_log.printTo);
+        return true;
+    }
     QString saveFileName(const app::FileChoice &) override { return nextFile(); }
     QString openFileName(const app::FileChoice &) override { return nextFile(); }
 
