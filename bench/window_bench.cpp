@@ -266,7 +266,7 @@ int main(int argc, char **argv)
         return 1;
     const QString port = QString::fromLocal8Bit(unit.readLine()).trimmed();
     const qint64 notTheTool = unitStart.elapsed(); // the unit starting is not the tool's launch
-    app::FormMain w(app::FormOptions{{port}, port, {}});
+    app::FormMain w(app::FormOptions{{port}, port, {}, {}});
     auto dialogs = std::make_unique<Dialogs>();
     Dialogs &answers = *dialogs;
     w.setDialogs(std::move(dialogs));
@@ -442,7 +442,7 @@ void measureChanges()
     if (!unit.waitForReadyRead(5000))
         return;
     const QString port = QString::fromLocal8Bit(unit.readLine()).trimmed();
-    app::FormMain w(app::FormOptions{{port}, port, {}});
+    app::FormMain w(app::FormOptions{{port}, port, {}, {}});
     w.setDialogs(std::make_unique<Dialogs>());
     w.ports().Cmd_ComPort_Click();
     auto *tabs = w.findChild<QTabWidget *>(QStringLiteral("SSTab1"));
@@ -495,7 +495,7 @@ void measurePortWatch(const QTemporaryDir &dir)
 {
     const QString folder = dir.filePath(QStringLiteral("ports"));
     QDir().mkpath(folder);
-    app::FormMain w(app::FormOptions{{}, {}, {folder}});
+    app::FormMain w(app::FormOptions{{}, {}, {folder}, {}});
     w.setDialogs(std::make_unique<Dialogs>());
     auto *box = w.findChild<QComboBox *>(QStringLiteral("Combo_Com_Port"));
     QElapsedTimer t;

@@ -1,14 +1,14 @@
 #include "sim_unit.h"
 
+#include "sim_wire.h"
+#ifdef Q_OS_UNIX
+#include "pty_wire.h"
+#endif
+
 #include <QFile>
-#include <QSocketNotifier>
 #include <QTextStream>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <stdlib.h>
-#include <termios.h>
-#include <unistd.h>
+#include <utility>
 
 namespace halvo::sim {
 
@@ -84,7 +84,8 @@ SimUnit::SimUnit(QObject *parent) : QObject(parent)
 
 SimUnit::~SimUnit()
 {
-    closeFds();
+    if (m_wire && m_wire != static_cast<SimWire *>(m_pty.get()))
+        m_wire->hangUp(); // a link inside the tool: the unit is gone
 }
 
 QByteArray SimUnit::Default_Pass_Record(int index)
@@ -120,71 +121,47 @@ QByteArray SimUnit::Event_Line(int page, int event)
 
 bool SimUnit::start(QString *error)
 {
-    auto fail = [&](const char *what) {
-        if (error)
-            *error =
-                QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(strerror(errno)));
-        closeFds();
+#ifdef Q_OS_UNIX
+    auto pty = std::make_unique<PtyWire>(*this);
+    if (!pty->open(error))
         return false;
-    };
-    m_started.start();
-    // Close-on-exec: a program started from here (a test's halvo-cli) must not hold
-    // the unit's end open, or hanging up would not reach the tool.
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (m_master < 0)
-        return fail("posix_openpt");
-    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
-        return fail("grantpt/unlockpt");
-    char name[128] = {};
-    if (::ptsname_r(m_master, name, sizeof name) != 0)
-        return fail("ptsname");
-    m_path = QString::fromLocal8Bit(name);
-    m_slaveHold = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (m_slaveHold < 0)
-        return fail("open slave");
-    termios t{};
-    if (::tcgetattr(m_slaveHold, &t) == 0) {
-        ::cfmakeraw(&t);
-        ::cfsetspeed(&t, B38400);
-        ::tcsetattr(m_slaveHold, TCSANOW, &t);
-    }
-    m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &SimUnit::onReadable);
-    m_writeNotifier = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
-    m_writeNotifier->setEnabled(false);
-    connect(m_writeNotifier, &QSocketNotifier::activated, this, [this] {
-        m_writeNotifier->setEnabled(false);
-        pumpOut();
-    });
-    if (m_bannerTimer.interval() > 0)
-        m_bannerTimer.start();
+    m_pty = std::move(pty);
+    attach(m_pty.get());
     return true;
+#else
+    if (error)
+        *error = QStringLiteral("a pseudo-terminal needs Linux: the demo runs inside the tool");
+    return false;
+#endif
 }
 
-void SimUnit::closeFds()
+void SimUnit::attach(SimWire *wire)
 {
-    for (QSocketNotifier **n : {&m_notifier, &m_writeNotifier}) {
-        if (*n) {
-            (*n)->setEnabled(false);
-            (*n)->deleteLater();
-            *n = nullptr;
-        }
+    if (!m_started.isValid())
+        m_started.start();
+    m_wire = wire;
+    m_waitingForWire = false;
+    if (!wire) {
+        m_bannerTimer.stop();
+        m_outTimer.stop();
+        m_out.clear();
+    } else if (m_bannerTimer.interval() > 0) {
+        m_bannerTimer.start();
     }
-    if (m_master >= 0)
-        ::close(m_master);
-    if (m_slaveHold >= 0)
-        ::close(m_slaveHold);
-    m_master = m_slaveHold = -1;
+}
+
+QString SimUnit::devicePath() const
+{
+    return m_wire ? m_wire->path() : QString();
 }
 
 void SimUnit::hangUp()
 {
-    if (m_master < 0)
+    if (!m_wire)
         return;
-    m_bannerTimer.stop();
-    m_outTimer.stop();
-    m_out.clear();
-    closeFds();
+    SimWire *wire = m_wire;
+    attach(nullptr);
+    wire->hangUp();
     emit hungUpSignal();
 }
 
@@ -193,7 +170,7 @@ void SimUnit::setBannerInterval(int ms)
     m_bannerTimer.setInterval(ms);
     if (ms <= 0)
         m_bannerTimer.stop();
-    else if (m_master >= 0)
+    else if (m_wire)
         m_bannerTimer.start();
 }
 
@@ -220,27 +197,15 @@ void SimUnit::setSettingsPage(int page, const QByteArray &bytes)
     m_settings[static_cast<size_t>(page)] = padded(bytes, ParamCount, '\0');
 }
 
-void SimUnit::onReadable()
+void SimUnit::take(const QByteArray &bytes)
 {
-    if (m_master < 0)
-        return;
-    char buf[4096];
-    for (;;) {
-        const ssize_t n = ::read(m_master, buf, sizeof buf);
-        if (n > 0) {
-            m_in.append(buf, n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        break; // EAGAIN: all read; EIO cannot happen while the slave is held open
-    }
+    m_in.append(bytes);
     parseRequests();
 }
 
 void SimUnit::parseRequests()
 {
-    while (!m_in.isEmpty() && m_master >= 0) {
+    while (!m_in.isEmpty() && m_wire) {
         const qsizetype start = m_in.indexOf('D');
         if (start < 0) {
             m_badFrames += m_in.isEmpty() ? 0 : 1;
@@ -406,16 +371,17 @@ void SimUnit::handleFrame(const QByteArray &frame)
 
 void SimUnit::queueOut(const QByteArray &bytes)
 {
-    if (m_master < 0)
+    if (!m_wire)
         return;
     m_out.append(bytes);
-    if (!m_outTimer.isActive() && !(m_writeNotifier && m_writeNotifier->isEnabled()))
+    if (!m_outTimer.isActive() && !m_waitingForWire)
         pumpOut();
 }
 
 void SimUnit::pumpOut()
 {
-    if (m_master < 0 || m_out.isEmpty())
+    m_waitingForWire = false;
+    if (!m_wire || m_out.isEmpty())
         return;
     int chunk = static_cast<int>(m_out.size());
     int interval = 0;
@@ -427,11 +393,11 @@ void SimUnit::pumpOut()
         interval = m_faults.chunkDelayMs;
     }
     chunk = std::min<int>(chunk, static_cast<int>(m_out.size()));
-    const ssize_t n = ::write(m_master, m_out.constData(), static_cast<size_t>(chunk));
+    const qint64 n = m_wire->send(m_out.left(chunk));
     if (n > 0) {
         m_out.remove(0, n);
-    } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-        m_writeNotifier->setEnabled(true); // the pty is full: wait until it takes bytes again
+    } else if (n == 0) {
+        m_waitingForWire = true; // full: wireReady() goes on
         return;
     } else {
         m_out.clear(); // nobody can take the bytes any more

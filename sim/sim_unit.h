@@ -8,10 +8,12 @@
 #include <QTimer>
 
 #include <array>
-
-class QSocketNotifier;
+#include <memory>
 
 namespace halvo::sim {
+
+class PtyWire;
+class SimWire;
 
 // Ways the simulated unit can misbehave on purpose.
 struct SimFaults
@@ -43,11 +45,20 @@ public:
     explicit SimUnit(QObject *parent = nullptr);
     ~SimUnit() override;
 
+    // On a pseudo-terminal (Linux): the tool opens devicePath() like a serial port.
     bool start(QString *error = nullptr);
-    // Hangs up: closes the pty, as an unplugged cable would.
+    // On a wire of the caller's (a link inside the tool); nothing to open.
+    void attach(SimWire *wire);
+    // Hangs up: closes the wire, as an unplugged cable would.
     void hangUp();
-    bool isRunning() const { return m_master >= 0; }
-    QString devicePath() const { return m_path; }
+    bool isRunning() const { return m_wire != nullptr; }
+    QString devicePath() const;
+
+    // ---- the wire's side
+    // Bytes from the tool.
+    void take(const QByteArray &bytes);
+    // The wire takes bytes again after it was full.
+    void wireReady() { pumpOut(); }
 
     // The banner goes out every interval; 0 silences it.
     void setBannerInterval(int ms);
@@ -98,20 +109,16 @@ signals:
     void hungUpSignal();
 
 private:
-    void onReadable();
     void parseRequests();
     void handleFrame(const QByteArray &frame);
     QByteArray replyFrame(char code, const QByteArray &data) const;
     void queueOut(const QByteArray &bytes);
     void pumpOut();
     void saveState() const;
-    void closeFds();
 
-    int m_master = -1;
-    int m_slaveHold = -1; // keeps the slave side open so the master never reads EIO
-    QString m_path;
-    QSocketNotifier *m_notifier = nullptr;
-    QSocketNotifier *m_writeNotifier = nullptr; // armed while the pty is full
+    SimWire *m_wire = nullptr;
+    std::unique_ptr<PtyWire> m_pty;
+    bool m_waitingForWire = false; // the wire was full
     QTimer m_bannerTimer;
     QTimer m_outTimer;
     QByteArray m_banner = QByteArrayLiteral("Halvo Base Unit V2.04 SN 000417\r");

@@ -2,6 +2,7 @@
 //   QT_QPA_PLATFORM=offscreen build/tools/halvo-screenshot docs/tab0.png [tab 0..3]
 #include "formmain.h"
 #include "session/event_download.h"
+#include "sim_link.h"
 #include "sim_unit.h"
 
 #include <QApplication>
@@ -15,13 +16,11 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("window.png");
     const int tab = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 0;
+    // The demo unit inside the tool: the same on every system.
     halvo::sim::SimUnit unit;
     unit.setBannerInterval(200);
-    if (!unit.start())
-        return 1;
     halvo::app::FormOptions options;
-    options.extraPorts = {unit.devicePath()};
-    options.preferredPort = unit.devicePath();
+    options.demoLink = [&unit] { return std::make_unique<halvo::sim::SimLink>(unit); };
     halvo::app::FormMain w(options);
     w.show();
     w.resize(1023, 736); // the designed size; the offscreen screen is smaller

@@ -11,6 +11,7 @@
 #include "location_tab.h"
 #include "logging.h"
 #include "pass_tab.h"
+#include "port/link_switch.h"
 #include "session/event_download.h"
 #include "session/messages.h"
 #include "session/port_scanner.h"
@@ -46,8 +47,20 @@ using config::Part;
 using ui::named;
 using ui::px;
 
+namespace {
+// The serial link, and the demo unit's link when there is one.
+session::SessionSeams seams(const FormOptions &options)
+{
+    auto links = std::make_unique<port::LinkSwitch>(port::Make_Serial_Link());
+    if (options.demoLink)
+        links->add(port::Demo_Port(), options.demoLink());
+    return {std::move(links), {}};
+}
+} // namespace
+
 FormMain::FormMain(const FormOptions &options, QWidget *parent)
-    : QMainWindow(parent), m_dialogs(std::make_unique<QtOperatorDialogs>(this)), m_options(options)
+    : QMainWindow(parent), m_dialogs(std::make_unique<QtOperatorDialogs>(this)), m_session(seams(options)),
+      m_options(options)
 {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Halvo Configuration Tool"));

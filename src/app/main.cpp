@@ -1,5 +1,6 @@
 // halvo-config: the Halvo Configuration Tool.
 #include "formmain.h"
+#include "sim_link.h"
 #include "sim_unit.h"
 
 #include <QApplication>
@@ -17,7 +18,8 @@ int main(int argc, char **argv)
     p.setApplicationDescription(QStringLiteral("Configures a Halvo base unit over its USB serial link."));
     p.addHelpOption();
     const QCommandLineOption demo(
-        QStringLiteral("demo"), QStringLiteral("Start a simulated base unit and list it as the first port."));
+        QStringLiteral("demo"),
+        QStringLiteral("Run with a simulated base unit inside the tool, listed as the first port."));
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("List the serial device PATH first (repeatable)."),
                                   QStringLiteral("path"));
@@ -31,17 +33,11 @@ int main(int argc, char **argv)
     halvo::app::FormOptions options;
     options.extraPorts = p.values(port);
     options.portDirs = p.values(portDir);
+    // The demo unit runs inside the tool, on every system: no port, no pseudo-terminal.
     std::unique_ptr<halvo::sim::SimUnit> unit;
     if (p.isSet(demo)) {
         unit = std::make_unique<halvo::sim::SimUnit>();
-        QString error;
-        if (!unit->start(&error)) {
-            std::fprintf(stderr, "halvo-config: cannot start the simulated unit: %s\n", qPrintable(error));
-            return 1;
-        }
-        options.extraPorts.prepend(unit->devicePath());
-        options.preferredPort = unit->devicePath();
-        std::fprintf(stderr, "halvo-config: simulated unit on %s\n", qPrintable(unit->devicePath()));
+        options.demoLink = [&unit] { return std::make_unique<halvo::sim::SimLink>(*unit); };
     }
 
     halvo::app::FormMain window(options);

@@ -2,6 +2,7 @@
 
 #include "logging.h"
 #include "operator_dialogs.h"
+#include "port/link_switch.h"
 #include "session/messages.h"
 #include "session/port_scanner.h"
 #include "session/unit_session.h"
@@ -46,7 +47,8 @@ PortPanel::PortPanel(session::UnitSession &session, OperatorDialogs &dialogs, co
 {
     setObjectName(QStringLiteral("Frame2"));
     setFixedSize(px(2175), px(1815));
-    m_catalogue.setExtraPorts(options.extraPorts);
+    m_catalogue.setExtraPorts(options.demoLink ? QStringList{port::Demo_Port()} + options.extraPorts
+                                               : options.extraPorts);
     m_catalogue.setFolders(options.portDirs);
     auto *v = new QVBoxLayout(this);
     auto *box = new PortBox;

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "port/link.h"
 #include "port/port_catalogue.h"
 #include "port/port_watcher.h"
 
 #include <QGroupBox>
 #include <QHash>
 #include <QStringList>
+
+#include <functional>
+#include <memory>
 
 class QComboBox;
 class QPushButton;
@@ -24,6 +28,8 @@ struct PortOptions
     QStringList extraPorts; // listed first (--port, the demo unit)
     QString preferredPort;  // selected after start-up when listed
     QStringList portDirs;   // folders whose devices are ports too, watched (--port-dir)
+    // The demo unit inside the tool, listed first and selected as "demo".
+    std::function<std::unique_ptr<port::Link>()> demoLink;
 };
 
 // "Base Communications": the port list, "Connect to Base" and "Scan For Halvo". The

@@ -3,7 +3,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
 #include <optional>
+
+namespace halvo::port {
+class Link;
+}
 
 namespace halvo::cli {
 
@@ -21,6 +27,8 @@ struct Options
     QStringList extraPorts;  // listed first (the demo unit)
     int timeoutMs = 25000;   // for the unit's banner and for each read
     double pauseScale = 1.0; // tests shorten the pacing of stores and log reads
+    // The demo unit inside the tool, opened as "demo".
+    std::function<std::unique_ptr<port::Link>()> demoLink;
 };
 
 int Ports(const Options &o);

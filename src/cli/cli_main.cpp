@@ -3,6 +3,7 @@
 // a spreadsheet, from a script or a cron job.
 #include "cli_commands.h"
 #include "logging.h"
+#include "sim_link.h"
 #include "sim_unit.h"
 
 #include <QCommandLineParser>
@@ -97,7 +98,9 @@ int run(const QString &verb, Options &o, const QCommandLineParser &p, const QStr
         return Sheet(o, args.size() == 2 ? args.at(0) : QString(), args.last(),
                      size == QLatin1String("letter"));
     }
-    const QString how = args.at(0);
+    if (verb == QLatin1String("clock"))
+        return Clock(o);
+    const QString how = args.value(0);
     const bool import = how == QLatin1String("import");
     if ((how != QLatin1String("export") && !import) || args.size() != (import ? 4 : 3))
         return usage(QStringLiteral("%1 takes export DATAFILE OUT.csv, or import DATAFILE CSV OUT_DATAFILE")
@@ -188,17 +191,14 @@ int main(int argc, char **argv)
     o.pauseScale = p.value(pace).toDouble(&ok);
     if (!ok || o.pauseScale < 0)
         return usage(QStringLiteral("--pause-scale takes a factor"));
+    // The demo unit runs inside the tool, on every system.
     std::unique_ptr<halvo::sim::SimUnit> unit;
     if (p.isSet(demo)) {
         unit = std::make_unique<halvo::sim::SimUnit>();
         unit->setBannerInterval(1000); // a script need not wait the real unit's 3 s for its first banner
-        QString error;
-        if (!unit->start(&error)) {
-            std::fprintf(stderr, "halvo-cli: cannot start the simulated unit: %s\n", qPrintable(error));
-            return UnitFailed;
-        }
-        o.extraPorts = {unit->devicePath()};
-        o.port = unit->devicePath();
+        o.demoLink = [&unit] { return std::make_unique<halvo::sim::SimLink>(*unit); };
+        o.extraPorts = {halvo::sim::SimLink::Demo_Path()};
+        o.port = halvo::sim::SimLink::Demo_Path();
     }
     if (command->unit != NoUnit && p.isSet(port))
         o.port = p.value(port);

@@ -1,6 +1,7 @@
 #include "cli_unit.h"
 
 #include "datafile/data_file.h"
+#include "port/link_switch.h"
 #include "port/port_catalogue.h"
 #include "progress.h"
 #include "session/event_download.h"
@@ -53,7 +54,18 @@ void sleepUntilEvent(const QDeadlineTimer &deadline)
 }
 } // namespace
 
-Unit::Unit(const Options &o) : m_options(o)
+namespace {
+// The serial link, and the demo unit's when there is one.
+session::SessionSeams seams(const Options &o)
+{
+    auto links = std::make_unique<port::LinkSwitch>(port::Make_Serial_Link());
+    if (o.demoLink)
+        links->add(port::Demo_Port(), o.demoLink());
+    return {std::move(links), {}};
+}
+} // namespace
+
+Unit::Unit(const Options &o) : session(seams(o)), m_options(o)
 {
     session.setConfiguration(&config);
     session.stores().setPauseScale(o.pauseScale);

@@ -1,5 +1,6 @@
 #include "port_catalogue.h"
 
+#include "link_switch.h"
 #include "logging.h"
 
 #include <QDir>
@@ -75,6 +76,10 @@ QList<PortEntry> PortCatalogue::openable() const
 {
     QList<PortEntry> out;
     for (const PortEntry &e : m_entries) {
+        if (e.path == Demo_Port()) { // the tool's own: always there while it runs
+            out.append(e);
+            continue;
+        }
         QSerialPort probe(e.path);
         if (probe.open(QIODevice::ReadWrite))
             out.append(e);
@@ -109,7 +114,9 @@ QList<PortEntry> PortCatalogue::Number_Ports(const QStringList &extra, QList<Por
         out.append(n);
     };
     for (const QString &p : extra)
-        add({0, p, QStringLiteral("named on the command line")});
+        add({0, p,
+             p == Demo_Port() ? QStringLiteral("the simulated unit inside the tool")
+                              : QStringLiteral("named on the command line")});
     std::stable_sort(systemPorts.begin(), systemPorts.end(), [](const PortEntry &a, const PortEntry &b) {
         const bool ua = Is_Usb_Adapter(a.path), ub = Is_Usb_Adapter(b.path);
         if (ua != ub)

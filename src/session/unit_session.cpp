@@ -7,7 +7,7 @@
 #include "link/frame.h"
 #include "logging.h"
 #include "pace_clock.h"
-#include "port/serial_link.h"
+#include "port/link_switch.h"
 #include "port/system_snapshot.h"
 #include "port_scanner.h"
 #include "receive_path.h"
@@ -30,7 +30,7 @@ constexpr qint64 ReceiveSliceMs = 8; // then the window's events run before the 
 } // namespace
 
 UnitSession::UnitSession(SessionSeams seams, QObject *parent)
-    : QObject(parent), m_link(seams.link ? std::move(seams.link) : std::make_unique<port::SerialLink>()),
+    : QObject(parent), m_link(seams.link ? std::move(seams.link) : port::Make_Serial_Link()),
       m_image(std::make_unique<UnitImage>()), m_receive(std::make_unique<ReceivePath>(*m_image)),
       m_watchdog(std::make_unique<Watchdog>())
 {

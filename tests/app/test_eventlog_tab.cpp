@@ -125,7 +125,7 @@ private slots:
         QTRY_VERIFY(!view.filter().busy());
         QVERIFY(view.filter().shown() > 0 && view.filter().shown() < listed());
         QTRY_COMPARE(f.ctl<QLabel>("LabelEventLineCount")->text(),
-                 QStringLiteral("%1 of %2 lines").arg(view.filter().shown()).arg(listed()));
+                     QStringLiteral("%1 of %2 lines").arg(view.filter().shown()).arg(listed()));
         f.dialogs.fileNames = {dir.filePath("found.txt")};
         f.click("CmdExportShownLines");
         const QList<QByteArray> entries = readFile(dir.filePath("found.txt")).split('\n');

@@ -43,7 +43,7 @@ private slots:
         device = dir.filePath("ttyHalvo");
         plugIn();
         f.dialogs = {};
-        f.w = std::make_unique<halvo::app::FormMain>(halvo::app::FormOptions{{device}, device, {}});
+        f.w = std::make_unique<halvo::app::FormMain>(halvo::app::FormOptions{{device}, device, {}, {}});
         f.w->setDialogs(std::make_unique<FakeDialogs>(f.dialogs));
         f.w->setTiming(halvo::test::WindowFixture::fastTiming());
         f.w->ports().Cmd_ComPort_Click();

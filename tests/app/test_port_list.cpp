@@ -70,7 +70,7 @@ private slots:
     {
         dir = std::make_unique<QTemporaryDir>();
         f.dialogs = {};
-        f.w = std::make_unique<halvo::app::FormMain>(halvo::app::FormOptions{{}, {}, {dir->path()}});
+        f.w = std::make_unique<halvo::app::FormMain>(halvo::app::FormOptions{{}, {}, {dir->path()}, {}});
         f.w->setDialogs(std::make_unique<halvo::test::FakeDialogs>(f.dialogs));
         f.w->setTiming(halvo::test::WindowFixture::fastTiming());
         ports()->setCurrentIndex(-1); // nothing chosen yet

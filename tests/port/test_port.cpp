@@ -3,9 +3,13 @@
 // driver's queue is empty, a broken link told once per opening, folders that appear
 // late.
 #include "port/doctor.h"
+#include "port/link_switch.h"
 #include "port/port_catalogue.h"
 #include "port/port_watcher.h"
 #include "port/serial_link.h"
+#include "session/unit_image.h"
+#include "session/unit_session.h"
+#include "sim_link.h"
 #include "sim_unit.h"
 #include "support/fake_system.h"
 
@@ -161,6 +165,34 @@ private slots:
         check = halvo::port::Check_Computer(system, entries.mid(0, 2));
         QCOMPARE(check.problems, 0);
         QCOMPARE(check.lines.last(), QStringLiteral("Result: nothing wrong found."));
+    }
+
+    // The demo unit inside the tool: opened by its name through the switch the
+    // session talks to, it answers a read on a later turn of the event loop, and its
+    // hang-up is a lost link, told once.
+    void theDemoUnitAnswersInsideTheTool()
+    {
+        SimUnit unit;
+        unit.setBannerInterval(0);
+        auto links = std::make_unique<halvo::port::LinkSwitch>(halvo::port::Make_Serial_Link());
+        links->add("demo", std::make_unique<halvo::sim::SimLink>(unit));
+        halvo::config::Configuration config;
+        halvo::session::UnitSession session(halvo::session::SessionSeams{std::move(links), {}});
+        session.setConfiguration(&config);
+        QSignalSpy broke(&session, &halvo::session::UnitSession::linkBroke);
+        QCOMPARE(session.open("demo"), halvo::session::OpenResult::Opened);
+        QCOMPARE(session.path(), QStringLiteral("demo"));
+        QVERIFY(session.read(halvo::config::Part::Passes));
+        QVERIFY(!session.image().read(halvo::config::Part::Passes)); // not within the write
+        QTRY_VERIFY(session.image().read(halvo::config::Part::Passes));
+        QCOMPARE(config.passRow(72)[1], QStringLiteral("Pass Device 72  "));
+        QCOMPARE(unit.receivedFrames(), QStringList{"44 21 00 04 00 69 0A 0D"});
+        unit.hangUp();
+        QCOMPARE(broke.size(), 1);
+        QVERIFY(!session.isOpen());
+        QCOMPARE(session.open("demo"), halvo::session::OpenResult::Failed);
+        QCOMPARE(session.open("/dev/no-such-port"),
+                 halvo::session::OpenResult::Failed); // the serial link still
     }
 
     // /dev/serial/by-id appears with the first adapter, its parent with it.

@@ -123,7 +123,8 @@ private slots:
         QCOMPARE(roster.count("\r\n"), 73);
         Configuration back;
         report::ImportProblems problems;
-        QVERIFY(report::Import_Roster(report::Roster_Csv(Configuration()), back, &problems)); // 17-long start-up names
+        QVERIFY(report::Import_Roster(report::Roster_Csv(Configuration()), back,
+                                      &problems)); // 17-long start-up names
         QVERIFY(report::Import_Roster(roster, back, &problems));
         QVERIFY(report::Import_Locations(report::Locations_Csv(c), back, &problems));
         QCOMPARE(report::Roster_Csv(back) + report::Locations_Csv(back), roster + report::Locations_Csv(c));
