@@ -341,6 +341,7 @@ private slots:
         for (const char *name : {"TextDisConnected", "TextConnected"}) {
             auto *e = f.ctl<QLineEdit>(name);
             e->show();
+            QVERIFY(e->font().bold());
             const QImage img = e->grab().toImage();
             int white = 0, darkPixels = 0;
             for (int x = 0; x < img.width(); ++x) {

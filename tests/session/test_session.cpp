@@ -136,6 +136,9 @@ private slots:
         auto row = config.passRow(3);
         row[passes::ColUserName] = "Edited";
         config.setPassRow(3, row);
+        s->close();
+        QVERIFY(!s->readBack(Part::Passes)); // nothing went out: nothing is read back
+        QCOMPARE(s->open("/dev/fake"), session::OpenResult::Opened);
         QVERIFY(s->readBack(Part::Passes));
         table.replace("P2  ", "Q2  ");
         link->receive(table);
@@ -351,6 +354,7 @@ private slots:
         session::EventDownload &d = s->events();
         QSignalSpy ended(&d, &session::EventDownload::ended);
         FakeClock &ticks = *fake->events;
+        QVERIFY(!d.running());
         d.start(250);
         QVERIFY(link->written.isEmpty() && ticks.waiting()); // nothing at once
         ticks.fire();
