@@ -66,6 +66,7 @@ PortPanel::PortPanel(session::UnitSession &session, OperatorDialogs &dialogs, co
     connect(connectButton, &QPushButton::clicked, this, &PortPanel::Cmd_ComPort_Click);
     connect(scanButton, &QPushButton::clicked, this, &PortPanel::CommandRescanPorts_Click);
     connect(&m_watcher, &port::PortWatcher::devicesChanged, this, &PortPanel::refreshPortList);
+    m_watcher.setBusy([this] { return m_session.isOpen() || m_session.scanner().running(); });
     // An adapter that was pulled may have left the list stale while its port was open.
     connect(&session, &session::UnitSession::linkBroke, this,
             [this] { QTimer::singleShot(0, this, &PortPanel::refreshPortList); });

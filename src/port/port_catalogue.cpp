@@ -2,11 +2,11 @@
 
 #include "link_switch.h"
 #include "logging.h"
+#include "serial_ports.h"
+#include "win_serial_rules.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSerialPort>
-#include <QSerialPortInfo>
 
 #include <algorithm>
 
@@ -29,20 +29,12 @@ void PortCatalogue::addExtraPort(const QString &path)
 
 void PortCatalogue::refresh()
 {
-    QList<PortEntry> system;
 #ifdef Q_OS_WIN
-    // COMn is port n; nothing to number.
-    m_entries.clear();
-    for (int n = FirstPort; n <= LastPort; ++n)
-        m_entries.append({n, QStringLiteral("COM%1").arg(n), {}});
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        for (PortEntry &e : m_entries)
-            if (e.path.compare(info.portName(), Qt::CaseInsensitive) == 0)
-                e.description = info.description();
-    }
-    return;
+    // COMn is port n; nothing to number but the tool's own ports.
+    m_entries = Number_Com_Ports(m_extra, System_Serial_Ports());
 #else
     // The folders' devices first: one the system lists too keeps the folder's name.
+    QList<PortEntry> system;
     QStringList claimed;
     for (const QString &folder : m_folders) {
         const QDir dir(folder);
@@ -55,35 +47,20 @@ void PortCatalogue::refresh()
             system.append({0, f.absoluteFilePath(), QStringLiteral("in ") + folder});
         }
     }
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        if (claimed.contains(QFileInfo(info.systemLocation()).canonicalFilePath()))
-            continue;
-        QString desc = info.description();
-        if (info.hasVendorIdentifier() && info.hasProductIdentifier())
-            desc += QStringLiteral(" [%1:%2]")
-                        .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
-                        .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
-        if (!info.serialNumber().isEmpty())
-            desc += QStringLiteral(" S/N ") + info.serialNumber();
-        system.append({0, info.systemLocation(), desc.trimmed()});
-    }
+    for (const PortEntry &e : System_Serial_Ports())
+        if (!claimed.contains(QFileInfo(e.path).canonicalFilePath()))
+            system.append(e);
     m_entries = Number_Ports(m_extra, system);
-    qCInfo(lcPort) << "port list read:" << m_entries.size() << "ports";
 #endif
+    qCInfo(lcPort) << "port list read:" << m_entries.size() << "ports";
 }
 
 QList<PortEntry> PortCatalogue::openable() const
 {
     QList<PortEntry> out;
-    for (const PortEntry &e : m_entries) {
-        if (e.path == Demo_Port()) { // the tool's own: always there while it runs
+    for (const PortEntry &e : m_entries)
+        if (e.path == Demo_Port() || Can_Open_Port(e.path)) // the demo is there while the tool runs
             out.append(e);
-            continue;
-        }
-        QSerialPort probe(e.path);
-        if (probe.open(QIODevice::ReadWrite))
-            out.append(e);
-    }
     return out;
 }
 
@@ -135,9 +112,46 @@ QString PortCatalogue::Port_Entry_Text(int number, const QString &suffix)
     return QStringLiteral("COM") + num + QStringLiteral(" :") + suffix;
 }
 
+QList<PortEntry> PortCatalogue::Number_Com_Ports(const QStringList &extra, const QList<PortEntry> &comPorts)
+{
+    QList<PortEntry> out;
+    auto taken = [&](int number) {
+        return std::any_of(out.begin(), out.end(), [&](const PortEntry &e) { return e.number == number; });
+    };
+    for (const PortEntry &e : comPorts) {
+        const int n = win::Com_Number(e.path);
+        if (n > 0 && !taken(n))
+            out.append({n, e.path, e.description});
+    }
+    // A COM port named on the command line keeps its number, listed or not; the
+    // others take the lowest numbers free.
+    QStringList others;
+    for (const QString &p : extra) {
+        const int n = win::Com_Number(p);
+        if (n == 0)
+            others << p;
+        else if (!taken(n))
+            out.append({n, p, QStringLiteral("named on the command line")});
+    }
+    int next = FirstPort;
+    for (const QString &p : others) {
+        while (taken(next))
+            ++next;
+        out.append({next, p,
+                    p == Demo_Port() ? QStringLiteral("the simulated unit inside the tool")
+                                     : QStringLiteral("named on the command line")});
+    }
+    std::sort(out.begin(), out.end(),
+              [](const PortEntry &a, const PortEntry &b) { return a.number < b.number; });
+    return out;
+}
+
 int PortCatalogue::Port_Number_From_Entry(const QString &text, bool *ok)
 {
-    const QString chars = text.mid(4, 2).trimmed();
+    // Characters 5 and 6 carry it; Windows' COM ports above 99 run on to a third.
+    QString chars = text.mid(4, 2).trimmed();
+    if (chars.size() == 2 && text.size() > 6 && text.at(6).isDigit())
+        chars += text.at(6);
     bool parsed = false;
     const int n = chars.toInt(&parsed);
     if (ok)

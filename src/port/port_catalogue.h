@@ -7,8 +7,8 @@
 
 namespace halvo::port {
 
-// The unit is addressed by a port number 1..17, as the operator knows it ("COM 4").
-// On Windows port n is COMn; elsewhere the catalogue numbers the serial devices in a
+// The unit is addressed by a port number, as the operator knows it ("COM 4"). On
+// Windows port n is COMn; elsewhere the catalogue numbers up to 17 serial devices in a
 // stable order so the same adapter keeps the same number between runs.
 struct PortEntry
 {
@@ -44,11 +44,15 @@ public:
     // Numbers ports in the order: extra ports as given, then USB adapters
     // (ttyUSB*, ttyACM*, or a link to one) by name, then the rest by name; at most 17.
     static QList<PortEntry> Number_Ports(const QStringList &extra, QList<PortEntry> systemPorts);
+    // Numbers ports as Windows does: COMn is port n (above 17 too); extra ports that
+    // are no COM port (the demo unit) take the lowest numbers left free.
+    static QList<PortEntry> Number_Com_Ports(const QStringList &extra, const QList<PortEntry> &comPorts);
 
     // "COM" + the number with one leading blank + " :" + suffix; port 4 gives "COM 4 :".
     static QString Port_Entry_Text(int number, const QString &suffix = {});
     // The number carried by characters 5 and 6 of an entry ("COM 4 :" gives 4,
-    // "COM 12 :" gives 12). Returns 0 with ok = false when they are no number.
+    // "COM 12 :" gives 12, "COM 123 :" 123). Returns 0 with ok = false when they are
+    // no number.
     static int Port_Number_From_Entry(const QString &text, bool *ok);
     static bool Is_Usb_Adapter(const QString &path);
 

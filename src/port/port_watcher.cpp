@@ -1,5 +1,7 @@
 #include "port_watcher.h"
 
+#include "serial_ports.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -21,11 +23,25 @@ QString nearestExisting(QString folder)
 
 QStringList PortWatcher::System_Folders()
 {
+#ifdef Q_OS_WIN
+    return {};
+#else
     return {QStringLiteral("/dev"), QStringLiteral("/dev/serial/by-id")};
+#endif
 }
 
-PortWatcher::PortWatcher(const QStringList &extraFolders, QObject *parent, const QStringList &systemFolders)
-    : QObject(parent)
+PortWatcher::PortNames PortWatcher::System_List()
+{
+#ifdef Q_OS_WIN
+    return System_Port_Names;
+#else
+    return {};
+#endif
+}
+
+PortWatcher::PortWatcher(const QStringList &extraFolders, QObject *parent, const QStringList &systemFolders,
+                         PortNames systemList)
+    : QObject(parent), m_systemList(std::move(systemList))
 {
     for (const QString &f : systemFolders + extraFolders)
         if (!m_wanted.contains(f))
@@ -40,6 +56,8 @@ PortWatcher::PortWatcher(const QStringList &extraFolders, QObject *parent, const
     });
     m_poll.setInterval(PollMs);
     connect(&m_poll, &QTimer::timeout, this, [this] {
+        if (m_systemList && m_busy && m_busy())
+            return;
         watchWhatExists();
         const QStringList now = snapshot();
         if (now != m_seen) {
@@ -77,7 +95,7 @@ bool PortWatcher::watchWhatExists()
     for (const QString &f : watched) // a parent watched while its folder was missing
         if (!needed.contains(f))
             m_watcher.removePath(f);
-    if (allWatched) {
+    if (allWatched && !m_systemList) {
         m_poll.stop();
     } else if (!m_poll.isActive()) {
         m_seen = snapshot();
@@ -97,6 +115,8 @@ QStringList PortWatcher::snapshot() const
         for (const QString &name :
              QDir(f).entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name))
             names << f + QLatin1Char('/') + name;
+    if (m_systemList)
+        names += m_systemList();
     return names;
 }
 

@@ -2,8 +2,6 @@
 
 #include "logging.h"
 
-Q_LOGGING_CATEGORY(lcPort, "halvo.port", QtWarningMsg)
-
 #include <QFileInfo>
 
 #include <QtGlobal>

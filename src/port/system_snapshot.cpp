@@ -261,10 +261,15 @@ QStringList SystemSnapshot::brlttyClaims() const
     return claims;
 }
 
-OpenDiagnosis Diagnose_Open_Failure(const SystemSnapshot &system, const QString &path)
+OpenDiagnosis Diagnose_Open_Failure(const SystemSnapshot &system, const QString &path, Link::OpenError error)
 {
     using Kind = OpenDiagnosis::Kind;
     const auto node = system.node(path);
+    // A port with no device node (Windows' COM ports) that refused as busy is held by
+    // another program; the system does not say which.
+    if (!node && error == Link::OpenError::Busy)
+        return {Kind::InUse,
+                QStringLiteral("%1 is in use by another program. Close it and retry.").arg(path)};
     if (!node)
         return {Kind::Other, QStringLiteral("%1 does not exist (the adapter is unplugged?)").arg(path)};
     const UserView user = system.user();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -87,6 +89,7 @@ struct OpenDiagnosis
     Kind kind = Kind::Other;
     QString text;
 };
-OpenDiagnosis Diagnose_Open_Failure(const SystemSnapshot &system, const QString &path);
+OpenDiagnosis Diagnose_Open_Failure(const SystemSnapshot &system, const QString &path,
+                                    Link::OpenError error = Link::OpenError::Permission);
 
 } // namespace halvo::port

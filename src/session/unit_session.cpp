@@ -80,7 +80,7 @@ OpenResult UnitSession::open(const QString &path, QString *why)
         QString reason = QStringLiteral("cannot open %1: %2").arg(path, text);
         if (error == port::Link::OpenError::Permission || error == port::Link::OpenError::Busy) {
             // Refused: another program holds it, or this user may not use it.
-            const auto diagnosis = port::Diagnose_Open_Failure(port::SystemSnapshot(), path);
+            const auto diagnosis = port::Diagnose_Open_Failure(port::SystemSnapshot(), path, error);
             reason = diagnosis.text;
             result = diagnosis.kind == port::OpenDiagnosis::Kind::InUse ? OpenResult::InUse
                                                                         : OpenResult::NoPermission;
