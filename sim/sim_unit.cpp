@@ -84,7 +84,7 @@ SimUnit::SimUnit(QObject *parent) : QObject(parent)
 
 SimUnit::~SimUnit()
 {
-    if (m_wire && m_wire != static_cast<SimWire *>(m_pty.get()))
+    if (m_wire && m_wire != m_pty.get())
         m_wire->hangUp(); // a link inside the tool: the unit is gone
 }
 

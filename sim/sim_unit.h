@@ -12,7 +12,6 @@
 
 namespace halvo::sim {
 
-class PtyWire;
 class SimWire;
 
 // Ways the simulated unit can misbehave on purpose.
@@ -117,8 +116,8 @@ private:
     void saveState() const;
 
     SimWire *m_wire = nullptr;
-    std::unique_ptr<PtyWire> m_pty;
-    bool m_waitingForWire = false; // the wire was full
+    std::unique_ptr<SimWire> m_pty; // the pseudo-terminal, once started
+    bool m_waitingForWire = false;  // the wire was full
     QTimer m_bannerTimer;
     QTimer m_outTimer;
     QByteArray m_banner = QByteArrayLiteral("Halvo Base Unit V2.04 SN 000417\r");

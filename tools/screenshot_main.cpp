@@ -1,6 +1,7 @@
 // Renders the window offscreen against the simulated unit, for the README:
 //   QT_QPA_PLATFORM=offscreen build/tools/halvo-screenshot docs/tab0.png [tab 0..3]
 #include "formmain.h"
+#include "port/link_switch.h"
 #include "session/event_download.h"
 #include "sim_link.h"
 #include "sim_unit.h"
@@ -21,6 +22,7 @@ int main(int argc, char **argv)
     unit.setBannerInterval(200);
     halvo::app::FormOptions options;
     options.demoLink = [&unit] { return std::make_unique<halvo::sim::SimLink>(unit); };
+    options.preferredPort = halvo::port::Demo_Port(); // Windows may list a COM1 before it
     halvo::app::FormMain w(options);
     w.show();
     w.resize(1023, 736); // the designed size; the offscreen screen is smaller

@@ -77,6 +77,9 @@ EventView::EventView(const ReceivedLines &lines, OperatorDialogs &dialogs, QWidg
         m_scrolling = false;
     });
     connect(&m_filter, &QAbstractItemModel::rowsInserted, this, &EventView::linesAdded);
+    // The list lays long runs of lines out in batches, its range growing after each:
+    // the end is followed there too.
+    connect(lineList->verticalScrollBar(), &QScrollBar::rangeChanged, this, &EventView::linesAdded);
     connect(lineList->verticalScrollBar(), &QScrollBar::valueChanged, this, &EventView::scrolled);
     connect(lineList->selectionModel(), &QItemSelectionModel::selectionChanged, this, &EventView::scrolled);
     auto *find = new QShortcut(QKeySequence::Find, this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);

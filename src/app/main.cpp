@@ -1,5 +1,6 @@
 // halvo-config: the Halvo Configuration Tool.
 #include "formmain.h"
+#include "port/link_switch.h"
 #include "sim_link.h"
 #include "sim_unit.h"
 
@@ -38,6 +39,8 @@ int main(int argc, char **argv)
     if (p.isSet(demo)) {
         unit = std::make_unique<halvo::sim::SimUnit>();
         options.demoLink = [&unit] { return std::make_unique<halvo::sim::SimLink>(*unit); };
+        // Selected at start, also where a system COM port holds a lower number.
+        options.preferredPort = halvo::port::Demo_Port();
     }
 
     halvo::app::FormMain window(options);

@@ -11,6 +11,10 @@
 
 #include <cstdio>
 #include <memory>
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 Q_LOGGING_CATEGORY(lcCli, "halvo.cli", QtWarningMsg)
 
@@ -113,6 +117,12 @@ int run(const QString &verb, Options &o, const QCommandLineParser &p, const QStr
 
 int main(int argc, char **argv)
 {
+#ifdef Q_OS_WIN
+    // Standard output carries data (event lines ending CR LF, frames, CSV): byte for
+    // byte as on Linux, never translated.
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stdin), _O_BINARY);
+#endif
     // The sheet is drawn with fonts, which takes a graphical application; none is shown.
     const bool drawing = argc > 1 && qstrcmp(argv[1], "sheet") == 0;
 #ifndef Q_OS_WIN

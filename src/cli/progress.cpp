@@ -2,11 +2,26 @@
 
 #include <algorithm>
 #include <cstdio>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace halvo::cli {
 
-Progress::Progress() : m_terminal(::isatty(STDERR_FILENO) == 1) {}
+namespace {
+bool errorsToATerminal()
+{
+#ifdef Q_OS_WIN
+    return ::_isatty(::_fileno(stderr)) != 0;
+#else
+    return ::isatty(STDERR_FILENO) == 1;
+#endif
+}
+} // namespace
+
+Progress::Progress() : m_terminal(errorsToATerminal()) {}
 
 void Progress::stage(const QString &what, int total)
 {

@@ -21,9 +21,11 @@ QString systemText(DWORD code)
 struct WinSerialLink::Handles
 {
     HANDLE port = INVALID_HANDLE_VALUE;
-    OVERLAPPED readOv{};
+    OVERLAPPED readOv{}; // the one-byte read always pending
+    OVERLAPPED takeOv{}; // the read of what came with it
     OVERLAPPED writeOv{};
-    char readBuffer[ReadChunk];
+    char firstByte = 0;
+    char takeBuffer[ReadChunk];
     bool readPending = false;
     bool writePending = false;
     QWinEventNotifier readNotifier;
@@ -33,6 +35,7 @@ struct WinSerialLink::Handles
     {
         // Manual-reset events: each is reset before its next operation starts.
         readOv.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        takeOv.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         writeOv.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         readNotifier.setHandle(readOv.hEvent);
         writeNotifier.setHandle(writeOv.hEvent);
@@ -42,6 +45,7 @@ struct WinSerialLink::Handles
         readNotifier.setEnabled(false);
         writeNotifier.setEnabled(false);
         CloseHandle(readOv.hEvent);
+        CloseHandle(takeOv.hEvent);
         CloseHandle(writeOv.hEvent);
     }
 };
@@ -114,14 +118,14 @@ bool WinSerialLink::open(const QString &path, OpenError *error, QString *errorTe
     dcb.fDsrSensitivity = line.dsrSensitivity;
     dcb.fOutX = line.xonXoffOut;
     dcb.fInX = line.xonXoffIn;
-    dcb.fDtrControl = line.dtrControl;
-    dcb.fRtsControl = line.rtsControl;
+    dcb.fDtrControl = line.dtrControl & 3u;
+    dcb.fRtsControl = line.rtsControl & 3u;
     dcb.fAbortOnError = line.abortOnError;
     dcb.fNull = FALSE;
     dcb.fErrorChar = FALSE;
     if (!SetCommState(m_h->port, &dcb))
         return fail(OpenError::Settings, GetLastError());
-    const win::Timeouts t = win::Read_As_Bytes_Come();
+    const win::Timeouts t = win::Reads_Wait_For_Their_Bytes();
     COMMTIMEOUTS timeouts{t.readInterval, t.readMultiplier, t.readConstant, t.writeMultiplier,
                           t.writeConstant};
     if (!SetCommTimeouts(m_h->port, &timeouts))
@@ -166,7 +170,7 @@ void WinSerialLink::close()
     m_received.clear();
 }
 
-// One read is always pending; it completes with whatever has arrived.
+// A one-byte read is always pending; it completes with the first byte the unit sends.
 void WinSerialLink::startRead()
 {
     if (!isOpen() || m_h->readPending)
@@ -174,7 +178,7 @@ void WinSerialLink::startRead()
     ResetEvent(m_h->readOv.hEvent);
     m_h->readOv.Internal = m_h->readOv.InternalHigh = 0;
     m_h->readOv.Offset = m_h->readOv.OffsetHigh = 0;
-    if (!ReadFile(m_h->port, m_h->readBuffer, ReadChunk, nullptr, &m_h->readOv)) {
+    if (!ReadFile(m_h->port, &m_h->firstByte, 1, nullptr, &m_h->readOv)) {
         const DWORD code = GetLastError();
         if (code != ERROR_IO_PENDING) {
             lost(code);
@@ -198,19 +202,33 @@ void WinSerialLink::readDone()
         return;
     }
     m_h->readPending = false;
-    if (n > 0) {
-        m_received.append(m_h->readBuffer, static_cast<qsizetype>(n));
-    } else {
-        // A quiet second: a pulled adapter shows here, when the driver cannot say
-        // how its queues stand.
-        quint32 queued = 0, code = 0;
-        if (!outQueue(&queued, &code)) {
-            lost(code);
+    const qsizetype before = m_received.size();
+    if (n == 1)
+        m_received.append(m_h->firstByte);
+    // The rest of what has come is in the driver already: a read of exactly that
+    // many bytes completes at once.
+    COMSTAT status{};
+    DWORD errors = 0;
+    if (!ClearCommError(m_h->port, &errors, &status)) {
+        lost(GetLastError());
+        return;
+    }
+    const DWORD take = win::Bytes_To_Take(status.cbInQue, ReadChunk);
+    if (take > 0) {
+        ResetEvent(m_h->takeOv.hEvent);
+        m_h->takeOv.Internal = m_h->takeOv.InternalHigh = 0;
+        m_h->takeOv.Offset = m_h->takeOv.OffsetHigh = 0;
+        DWORD got = 0;
+        const bool done = ReadFile(m_h->port, m_h->takeBuffer, take, nullptr, &m_h->takeOv) ||
+                          GetLastError() == ERROR_IO_PENDING;
+        if (!done || !GetOverlappedResult(m_h->port, &m_h->takeOv, &got, TRUE)) {
+            lost(GetLastError());
             return;
         }
+        m_received.append(m_h->takeBuffer, static_cast<qsizetype>(got));
     }
     startRead();
-    if (n > 0)
+    if (m_received.size() > before)
         emit bytesReceived();
 }
 

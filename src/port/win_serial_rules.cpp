@@ -11,14 +11,14 @@ LineSettings Unit_Line()
     return {};
 }
 
-Timeouts Read_As_Bytes_Come()
+Timeouts Reads_Wait_For_Their_Bytes()
 {
-    constexpr quint32 MaxDword = 0xFFFFFFFFu;
-    Timeouts t;
-    t.readInterval = MaxDword;
-    t.readMultiplier = MaxDword;
-    t.readConstant = 1000; // an idle line costs one wake-up a second
-    return t;
+    return {};
+}
+
+quint32 Bytes_To_Take(quint32 inQueue, quint32 bufferSize)
+{
+    return std::min(inQueue, bufferSize);
 }
 
 QString Device_Path(const QString &port)

@@ -43,15 +43,21 @@ struct LineSettings
 };
 LineSettings Unit_Line();
 
-// COMMTIMEOUTS for the read that is always pending: it completes as soon as one byte
-// or more is there, with all that is there, and after ReadTotalTimeoutConstant ms
-// with nothing (then it is simply started again). Writes never time out.
+// COMMTIMEOUTS: none at all, so a read waits for as many bytes as it asks for. The
+// link keeps a one-byte read pending, which completes with the first byte of what
+// the unit sends, and then takes what the driver holds besides (ClearCommError's
+// cbInQue) in a read of exactly that many bytes, which completes at once. (A read
+// that "returns what is there" needs ReadIntervalTimeout MAXDWORD, which either
+// returns at once with nothing, a busy loop, or is not honoured by every driver.)
 struct Timeouts
 {
     quint32 readInterval = 0, readMultiplier = 0, readConstant = 0;
     quint32 writeMultiplier = 0, writeConstant = 0;
 };
-Timeouts Read_As_Bytes_Come();
+Timeouts Reads_Wait_For_Their_Bytes();
+// How many bytes to take in the read that follows the first byte: all the driver
+// holds, at most what the buffer takes.
+quint32 Bytes_To_Take(quint32 inQueue, quint32 bufferSize);
 
 // The name CreateFile opens: "COM12" gives "\\.\COM12" (needed above COM9, harmless
 // below); a name that already has the prefix is kept.

@@ -100,6 +100,7 @@ private slots:
     // The newest line stays in sight, unless the operator scrolled away or selected one.
     void followingTheNewestLine()
     {
+        view->resize(400, 300); // smaller than 200 lines on any screen
         view->show();
         QVERIFY(QTest::qWaitForWindowExposed(view.get()));
         auto *bar = list()->verticalScrollBar();

@@ -58,12 +58,14 @@ private slots:
         QCOMPARE(line.dtrControl, quint8(1)); // DTR_CONTROL_ENABLE
         QCOMPARE(line.rtsControl, quint8(1)); // RTS_CONTROL_ENABLE
 
-        // A read completes with what has come as soon as anything has, or after a quiet second.
-        const win::Timeouts t = win::Read_As_Bytes_Come();
-        QCOMPARE(t.readInterval, 0xFFFFFFFFu);
-        QCOMPARE(t.readMultiplier, 0xFFFFFFFFu);
-        QVERIFY(t.readConstant > 0 && t.readConstant < 0xFFFFFFFFu);
+        // No timeouts: a read waits for the bytes it asks for (the pending one-byte
+        // read for the first of a reply), and a write never times out.
+        const win::Timeouts t = win::Reads_Wait_For_Their_Bytes();
+        QCOMPARE(t.readInterval + t.readMultiplier + t.readConstant, 0u);
         QCOMPARE(t.writeMultiplier + t.writeConstant, 0u);
+        QCOMPARE(win::Bytes_To_Take(42, 4096), 42u); // what came after the first byte
+        QCOMPARE(win::Bytes_To_Take(9000, 4096), 4096u);
+        QCOMPARE(win::Bytes_To_Take(0, 4096), 0u);
 
         QCOMPARE(win::Device_Path("COM12"), QStringLiteral("\\\\.\\COM12"));
         QCOMPARE(win::Device_Path("\\\\.\\COM3"), QStringLiteral("\\\\.\\COM3"));
