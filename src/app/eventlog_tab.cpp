@@ -240,7 +240,7 @@ void EventLogTab::CmdReadNewEvents_Click()
         QStringLiteral("archives/") + QString::fromLatin1(m_unit.receive().unitId().toUtf8().toHex());
     QString archive = remembered.value(key).toString();
     if (archive.isEmpty() || !QFileInfo::exists(archive)) {
-        FileChoice choice{QStringLiteral("txt"), QDir::homePath(), QStringLiteral("Txt Files (*.txt)"),
+        FileChoice choice{QStringLiteral("txt"), Documents_Folder(), QStringLiteral("Txt Files (*.txt)"),
                           QStringLiteral("Halvo_Event_Archive.txt")};
         choice.confirmOverwrite = false; // it is appended to, never emptied
         archive = m_dialogs.saveFileName(choice);
@@ -267,7 +267,7 @@ void EventLogTab::Check_Store_Event_Log_Click()
     m_dialogs.message(Msg::ChooseEventLogFile);
     m_unit.filing().hold(); // lines that arrive while the file is chosen go to it
     const QString path =
-        m_dialogs.saveFileName({QStringLiteral("txt"), QDir::homePath(), QStringLiteral("Txt Files (*.txt)"),
+        m_dialogs.saveFileName({QStringLiteral("txt"), Documents_Folder(), QStringLiteral("Txt Files (*.txt)"),
                                 QStringLiteral("Halvo_Event_Log.txt")});
     if (path.isEmpty()) {
         stopFiling(); // cancelled: no file, and the box says so

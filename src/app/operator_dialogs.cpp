@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QStandardPaths>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -19,6 +20,12 @@
 
 namespace halvo::app {
 
+QString Documents_Folder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
+}
+
 namespace {
 const QString Caption = QStringLiteral("Halvo Configuration Tool");
 
@@ -28,8 +35,8 @@ QString startPath(const FileChoice &c)
 {
     QString name = c.initialName.section(QLatin1Char('\\'), -1);
     QString folder = c.initialFolder;
-    if (!QDir(folder).exists())
-        folder = QDir::homePath();
+    if (folder.isEmpty() || !QDir(folder).exists())
+        folder = Documents_Folder();
     return QDir(folder).filePath(name);
 }
 } // namespace

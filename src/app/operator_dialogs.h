@@ -12,6 +12,10 @@ class QWidget;
 
 namespace halvo::app {
 
+// Where file dialogs start: the user's Documents folder, or the home folder where
+// there is none.
+QString Documents_Folder();
+
 // What a file dialog offers: the defaults the operator sees first.
 struct FileChoice
 {

@@ -26,6 +26,7 @@ public:
         bool cancelReview = false;
         QStringList reports; // title, then text, of every report shown
         QString printTo;     // print to this PDF file; the print dialog is cancelled without
+        QStringList offered; // every file dialog's start: folder and name, "|" between
     };
 
     explicit FakeDialogs(Log &log) : m_log(log) {}
@@ -62,12 +63,13 @@ public:
         printer.setOutputFileName(m_log.printTo);
         return true;
     }
-    QString saveFileName(const app::FileChoice &) override { return nextFile(); }
-    QString openFileName(const app::FileChoice &) override { return nextFile(); }
+    QString saveFileName(const app::FileChoice &c) override { return nextFile(c); }
+    QString openFileName(const app::FileChoice &c) override { return nextFile(c); }
 
 private:
-    QString nextFile()
+    QString nextFile(const app::FileChoice &c)
     {
+        m_log.offered << c.initialFolder + "|" + c.initialName;
         if (m_log.onFileDialog)
             m_log.onFileDialog();
         return m_log.fileNames.isEmpty() ? QString() : m_log.fileNames.takeFirst();
