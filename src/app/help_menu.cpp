@@ -17,6 +17,9 @@ HelpMenu::HelpMenu(QMenu *menu, port::PortCatalogue &ports, OperatorDialogs &dia
                             QStringLiteral("Menu_Check_Computer"));
     auto *about = ui::named(menu->addAction(QStringLiteral("About")), QStringLiteral("Menu_Help_About"));
     connect(check, &QAction::triggered, this, &HelpMenu::Menu_Check_Computer_Click);
+#ifdef Q_OS_WIN
+    check->setVisible(false); // it reads Linux's device files
+#endif
     connect(about, &QAction::triggered, this, &HelpMenu::Menu_Help_About_Click);
 }
 

@@ -1,5 +1,7 @@
 #include "unit_image.h"
 
+#include "logging.h"
+
 #include <algorithm>
 
 namespace halvo::session {
@@ -88,6 +90,9 @@ void UnitImage::markArrived(Part part, int item)
         return;
     if (part != Part::Settings)
         takes(part, m_staging);
+    qCInfo(lcSession).noquote() << QStringLiteral("read in full: %1, %2 replies")
+                                       .arg(config::Part_Title(part).trimmed())
+                                       .arg(Expected(part));
     emit readComplete(part);
 }
 

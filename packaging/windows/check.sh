@@ -1,0 +1,257 @@
+#!/usr/bin/env bash
+# Proves the Windows build under Wine, after build.sh, on the same machine:
+#   1. the suites that need no pseudo-terminal, cross-built, all pass;
+#   2. halvo-cli.exe backup --demo writes the very bytes the Linux build writes, and
+#      restore --dry-run prints the same 123 frames;
+#   3. halvo-config.exe --demo opens its window, connects to the demo unit and reads
+#      the pass table (operated with xdotool on Xvfb; a screenshot is kept);
+#   4. a COM port Wine maps to the simulated unit's pseudo-terminal (COM5) is read
+#      and written through the Win32 link, with the bytes the Linux build reads and
+#      sends;
+#   5. the installer installs silently, the installed tool starts, the uninstaller
+#      removes it.
+# Each check prints PASS or FAIL; the exit status is the number of failures.
+# Runs in a fresh Wine prefix under build-win64/check (HALVO_KEEP_PREFIX=1 keeps the
+# last one). Wine passes Qt's variables on to Windows programs only spelt WINEQT_*.
+set -uo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+top="$(cd "$here/../.." && pwd)"
+out="$top/build-win64"
+version="$(sed -n 's/^project(halvo_config VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")"
+bundle="$out/dist/halvo-config-$version-win64"
+setup="$out/dist/halvo-config-$version-setup.exe"
+work="$out/check"
+wine=/usr/lib/wine/wine64
+failures=0
+
+export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEQT_FORCE_STDERR_LOGGING=1
+# Qt draws no text in line edits with its GDI font engine under Wine; its FreeType
+# engine is used here (a Windows PC needs nothing of the kind).
+qt_font=(-platform windows:fontengine=freetype)
+
+pass() { echo "PASS: $*"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+winpath() { echo "Z:${1//\//\\}"; }
+elapsed() { echo "$(($(date +%s) - $1)) s"; }
+
+for needed in "$bundle/halvo-config.exe" "$setup" "$out/build/tests"; do
+  [ -e "$needed" ] || { echo "missing $needed: run packaging/windows/build.sh first" >&2; exit 100; }
+done
+
+rm -rf "$work/suites" "$work/files"
+[ "${HALVO_KEEP_PREFIX:-0}" = 1 ] || rm -rf "$WINEPREFIX"
+mkdir -p "$work/suites" "$work/files" "$work/fb"
+files="$work/files"
+
+# A screen for the window: Xvfb keeps its picture in a file for screenshots.
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1280x1024x24 -fbdir "$work/fb" -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+sim=""
+cleanup() {
+  [ -n "$sim" ] && kill "$sim" 2>/dev/null
+  /usr/lib/wine/wineserver -k 2>/dev/null
+  kill "$xvfb" 2>/dev/null
+}
+trap cleanup EXIT
+export DISPLAY="$display"
+
+started=$(date +%s)
+"$wine" cmd /c exit >/dev/null 2>&1 # makes the prefix
+echo "Wine $("$wine" --version) prefix ready in $(elapsed "$started")"
+
+# The Linux build to compare with: its command line and its simulated unit.
+linux="$out/linux"
+if [ ! -x "$linux/src/cli/halvo-cli" ] || [ ! -x "$linux/sim/halvo-unit-sim" ]; then
+  cmake -S "$top" -B "$linux" -G Ninja -DCMAKE_BUILD_TYPE=Release -DHALVO_BUILD_TESTS=OFF \
+    -DHALVO_BUILD_BENCH=OFF >/dev/null
+fi
+cmake --build "$linux" --target halvo-cli halvo-unit-sim >/dev/null || { echo "Linux build failed" >&2; exit 100; }
+
+# ---------------------------------------------------------------- 1. the suites
+cp -r "$bundle"/. "$work/suites/"
+cp "${HALVO_WIN_CACHE:-$HOME/.cache/halvo-win64}/qt-6.4.2-mingw64/bin/Qt6Test.dll" "$work/suites/"
+cp "$out/build/tests/"*.exe "$work/suites/"
+for exe in "$work/suites"/test_*.exe; do
+  name="$(basename "$exe" .exe)"
+  started=$(date +%s)
+  if grep -q "gtest" "$exe"; then
+    (cd "$work/suites" && "$wine" "$exe" > "$work/suites/$name.txt" 2>&1)
+    status=$?
+    summary="$(tr -d '\r' < "$work/suites/$name.txt" | grep -E '^\[  (PASSED|FAILED)' | head -1)"
+  else # QtTest writes its report to a file under Wine
+    (cd "$work/suites" && "$wine" "$exe" -o "$(winpath "$work/suites/$name.txt"),txt" >/dev/null 2>&1)
+    status=$?
+    summary="$(tr -d '\r' < "$work/suites/$name.txt" | grep '^Totals' | cut -d, -f1-3)"
+  fi
+  if [ "$status" = 0 ]; then pass "$name: $summary ($(elapsed "$started"))"
+  else fail "$name: status $status, $summary; see $work/suites/$name.txt"; fi
+done
+
+# ---------------------------------------------------------------- 2. the command line
+cd "$bundle"
+"$wine" halvo-cli.exe backup --demo "$(winpath "$files/unit-windows.csv")" >/dev/null 2>&1
+"$linux/src/cli/halvo-cli" backup --demo "$files/unit-linux.csv" >/dev/null 2>&1
+if [ -s "$files/unit-windows.csv" ] && cmp -s "$files/unit-windows.csv" "$files/unit-linux.csv"; then
+  pass "backup --demo: $(stat -c %s "$files/unit-windows.csv") bytes, identical to the Linux build's"
+else
+  fail "backup --demo: the data files differ (or one is missing) in $files"
+fi
+"$wine" halvo-cli.exe restore --dry-run "$(winpath "$files/unit-windows.csv")" > "$files/dry-windows.txt" 2>/dev/null
+"$linux/src/cli/halvo-cli" restore --dry-run "$files/unit-linux.csv" > "$files/dry-linux.txt" 2>/dev/null
+frames=$(wc -l < "$files/dry-windows.txt")
+if [ "$frames" = 123 ] && cmp -s "$files/dry-windows.txt" "$files/dry-linux.txt"; then
+  pass "restore --dry-run: the same 123 frames, byte for byte"
+else
+  fail "restore --dry-run: $frames frames, or different from the Linux build's (see $files)"
+fi
+"$wine" halvo-cli.exe events --demo --pages 2 --pause-scale 0.5 - > "$files/events-windows.txt" 2>/dev/null
+"$linux/src/cli/halvo-cli" events --demo --pages 2 --pause-scale 0.5 - > "$files/events-linux.txt" 2>/dev/null
+if [ -s "$files/events-windows.txt" ] && cmp -s "$files/events-windows.txt" "$files/events-linux.txt"; then
+  pass "events --demo to standard output: CR LF exactly as on Linux"
+else
+  fail "events --demo: the output differs from the Linux build's (see $files)"
+fi
+
+# ---------------------------------------------------------------- 3. the window
+# Waits for the tool's window; prints its X id.
+await_window() {
+  local id=""
+  for _ in $(seq 1 60); do
+    id="$(xdotool search --name "^Halvo Configuration Tool$" 2>/dev/null | head -1)"
+    [ -n "$id" ] && break
+    sleep 1
+  done
+  echo "$id"
+}
+# Waits up to $2 seconds for the text $1 in the file $3.
+await_line() {
+  for _ in $(seq 1 "$2"); do
+    grep -q "$1" "$3" 2>/dev/null && return 0
+    sleep 1
+  done
+  return 1
+}
+# Clicks at a point of the window, given in its own pixels.
+click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+
+started=$(date +%s)
+WINEQT_LOGGING_RULES="halvo.*.info=true" "$wine" halvo-config.exe --demo "${qt_font[@]}" > "$files/window.log" 2>&1 &
+disown
+window="$(await_window)"
+if [ -z "$window" ]; then
+  fail "halvo-config.exe --demo: no window within 60 s (see $files/window.log)"
+else
+  pass "halvo-config.exe --demo: the window \"Halvo Configuration Tool\" is shown ($(elapsed "$started"))"
+  # The designed layout: "Connect to Base", the pass tab, "READ CONFIGURATION".
+  click "$window" 80 93
+  if await_line "connected to demo" 20 "$files/window.log"; then
+    pass "Connect to Base: connected to the demo unit"
+  else
+    fail "Connect to Base: not connected (see $files/window.log)"
+  fi
+  click "$window" 94 171
+  sleep 1
+  click "$window" 367 692
+  if await_line "read in full: Pass Device Configuration, 72 replies" 30 "$files/window.log"; then
+    pass "READ CONFIGURATION: the pass table read, 72 replies"
+  else
+    fail "READ CONFIGURATION: the pass table was not read (see $files/window.log)"
+  fi
+  sleep 2 # the last rows drawn
+  eval "$(xwininfo -id "$window" | awk '/Absolute upper-left X/{print "x="$4} /Absolute upper-left Y/{print "y="$4}
+                                         /Width/{print "w="$2} /Height/{print "h="$2}')"
+  python3 "$here/xwd-to-png.py" "$work/fb/Xvfb_screen0" "$work/window.png" "$x" "$y" "$w" "$h" &&
+    echo "      screenshot: $work/window.png"
+fi
+/usr/lib/wine/wineserver -k 2>/dev/null
+sleep 1
+
+# ---------------------------------------------------------------- 4. a COM port
+# Wine opens COMn through the link $WINEPREFIX/dosdevices/comn: here to the simulated
+# unit's pseudo-terminal.
+# Starts the simulated unit on a pseudo-terminal, recording what it receives in $1;
+# sets sim and pty.
+start_unit() {
+  rm -f "$1" "$files/sim.txt"
+  "$linux/sim/halvo-unit-sim" --banner-interval 500 --record "$1" > "$files/sim.txt" 2>&1 &
+  sim=$!
+  await_line "/dev/" 10 "$files/sim.txt"
+  pty="$(head -1 "$files/sim.txt")"
+}
+stop_unit() {
+  kill "$sim"; wait "$sim" 2>/dev/null
+  sim=""
+}
+start_unit "$files/frames-read.txt"
+ln -sfn "$pty" "$WINEPREFIX/dosdevices/com5"
+# (A file named com5.csv is COM5 itself on Windows: the name must not start so.)
+"$wine" halvo-cli.exe backup --port COM5 "$(winpath "$files/unit-over-port.csv")" > "$files/com5.txt" 2>&1
+if [ -s "$files/unit-over-port.csv" ] && cmp -s "$files/unit-over-port.csv" "$files/unit-linux.csv"; then
+  pass "backup --port COM5 (Wine's COM5 -> $pty): read, and identical to the Linux build's file"
+else
+  fail "backup --port COM5: $(tr -d '\r' < "$files/com5.txt" | tail -1)"
+fi
+stop_unit
+start_unit "$files/frames-windows.txt"
+ln -sfn "$pty" "$WINEPREFIX/dosdevices/com5"
+"$wine" halvo-cli.exe restore --port COM5 --pause-scale 0.2 "$(winpath "$files/unit-over-port.csv")" \
+  >> "$files/com5.txt" 2>&1
+stop_unit
+start_unit "$files/frames-linux.txt"
+"$linux/src/cli/halvo-cli" restore --port "$pty" --pause-scale 0.2 "$files/unit-linux.csv" >/dev/null 2>&1
+stop_unit
+sent=$(wc -l < "$files/frames-windows.txt" 2>/dev/null || echo 0)
+if [ "$sent" = 123 ] && cmp -s "$files/frames-windows.txt" "$files/frames-linux.txt"; then
+  pass "restore --port COM5: the unit received the same 123 frames as from the Linux build"
+else
+  fail "restore --port COM5: the unit received $sent frames, or others than from Linux (see $files)"
+fi
+
+# ---------------------------------------------------------------- 5. the installer
+started=$(date +%s)
+"$wine" "$setup" /S '/D=C:\Halvo' >/dev/null 2>&1
+installed="$WINEPREFIX/drive_c/Halvo"
+shortcut="$(find "$WINEPREFIX/drive_c" -name "Halvo Configuration Tool.lnk" 2>/dev/null | head -1)"
+if [ -f "$installed/halvo-config.exe" ] && [ -f "$installed/Uninstall.exe" ] && [ -n "$shortcut" ]; then
+  pass "setup.exe /S: installed in C:\\Halvo with its uninstaller and the Start-menu entry ($(elapsed "$started"))"
+else
+  fail "setup.exe /S: not installed as expected under $installed"
+fi
+cd "$installed" 2>/dev/null || cd "$work"
+WINEQT_LOGGING_RULES="halvo.*.info=true" "$wine" halvo-config.exe --demo "${qt_font[@]}" \
+  > "$files/installed.log" 2>&1 &
+disown
+window="$(await_window)"
+if [ -n "$window" ] && await_line "port list read: 2 ports" 10 "$files/installed.log"; then
+  pass "the installed halvo-config.exe --demo starts and shows its window (COM1 and the demo listed)"
+  # A COM port arrives in the registry's list and leaves it again: the list follows.
+  serialcomm='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
+  "$wine" reg add "$serialcomm" /v 'Halvo\Check7' /t REG_SZ /d COM7 /f >/dev/null 2>&1
+  arrived=$(await_line "port list read: 3 ports" 10 "$files/installed.log" && echo yes)
+  "$wine" reg delete "$serialcomm" /v 'Halvo\Check7' /f >/dev/null 2>&1
+  sleep 3
+  left=$(tail -1 "$files/installed.log" | grep -q "port list read: 2 ports" && echo yes)
+  if [ "$arrived" = yes ] && [ "$left" = yes ]; then
+    pass "a COM7 added to and removed from the registry's list: the port list read again each time"
+  else
+    fail "the port list did not follow the registry (see $files/installed.log)"
+  fi
+else
+  fail "the installed halvo-config.exe --demo did not start (see $files/installed.log)"
+fi
+/usr/lib/wine/wineserver -k 2>/dev/null
+sleep 1
+"$wine" 'C:\Halvo\Uninstall.exe' /S >/dev/null 2>&1
+for _ in $(seq 1 30); do [ -e "$installed/halvo-config.exe" ] || break; sleep 1; done
+if [ -n "$shortcut" ] && [ ! -e "$installed/halvo-config.exe" ] && [ ! -e "$shortcut" ]; then
+  pass "Uninstall.exe /S: the tool and its Start-menu entry are gone"
+else
+  fail "Uninstall.exe /S: something is left in $installed"
+fi
+
+echo
+echo "zip:       $(stat -c %s "$out/dist/halvo-config-$version-win64.zip") bytes"
+echo "installer: $(stat -c %s "$setup") bytes"
+[ "$failures" = 0 ] && echo "All checks passed." || echo "$failures check(s) failed."
+exit "$failures"
