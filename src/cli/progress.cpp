@@ -35,13 +35,11 @@ void Progress::stage(const QString &what, int total)
     step(0);
 }
 
-namespace {
-QString minutes(qint64 ms)
+QString Progress::Minutes(qint64 ms)
 {
     const qint64 s = (ms + 500) / 1000;
     return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
 }
-} // namespace
 
 void Progress::step(int done, qint64 remainingMs)
 {
@@ -55,7 +53,7 @@ void Progress::step(int done, qint64 remainingMs)
     const QString times =
         remainingMs < 0
             ? QString()
-            : QStringLiteral("  %1 elapsed, %2 left").arg(minutes(m_started.elapsed()), minutes(remainingMs));
+            : QStringLiteral("  %1 elapsed, %2 left").arg(Minutes(m_started.elapsed()), Minutes(remainingMs));
     std::fprintf(stderr, "\r%-24s [%s%s] %d/%d%s", qPrintable(m_what), QByteArray(filled, '#').constData(),
                  QByteArray(Width - filled, ' ').constData(), done, m_total, qPrintable(times));
     std::fflush(stderr);

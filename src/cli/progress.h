@@ -20,6 +20,8 @@ public:
     void finish(bool whole = true);
     // A line of its own, clear of any bar.
     static void say(const QString &line);
+    // A time as the bar shows it: minutes and seconds, "1:05".
+    static QString Minutes(qint64 ms);
 
 private:
     bool m_terminal;

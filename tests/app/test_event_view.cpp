@@ -6,9 +6,12 @@
 #include "support/fake_dialogs.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -86,9 +89,14 @@ private slots:
         list()->selectionModel()->select(view->filter().index(0), QItemSelectionModel::Select);
         QCOMPARE(view->selectedText(), QStringLiteral(" Page 00012 Ev 1 10:05 Pass 12 Alarm\n"
                                                       " Page 00013 Ev 2 10:08 Pass 3 Alarm"));
+        view->show();
+        QVERIFY(QTest::qWaitForWindowActive(view.get()));
+        list()->setFocus();
+        QTest::keySequence(list(), QKeySequence::Copy);
+        QCOMPARE(QGuiApplication::clipboard()->text(), view->selectedText());
         QTemporaryDir dir;
         said.fileNames = {dir.filePath("shown.txt")};
-        view->CmdExportShownLines_Click();
+        view->findChild<QPushButton *>("CmdExportShownLines")->click();
         const QByteArray file = test::readFile(dir.filePath("shown.txt"));
         QCOMPARE(file.count("\"\r\n"), 4);
         QVERIFY(file.startsWith("\" Page 00012 Ev 1 10:05 Pass 12 Alarm\r\"\r\n"));

@@ -1,9 +1,12 @@
 // The Event Recorder/Logger tab and the clock button, against the simulated unit on
 // a pty; the paced read ticks ten times as fast.
 #include "event_view.h"
+#include "eventlog/event_archive.h"
 #include "eventlog_tab.h"
+#include "session/archive_download.h"
 #include "session/event_download.h"
 #include "session/event_filing.h"
+#include "session/receive_path.h"
 #include "support/messages.h"
 #include "support/window_fixture.h"
 
@@ -11,7 +14,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 using halvo::session::EventDownload;
@@ -43,6 +48,54 @@ protected:
     void setUp() override { f.connectPort(); }
 
 private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true); // the remembered archives stay the test's own
+        QSettings().clear();
+    }
+
+    // "Read New Events": the archive is chosen once for the unit; each read appends
+    // only pages it does not hold; a read stopped before any page leaves the record
+    // as it was; after "Clear Event Log" the next read starts at the ring's start,
+    // though the pointer is past where the last read ended.
+    void newEventsGoToTheUnitsArchiveOnce()
+    {
+        const QString archive = dir.filePath("archive.txt");
+        QSignalSpy ended(&f.w->session().archive(), &halvo::session::ArchiveDownload::ended);
+        auto readNew = [&](bool stopAtOnce = false) {
+            ended.clear();
+            f.click("CmdReadNewEvents");
+            if (stopAtOnce)
+                f.click("CmdStopEventDownload");
+            return (!ended.isEmpty() || ended.wait(20000)) && ended.first().first().toBool();
+        };
+        auto entries = [&] { return QString::fromLatin1(readFile(archive)).split("\r\n").filter("Page"); };
+        f.unit->setEventLogPointer(5);
+        field("TxtEventLogPagesToDownload")->setText("3");
+        f.dialogs.fileNames = {archive};
+        QVERIFY(readNew());
+        QCOMPARE(f.dialogs.offered.size(), 1);
+        QCOMPARE(entries().size(), 12); // pages 1 to 3, the three before the one being written
+        QVERIFY(entries().first().contains("Page 00001 Ev 1"));
+
+        f.unit->setEventLogPointer(6);
+        QVERIFY(readNew());
+        QCOMPARE(f.dialogs.offered.size(), 1); // remembered for this unit
+        QCOMPARE(entries().size(), 16);        // page 3 read again, nothing written twice
+        QCOMPARE(entries().removeDuplicates(), 0);
+
+        f.click("CmdClearEventLog");
+        const QByteArray cleared = readFile(halvo::eventlog::Record_Path(archive));
+        QVERIFY(cleared.contains("cleared: yes"));
+        QVERIFY(!readNew(true));
+        QCOMPARE(readFile(halvo::eventlog::Record_Path(archive)), cleared);
+        QTRY_VERIFY(f.w->session().receive().lastPointer()); // the stopped read's answer is in
+
+        f.unit->setEventLogPointer(8);
+        QVERIFY(readNew());
+        QCOMPARE(entries().filter("Page 00000 Ev 1").size(), 1);
+        QCOMPARE(entries().filter("Page 00006 Ev 4").size(), 1);
+    }
 
     void pointerPagesClearAndClockReachTheUnit()
     {

@@ -1,5 +1,6 @@
 // halvo-cli as a script runs it: exit status, standard output and the files it
 // writes, against the built-in demo unit or a simulated unit of the test's own.
+#include "cli/progress.h"
 #include "datafile/data_file.h"
 #include "port/serial_link.h"
 #include "sim_unit.h"
@@ -141,6 +142,16 @@ private slots:
     }
 
     // A port given by number is named by its device first, for the script's log.
+    // The bar on a terminal counts minutes and seconds, rounded.
+    void theBarsTimesAreMinutesAndSeconds()
+    {
+        using halvo::cli::Progress;
+        QCOMPARE(Progress::Minutes(9400), QStringLiteral("0:09"));
+        QCOMPARE(Progress::Minutes(64600), QStringLiteral("1:05"));
+        QCOMPARE(Progress::Minutes(70000), QStringLiteral("1:10"));
+        QCOMPARE(Progress::Minutes(600000), QStringLiteral("10:00"));
+    }
+
     void aPortNumberIsNamedByItsDevice()
     {
         const Run r = cli({"clock", "--demo", "--port", "1"});

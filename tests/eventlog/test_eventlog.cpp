@@ -207,7 +207,13 @@ TEST(EventArchive, TheRecordIsWrittenWholeAndADamagedOneIsRefused)
     f.close();
     EXPECT_FALSE(Read_Record(archive, &why));
     EXPECT_TRUE(why.contains("is damaged")) << why.toStdString();
+    // Where the last download ended and when, both or the record is refused; and
+    // nothing it does not know.
     EXPECT_FALSE(Parse_Record("halvo event archive record 1\nsaved: 2026-12-07T10:20:30\n"));
+    EXPECT_FALSE(Parse_Record("halvo event archive record 1\nend-page: 12\n"));
+    EXPECT_TRUE(Parse_Record("halvo event archive record 1\nend-page: 12\nsaved: 2026-12-07T10:20:30\n"));
+    EXPECT_FALSE(Parse_Record(
+        "halvo event archive record 1\nend-page: 12\nsaved: 2026-12-07T10:20:30\ncolour: blue\n"));
     EXPECT_FALSE(Append_Entries("/dev/full", {"\"x\"\r\n"}));
     EXPECT_EQ(About_Time(100000), "about 1 min 40 s");
     EXPECT_EQ(About_Time(7500000), "about 2 h 5 min");
