@@ -146,6 +146,19 @@ QList<PortEntry> PortCatalogue::Number_Com_Ports(const QStringList &extra, const
     return out;
 }
 
+QString PortCatalogue::Adapter_Description(const QString &description, std::optional<quint16> vendorId,
+                                           std::optional<quint16> productId, const QString &serialNumber)
+{
+    QString desc = description;
+    if (vendorId && productId)
+        desc += QStringLiteral(" [%1:%2]")
+                    .arg(*vendorId, 4, 16, QLatin1Char('0'))
+                    .arg(*productId, 4, 16, QLatin1Char('0'));
+    if (!serialNumber.isEmpty())
+        desc += QStringLiteral(" S/N ") + serialNumber;
+    return desc.trimmed();
+}
+
 int PortCatalogue::Port_Number_From_Entry(const QString &text, bool *ok)
 {
     // Characters 5 and 6 carry it; Windows' COM ports above 99 run on to a third.

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace halvo::port {
 
 // The unit is addressed by a port number, as the operator knows it ("COM 4"). On
@@ -55,6 +57,10 @@ public:
     // no number.
     static int Port_Number_From_Entry(const QString &text, bool *ok);
     static bool Is_Usb_Adapter(const QString &path);
+    // What the tooltip says of an adapter: "FT232R USB UART [0403:6001] S/N A12345",
+    // the IDs when the system knows both, the serial number when there is one.
+    static QString Adapter_Description(const QString &description, std::optional<quint16> vendorId,
+                                       std::optional<quint16> productId, const QString &serialNumber);
 
 private:
     QStringList m_extra;

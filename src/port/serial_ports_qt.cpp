@@ -9,14 +9,11 @@ QList<PortEntry> System_Serial_Ports()
 {
     QList<PortEntry> out;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        QString desc = info.description();
-        if (info.hasVendorIdentifier() && info.hasProductIdentifier())
-            desc += QStringLiteral(" [%1:%2]")
-                        .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
-                        .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
-        if (!info.serialNumber().isEmpty())
-            desc += QStringLiteral(" S/N ") + info.serialNumber();
-        out.append({0, info.systemLocation(), desc.trimmed()});
+        auto known = [](bool has, quint16 id) { return has ? std::optional<quint16>(id) : std::nullopt; };
+        out.append({0, info.systemLocation(),
+                    PortCatalogue::Adapter_Description(
+                        info.description(), known(info.hasVendorIdentifier(), info.vendorIdentifier()),
+                        known(info.hasProductIdentifier(), info.productIdentifier()), info.serialNumber())});
     }
     return out;
 }

@@ -112,7 +112,7 @@ private slots:
     {
         QStringList ports{"COM1"};
         int looks = 0, busyAsked = 0;
-        bool busy = true;
+        bool busy = false;
         halvo::port::PortWatcher watcher({}, nullptr, {}, [&] {
             ++looks;
             return ports;
@@ -123,6 +123,11 @@ private slots:
         });
         QSignalSpy changed(&watcher, &halvo::port::PortWatcher::devicesChanged);
         QVERIFY(watcher.polling());
+        const int first = looks;
+        QTRY_VERIFY_WITH_TIMEOUT(looks > first, 10000);
+        QCOMPARE(changed.count(), 0); // the list as it was at start is no change
+        busy = true;
+        busyAsked = 0;
         const int looksBefore = looks;
         ports << "COM4";
         QTRY_VERIFY_WITH_TIMEOUT(busyAsked >= 2, 10000);

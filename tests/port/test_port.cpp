@@ -7,10 +7,13 @@
 #include "port/port_catalogue.h"
 #include "port/port_watcher.h"
 #include "port/serial_link.h"
+#include "port/serial_ports.h"
+#include "session/store_job.h"
 #include "session/unit_image.h"
 #include "session/unit_session.h"
 #include "sim_link.h"
 #include "sim_unit.h"
+#include "support/fake_link.h"
 #include "support/fake_system.h"
 
 #include <QDir>
@@ -175,7 +178,9 @@ private slots:
         SimUnit unit;
         unit.setBannerInterval(0);
         auto links = std::make_unique<halvo::port::LinkSwitch>(halvo::port::Make_Serial_Link());
-        links->add("demo", std::make_unique<halvo::sim::SimLink>(unit));
+        auto *demo = new halvo::sim::SimLink(unit);
+        links->add("demo", std::unique_ptr<halvo::sim::SimLink>(demo));
+        QSignalSpy delivered(demo, &halvo::port::Link::bytesReceived);
         halvo::config::Configuration config;
         halvo::session::UnitSession session(halvo::session::SessionSeams{std::move(links), {}});
         session.setConfiguration(&config);
@@ -187,12 +192,87 @@ private slots:
         QTRY_VERIFY(session.image().read(halvo::config::Part::Passes));
         QCOMPARE(config.passRow(72)[1], QStringLiteral("Pass Device 72  "));
         QCOMPARE(unit.receivedFrames(), QStringList{"44 21 00 04 00 69 0A 0D"});
+        const auto deliveries = delivered.size(); // once per reply: nothing spins when quiet
+        for (int turn = 0; turn < 20; ++turn)
+            QCoreApplication::processEvents();
+        QCOMPARE(delivered.size(), deliveries);
+
+        // A store finishes: the demo's "gone out" reaches the session through the switch.
+        QSignalSpy stored(&session.stores(), &halvo::session::StoreJob::finished);
+        session.stores().setPauseScale(0.01);
+        QVERIFY(session.stores().store(halvo::config::Part::Locations, config));
+        QTRY_COMPARE(stored.size(), 1);
+        QCOMPARE(stored.first().first().value<halvo::session::StoreOutcome>(),
+                 halvo::session::StoreOutcome::Done);
+        QCOMPARE(unit.receivedFrames().size(), 51);
         unit.hangUp();
         QCOMPARE(broke.size(), 1);
         QVERIFY(!session.isOpen());
         QCOMPARE(session.open("demo"), halvo::session::OpenResult::Failed);
         QCOMPARE(session.open("/dev/no-such-port"),
                  halvo::session::OpenResult::Failed); // the serial link still
+    }
+
+    void anAdapterIsDescribedByWhatTheSystemKnows()
+    {
+        using halvo::port::PortCatalogue;
+        QCOMPARE(PortCatalogue::Adapter_Description("FT232R USB UART", 0x0403, 0x6001, "A12345"),
+                 QStringLiteral("FT232R USB UART [0403:6001] S/N A12345"));
+        QCOMPARE(PortCatalogue::Adapter_Description("", 0x1a86, 0x7523, {}), QStringLiteral("[1a86:7523]"));
+        QCOMPARE(PortCatalogue::Adapter_Description("ttyS0 ", std::nullopt, 0x7523, {}),
+                 QStringLiteral("ttyS0"));
+    }
+
+    // Only the link in use speaks for the switch: what the other one says is not heard.
+    void onlyTheLinkInUseSpeaksThroughTheSwitch()
+    {
+        QStringList log;
+        auto *serial = new halvo::test::FakeLink(log);
+        auto *demo = new halvo::test::FakeLink(log);
+        halvo::port::LinkSwitch links{std::unique_ptr<halvo::port::Link>(serial)};
+        links.add("demo", std::unique_ptr<halvo::port::Link>(demo));
+        QSignalSpy out(&links, &halvo::port::Link::writtenOut);
+        QSignalSpy in(&links, &halvo::port::Link::bytesReceived);
+        QSignalSpy lost(&links, &halvo::port::Link::linkLost);
+        auto heard = [&] { return QList<qsizetype>{out.size(), in.size(), lost.size()}; };
+        QVERIFY(links.open("/dev/ttyUSB0"));
+        demo->drain();
+        demo->receive("x");
+        QCOMPARE(heard(), (QList<qsizetype>{0, 0, 0}));
+        serial->drain();
+        serial->receive("y");
+        QCOMPARE(heard(), (QList<qsizetype>{1, 1, 0}));
+        QVERIFY(links.open("demo"));
+        serial->drain();
+        serial->pull();
+        QCOMPARE(heard(), (QList<qsizetype>{1, 1, 0}));
+        demo->drain();
+        demo->pull();
+        QCOMPARE(heard(), (QList<qsizetype>{2, 1, 1}));
+        QCOMPARE(links.read(10), QByteArray("x")); // the demo's own bytes
+    }
+
+    // The system's own serial ports are listed; one also reached through a folder's
+    // link is listed once, by the link. (Vacuous on a machine with no serial port.)
+    void theSystemsPortsAreListedOnce()
+    {
+        const auto system = halvo::port::System_Serial_Ports();
+        halvo::port::PortCatalogue c;
+        c.refresh();
+        for (const auto &e : system.mid(0, halvo::port::PortCatalogue::LastPort))
+            QVERIFY2(std::any_of(c.entries().cbegin(), c.entries().cend(),
+                                 [&](const auto &listed) { return listed.path == e.path; }),
+                     qPrintable(e.path));
+        if (system.isEmpty())
+            return;
+        QVERIFY(QFile::link(system.first().path, dir.filePath("adapter")));
+        c.setFolders({dir.path()});
+        c.refresh();
+        QStringList paths;
+        for (const auto &listed : c.entries())
+            paths << listed.path;
+        QVERIFY(paths.contains(dir.filePath("adapter")));
+        QVERIFY(!paths.contains(system.first().path));
     }
 
     // /dev/serial/by-id appears with the first adapter, its parent with it.
