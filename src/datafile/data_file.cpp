@@ -281,16 +281,20 @@ std::optional<std::vector<DataRecord>> Load_Data_File(const QString &path, QStri
 void Apply_Records(const std::vector<DataRecord> &records, config::Configuration &config,
                    Parameter0 parameter0)
 {
+    // Applied to a copy and taken whole: the views hear of each part once, not of
+    // each of the 123 records.
+    config::Configuration loaded = config;
     for (const DataRecord &r : records) {
         if (const auto *p = std::get_if<PassData>(&r)) {
-            config.applyPass(p->pass);
+            loaded.applyPass(p->pass);
         } else if (const auto *l = std::get_if<LocationData>(&r)) {
-            config.setAlias(l->slot, l->alias);
+            loaded.setAlias(l->slot, l->alias);
         } else if (const auto *s = std::get_if<SettingsData>(&r)) {
             for (int k = parameter0 == Parameter0::Load ? 0 : 1; k < settings::ParamCount; ++k)
-                config.writeParam(k, QString::number(s->values[static_cast<size_t>(k)]));
+                loaded.writeParam(k, QString::number(s->values[static_cast<size_t>(k)]));
         }
     }
+    config = loaded;
 }
 
 } // namespace halvo::datafile

@@ -66,6 +66,16 @@ TEST(DataFileRecords, SavingTheStartupConfigurationGives123EntriesInOrder)
     EXPECT_TRUE(file.startsWith("\"-!2700Username 1 "));
     EXPECT_TRUE(file.endsWith("\n\r\"\r\n"));
     EXPECT_EQ(lines.size(), 123 * 2 + 1); // LF inside each record and after each entry
+
+    // Loaded, the file is announced once a part (the marks follow each announcement).
+    Configuration into;
+    std::vector<halvo::config::Part> heard;
+    QObject::connect(into.notifier(), &halvo::config::ConfigurationNotifier::changed,
+                     [&](halvo::config::Change c) { heard.push_back(c.part); });
+    Apply_Records(*Parse_Data_File(file), into);
+    EXPECT_EQ(heard,
+              (std::vector<halvo::config::Part>{halvo::config::Part::Passes, halvo::config::Part::Settings,
+                                                halvo::config::Part::Locations}));
 }
 
 TEST(DataFileRecords, EveryFieldComesBackFromAFile)
