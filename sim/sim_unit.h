@@ -102,6 +102,8 @@ public:
     // The default pass record of a pass index, as the unit leaves the factory.
     static QByteArray Default_Pass_Record(int index);
     static QByteArray Event_Line(int page, int event);
+    // One of the four settings pages a new unit sends: 0 maxima, 1 minima, 2 defaults, 3 values.
+    static QByteArray Default_Settings_Page(int page);
 
 signals:
     void frameReceived(const QByteArray &frame);
