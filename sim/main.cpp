@@ -43,9 +43,15 @@ int main(int argc, char **argv)
     const QCommandLineOption chunk("chunk", "Deliver output in chunks of N bytes.", "n");
     const QCommandLineOption pace("pace", "Deliver output at 38400 baud.");
     const QCommandLineOption hangUp("hang-up-after", "Close the pty after N request frames.", "n");
-    const QCommandLineOption dropStore("drop-store", "Ignore store frame N (counting stores from 0).", "n");
+    const QCommandLineOption dropStore("drop-store",
+                                       "Lose store frame N on the way (counting stores from 0; repeatable).", "n");
+    const QCommandLineOption flip("flip-reply",
+                                  "Change one bit of the data of reply N (counting from 0; repeatable).", "n");
+    const QCommandLineOption repeat("repeat-reply", "Send reply N (counting from 0) twice.", "n");
+    const QCommandLineOption restart("restart-after",
+                                     "Restart after N request frames and miss the next M: N,M.", "n,m");
     p.addOptions({banner, silent, state, record, recordTimes, badTerm, unknownCode, badIndex, badMode,
-                  longLine, chunk, pace, hangUp, dropStore});
+                  longLine, chunk, pace, hangUp, dropStore, flip, repeat, restart});
     p.process(app);
 
     halvo::sim::SimUnit unit;
@@ -58,7 +64,16 @@ int main(int argc, char **argv)
     f.chunkSize = p.value(chunk).toInt();
     f.pace38400 = p.isSet(pace);
     f.hangUpAfterFrames = p.isSet(hangUp) ? p.value(hangUp).toInt() : -1;
-    f.dropStore = p.isSet(dropStore) ? p.value(dropStore).toInt() : -1;
+    for (const QString &n : p.values(dropStore))
+        f.dropStores << n.toInt();
+    for (const QString &n : p.values(flip))
+        f.flipReplies << n.toInt();
+    f.repeatReply = p.isSet(repeat) ? p.value(repeat).toInt() : -1;
+    if (p.isSet(restart)) {
+        const QStringList nm = p.value(restart).split(QLatin1Char(','));
+        f.deafAfterFrames = nm.value(0).toInt();
+        f.deafFrames = nm.value(1).toInt();
+    }
     unit.setBannerInterval(p.isSet(silent) ? 0 : p.value(banner).toInt());
     if (p.isSet(record))
         unit.setRecordFile(p.value(record));

@@ -164,7 +164,7 @@ void SimUnit::parseRequests()
     }
 }
 
-QByteArray SimUnit::replyFrame(char code, const QByteArray &data) const
+QByteArray SimUnit::replyFrame(char code, const QByteArray &data)
 {
     QByteArray f;
     f.append('D');
@@ -172,6 +172,11 @@ QByteArray SimUnit::replyFrame(char code, const QByteArray &data) const
     f.append(padded(data, ReplyData, ' '));
     f.append(m_faults.badTerminator ? CR : LF);
     f.append(CR);
+    const int n = m_replyCount++;
+    if (m_faults.flipReplies.contains(n))
+        f[10] = static_cast<char>(f.at(10) ^ 0x01); // a data byte, never the code or the terminator
+    if (n == m_faults.repeatReply)
+        f += f;
     return f;
 }
 
@@ -186,7 +191,11 @@ void SimUnit::handleFrame(const QByteArray &frame)
                 frame.toHex(' ').toUpper() + '\n');
     }
     emit frameReceived(frame);
-    ++m_frameCount;
+    const int frameNumber = ++m_frameCount;
+    // Restarting: what comes meanwhile is not heard.
+    if (m_faults.deafAfterFrames >= 0 && frameNumber > m_faults.deafAfterFrames &&
+        frameNumber <= m_faults.deafAfterFrames + m_faults.deafFrames)
+        return;
 
     const char code = frame.at(1);
     const bool isRead = code == '!' || code == '$' || code == '-' || code == '.' || code == ')';
@@ -194,7 +203,7 @@ void SimUnit::handleFrame(const QByteArray &frame)
         queueOut(QByteArray(400, 'x') + CR);
 
     const bool isStore = code == '"' || code == '#' || code == '+';
-    const bool dropped = isStore && m_storeCount++ == m_faults.dropStore;
+    const bool dropped = isStore && m_faults.dropStores.contains(m_storeCount++);
     bool stored = false;
     switch (dropped ? '\0' : code) {
     case '!': {

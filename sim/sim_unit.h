@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -26,7 +27,13 @@ struct SimFaults
     int chunkDelayMs = 2;             // gap between chunks
     bool pace38400 = false;           // deliver at the link's 3840 bytes per second
     int hangUpAfterFrames = -1;       // >= 0: close the pty after that many request frames
-    int dropStore = -1;               // >= 0: that store frame (counting stores from 0) is ignored
+    QList<int> dropStores;            // these store frames (counting stores from 0) lose a byte on the way
+                                      // and are not taken
+    QList<int> flipReplies;           // these reply frames (counting replies from 0) reach the tool with
+                                      // one bit of their data changed
+    int repeatReply = -1;             // >= 0: that reply frame is sent twice
+    int deafAfterFrames = -1;         // >= 0: after that many request frames the unit restarts and
+    int deafFrames = 0;               // hears nothing of the next deafFrames frames
 };
 
 // A base unit on a pseudo-terminal. The tool opens devicePath() like a serial port.
@@ -112,7 +119,7 @@ signals:
 private:
     void parseRequests();
     void handleFrame(const QByteArray &frame);
-    QByteArray replyFrame(char code, const QByteArray &data) const;
+    QByteArray replyFrame(char code, const QByteArray &data);
     void queueOut(const QByteArray &bytes);
     void pumpOut();
     void saveState() const;
@@ -141,6 +148,7 @@ private:
     int m_badFrames = 0;
     int m_frameCount = 0;
     int m_storeCount = 0;
+    int m_replyCount = 0;
 };
 
 } // namespace halvo::sim

@@ -30,8 +30,14 @@ ChangesPanel::ChangesPanel(config::Configuration &config, session::UnitSession &
     changesLine = ui::named(new QLabel(changes.summary()), QStringLiteral("LabelChanges"));
     v->addWidget(review);
     v->addWidget(changesLine);
-    connect(&changes, &session::ChangesNotStored::changed, this,
-            [this] { changesLine->setText(m_changes.summary()); });
+    // "Unit matches the window" is said only once a read back has agreed.
+    auto show = [this] {
+        changesLine->setText(m_session.stores().checking() ? QStringLiteral("Checking what the unit holds...")
+                                                           : m_changes.summary());
+    };
+    connect(&changes, &session::ChangesNotStored::changed, this, show);
+    connect(&session.stores(), &session::StoreJob::checkingStarted, this, show);
+    connect(&session.stores(), &session::StoreJob::finished, this, show);
 }
 
 void ChangesPanel::CommandReviewChanges_Click()

@@ -85,6 +85,7 @@ FormMain::~FormMain()
 void FormMain::setTiming(const Timing &t)
 {
     m_session.stores().setPauseScale(t.pauseScale);
+    m_session.stores().setReadBackTimeoutMs(static_cast<int>(t.readBackSeconds * 1000));
     m_session.scanner().setListenMs(static_cast<int>(t.scanListen * 1000));
     m_session.events().setPauseScale(t.eventScale);
 }
@@ -231,7 +232,13 @@ void FormMain::listenToTheSession()
         savingFrame->show();
     });
     connect(&stores, &session::StoreJob::progress, savingProgress, &QProgressBar::setValue);
-    connect(&stores, &session::StoreJob::finished, savingFrame, &QWidget::hide);
+    connect(&stores, &session::StoreJob::checkingStarted, savingFrame, &QWidget::hide);
+    connect(&stores, &session::StoreJob::finished, this, [this](session::StoreOutcome how, const QString &why) {
+        savingFrame->hide();
+        // What the unit did not take, or that it did not answer the read back: told once.
+        if (how == session::StoreOutcome::NotTaken || how == session::StoreOutcome::NoAnswer)
+            m_dialogs.message(why);
+    });
 }
 
 // ---------------------------------------------------------------- help text

@@ -30,6 +30,7 @@ struct Timing
     double pauseScale = 1.0; // the pauses between a store's frames
     double scanListen = 6.2; // seconds of listening on each port during a scan
     double eventScale = 1.0; // the paced event read's ticks
+    double readBackSeconds = 5.0; // how long a store's read back may take
 };
 
 using FormOptions = PortOptions;

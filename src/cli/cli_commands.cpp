@@ -93,15 +93,9 @@ int Restore(const Options &o, const QString &file, const RestoreHow &how)
     if (!how.changedOnly)
         if (const int status = u.connect())
             return status;
-    if (const int status = store(u, *plan))
-        return status;
-    if (!how.verify)
-        return Ok;
-    // The unit never acknowledges a store: reading it back is the only proof.
-    const auto unit = readConfiguration(u, &why);
-    if (!unit)
-        return fail(UnitFailed, why);
-    return compare(*unit, c);
+    // The unit never acknowledges a store: reading it back is the only proof, and
+    // what it lacks goes again.
+    return store(u, *plan, !how.noVerify);
 }
 
 int Verify(const Options &o, const QString &file)

@@ -36,7 +36,7 @@ int Backup(const Options &o, const QString &file);
 struct RestoreHow
 {
     bool dryRun = false;      // print the frames, send nothing
-    bool verify = false;      // read the unit back and compare
+    bool noVerify = false;    // send only: the unit is not read back
     bool changedOnly = false; // read the unit first and send only what differs
 };
 int Restore(const Options &o, const QString &file, const RestoreHow &how);

@@ -81,7 +81,7 @@ int run(const QString &verb, Options &o, const QCommandLineParser &p, const QStr
         return Backup(o, file);
     if (verb == QLatin1String("restore"))
         return Restore(o, file,
-                       {p.isSet(QStringLiteral("dry-run")), p.isSet(QStringLiteral("verify")),
+                       {p.isSet(QStringLiteral("dry-run")), p.isSet(QStringLiteral("no-verify")),
                         p.isSet(QStringLiteral("changed-only"))});
     if (verb == QLatin1String("verify"))
         return Verify(o, file);
@@ -173,7 +173,9 @@ int main(int argc, char **argv)
     }
     if (verb == QLatin1String("restore")) {
         p.addOption({"dry-run", "Print the frames a restore would send; send nothing."});
-        p.addOption({"verify", "Read the unit back after the restore and compare."});
+        p.addOption({"verify", "Read the unit back after the restore and send again what it lacks (the "
+                               "default)."});
+        p.addOption({"no-verify", "Send only; the unit is not read back (\"sent, not checked\")."});
         p.addOption(
             {"changed-only", "Read the unit first and send only the frames that differ from the file."});
     }

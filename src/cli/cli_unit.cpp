@@ -6,6 +6,7 @@
 #include "progress.h"
 #include "session/event_download.h"
 #include "session/messages.h"
+#include "session/read_job.h"
 #include "session/receive_path.h"
 #include "session/store_job.h"
 #include "session/unit_image.h"
@@ -69,6 +70,8 @@ Unit::Unit(const Options &o) : session(seams(o)), m_options(o)
 {
     session.setConfiguration(&config);
     session.stores().setPauseScale(o.pauseScale);
+    session.stores().setReadBackTimeoutMs(o.timeoutMs);
+    session.reads().setTimeoutMs(o.timeoutMs);
     session.events().setPauseScale(o.pauseScale);
     QObject::connect(&session, &session::UnitSession::notice, &m_guard,
                      [this](session::Notice what, const QString &detail) {
@@ -88,6 +91,12 @@ bool Unit::waitFor(const std::function<bool()> &done)
         sleepUntilEvent(deadline);
     }
     return true;
+}
+
+void Unit::waitUntil(const bool &ended)
+{
+    while (!ended)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 void Unit::pause(int ms)
@@ -135,44 +144,36 @@ QString Unit::failure() const
     return Msg::CommError + QStringLiteral(": ") + refused;
 }
 
-bool readPart(Unit &u, Progress &progress, Part part, const QString &what, QString *why)
-{
-    const session::UnitImage &image = u.session.image();
-    const int expected = session::UnitImage::Expected(part);
-    progress.stage(QStringLiteral("reading ") + what, expected);
-    if (!u.session.read(part)) {
-        *why = Msg::CommError + QStringLiteral(": the port refused the read request");
-        return false;
-    }
-    const bool complete = u.waitFor([&] {
-        progress.step(image.arrived(part));
-        return image.arrived(part) == expected;
-    });
-    progress.finish(complete);
-    if (complete)
-        return true;
-    if (u.session.linkLost() || !u.refused.isEmpty())
-        *why = u.failure();
-    else
-        *why = QStringLiteral("%1 of %2 %3 arrived; missing: %4%5")
-                   .arg(image.arrived(part))
-                   .arg(expected)
-                   .arg(what, image.missing(part).join(QStringLiteral(", ")),
-                        u.damaged ? QStringLiteral(" (%1 arrived damaged: ").arg(u.damaged) +
-                                        Msg::TerminatorError.trimmed() + QLatin1Char(')')
-                                  : QString());
-    return false;
-}
-
 // Reads the pass table, the settings and the location names into a fresh
-// configuration.
+// configuration, each part until two reads in a row agree: what becomes a record is
+// what the unit sent twice alike.
 std::optional<config::Configuration> readConfiguration(Unit &u, QString *why)
 {
+    static const QString names[] = {QStringLiteral("pass records"), QStringLiteral("settings pages"),
+                                    QStringLiteral("location names")};
     Progress progress;
     u.config = config::Configuration();
-    if (readPart(u, progress, Part::Passes, QStringLiteral("pass records"), why) &&
-        readPart(u, progress, Part::Settings, QStringLiteral("settings pages"), why) &&
-        readPart(u, progress, Part::Locations, QStringLiteral("location names"), why))
+    session::ReadJob &reads = u.session.reads();
+    QObject guard;
+    bool ended = false, ok = false;
+    QObject::connect(&reads, &session::ReadJob::readStarted, &guard, [&](Part part, int attempt) {
+        progress.stage((attempt == 1 ? QStringLiteral("reading ") : QStringLiteral("reading again ")) +
+                           names[int(part)],
+                       session::UnitImage::Expected(part));
+    });
+    QObject::connect(&reads, &session::ReadJob::progressed, &guard, [&](int arrived) { progress.step(arrived); });
+    QObject::connect(&reads, &session::ReadJob::finished, &guard, [&](bool whole, const QString &w) {
+        ended = true;
+        ok = whole;
+        *why = w;
+    });
+    if (!reads.start({Part::Passes, Part::Settings, Part::Locations})) {
+        *why = Msg::CommError + QStringLiteral(": the port is closed");
+        return std::nullopt;
+    }
+    u.waitUntil(ended);
+    progress.finish(ok);
+    if (ok)
         return u.config;
     return std::nullopt;
 }
@@ -187,39 +188,57 @@ int readUnit(Unit &u, std::optional<config::Configuration> &unit)
     return unit ? Ok : fail(UnitFailed, why);
 }
 
-// Sends a plan, paced as the unit needs, and waits until it is done.
-int store(Unit &u, const config::StorePlan &plan)
+// Sends a plan, paced as the unit needs, then (check) reads the unit back and sends
+// again what it lacks; waits until it is done.
+int store(Unit &u, const config::StorePlan &plan, bool check)
 {
     Progress progress;
     const int total = static_cast<int>(plan.frames.size());
-    progress.stage(QStringLiteral("storing"), total);
-    int sent = 0;
-    bool done = false, ok = false;
+    int round = 0, roundFrames = 0;
+    bool ended = false;
+    session::StoreOutcome outcome = session::StoreOutcome::Failed;
+    QString why;
     QObject guard;
-    // The unit's pacing makes the time left exact: the pauses still to come.
-    std::vector<qint64> pausesFrom(plan.frames.size() + 1, 0);
-    for (size_t i = plan.frames.size(); i-- > 0;)
-        pausesFrom[i] = pausesFrom[i + 1] + session::PacedStore::Kept_Pause_Ms(plan.frames[i].pauseMs);
-    QObject::connect(&u.session.stores(), &session::StoreJob::progress, &guard, [&](int i) {
-        progress.step(i, static_cast<qint64>(double(pausesFrom[static_cast<size_t>(i)]) * u.pauseScale()));
-        sent = i;
+    session::StoreJob &stores = u.session.stores();
+    QObject::connect(&stores, &session::StoreJob::started, &guard, [&](int frames) {
+        progress.stage(round++ == 0 ? QStringLiteral("storing") : QStringLiteral("sending again"), frames);
+        roundFrames = frames;
     });
-    QObject::connect(&u.session.stores(), &session::StoreJob::finished, &guard,
-                     [&](session::StoreOutcome outcome) {
-                         done = true;
-                         ok = outcome == session::StoreOutcome::Done;
-                         sent = ok ? total : sent;
+    QObject::connect(&stores, &session::StoreJob::progress, &guard,
+                     [&](int i) { progress.step(i, stores.pausesLeftMs(i)); });
+    QObject::connect(&stores, &session::StoreJob::checkingStarted, &guard, [&] {
+        progress.finish();
+        progress.stage(QStringLiteral("checking what the unit holds"), roundFrames);
+    });
+    QObject::connect(&stores, &session::StoreJob::roundChecked, &guard, [&](int lacking, int frames) {
+        progress.finish(lacking == 0 ? QStringLiteral("done, the unit holds all %1").arg(frames)
+                                     : QStringLiteral("the unit lacks %1 of %2").arg(lacking).arg(frames));
+    });
+    QObject::connect(&stores, &session::StoreJob::finished, &guard,
+                     [&](session::StoreOutcome how, const QString &w) {
+                         ended = true;
+                         outcome = how;
+                         why = w;
                      });
-    if (!u.session.stores().start(plan))
+    if (!stores.start(plan, check ? session::StoreJob::Check::ReadBack : session::StoreJob::Check::None))
         return fail(UnitFailed, Msg::CommError + QStringLiteral(": the port is closed"));
-    while (!done)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    progress.finish(ok);
-    if (!ok)
-        return fail(UnitFailed,
-                    Msg::CommError + QStringLiteral(": %1 of %2 frames sent").arg(sent).arg(total));
-    Progress::say(QStringLiteral("%1 frames sent").arg(sent));
-    return Ok;
+    u.waitUntil(ended);
+    const bool sent = outcome == session::StoreOutcome::Done;
+    progress.finish(sent);
+    switch (outcome) {
+    case session::StoreOutcome::Done:
+        Progress::say(stores.checked() ? QStringLiteral("%1 frames sent and read back: the unit holds them all")
+                                             .arg(total)
+                                       : QStringLiteral("%1 frames sent, not checked").arg(total));
+        return Ok;
+    case session::StoreOutcome::NotTaken:
+    case session::StoreOutcome::NoAnswer:
+        return fail(UnitFailed, why);
+    default:
+        return fail(UnitFailed, u.session.linkLost() || why.isEmpty()
+                                    ? u.failure()
+                                    : Msg::CommError + QStringLiteral(": ") + why);
+    }
 }
 
 int loadFile(const QString &path, config::Configuration &c)

@@ -37,6 +37,8 @@ public:
     // or the timeout passes (false).
     bool waitFor(const std::function<bool()> &done);
     void pause(int ms);
+    // Runs events until a job has said it ended.
+    void waitUntil(const bool &ended);
     // Opens the port and waits for the unit's banner: nothing is sent before the unit
     // has said it is there.
     int connect();
@@ -53,15 +55,15 @@ private:
     QObject m_guard;
 };
 
-// Sends a read and waits until every reply is in; names what is missing otherwise.
-bool readPart(Unit &u, Progress &progress, config::Part part, const QString &what, QString *why);
-// Reads the pass table, the settings and the location names into a fresh configuration.
+// Reads the pass table, the settings and the location names into a fresh
+// configuration, each part until two reads in a row agree.
 std::optional<config::Configuration> readConfiguration(Unit &u, QString *why);
 // Connects, then reads the whole configuration; a status other than Ok on failure.
 int readUnit(Unit &u, std::optional<config::Configuration> &unit);
 // A data file for restore, verify and records: all or nothing, and every part present.
 int loadFile(const QString &path, config::Configuration &c);
-// Sends a plan, paced as the unit needs, and waits until it is done.
-int store(Unit &u, const config::StorePlan &plan);
+// Sends a plan, paced as the unit needs, and waits until it is done; check: reads the
+// unit back and sends again what it lacks, and succeeds only when the unit holds it all.
+int store(Unit &u, const config::StorePlan &plan, bool check = true);
 
 } // namespace halvo::cli

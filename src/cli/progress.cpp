@@ -72,6 +72,16 @@ void Progress::finish(bool whole)
     m_what.clear();
 }
 
+void Progress::finish(const QString &how)
+{
+    if (m_what.isEmpty())
+        return;
+    if (m_terminal)
+        std::fprintf(stderr, "\n");
+    std::fprintf(stderr, "%s: %s\n", qPrintable(m_what), qPrintable(how));
+    m_what.clear();
+}
+
 void Progress::say(const QString &line)
 {
     std::fprintf(stderr, "halvo-cli: %s\n", qPrintable(line));

@@ -18,6 +18,8 @@ public:
     void step(int done, qint64 remainingMs = -1);
     // The stage ends: "done" only when it is whole, else how far it came.
     void finish(bool whole = true);
+    // The stage ends with how it ended, in words.
+    void finish(const QString &how);
     // A line of its own, clear of any bar.
     static void say(const QString &line);
     // A time as the bar shows it: minutes and seconds, "1:05".

@@ -41,6 +41,36 @@ std::vector<ItemDifferences> By_Item(const std::vector<Difference> &differences)
     return out;
 }
 
+std::vector<ItemRef> Items_Read_Differently(const Configuration &first, const Configuration &second,
+                                            Part part)
+{
+    std::vector<ItemRef> out;
+    switch (part) {
+    case Part::Passes:
+        for (int r = 1; r <= PassCount; ++r)
+            if (first.passRow(r) != second.passRow(r))
+                out.push_back({part, r});
+        break;
+    case Part::Settings: {
+        bool same = first.params() == second.params();
+        for (Limit l : {Limit::Maximum, Limit::Minimum, Limit::Default})
+            for (int i = 0; i < ParamCount; ++i)
+                same = same && first.limit(l, i) == second.limit(l, i);
+        if (!same)
+            out.push_back({part, 0});
+        break;
+    }
+    case Part::Locations:
+        for (int s = 0; s < LocationCount; ++s)
+            if (first.alias(s) != second.alias(s))
+                out.push_back({part, s});
+        break;
+    case Part::EventLog:
+        break;
+    }
+    return out;
+}
+
 QString Item_Name(Part part, int index)
 {
     switch (part) {

@@ -34,6 +34,11 @@ struct ItemDifferences
 };
 std::vector<ItemDifferences> By_Item(const std::vector<Difference> &differences);
 
+// The items of a part whose texts differ in any way between two reads of the unit:
+// every column of a pass, the settings' values and limits, a name as it came.
+std::vector<ItemRef> Items_Read_Differently(const Configuration &first, const Configuration &second,
+                                            Part part);
+
 // "pass 14", "settings", "location 0x05".
 QString Item_Name(Part part, int index);
 // "User ID", "Enable Beep", "alias": the field within its item.

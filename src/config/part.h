@@ -11,6 +11,15 @@ enum class Part { Passes = 0, Settings = 1, Locations = 2, EventLog = 3 };
 
 inline constexpr Part StoredParts[] = {Part::Passes, Part::Settings, Part::Locations};
 
+// One item of the stored parts, as one store frame carries it: a pass, the
+// settings, or a location slot.
+struct ItemRef
+{
+    Part part = Part::Passes;
+    int index = 0; // pass row 1..72, location slot 0..49; 0 for the settings
+    bool operator==(const ItemRef &) const = default;
+};
+
 // The tab's title: "Pass Device Configuration ", "System Settings", ...
 QString Part_Title(Part part);
 

@@ -20,6 +20,7 @@ struct PacedFrame
 {
     QByteArray bytes;
     int pauseMs = 0; // after the frame has gone out
+    std::optional<ItemRef> item; // what it stores, when it is one of the tool's own frames
 };
 
 // What a store sends, in order. A plan may stop short of its data: the frames before
@@ -41,14 +42,15 @@ std::optional<StorePlan> Location_Store_Plan(const Configuration &c, QString *wh
 // locations; every frame or none.
 std::optional<StorePlan> Restore_Plan(const Configuration &c, QString *why = nullptr);
 
+// The frame that stores one item as c holds it, with the pause the unit needs after it.
+std::optional<PacedFrame> Item_Frame(const Configuration &c, const ItemRef &item, QString *why = nullptr);
+// What the operator reads of a frame's item and what the frame carries: `pass 14
+// user "Night Porter"`, `the settings`, `location 5 name "Gate West"`.
+QString Frame_Description(const PacedFrame &frame);
+
 // Only the items named, in the usual order (passes, the settings, locations) and
 // pacing: one pass frame per pass, the settings frame, one location frame per slot.
 // Every frame or none.
-struct ItemRef
-{
-    Part part = Part::Passes;
-    int index = 0; // pass row 1..72, location slot 0..49; 0 for the settings
-};
 std::optional<StorePlan> Items_Store_Plan(const Configuration &c, const std::vector<ItemRef> &items,
                                           QString *why = nullptr);
 

@@ -17,6 +17,8 @@ enum class StoreOutcome {
     Failed,    // a frame could not be written, or the plan stops short (why says which)
     Cancelled, // the window closed, or the operator cancelled
     LinkLost,  // the unit went away; the link has said so already
+    NotTaken,  // read back after every resend, the unit still lacks some items
+    NoAnswer,  // the unit did not answer a read back: what it holds is not known
 };
 
 // Sends a store plan on the link, frame by frame. The pause after a frame starts only

@@ -34,6 +34,12 @@ int UnitImage::arrived(Part part) const
     return static_cast<int>(std::count(a.begin(), a.end(), true));
 }
 
+bool UnitImage::hasArrived(Part part, int item) const
+{
+    const auto &a = m_arrived[slot(part)];
+    return item >= 0 && static_cast<size_t>(item) < a.size() && a[static_cast<size_t>(item)];
+}
+
 QStringList UnitImage::missing(Part part) const
 {
     static const char *const pages[] = {"maxima", "minima", "defaults", "values"};
@@ -76,6 +82,8 @@ void UnitImage::settingsPageArrived(const settings::SettingsPage &page)
         for (int i = 0; i < config::ParamCount; ++i)
             m_staging.typeParam(i, QString::number(page.bytes[static_cast<size_t>(i)]));
         takes(Part::Settings, m_staging); // the values page is taken as it comes
+    } else {
+        m_staging.applySettingsPage(page); // the limits, for comparing one read with the next
     }
     markArrived(Part::Settings, int(page.kind));
 }
@@ -86,27 +94,22 @@ void UnitImage::markArrived(Part part, int item)
     if (a[static_cast<size_t>(item)])
         return;
     a[static_cast<size_t>(item)] = true;
-    if (arrived(part) != Expected(part))
-        return;
-    if (part != Part::Settings)
-        takes(part, m_staging);
-    qCInfo(lcSession).noquote() << QStringLiteral("read in full: %1, %2 replies")
-                                       .arg(config::Part_Title(part).trimmed())
-                                       .arg(Expected(part));
-    emit readComplete(part);
+    if (arrived(part) == Expected(part)) {
+        if (part != Part::Settings)
+            takes(part, m_staging);
+        qCInfo(lcSession).noquote() << QStringLiteral("read in full: %1, %2 replies")
+                                           .arg(config::Part_Title(part).trimmed())
+                                           .arg(Expected(part));
+        emit readComplete(part);
+    }
+    emit replyArrived(part); // after the image has taken a whole part
 }
 
-void UnitImage::noteStored(Part part, const config::Configuration &sent, int passes)
-{
-    if (read(part))
-        takes(part, sent, passes);
-}
-
-void UnitImage::takes(Part part, const config::Configuration &from, int passes)
+void UnitImage::takes(Part part, const config::Configuration &from)
 {
     switch (part) {
     case Part::Passes:
-        for (int r = 1; r <= passes; ++r)
+        for (int r = 1; r <= config::PassCount; ++r)
             m_unit.setPassRow(r, from.passRow(r));
         break;
     case Part::Settings:

@@ -27,7 +27,13 @@ public:
     bool anyRead() const;
     // Replies placed since the part's last read request, and what is still missing.
     int arrived(config::Part part) const;
+    // Whether reply item (a pass row - 1, a settings page 0..3, a slot) has arrived
+    // since the part's last read request.
+    bool hasArrived(config::Part part, int item) const;
     QStringList missing(config::Part part) const;
+    // The replies as they last came, a read under way included: what a check of a
+    // store compares with what it sent.
+    const config::Configuration &lastReplies() const { return m_staging; }
 
     // ---- the receive side
     void startRead(config::Part part, bool readBack);
@@ -35,18 +41,17 @@ public:
     void passArrived(const passes::DecodedPass &pass);
     void locationArrived(int slot, const QString &alias);
     void settingsPageArrived(const settings::SettingsPage &page);
-    // A store that is not read back: what it sent is taken as what the unit holds,
-    // for a part read before (passes: rows 1..passes).
-    void noteStored(config::Part part, const config::Configuration &sent, int passes = config::PassCount);
 
 signals:
+    // A reply of the part was placed (the last replies hold it).
+    void replyArrived(halvo::config::Part part);
     void readComplete(halvo::config::Part part);
     void changed(halvo::config::Part part);
 
 private:
     static size_t slot(config::Part part) { return static_cast<size_t>(part); }
     void markArrived(config::Part part, int item);
-    void takes(config::Part part, const config::Configuration &from, int passes = config::PassCount);
+    void takes(config::Part part, const config::Configuration &from);
 
     config::Configuration m_unit;
     config::Configuration m_staging; // a read under way, until it is complete

@@ -10,6 +10,7 @@
 #include "port/link_switch.h"
 #include "port/system_snapshot.h"
 #include "port_scanner.h"
+#include "read_job.h"
 #include "receive_path.h"
 #include "store_job.h"
 #include "unit_image.h"
@@ -38,6 +39,7 @@ UnitSession::UnitSession(SessionSeams seams, QObject *parent)
         return seams.clock ? seams.clock(job) : std::make_unique<TimerPaceClock>();
     };
     m_stores = std::make_unique<StoreJob>(*this, *m_link, clock("store"));
+    m_reads = std::make_unique<ReadJob>(*this, clock("read"));
     m_filing = std::make_unique<EventFiling>(*m_receive);
     m_events = std::make_unique<EventDownload>(*this, clock("events"));
     m_archive = std::make_unique<ArchiveDownload>(*this);
@@ -55,10 +57,12 @@ UnitSession::~UnitSession()
 {
     // Whoever listened may be half gone: the jobs end without a word.
     m_stores->disconnect();
+    m_reads->disconnect();
     m_archive->disconnect();
     m_events->disconnect();
     m_scanner->disconnect();
     m_stores->stop();
+    m_reads->stop();
     m_events->stop();
     m_scanner->stop();
     close();

@@ -21,6 +21,7 @@ class EventDownload;
 class EventFiling;
 class PaceClock;
 class PortScanner;
+class ReadJob;
 class ReceivePath;
 class StoreJob;
 class UnitImage;
@@ -30,7 +31,7 @@ class Watchdog;
 struct SessionSeams
 {
     std::unique_ptr<port::Link> link; // the serial link when empty
-    // The clock that paces a job ("store", "events"); a real timer each when empty.
+    // The clock that paces a job ("store", "read", "events"); a real timer each when empty.
     std::function<std::unique_ptr<PaceClock>(const char *job)> clock;
 };
 
@@ -77,6 +78,7 @@ public:
     Watchdog &watchdog() { return *m_watchdog; }
     const Watchdog &watchdog() const { return *m_watchdog; }
     StoreJob &stores() { return *m_stores; }
+    ReadJob &reads() { return *m_reads; }
     EventDownload &events() { return *m_events; }
     ArchiveDownload &archive() { return *m_archive; }
     EventFiling &filing() { return *m_filing; }
@@ -96,7 +98,6 @@ private:
     bool send(const QByteArray &frame);
     // The operator is told a send failed, unless it is the broken link just told.
     void reportSendFailure(const QString &why = {});
-    UnitImage &imageToUpdate() { return *m_image; }
     void onBytesReceived();
     void onLinkLost(const QString &reason);
 
@@ -105,6 +106,7 @@ private:
     std::unique_ptr<ReceivePath> m_receive;
     std::unique_ptr<Watchdog> m_watchdog;
     std::unique_ptr<StoreJob> m_stores;
+    std::unique_ptr<ReadJob> m_reads;
     std::unique_ptr<EventFiling> m_filing;
     std::unique_ptr<EventDownload> m_events;
     std::unique_ptr<ArchiveDownload> m_archive;

@@ -188,7 +188,10 @@ private slots:
         QVERIFY(f.waitStored());
         QCOMPARE(shows.shows, 1);
         QVERIFY(f.ctl("FrameSavingData")->isHidden());
-        QVERIFY(QTest::qWaitFor([&] { return f.unit->receivedFrames().size() == 72; }, 5000));
+        // The 72 frames, then the table read back: the store is checked before it counts.
+        QCOMPARE(f.unit->receivedFrames().size(), 73);
+        QCOMPARE(f.unit->receivedFrames().last(), QStringLiteral("44 21 00 04 00 69 0A 0D"));
+        QCOMPARE(f.ctl<QLabel>("LabelChanges")->text(), QStringLiteral("Unit matches the window"));
         for (int i = 0; i < 72; ++i) {
             QCOMPARE(indexOf(f.unit->receivedFrames().at(i)), hex2(i));
             if (i != 10)
@@ -225,9 +228,10 @@ private slots:
         w.Command_Store_Config_Click();                 // it would interleave two stores' frames
         QVERIFY(f.waitStored());
         const QStringList frames = f.framesSettled();
-        QCOMPARE(frames.size(), 32);
+        QCOMPARE(frames.size(), 33); // the 32 rows, then their read back
         for (int i = 0; i < 32; ++i)
             QCOMPARE(indexOf(frames.at(i)), hex2(i));
+        QCOMPARE(frames.last(), QStringLiteral("44 21 00 04 00 69 0A 0D"));
         QCOMPARE(w.session().stores().passCount(), 72);
     }
 

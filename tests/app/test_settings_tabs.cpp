@@ -128,7 +128,9 @@ private slots:
         expected[22] = 3;
         f.unit->clearRecord();
         w.Command_Store_Config_Click();
-        QVERIFY(QTest::qWaitFor([&] { return f.unit->receivedFrames().size() == 1; }, 3000));
+        QVERIFY(f.waitStored());
+        // The one frame, no progress frame, then the settings read back.
+        QCOMPARE(f.unit->receivedFrames(), (QStringList{f.unit->receivedFrames().first(), "44 24 00 04 00 6C 0A 0D"}));
         QCOMPARE(f.unit->receivedFrames().first().left(12), QStringLiteral("44 23 00 23 "));
         QCOMPARE(f.unit->settingsPage(3), expected);
 
@@ -140,7 +142,7 @@ private slots:
         w.Command_Store_Config_Click();
         QVERIFY(f.waitStored());
         QVERIFY(f.ctl("FrameSavingData")->isHidden());
-        QVERIFY(QTest::qWaitFor([&] { return f.unit->receivedFrames().size() == 50; }, 3000));
+        QCOMPARE(f.unit->receivedFrames().size(), 51); // the 50 names, then their read back
         for (int slot = 0; slot < 50; ++slot) {
             QCOMPARE(f.unit->receivedFrames().at(slot).mid(12, 2).toInt(nullptr, 16), slot);
             const QByteArray want = slot == 4   ? QByteArray("Boiler Room     ")

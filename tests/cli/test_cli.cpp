@@ -9,6 +9,10 @@
 #include "support/fake_system.h"
 
 #include <QProcess>
+
+#include <functional>
+#include <memory>
+#include <tuple>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -74,10 +78,12 @@ private slots:
         QCOMPARE(r.out,
                  QStringLiteral("pass 14 User ID: unit 14, file 13\n"
                                 "location 0x05: unit \"Zone 5          \", file \"Loading-Dock 5  \"\n"));
-        // Restore, then read back in the same run: the unit holds the file.
+        // Restore, read back in the same run (--verify is what it does anyway).
         r = cli({"restore", "--demo", "--verify", "--pause-scale", "0.02", file});
         QCOMPARE(r.status, 0);
-        QVERIFY(r.err.contains("123 frames sent") && r.err.contains("the unit holds what the file holds"));
+        QVERIFY2(r.err.contains("checking what the unit holds: done, the unit holds all 123\n") &&
+                     r.err.endsWith("123 frames sent and read back: the unit holds them all\n"),
+                 qPrintable(r.err));
 
         r = cli({"restore", "--dry-run", file});
         const QStringList frames = r.out.split('\n', Qt::SkipEmptyParts);
@@ -107,17 +113,116 @@ private slots:
         r = cli(QStringList{"restore", "--changed-only", "--dry-run"} + port + QStringList{file});
         QCOMPARE(r.out.count('\n'), 3);
         unit.clearRecord();
-        unit.faults().dropStore = 0; // the unit loses the first: the read back names it, unit first
-        r = cli(QStringList{"restore", "--changed-only", "--verify"} + port + QStringList{file});
-        QCOMPARE(r.status, 3);
-        QCOMPARE(r.out,
-                 QStringLiteral("pass 3 User Names: unit \"Pass Device 03  \", file \"Night Porter    \"\n"));
+        unit.faults().dropStores = {0}; // the unit loses the first: the read back finds it, it goes again
+        r = cli(QStringList{"restore", "--changed-only"} + port + QStringList{file});
+        QCOMPARE(r.status, 0);
         QStringList stores;
         for (const QString &frame : unit.receivedFrames())
             if (!frame.startsWith("44 21") && !frame.startsWith("44 24") && !frame.startsWith("44 2D"))
                 stores << frame.left(14);
-        QCOMPARE(stores, (QStringList{"44 22 00 27 02", "44 22 00 27 27", "44 2B 00 27 06"}));
+        QCOMPARE(stores, (QStringList{"44 22 00 27 02", "44 22 00 27 27", "44 2B 00 27 06", "44 22 00 27 02"}));
+        QCOMPARE(unit.passRecord(2).mid(1, 16), QByteArray("Night Porter    "));
         QCOMPARE(unit.locationName(6), QByteArray("Boiler Room     "));
+    }
+
+    // The unit never acknowledges a store: the read back finds what it missed (a pass,
+    // a name, the settings, 35 frames while it restarted), which goes again; exit 0
+    // only once the unit holds the file.
+    void aRestoreIsReadBackAndWhatTheUnitMissedGoesAgain()
+    {
+        const QString file = dir.filePath("restore.csv");
+        halvo::config::Configuration c;
+        c.setAlias(4, "Gate West");
+        write(file, *halvo::datafile::Build_Data_File(c));
+        auto restore = [&](const std::function<void(halvo::sim::SimFaults &)> &faults,
+                           const QStringList &extra = {}) {
+            auto unit = std::make_unique<halvo::sim::SimUnit>();
+            unit->setBannerInterval(100);
+            faults(unit->faults());
+            if (!unit->start())
+                qFatal("no pty");
+            const Run r = cli(QStringList{"restore", "--port", unit->devicePath(), "--pause-scale", "0.02",
+                                          "--timeout", "2"} +
+                              extra + QStringList{file});
+            return std::make_pair(r, std::move(unit));
+        };
+        auto holdsTheFile = [&](const halvo::sim::SimUnit &unit) {
+            return cli({"verify", "--port", unit.devicePath(), file}).status == 0;
+        };
+
+        // One pass frame and one location frame missed.
+        auto [r, unit] = restore([](halvo::sim::SimFaults &f) { f.dropStores = {10, 77}; });
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.err.contains("checking what the unit holds: the unit lacks 2 of 123\nsending again: 2 to go\n"),
+                 qPrintable(r.err));
+        QVERIFY(holdsTheFile(*unit) && unit->locationName(4) == "Gate West       ");
+        QCOMPARE(unit->receivedFrames().count(unit->receivedFrames().at(77)), 2);
+
+        // Only sent: said so, and the unit lacks what it missed.
+        std::tie(r, unit) = restore([](halvo::sim::SimFaults &f) { f.dropStores = {77}; }, {"--no-verify"});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.err.endsWith("123 frames sent, not checked\n"));
+        QCOMPARE(unit->locationName(4), QByteArray("Zone 5          "));
+
+        // The settings frame missed; a restart after the 30th pass frame that misses 35.
+        std::tie(r, unit) = restore([](halvo::sim::SimFaults &f) { f.dropStores = {72}; });
+        QCOMPARE(r.status, 0);
+        QCOMPARE(unit->receivedFrames().count(unit->receivedFrames().at(72)), 2);
+        std::tie(r, unit) = restore([](halvo::sim::SimFaults &f) {
+            f.deafAfterFrames = 30;
+            f.deafFrames = 35;
+        });
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.err.contains("the unit lacks 35 of 123"), qPrintable(r.err));
+        QVERIFY(holdsTheFile(*unit));
+
+        // A name the unit never takes: sent three times, named, exit 1, nothing said done.
+        std::tie(r, unit) = restore([](halvo::sim::SimFaults &f) { f.dropStores = {77, 123, 124}; });
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.endsWith("halvo-cli: The unit did not take: location 5 name \"Gate West\" (sent 3 "
+                                "times).\n") &&
+                     !r.err.contains("holds them all"),
+                 qPrintable(r.err));
+
+        // A unit that stops answering while it is read back: its timeout, then one message.
+        std::tie(r, unit) = restore([](halvo::sim::SimFaults &f) {
+            f.deafAfterFrames = 123;
+            f.deafFrames = 1000;
+        });
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.endsWith("halvo-cli: The unit did not answer when its pass table was read back after "
+                                "the store, so what it holds is not known. Check the link, then read the "
+                                "unit again.\n"),
+                 qPrintable(r.err));
+        QCOMPARE(r.err.count("halvo-cli: "), 1);
+    }
+
+    // What becomes a record is read until two reads agree: a reply damaged on its way
+    // is read again, and a link that damages every read writes no file.
+    void aRecordIsReadUntilTwoReadsAgree()
+    {
+        const QString clean = dir.filePath("clean.csv"), file = dir.filePath("flipped.csv");
+        halvo::sim::SimUnit unit;
+        unit.setBannerInterval(100);
+        QVERIFY(unit.start());
+        const QStringList port = {"--port", unit.devicePath(), "--timeout", "2"};
+        QCOMPARE(cli(QStringList{"backup"} + port + QStringList{clean}).status, 0);
+        unit.faults().flipReplies = {72 * 2 + 4 * 2 + 50 * 2 + 5};          // after the clean backup's replies
+        Run r = cli(QStringList{"backup"} + port + QStringList{file});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.err.contains("reading again pass records"), qPrintable(r.err));
+        QCOMPARE(halvo::test::readFile(file), halvo::test::readFile(clean));
+
+        const int from = 2 * (72 * 2 + 4 * 2 + 50 * 2) + 72; // the next backup's pass replies
+        unit.faults().flipReplies = {from + 5, from + 72 + 6, from + 144 + 7, from + 216 + 8};
+        QFile::remove(file);
+        r = cli(QStringList{"backup"} + port + QStringList{file});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.endsWith("halvo-cli: the unit's pass records read differently each of 4 times (changed "
+                                "between reads: pass 6, pass 7, pass 8, pass 9): its replies are being damaged "
+                                "on the way\n"),
+                 qPrintable(r.err));
+        QVERIFY(!QFile::exists(file));
     }
 
     // A file an earlier release saved, with aliases not 16 characters long: the three
@@ -221,17 +326,20 @@ private slots:
         QVERIFY2(r.err.contains("the link broke") && r.err.contains("event pages: stopped at"),
                  qPrintable(r.err));
 
-        // A store that breaks is not "done".
+        // A store that breaks is not "done", and the file it came from is left as it was.
         halvo::sim::SimUnit cut;
         cut.setBannerInterval(100);
         cut.faults().hangUpAfterFrames = 4;
         QVERIFY(cut.start());
-        write(file, *halvo::datafile::Build_Data_File(halvo::config::Configuration()));
+        const QByteArray restored = *halvo::datafile::Build_Data_File(halvo::config::Configuration());
+        write(file, restored);
         r = cli({"restore", "--port", cut.devicePath(), "--pause-scale", "0.02", file});
         QCOMPARE(r.status, 1);
-        QVERIFY2(r.err.contains(QRegularExpression("storing: stopped at [45] of 123")) &&
-                     !r.err.contains("done"),
+        QVERIFY2(r.err.contains("storing: stopped at ") && r.err.contains("the link to the unit broke") &&
+                     !r.err.contains("done") && !r.err.contains("holds"),
                  qPrintable(r.err));
+        QCOMPARE(halvo::test::readFile(file), restored);
+        QCOMPARE(cut.receivedFrames().size(), 4);
     }
 
     // Two programs, one unit: the second is told who holds the port.

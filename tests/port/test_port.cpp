@@ -204,7 +204,8 @@ private slots:
         QTRY_COMPARE(stored.size(), 1);
         QCOMPARE(stored.first().first().value<halvo::session::StoreOutcome>(),
                  halvo::session::StoreOutcome::Done);
-        QCOMPARE(unit.receivedFrames().size(), 51);
+        QCOMPARE(unit.receivedFrames().size(), 52); // the read, the 50 names, their read back
+        QCOMPARE(unit.receivedFrames().last(), QStringLiteral("44 2D 00 04 00 75 0A 0D"));
         unit.hangUp();
         QCOMPARE(broke.size(), 1);
         QVERIFY(!session.isOpen());

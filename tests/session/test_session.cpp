@@ -65,7 +65,7 @@ class TestSession : public QObject
     {
         config::StorePlan p;
         for (int ms : pauses)
-            p.frames.push_back({"D" + QByteArray::number(ms), ms});
+            p.frames.push_back({"D" + QByteArray::number(ms), ms, {}});
         return p;
     }
 
@@ -152,17 +152,103 @@ private slots:
         link->receive(page('3', {{20, 2}}));
         QCOMPARE(config.param(20) + image.unit().param(20), "02");
         QVERIFY(image.read(Part::Settings) && !image.read(Part::Locations));
-        // A whole store, not read back, counts as what the unit holds for a part read
-        // before only.
+    }
+
+    // The unit never answers a store: each is read back, and only what the unit lacks
+    // goes again, paced, at most twice more; what it still lacks is named.
+    void aStoreIsReadBackAndWhatIsLackingGoesAgain()
+    {
+        session::StoreJob &job = s->stores();
+        QSignalSpy finished(&job, &session::StoreJob::finished);
+        const session::UnitImage &image = s->image();
+        auto names = [](const QByteArray &slot4) {
+            QByteArray out;
+            for (int slot = 0; slot < 50; ++slot)
+                out += reply('-', QByteArray::number(slot).rightJustified(2, '0') +
+                                      (slot == 0 ? QByteArray("Gate") : slot == 4 ? slot4 : QByteArray("Zone")));
+            return out;
+        };
+        const QByteArray readLocations("\x44\x2D\x00\x04\x00\x75\x0A\x0D", 8);
         config.setAlias(0, "Gate");
-        QVERIFY(s->stores().store(Part::Locations, config));
-        while (clock->waiting())
+        for (int slot = 1; slot < 50; ++slot)
+            config.setAlias(slot, "Zone");
+        config.setAlias(4, "Gate West");
+        QVERIFY(job.store(Part::Locations, config));
+        for (int f = 0; f < 50; ++f)
             clock->fire();
-        QVERIFY(!s->stores().running() && !image.read(Part::Locations));
-        QCOMPARE(config.alias(0), "Gate            "); // normalised as leaving the field does
-        QVERIFY(s->stores().store(Part::Settings, config));
-        QCOMPARE(link->written.last().size(), 39);
-        QCOMPARE(image.unit().param(20), "0");
+        QCOMPARE(link->written.size(), 51); // the 50 frames, then the read back of the part
+        QCOMPARE(link->written.last(), readLocations);
+        QVERIFY(job.running() && job.checking() && !image.read(Part::Locations));
+        link->receive(names("Old")); // slot 4 still holds its old name
+        QCOMPARE(link->written.size(), 52);
+        QCOMPARE(link->written.last(), link->written.at(4)); // only slot 4's frame goes again
+        QCOMPARE(log.last(), "pause 310");
+        clock->fire();
+        QCOMPARE(link->written.last(), readLocations);
+        link->receive(names("Gate West"));
+        QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::Done);
+        QVERIFY(job.checked() && !job.running());
+        QCOMPARE(image.unit().alias(4), "Gate West       "); // what was read back, never what was sent
+        QCOMPARE(config.alias(4), "Gate West       ");
+
+        // A unit that never takes it: sent three times in all, then named.
+        QVERIFY(job.store(Part::Locations, config));
+        for (int round = 0; round < 3; ++round) {
+            while (clock->waiting() && link->written.last() != readLocations)
+                clock->fire();
+            link->receive(names("Old"));
+        }
+        QCOMPARE(link->written.count(link->written.at(4)), 2 + 3);
+        QCOMPARE(finished.takeFirst(),
+                 (QVariantList{QVariant::fromValue(StoreOutcome::NotTaken),
+                               "The unit did not take: location 5 name \"Gate West\" (sent 3 times)."}));
+        QCOMPARE(image.unit().alias(4), "Old             ");
+        QVERIFY(notices.isEmpty()); // the window tells the operator; the session only ends the store
+    }
+
+    // The settings frame alone: no progress, a settle before the read back; a unit that
+    // stays silent is waited for, then the store ends without a word of success.
+    void aStoreReadBackThatIsNotAnsweredEndsIt()
+    {
+        session::StoreJob &job = s->stores();
+        QSignalSpy finished(&job, &session::StoreJob::finished), started(&job, &session::StoreJob::started);
+        job.setReadBackTimeoutMs(4000);
+        config.typeParam(3, "7");
+        QVERIFY(job.store(Part::Settings, config));
+        QCOMPARE(link->written.size(), 1);
+        QCOMPARE(link->written.first().size(), 39);
+        clock->fire(); // the frame's own pause: none
+        QCOMPARE(log.mid(log.size() - 2), (QStringList{"pause 0", "pause 300"}));
+        clock->fire();
+        QCOMPARE(link->written.last(), QByteArray("\x44\x24\x00\x04\x00\x6C\x0A\x0D", 8));
+        QCOMPARE(log.last(), "pause 4000");
+        link->receive(page('0', {})); // a limits page is not what a settings store is checked by
+        QVERIFY(job.checking());
+        clock->fire();
+        QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::NoAnswer);
+        QVERIFY(started.isEmpty() && !job.checked() && !job.running());
+
+        // Read back and found: the values page is the proof.
+        QVERIFY(job.store(Part::Settings, config));
+        clock->fire();
+        clock->fire();
+        QByteArray values(32, '\0');
+        for (int i = 0; i < 32; ++i)
+            values[i] = char(config.param(i).toInt());
+        link->receive(reply('$', "3" + values));
+        QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::Done);
+        QVERIFY(job.checked());
+        // Unchecked, on purpose: sent, and said to be no more than that.
+        QVERIFY(job.start(*config::Items_Store_Plan(config, {{Part::Settings, 0}}), session::StoreJob::Check::None));
+        clock->fire();
+        QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::Done);
+        QVERIFY(!job.checked());
+        // The link breaks while the unit is read back: the store ends lost.
+        QVERIFY(job.store(Part::Settings, config));
+        clock->fire();
+        clock->fire();
+        link->pull();
+        QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::LinkLost);
     }
 
     void receiveFailuresAreToldOnceUntilAnEventCompletes()
@@ -284,7 +370,7 @@ private slots:
     }
 
     // A pass store covers the pass count it was given; the table's whole-table
-    // operations follow it until it ends; what it sent is then the unit's.
+    // operations follow it until it ends; the read back checks the rows it sent.
     void aPassStoreCoversItsCountAndTheImageFollows()
     {
         QByteArray table;
@@ -292,17 +378,24 @@ private slots:
             table += passReply(i, "P" + QByteArray::number(i));
         s->read(Part::Passes);
         link->receive(table);
+        for (int r = 1; r <= 72; ++r)
+            config.setPassRow(r, s->image().unit().passRow(r));
         auto row = config.passRow(2);
         row[passes::ColUserName] = "Changed         ";
         config.setPassRow(2, row);
         link->written.clear();
         QVERIFY(s->stores().store(Part::Passes, config, 32));
         QCOMPARE(s->stores().passCount(), 32);
-        while (clock->waiting())
+        for (int f = 0; f < 32; ++f)
             clock->fire();
-        QCOMPARE(link->written.size(), 32);
-        QCOMPARE(quint8(link->written.last().at(4)), 31);
+        QCOMPARE(link->written.size(), 33);
+        QCOMPARE(quint8(link->written.at(31).at(4)), 31);
+        QCOMPARE(link->written.last(), QByteArray("\x44\x21\x00\x04\x00\x69\x0A\x0D", 8));
+        QCOMPARE(s->stores().passCount(), 32); // until the check ends
+        link->receive(table.replace("P1              ", "Changed         ").left(32 * 40)); // the 32 rows sent suffice
+        QVERIFY(!s->stores().running() && s->stores().checked());
         QCOMPARE(s->stores().passCount(), 72);
+        link->receive(table.mid(32 * 40));
         QCOMPARE(s->image().unit().passRow(2)[passes::ColUserName], "Changed         ");
     }
 

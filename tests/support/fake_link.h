@@ -116,13 +116,15 @@ struct FakeSession
         session = std::make_unique<session::UnitSession>(
             session::SessionSeams{std::move(l), [this, &log](const char *job) {
                                       auto c = std::make_unique<FakeClock>(log);
-                                      (QByteArray(job) == "store" ? store : events) = c.get();
+                                      const QByteArray name(job);
+                                      (name == "store" ? store : name == "read" ? read : events) = c.get();
                                       return c;
                                   }});
     }
     std::unique_ptr<session::UnitSession> session;
     FakeLink *link = nullptr;
-    FakeClock *store = nullptr;  // the store's pauses
+    FakeClock *store = nullptr;  // the store's pauses and read back's timeout
+    FakeClock *read = nullptr;   // the timeout of a read
     FakeClock *events = nullptr; // the event download's ticks
 };
 
