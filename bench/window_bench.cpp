@@ -68,6 +68,7 @@ struct Dialogs : app::OperatorDialogs
     void message(const QString &) override {}
     bool question(const QString &) override { return true; }
     bool askYesNo(const QString &) override { return true; }
+    int choose(const QString &, const QStringList &) override { return -1; }
     std::optional<std::vector<int>> reviewChanges(const std::vector<app::ReviewRow> &rows,
                                                   const QString &) override
     {

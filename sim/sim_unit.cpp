@@ -250,8 +250,14 @@ void SimUnit::handleFrame(const QByteArray &frame)
         const int count = static_cast<quint8>(frame.at(7));
         QByteArray out;
         for (int pg = 0; pg < count; ++pg)
-            for (int e = 0; e < 4; ++e)
-                out += Event_Line((first + pg) % 32481, e);
+            for (int e = 0; e < 4; ++e) {
+                if (m_faults.hangUpAfterLines >= 0 && m_linesSent >= m_faults.hangUpAfterLines) {
+                    m_hangUpWhenSent = true;
+                    break;
+                }
+                out += Event_Line((first + pg) % 32481, e, m_logGeneration);
+                ++m_linesSent;
+            }
         queueOut(out);
         break;
     }
@@ -282,6 +288,7 @@ void SimUnit::handleFrame(const QByteArray &frame)
     case '(':
         m_logPointer = 0;
         ++m_clears;
+        ++m_logGeneration;
         stored = true;
         break;
     case '&':
@@ -334,6 +341,8 @@ void SimUnit::pumpOut()
     }
     if (!m_out.isEmpty())
         m_outTimer.start(interval);
+    else if (m_hangUpWhenSent)
+        QTimer::singleShot(50, this, &SimUnit::hangUp); // the last bytes reach the tool first
 }
 
 } // namespace halvo::sim

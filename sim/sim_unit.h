@@ -32,6 +32,7 @@ struct SimFaults
     QList<int> flipReplies;           // these reply frames (counting replies from 0) reach the tool with
                                       // one bit of their data changed
     int repeatReply = -1;             // >= 0: that reply frame is sent twice
+    int hangUpAfterLines = -1;        // >= 0: the unit sends that many event lines in all, then hangs up
     int deafAfterFrames = -1;         // >= 0: after that many request frames the unit restarts and
     int deafFrames = 0;               // hears nothing of the next deafFrames frames
 };
@@ -96,6 +97,8 @@ public:
     // Events come in: the pointer moves on by that many pages, round the ring.
     void addEventPages(int pages) { m_logPointer = (m_logPointer + pages) % 32480; }
     int clearCount() const { return m_clears; }
+    // The log as if cleared and refilled that many times: the same pages hold other events.
+    void setLogGeneration(int generation) { m_logGeneration = generation; }
 
     // Request frames received, in hex, one per frame; and those that were malformed.
     const QStringList &receivedFrames() const { return m_received; }
@@ -108,7 +111,9 @@ public:
 
     // The default pass record of a pass index, as the unit leaves the factory.
     static QByteArray Default_Pass_Record(int index);
-    static QByteArray Event_Line(int page, int event);
+    // An event line; generation counts the times the log was cleared and filled again
+    // (its events are other events, on other days).
+    static QByteArray Event_Line(int page, int event, int generation = 0);
     // One of the four settings pages a new unit sends: 0 maxima, 1 minima, 2 defaults, 3 values.
     static QByteArray Default_Settings_Page(int page);
 
@@ -127,6 +132,8 @@ private:
     SimWire *m_wire = nullptr;
     std::unique_ptr<SimWire> m_pty; // the pseudo-terminal, once started
     bool m_waitingForWire = false;  // the wire was full
+    bool m_hangUpWhenSent = false;  // once what is queued has gone out
+    int m_linesSent = 0;
     QTimer m_bannerTimer;
     QTimer m_outTimer;
     QByteArray m_banner = QByteArrayLiteral("Halvo Base Unit V2.04 SN 000417\r");
@@ -144,6 +151,7 @@ private:
     QByteArray m_clock;
     int m_logPointer = 500;
     int m_clears = 0;
+    int m_logGeneration = 0;
     QStringList m_received;
     int m_badFrames = 0;
     int m_frameCount = 0;

@@ -63,12 +63,12 @@ QByteArray SimUnit::Default_Pass_Record(int index)
     return r;
 }
 
-QByteArray SimUnit::Event_Line(int page, int event)
+QByteArray SimUnit::Event_Line(int page, int event, int generation)
 {
     static const char *const kinds[] = {"Alarm", "Reset", "Connect", "Disconnect"};
     return "Page " + QByteArray::number(page).rightJustified(5, '0') + " Ev " +
-           QByteArray::number(event + 1) +
-           " 12/05/26 10:" + QByteArray::number((page + event) % 60).rightJustified(2, '0') + ":00 Pass " +
+           QByteArray::number(event + 1) + " 12/" + QByteArray::number(5 + generation % 20).rightJustified(2, '0') +
+           "/26 10:" + QByteArray::number((page + event) % 60).rightJustified(2, '0') + ":00 Pass " +
            QByteArray::number(page % 72 + 1).rightJustified(2, '0') + ' ' + kinds[event % 4] + CR;
 }
 

@@ -8,6 +8,7 @@
 #include "session/event_filing.h"
 #include "session/messages.h"
 #include "session/receive_path.h"
+#include "port/serial_ports.h"
 #include "session/unit_session.h"
 #include "settings/config_params.h"
 
@@ -74,6 +75,10 @@ EventLogTab::EventLogTab(const TabContext &context, const ReceivedLines &lines, 
     g->addWidget(button(QStringLiteral("Read New Events"), QStringLiteral("CmdReadNewEvents"),
                         &EventLogTab::CmdReadNewEvents_Click),
                  1, 2);
+    archiveCaption = describes(named(new QLabel(QStringLiteral("Archive: none chosen yet")),
+                                     QStringLiteral("LabelEventArchive")),
+                               QStringLiteral("Event archive of this unit"));
+    g->addWidget(archiveCaption, 0, 2, 1, 2);
     g->addWidget(buildDownloadPanel(), 2, 2, 4, 2);
     eventView = new EventView(lines, m_dialogs);
     g->addWidget(eventView, 6, 0, 1, 4);
@@ -91,22 +96,11 @@ EventLogTab::EventLogTab(const TabContext &context, const ReceivedLines &lines, 
     auto *progress = new ui::Throttle(
         150, [this] { showProgress(); }, this);
     connect(&download, &session::EventDownload::progressed, progress, &ui::Throttle::request);
-    connect(&download, &session::EventDownload::ended, this,
-            [this](session::EventDownload::End how, const QString &why) { downloadEnded(int(how), why); });
+    connect(&m_unit, &session::UnitSession::downloadEnded, this, &EventLogTab::downloadEnded);
     connect(&m_unit.archive(), &session::ArchiveDownload::note, this, [this](const QString &text) {
         m_note = text;
         showProgress();
     });
-    connect(&m_unit.archive(), &session::ArchiveDownload::ended, this,
-            [this](bool complete, int appended, const QString &why) {
-                m_endText =
-                    complete
-                        ? QStringLiteral("%1 new lines appended to %2")
-                              .arg(appended)
-                              .arg(QDir::toNativeSeparators(m_unit.archive().archive()))
-                        : QStringLiteral("%1 lines appended (whole pages only): %2").arg(appended).arg(why);
-                showProgress();
-            });
 }
 
 // A paced read's progress: a bar, "Page 120 of 250, about 1 min 40 s left" once a
@@ -141,35 +135,42 @@ void EventLogTab::showProgress()
 {
     const auto &download = m_unit.events();
     const auto &p = download.progress();
-    const int arrived = p.pagesArrived();
     QStringList text;
     if (!m_note.isEmpty())
         text << m_note;
     if (download.running()) {
         text << session::Download_Line(p);
         downloadBar->setRange(0, std::max(1, p.pagesExpected));
-        downloadBar->setValue(std::min(arrived, p.pagesExpected));
+        downloadBar->setValue(std::min(p.pagesArrived(), p.pagesExpected));
     } else if (!m_endText.isEmpty()) {
-        text << m_endText.arg(arrived).arg(p.pagesExpected);
+        text << m_endText;
     }
     downloadBar->setVisible(download.running());
     stopButton->setVisible(download.running());
     downloadLine->setText(text.join(QStringLiteral("\n")));
 }
 
-void EventLogTab::downloadEnded(int how, const QString &why)
+// Told once by the session, after an archive being filled has recorded what it took.
+void EventLogTab::downloadEnded(const session::DownloadEnd &end)
 {
-    switch (session::EventDownload::End(how)) {
-    case session::EventDownload::End::Complete:
-        m_endText = QStringLiteral("Done: %1 of %2 pages arrived");
-        break;
-    case session::EventDownload::End::Stopped:
-        m_endText = QStringLiteral("Stopped: %1 of %2 pages arrived");
-        break;
-    case session::EventDownload::End::Broken:
-        m_endText =
-            QStringLiteral("Broken off (%3): %1 of %2 pages arrived").replace(QStringLiteral("%3"), why);
-        break;
+    const auto &p = m_unit.events().progress();
+    using How = session::DownloadEnd::How;
+    if (end.archive && end.mismatch) {
+        m_endText = end.why;
+        // Asked once the download has ended, never from inside the receive path.
+        QTimer::singleShot(0, this, [this, text = end.why] { askAboutAnotherUnitsArchive(text); });
+    } else if (end.archive) {
+        m_endText = end.appendedAll ? QStringLiteral("%1 new lines appended to %2")
+                                          .arg(end.appended)
+                                          .arg(QDir::toNativeSeparators(m_unit.archive().archive()))
+                                    : QStringLiteral("%1 lines appended (whole pages only): %2")
+                                          .arg(end.appended)
+                                          .arg(end.why);
+    } else {
+        const QString pages = QStringLiteral("%1 of %2 pages arrived").arg(p.pagesArrived()).arg(p.pagesExpected);
+        m_endText = end.how == How::Complete  ? QStringLiteral("Done: ") + pages
+                    : end.how == How::Stopped ? QStringLiteral("Stopped: ") + pages
+                                              : QStringLiteral("Broken off (%1): %2").arg(end.why, pages);
     }
     showProgress();
 }
@@ -230,30 +231,69 @@ void EventLogTab::CmdStopEventDownload_Click()
 }
 
 // Only the pages the unit's archive does not hold yet. The archive is chosen once
-// for each unit; a first download reads the page count's pages.
+// for each unit, known by its banner and its adapter; a first download reads the page
+// count's pages.
 void EventLogTab::CmdReadNewEvents_Click()
 {
     if (!m_unit.Ensure_Port_Open())
         return;
-    QSettings remembered;
-    const QString key =
-        QStringLiteral("archives/") + QString::fromLatin1(m_unit.receive().unitId().toUtf8().toHex());
-    QString archive = remembered.value(key).toString();
-    if (archive.isEmpty() || !QFileInfo::exists(archive)) {
-        FileChoice choice{QStringLiteral("txt"), Documents_Folder(), QStringLiteral("Txt Files (*.txt)"),
-                          QStringLiteral("Halvo_Event_Archive.txt")};
-        choice.confirmOverwrite = false; // it is appended to, never emptied
-        archive = m_dialogs.saveFileName(choice);
-        if (archive.isEmpty())
-            return;
-        remembered.setValue(key, archive);
-    }
+    QString archive = QSettings().value(archiveKey()).toString();
+    if (archive.isEmpty() || !QFileInfo::exists(archive))
+        archive = chooseArchive();
+    if (!archive.isEmpty())
+        startArchive(archive, false);
+}
+
+// The unit's banner and its adapter's serial number (the port where the system gives
+// none): two units of one model are two archives.
+QString EventLogTab::archiveKey() const
+{
+    QString adapter = port::Adapter_Serial_Number(m_unit.path());
+    if (adapter.isEmpty())
+        adapter = m_unit.path();
+    return QStringLiteral("archives/%1/%2")
+        .arg(QString::fromLatin1(m_unit.receive().identification().toUtf8().toHex()),
+             QString::fromLatin1(adapter.toUtf8().toHex()));
+}
+
+QString EventLogTab::chooseArchive()
+{
+    FileChoice choice{QStringLiteral("txt"), Documents_Folder(), QStringLiteral("Txt Files (*.txt)"),
+                      QStringLiteral("Halvo_Event_Archive.txt")};
+    choice.confirmOverwrite = false; // it is appended to, never emptied
+    return m_dialogs.saveFileName(choice);
+}
+
+// Remembered for the unit only once it has taken the archive.
+void EventLogTab::startArchive(const QString &archive, bool appendAnyway)
+{
     m_note.clear();
     m_endText.clear();
     QString why;
-    if (!m_unit.archive().start(archive, pageCount(), &why))
+    if (m_unit.archive().start(archive, pageCount(), &why, appendAnyway)) {
+        QSettings().setValue(archiveKey(), archive);
+        archiveCaption->setText(QStringLiteral("Archive: ") + QFileInfo(archive).fileName());
+        archiveCaption->setToolTip(QDir::toNativeSeparators(archive));
+    } else {
         m_dialogs.message(why);
+    }
     showProgress();
+}
+
+void EventLogTab::askAboutAnotherUnitsArchive(const QString &text)
+{
+    const QString archive = m_unit.archive().archive();
+    switch (m_dialogs.choose(text, {QStringLiteral("Choose Another Archive..."), QStringLiteral("Append Anyway")})) {
+    case 0:
+        if (const QString other = chooseArchive(); !other.isEmpty())
+            startArchive(other, false);
+        break;
+    case 1:
+        startArchive(archive, true);
+        break;
+    default:
+        break;
+    }
 }
 
 // ---------------------------------------------------------------- the event log file

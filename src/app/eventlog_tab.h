@@ -1,6 +1,7 @@
 #pragma once
 
 #include "received_lines.h"
+#include "session/download_end.h"
 
 #include "tab_page.h"
 #include <QTimer>
@@ -39,10 +40,15 @@ private:
     QWidget *buildDownloadPanel();
     void stopFiling();
     void showProgress();
-    void downloadEnded(int how, const QString &why);
+    void downloadEnded(const session::DownloadEnd &end);
+    QString archiveKey() const;
+    QString chooseArchive();
+    void startArchive(const QString &archive, bool appendAnyway);
+    void askAboutAnotherUnitsArchive(const QString &text);
     int pageCount();
 
     QLabel *pointerCaption = nullptr;
+    QLabel *archiveCaption = nullptr;
     QCheckBox *storeBox = nullptr;
     QLineEdit *startField = nullptr;
     QLineEdit *countField = nullptr;

@@ -138,6 +138,16 @@ bool QtOperatorDialogs::choosePrinter(QPrinter &printer)
     return d.exec() == QDialog::Accepted;
 }
 
+int QtOperatorDialogs::choose(const QString &text, const QStringList &buttons)
+{
+    QMessageBox box(QMessageBox::Question, Caption, text, QMessageBox::Cancel, m_parent);
+    QList<QAbstractButton *> offered;
+    for (const QString &b : buttons)
+        offered << box.addButton(b, QMessageBox::AcceptRole);
+    box.exec();
+    return static_cast<int>(offered.indexOf(box.clickedButton()));
+}
+
 QString QtOperatorDialogs::saveFileName(const FileChoice &choice)
 {
     QFileDialog d(m_parent, Caption, startPath(choice), choice.filter);

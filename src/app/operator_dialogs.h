@@ -46,6 +46,8 @@ public:
     virtual bool question(const QString &text) = 0;
     // A question with Yes and No; true for Yes.
     virtual bool askYesNo(const QString &text) = 0;
+    // A choice between buttons, and Cancel: the index of the button, or -1.
+    virtual int choose(const QString &text, const QStringList &buttons) = 0;
     // A file name, or an empty string when the operator cancels.
     virtual QString saveFileName(const FileChoice &choice) = 0;
     virtual QString openFileName(const FileChoice &choice) = 0;
@@ -75,6 +77,10 @@ public:
     }
     bool question(const QString &text) override { return !m_silent && m_dialogs->question(text); }
     bool askYesNo(const QString &text) override { return !m_silent && m_dialogs->askYesNo(text); }
+    int choose(const QString &text, const QStringList &buttons) override
+    {
+        return m_silent ? -1 : m_dialogs->choose(text, buttons);
+    }
     std::optional<std::vector<int>> reviewChanges(const std::vector<ReviewRow> &rows,
                                                   const QString &emptyText) override
     {
@@ -108,6 +114,7 @@ public:
     void message(const QString &text) override;
     bool question(const QString &text) override;
     bool askYesNo(const QString &text) override;
+    int choose(const QString &text, const QStringList &buttons) override;
     QString saveFileName(const FileChoice &choice) override;
     QString openFileName(const FileChoice &choice) override;
     std::optional<std::vector<int>> reviewChanges(const std::vector<ReviewRow> &rows,

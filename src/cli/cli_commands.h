@@ -43,7 +43,9 @@ int Restore(const Options &o, const QString &file, const RestoreHow &how);
 int Verify(const Options &o, const QString &file);
 int Events(const Options &o, int pages, const QString &file);
 // Only the pages archive does not hold yet, appended to it; pages for a first download.
-int NewEvents(const Options &o, std::optional<int> pages, const QString &archive);
+// An archive of another unit, or whose last page the unit no longer holds, is refused
+// (exit 2) unless appendAnyway.
+int NewEvents(const Options &o, std::optional<int> pages, const QString &archive, bool appendAnyway = false);
 int Clock(const Options &o);
 // Checks what stands between this user and the serial devices; root is "/" or a
 // folder that holds a snapshot of a system's /dev, /sys, /proc and /etc.

@@ -52,15 +52,13 @@ int Events(const Options &o, int pages, const QString &file)
     QObject::connect(&s.filing(), &session::EventFiling::failed, &guard, [&] { fileFailed = true; });
     QObject::connect(&download, &session::EventDownload::progressed, &guard,
                      [&] { progress.step(download.progress().pagesArrived(), download.progress().msLeft); });
-    QObject::connect(&download, &session::EventDownload::ended, &guard,
-                     [&](session::EventDownload::End h, const QString &w) {
-                         ended = true;
-                         how = h;
-                         endWhy = w;
-                     });
+    QObject::connect(&s, &session::UnitSession::downloadEnded, &guard, [&](const session::DownloadEnd &end) {
+        ended = true;
+        how = end.how;
+        endWhy = end.why;
+    });
     download.start(pages);
-    while (!ended)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    u.waitUntil(ended);
     const auto &got = download.progress();
     const bool whole = how == session::EventDownload::End::Complete && !fileFailed;
     progress.finish(whole);
@@ -77,7 +75,7 @@ int Events(const Options &o, int pages, const QString &file)
     return Ok;
 }
 
-int NewEvents(const Options &o, std::optional<int> pages, const QString &archive)
+int NewEvents(const Options &o, std::optional<int> pages, const QString &archive, bool appendAnyway)
 {
     if (pages && !eventlog::Page_Count_Ok(QString::number(*pages)))
         return fail(BadInput, QStringLiteral("--pages takes 1 to %1").arg(eventlog::RingPages - 1));
@@ -98,39 +96,37 @@ int NewEvents(const Options &o, std::optional<int> pages, const QString &archive
     session::EventDownload &download = s.events();
     download.setPointerWaitMs(o.timeoutMs);
     Progress progress;
-    progress.stage(QStringLiteral("new event pages"), 0);
     QObject guard;
-    bool ended = false, complete = false;
-    int appended = 0;
-    QString endWhy;
+    bool ended = false;
+    session::DownloadEnd end;
     QObject::connect(&s.archive(), &session::ArchiveDownload::note, &guard,
                      [](const QString &text) { Progress::say(text); });
     QObject::connect(&download, &session::EventDownload::progressed, &guard, [&] {
         progress.total(download.progress().pagesExpected);
         progress.step(download.progress().pagesArrived(), download.progress().msLeft);
     });
-    QObject::connect(&s.archive(), &session::ArchiveDownload::ended, &guard,
-                     [&](bool whole, int entries, const QString &w) {
-                         ended = true;
-                         complete = whole;
-                         appended = entries;
-                         endWhy = w;
-                     });
-    if (!s.archive().start(archive, pages, &why))
+    QObject::connect(&s, &session::UnitSession::downloadEnded, &guard, [&](const session::DownloadEnd &e) {
+        ended = true;
+        end = e;
+    });
+    // Another unit's archive is refused before anything is asked of the unit.
+    if (!s.archive().start(archive, pages, &why, appendAnyway))
         return fail(BadInput, why);
-    while (!ended)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    progress.finish(complete);
+    progress.stage(QStringLiteral("new event pages"), 0);
+    u.waitUntil(ended);
+    progress.finish(end.appendedAll);
     const auto &got = download.progress();
-    if (!complete)
+    if (end.mismatch)
+        return fail(BadInput, end.why + QStringLiteral(" (--append-anyway appends the unit's pages all the same)"));
+    if (!end.appendedAll)
         return fail(UnitFailed,
                     Msg::CommError + QStringLiteral(": %1; %2 whole pages appended to %3, the record moved "
                                                     "past them only")
-                                         .arg(s.linkLost() ? QStringLiteral("the link broke") : endWhy)
-                                         .arg(appended / eventlog::EventsPerPage)
+                                         .arg(s.linkLost() ? QStringLiteral("the link broke") : end.why)
+                                         .arg(end.pagesAppended)
                                          .arg(archive));
     Progress::say(QStringLiteral("%1 new event lines appended to %2 (%3 pages read)")
-                      .arg(appended)
+                      .arg(end.appended)
                       .arg(archive)
                       .arg(got.pagesAsked));
     return Ok;

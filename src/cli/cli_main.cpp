@@ -91,8 +91,8 @@ int run(const QString &verb, Options &o, const QCommandLineParser &p, const QStr
         if (p.isSet(QStringLiteral("pages")) && !ok)
             return usage(QStringLiteral("--pages takes a number"));
         if (p.isSet(QStringLiteral("new")))
-            return NewEvents(o, p.isSet(QStringLiteral("pages")) ? std::optional<int>(n) : std::nullopt,
-                             file);
+            return NewEvents(o, p.isSet(QStringLiteral("pages")) ? std::optional<int>(n) : std::nullopt, file,
+                             p.isSet(QStringLiteral("append-anyway")));
         if (!p.isSet(QStringLiteral("pages")))
             return usage(QStringLiteral("events needs --pages N"));
         return Events(o, n, file);
@@ -170,6 +170,8 @@ int main(int argc, char **argv)
         p.addOption({"pages", "How many pages of events, 1 to 32479.", "n"});
         p.addOption({"new", "FILE is an archive: append only the pages it does not hold yet (--pages for the "
                             "first time)."});
+        p.addOption({"append-anyway", "With --new: append even when the page read again is not the page the "
+                                      "archive ends with, or the archive names another unit."});
     }
     if (verb == QLatin1String("restore")) {
         p.addOption({"dry-run", "Print the frames a restore would send; send nothing."});

@@ -161,6 +161,23 @@ NewPages Plan_New_Pages(const ArchiveRecord &r, int pointer)
     return {first, pointer - first, reread, QString()};
 }
 
+QString Mismatch_Note(const ArchiveRecord &r)
+{
+    return QStringLiteral("Page %1 as the unit holds it now is not the page this archive ends with: this is "
+                          "another unit, or its log was cleared and refilled since %2. Nothing was added.")
+        .arg((r.endPage - 1 + RingPages) % RingPages)
+        .arg(r.savedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+}
+
+bool Record_Is_Of_Unit(const ArchiveRecord &record, const QString &identification)
+{
+    constexpr int EarlierIdLength = 12;
+    const QString held = QString(record.unitId).remove(QChar(0)).trimmed();
+    if (held.isEmpty() || held == identification)
+        return true;
+    return record.unitId.size() <= EarlierIdLength && identification.startsWith(held);
+}
+
 std::vector<std::pair<int, int>> Page_Chunks(int firstPage, int count)
 {
     std::vector<std::pair<int, int>> chunks;
@@ -184,13 +201,17 @@ QList<QByteArray> PageCollector::handOut()
 {
     QList<QByteArray> out = m_page;
     m_lastPage = std::exchange(m_page, {});
-    if (m_pages++ == 0) {
-        // The page read again: what the archive holds of it stays out, in order.
+    if (m_pages++ == 0 && !m_known.isEmpty()) {
+        // The page read again: what the archive holds of it stays out, in order; a page
+        // that does not begin with it is not the page the archive ends with.
         qsizetype same = 0;
         while (same < m_known.size() && same < out.size() && out.at(same) == m_known.at(same))
             ++same;
-        if (same == m_known.size())
-            out.remove(0, same);
+        if (same < m_known.size()) {
+            m_mismatch = true;
+            return {};
+        }
+        out.remove(0, same);
     }
     return out;
 }

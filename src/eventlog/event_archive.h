@@ -22,7 +22,8 @@ struct ArchiveRecord
 {
     int endPage = 0; // the pointer the last complete download planned with
     QDateTime savedAt;
-    QString unitId, port;
+    QString unitId; // the unit's banner line (an earlier release kept its first 12 characters)
+    QString port;
     bool cleared = false; // the tool cleared the unit's log since
     QList<QByteArray>
         lastPage; // the entries of page endPage - 1 as written, to leave out when it is read again
@@ -50,6 +51,12 @@ struct NewPages
     bool rereadsLastPage = false; // the first page is the record's last page, read again in case it grew
     QString note;                 // what the operator is told before anything is read, if anything
 };
+// What the operator is told when the page read again is not the archive's last page.
+QString Mismatch_Note(const ArchiveRecord &record);
+// Whether record belongs to the unit whose banner line is identification. A record
+// that names no unit belongs to any; one an earlier release wrote, which kept only
+// the banner's first 12 characters, to any unit whose banner begins with them.
+bool Record_Is_Of_Unit(const ArchiveRecord &record, const QString &identification);
 NewPages Plan_New_Pages(const ArchiveRecord &record, int pointer);
 
 // The page requests of a read, oldest first, each of at most 100 pages: (first page,
@@ -58,8 +65,10 @@ std::vector<std::pair<int, int>> Page_Chunks(int firstPage, int count);
 
 // Takes the event lines of a download in the order they come and hands out the
 // archive entries of whole pages (four lines each). The lines of a page read again
-// that the archive holds already are left out. What a broken download left of a page
-// is never handed out; a complete one hands out its last page as it is.
+// that the archive holds already are left out; a page read again that does not begin
+// with them is another unit's, or a log cleared and refilled since: nothing of it is
+// handed out, and mismatch() says so. What a broken download left of a page is never
+// handed out; a complete one hands out its last page as it is.
 class PageCollector
 {
 public:
@@ -67,6 +76,7 @@ public:
     QList<QByteArray> take(const QByteArray &line);
     QList<QByteArray> finish();
     bool pending() const { return !m_page.isEmpty(); }
+    bool mismatch() const { return m_mismatch; }
     int wholePages() const { return m_pages; }
     // The entries of the last page handed out, all of them (those left out included).
     const QList<QByteArray> &lastPage() const { return m_lastPage; }
@@ -78,6 +88,7 @@ private:
     QList<QByteArray> m_page; // entries of the page being collected
     QList<QByteArray> m_lastPage;
     int m_pages = 0;
+    bool m_mismatch = false;
 };
 
 } // namespace halvo::eventlog

@@ -1,5 +1,6 @@
 #include "serial_ports.h"
 
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
@@ -20,6 +21,15 @@ QList<PortEntry> System_Serial_Ports()
 
 QStringList System_Port_Names()
 {
+    return {};
+}
+
+QString Adapter_Serial_Number(const QString &path)
+{
+    const QString device = QFileInfo(path).canonicalFilePath();
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        if (info.systemLocation() == path || QFileInfo(info.systemLocation()).canonicalFilePath() == device)
+            return info.serialNumber();
     return {};
 }
 

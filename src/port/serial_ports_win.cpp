@@ -89,6 +89,11 @@ QStringList System_Port_Names()
     return ports;
 }
 
+QString Adapter_Serial_Number(const QString &)
+{
+    return {}; // the registry's list names no adapter: the port stands for it
+}
+
 bool Can_Open_Port(const QString &path)
 {
     const std::wstring device = win::Device_Path(path).toStdWString();

@@ -12,19 +12,27 @@ using eventlog::ArchiveRecord;
 ArchiveDownload::ArchiveDownload(UnitSession &session, QObject *parent) : QObject(parent), m_session(session)
 {
     connect(&session.receive(), &ReceivePath::eventLine, this, &ArchiveDownload::lineArrived);
-    connect(&session.events(), &EventDownload::ended, this,
-            [this](EventDownload::End how, const QString &why) { downloadEnded(int(how), why); });
 }
 
 ArchiveDownload::~ArchiveDownload() = default;
 
-bool ArchiveDownload::start(const QString &archive, std::optional<int> firstPages, QString *why)
+bool ArchiveDownload::start(const QString &archive, std::optional<int> firstPages, QString *why,
+                            bool appendAnyway)
 {
     QString problem;
     auto record = eventlog::Read_Record(archive, &problem);
+    const QString unit = m_session.receive().identification();
     if (!record && problem.isEmpty() && !firstPages)
         problem = QStringLiteral("%1 has no record of an earlier download: the first one needs a page count")
                       .arg(archive);
+    else if (record && !appendAnyway && !eventlog::Record_Is_Of_Unit(*record, unit))
+        // Another unit's events never go into this archive; nothing is asked of the unit.
+        problem = unit.isEmpty() ? QStringLiteral("%1 holds the events of \"%2\"; the unit on %3 has not said "
+                                                  "which unit it is yet. Wait for CONNECTED and retry.")
+                                       .arg(archive, record->unitId, m_session.path())
+                                 : QStringLiteral("%1 holds the events of \"%2\"; the unit on %3 is \"%4\". "
+                                                  "Choose another archive.")
+                                       .arg(archive, record->unitId, m_session.path(), unit);
     if (!problem.isEmpty()) {
         if (why)
             *why = problem;
@@ -35,6 +43,7 @@ bool ArchiveDownload::start(const QString &archive, std::optional<int> firstPage
     m_appended = m_pagesWritten = 0;
     m_lastPage.clear();
     m_failure.clear();
+    m_mismatch = false;
     m_active = true;
     if (!record) { // a first download: the last pages, as "Read Last # of Pages of Events"
         m_pages = std::make_unique<eventlog::PageCollector>();
@@ -43,13 +52,14 @@ bool ArchiveDownload::start(const QString &archive, std::optional<int> firstPage
         return true;
     }
     m_pages.reset();
-    m_session.events().startPlanned([this](int pointer) {
+    m_session.events().startPlanned([this, appendAnyway](int pointer) {
         const eventlog::NewPages plan = eventlog::Plan_New_Pages(*m_record, pointer);
         if (!plan.note.isEmpty())
             emit note(plan.note);
         m_firstPage = plan.firstPage;
-        m_pages = std::make_unique<eventlog::PageCollector>(plan.rereadsLastPage ? m_record->lastPage
-                                                                                : QList<QByteArray>());
+        m_pages = std::make_unique<eventlog::PageCollector>(plan.rereadsLastPage && !appendAnyway
+                                                                ? m_record->lastPage
+                                                                : QList<QByteArray>());
         return eventlog::Page_Chunks(plan.firstPage, plan.count);
     });
     return true;
@@ -74,6 +84,13 @@ void ArchiveDownload::lineArrived(const QByteArray &line)
         return;
     const int pages = m_pages->wholePages();
     const QList<QByteArray> entries = m_pages->take(line);
+    if (m_pages->mismatch()) {
+        // Not the page the archive ends with: nothing of this download is written.
+        m_mismatch = true;
+        m_failure = eventlog::Mismatch_Note(*m_record);
+        m_session.events().stop();
+        return;
+    }
     if (m_pages->wholePages() > pages)
         append(entries);
 }
@@ -95,12 +112,12 @@ bool ArchiveDownload::append(const QList<QByteArray> &entries)
 
 // A complete download hands out its last page as it is and moves the record to the
 // pointer it planned with; any other end moves it only past the whole pages appended.
-void ArchiveDownload::downloadEnded(int how, const QString &why)
+void ArchiveDownload::downloadEnded(DownloadEnd &end)
 {
     if (!m_active)
         return;
     m_active = false;
-    const bool complete = EventDownload::End(how) == EventDownload::End::Complete && m_failure.isEmpty();
+    const bool complete = end.how == DownloadEnd::How::Complete && m_failure.isEmpty();
     if (complete && m_pages && m_pages->pending())
         append(m_pages->finish());
     const auto pointer = m_session.events().plannedPointer();
@@ -120,15 +137,20 @@ void ArchiveDownload::downloadEnded(int how, const QString &why)
             record.lastPage = m_lastPage;
         record.cleared = false;
         record.savedAt = QDateTime::currentDateTime();
-        record.unitId = m_session.receive().unitId();
+        record.unitId = m_session.receive().identification();
         record.port = m_session.path();
         QString problem;
         if (!eventlog::Write_Record(m_archive, record, &problem) && m_failure.isEmpty())
             m_failure = QStringLiteral("the record of %1 cannot be written: %2").arg(m_archive, problem);
     }
     qCInfo(lcSession) << "archive download ended:" << m_appended << "entries appended" << m_failure;
-    const QString reason = !m_failure.isEmpty() ? m_failure : why;
-    emit ended(complete && m_failure.isEmpty(), m_appended, reason);
+    end.archive = true;
+    end.appendedAll = complete && m_failure.isEmpty();
+    end.appended = m_appended;
+    end.pagesAppended = m_pagesWritten;
+    end.mismatch = m_mismatch;
+    if (!m_failure.isEmpty())
+        end.why = m_failure;
 }
 
 } // namespace halvo::session

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download_end.h"
 #include "eventlog/event_archive.h"
 
 #include <QObject>
@@ -24,23 +25,23 @@ public:
 
     // Starts a download into archive. A first one (no record yet) reads the last
     // firstPages pages. False, and why, when it cannot start: a damaged record, no
-    // page count for a first download.
-    bool start(const QString &archive, std::optional<int> firstPages, QString *why);
+    // page count for a first download, an archive of another unit. The page read again
+    // is checked against the archive's last page unless appendAnyway.
+    bool start(const QString &archive, std::optional<int> firstPages, QString *why, bool appendAnyway = false);
     bool running() const { return m_active; }
     QString archive() const { return m_archive; }
     // The tool cleared the unit's log: the next download starts at the start of the ring.
     void noteCleared();
 
+    // The session's download ended: the pages appended are recorded, and end says so.
+    void downloadEnded(DownloadEnd &end);
+
 signals:
     // Said before anything is read: no new events, or the pointer went back.
     void note(const QString &text);
-    // complete: every page asked for was appended (or there was none); appended:
-    // entries written in all.
-    void ended(bool complete, int appended, const QString &why);
 
 private:
     void lineArrived(const QByteArray &line);
-    void downloadEnded(int how, const QString &why);
     bool append(const QList<QByteArray> &entries);
 
     UnitSession &m_session;
@@ -52,6 +53,7 @@ private:
     int m_pagesWritten = 0;
     QList<QByteArray> m_lastPage; // of the last page written
     bool m_active = false;
+    bool m_mismatch = false;
     QString m_failure;
 };
 

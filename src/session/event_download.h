@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download_end.h"
 #include "eventlog/event_logger.h"
 #include "eventlog/event_requests.h"
 
@@ -28,7 +29,7 @@ class EventDownload : public QObject
 {
     Q_OBJECT
 public:
-    enum class End { Complete, Stopped, Broken };
+    using End = DownloadEnd::How;
     struct Progress
     {
         int pagesExpected = 0;

@@ -65,6 +65,7 @@ struct ReceivePath::Impl : link::ReplyHandlers
     QString why; // why the reply being routed could not be placed
     bool latch = false;
     QString unitId;
+    QString identification;
     std::optional<int> pointer;
 };
 
@@ -98,6 +99,7 @@ void ReceivePath::take(const QByteArray &bytes)
             break;
         case Kind::Identification:
             d->unitId = QString::fromLatin1(item->unitId);
+            d->identification = QString::fromLatin1(item->data).trimmed().remove(QChar(0));
             emit identified(d->unitId);
             break;
         case Kind::EventLine:
@@ -139,9 +141,15 @@ QString ReceivePath::unitId() const
     return d->unitId;
 }
 
+QString ReceivePath::identification() const
+{
+    return d->identification;
+}
+
 void ReceivePath::clearUnitId()
 {
     d->unitId.clear();
+    d->identification.clear();
 }
 
 std::optional<int> ReceivePath::lastPointer() const

@@ -36,6 +36,9 @@ public:
     void clearErrorLatch();
     // The first 12 characters of the unit's last banner.
     QString unitId() const;
+    // The unit's last banner whole, without the blank before it and the CR after it:
+    // "Halvo Base Unit V2.04 SN 000417". What tells one unit from another.
+    QString identification() const;
     void clearUnitId();
     // The pointer the unit last sent (the page before the one it is at), if any
     // since it was last asked.

@@ -44,6 +44,7 @@ UnitSession::UnitSession(SessionSeams seams, QObject *parent)
     m_events = std::make_unique<EventDownload>(*this, clock("events"));
     m_archive = std::make_unique<ArchiveDownload>(*this);
     m_scanner = std::make_unique<PortScanner>(*this);
+    connect(m_events.get(), &EventDownload::ended, this, &UnitSession::onDownloadEnded);
     connect(m_link.get(), &port::Link::bytesReceived, this, &UnitSession::onBytesReceived);
     connect(m_link.get(), &port::Link::linkLost, this, &UnitSession::onLinkLost);
     connect(m_receive.get(), &ReceivePath::notice, this, &UnitSession::notice);
@@ -126,6 +127,17 @@ void UnitSession::onLinkLost(const QString &reason)
     m_lostTold = true;
     // Told from the event loop, not from inside the port's error signal.
     QTimer::singleShot(0, this, [this, reason] { emit notice(Notice::CommError, reason); });
+}
+
+// The end of an event download, in one order: the archive being filled records what
+// it appended, then the front ends hear of it, once.
+void UnitSession::onDownloadEnded(DownloadEnd::How how, const QString &why)
+{
+    DownloadEnd end;
+    end.how = how;
+    end.why = why;
+    m_archive->downloadEnded(end);
+    emit downloadEnded(end);
 }
 
 void UnitSession::reportSendFailure(const QString &why)

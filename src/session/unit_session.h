@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/part.h"
+#include "download_end.h"
 #include "notice.h"
 #include "port/link.h"
 
@@ -88,6 +89,8 @@ signals:
     void notice(halvo::session::Notice what, const QString &detail);
     // The link broke (unplugged, hung up); the port is closed already.
     void linkBroke(const QString &reason);
+    // An event download ended, told once the session's jobs have finished with it.
+    void downloadEnded(const halvo::session::DownloadEnd &end);
 
 private:
     friend class StoreJob;
@@ -100,6 +103,7 @@ private:
     void reportSendFailure(const QString &why = {});
     void onBytesReceived();
     void onLinkLost(const QString &reason);
+    void onDownloadEnded(DownloadEnd::How how, const QString &why);
 
     std::unique_ptr<port::Link> m_link;
     std::unique_ptr<UnitImage> m_image;

@@ -61,6 +61,51 @@ protected:
     void setUp() override { f.connectPort(); }
 
 private slots:
+    // STORE on the location tab while the unit misses a frame: the line says the unit
+    // matches only once the read back agreed; a name it never takes stays marked, is
+    // counted and is named in one message; a unit that does not answer the read back
+    // is told once.
+    void aStoreIsCalledStoredOnlyOnceTheUnitHoldsIt()
+    {
+        read(Part::Locations, 50);
+        alias(4)->setText("Gate West");
+        alias(7)->setText("Boiler Room");
+        alias(9)->setText("Loading Dock");
+        QCOMPARE(line(), QStringLiteral("3 changes not stored"));
+        QStringList seen;
+        connect(&f.w->session().stores(), &halvo::session::StoreJob::checkingStarted, this,
+                [&] { seen << line(); });
+        f.unit->faults().dropStores = {4};
+        f.w->Command_Store_Config_Click();
+        QVERIFY(f.waitStored());
+        QCOMPARE(seen, (QStringList{"Checking what the unit holds...", "Checking what the unit holds..."}));
+        QCOMPARE(line(), QStringLiteral("Unit matches the window"));
+        QVERIFY(f.dialogs.messages.isEmpty());
+        QCOMPARE(f.unit->locationName(4), QByteArray("Gate West       "));
+
+        alias(4)->setText("Gate East"); // stores 51..100 carry the names; 55 is slot 4's
+        f.unit->faults().dropStores = {55, 101, 102};
+        f.w->Command_Store_Config_Click();
+        QVERIFY(f.waitStored());
+        QCOMPARE(f.dialogs.messages,
+                 QStringList{"The unit did not take: location 5 name \"Gate East\" (sent 3 times)."});
+        QCOMPARE(line(), QStringLiteral("1 change not stored"));
+        QVERIFY(halvo::app::marks::Is_Marked(alias(4)));
+        QVERIFY(!halvo::app::marks::Is_Marked(alias(7)));
+
+        f.dialogs.messages.clear();
+        auto timing = halvo::test::WindowFixture::fastTiming();
+        timing.readBackSeconds = 0.2;
+        f.w->setTiming(timing);
+        f.unit->faults().deafAfterFrames = static_cast<int>(f.unit->receivedFrames().size()) + 50;
+        f.unit->faults().deafFrames = 10;
+        f.w->Command_Store_Config_Click();
+        QVERIFY(f.waitStored());
+        QCOMPARE(f.dialogs.messages.size(), 1);
+        QVERIFY(f.dialogs.messages.first().startsWith("The unit did not answer when its location names"));
+        QCOMPARE(line(), QStringLiteral("1 change not stored"));
+    }
+
 
     void editsAreMarkedCountedReviewedAndStoredAlone()
     {

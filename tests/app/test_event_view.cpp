@@ -1,5 +1,6 @@
 // The event view on the received lines: words in any case, a regular expression, an
 // invalid one, the count, following the newest line, copy and export.
+#include "support/warnings.h"
 #include "event_view.h"
 #include "received_lines.h"
 #include "support/bytes.h"
@@ -46,6 +47,7 @@ class TestEventView : public QObject
 private slots:
     void init()
     {
+        halvo::test::failOnAnyWarning();
         lines.clear();
         for (const char *l :
              {" Page 00012 Ev 1 10:05 Pass 12 Alarm\r", " Page 00012 Ev 2 10:06 Pass 12 Reset\r",

@@ -11,6 +11,7 @@
 #include "support/window_fixture.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -61,13 +62,14 @@ private slots:
     void newEventsGoToTheUnitsArchiveOnce()
     {
         const QString archive = dir.filePath("archive.txt");
-        QSignalSpy ended(&f.w->session().archive(), &halvo::session::ArchiveDownload::ended);
+        QSignalSpy ended(&f.w->session(), &halvo::session::UnitSession::downloadEnded);
         auto readNew = [&](bool stopAtOnce = false) {
             ended.clear();
             f.click("CmdReadNewEvents");
             if (stopAtOnce)
                 f.click("CmdStopEventDownload");
-            return (!ended.isEmpty() || ended.wait(20000)) && ended.first().first().toBool();
+            return (!ended.isEmpty() || ended.wait(20000)) &&
+                   ended.first().first().value<halvo::session::DownloadEnd>().appendedAll;
         };
         auto entries = [&] { return QString::fromLatin1(readFile(archive)).split("\r\n").filter("Page"); };
         f.unit->setEventLogPointer(5);
@@ -95,6 +97,98 @@ private slots:
         QVERIFY(readNew());
         QCOMPARE(entries().filter("Page 00000 Ev 1").size(), 1);
         QCOMPARE(entries().filter("Page 00006 Ev 4").size(), 1);
+    }
+
+    // The archive is the unit's own: remembered by its banner and its adapter (here
+    // its port), named on the tab. The line says what was appended, and it stays.
+    // The page read again not being the archive's last is asked about once the read
+    // has ended; an archive of another unit, or one that cannot be started, is told
+    // once and nothing is asked of the unit.
+    void anArchiveHoldsTheEventsOfOneUnit()
+    {
+        const QString archive = dir.filePath("gate.txt"), other = dir.filePath("other.txt");
+        QSignalSpy ended(&f.w->session(), &halvo::session::UnitSession::downloadEnded);
+        auto readNew = [&] {
+            ended.clear();
+            f.click("CmdReadNewEvents");
+            return !ended.isEmpty() || ended.wait(20000);
+        };
+        auto *line = f.ctl<QLabel>("LabelEventDownload");
+        f.unit->sendBanner();
+        QTRY_VERIFY(!f.w->session().receive().identification().isEmpty());
+        field("TxtEventLogPagesToDownload")->setText("2");
+        f.dialogs.fileNames = {archive};
+        QVERIFY(readNew());
+        QCOMPARE(line->text(), QStringLiteral("8 new lines appended to %1").arg(QDir::toNativeSeparators(archive)));
+        QCOMPARE(f.ctl<QLabel>("LabelEventArchive")->text(), QStringLiteral("Archive: gate.txt"));
+        QSettings remembered;
+        QCOMPARE(remembered.value(QStringLiteral("archives/%1/%2")
+                                      .arg(QString(QByteArray("Halvo Base Unit V2.04 SN 000417").toHex()),
+                                           QString(f.unit->devicePath().toLatin1().toHex())))
+                     .toString(),
+                 archive);
+
+        // Another log behind the same banner: asked once the read ended, nothing added.
+        const QByteArray held = readFile(archive);
+        f.unit->setLogGeneration(1);
+        f.unit->addEventPages(1);
+        QVERIFY(readNew());
+        QVERIFY(line->text().startsWith("Page 498 as the unit holds it now is not the page this archive ends"));
+        QTRY_COMPARE(f.dialogs.questions.size(), 1);
+        QVERIFY(f.dialogs.questions.first().endsWith("Nothing was added. [Choose Another Archive...|Append Anyway]"));
+        QCOMPARE(readFile(archive), held);
+        f.dialogs.choices = {1};
+        f.dialogs.questions.clear();
+        QVERIFY(readNew());
+        QTRY_COMPARE(f.dialogs.questions.size(), 1);
+        QTRY_VERIFY(readFile(archive).size() > held.size()); // "Append Anyway"
+        QVERIFY(readFile(archive).startsWith(held));
+        QVERIFY(f.dialogs.messages.isEmpty());
+
+        // An archive of another unit, chosen by hand: told once, nothing asked.
+        QVERIFY(QFile::copy(halvo::eventlog::Record_Path(archive), halvo::eventlog::Record_Path(other)));
+        QVERIFY(QFile::copy(archive, other));
+        f.unit->setBannerText("Halvo Base Unit V2.04 SN 000999\r");
+        f.unit->sendBanner();
+        QTRY_VERIFY(f.w->session().receive().identification().endsWith("000999"));
+        f.unit->clearRecord();
+        f.dialogs.fileNames = {other};
+        f.click("CmdReadNewEvents");
+        QCOMPARE(f.dialogs.messages.size(), 1);
+        QVERIFY(f.dialogs.messages.first().endsWith(
+            "holds the events of \"Halvo Base Unit V2.04 SN 000417\"; the unit on " + f.unit->devicePath() +
+            " is \"Halvo Base Unit V2.04 SN 000999\". Choose another archive."));
+        // A damaged record: told once, nothing asked.
+        QFile record(halvo::eventlog::Record_Path(other));
+        QVERIFY(record.open(QIODevice::WriteOnly) && record.write("not a record\n") > 0);
+        record.close();
+        f.dialogs.fileNames = {other};
+        f.click("CmdReadNewEvents");
+        QCOMPARE(f.dialogs.messages.size(), 2);
+        QVERIFY(f.dialogs.messages.last().contains("cannot be read: it is damaged"));
+        QCOMPARE(f.framesSettled(), QStringList());
+        QCOMPARE(f.ctl<QLabel>("LabelEventArchive")->text(), QStringLiteral("Archive: gate.txt"));
+    }
+
+    // What a read of new events was told before it began goes when a read of the
+    // last pages starts.
+    void aNoteOfNewEventsGoesWhenTheLastPagesAreRead()
+    {
+        auto *line = f.ctl<QLabel>("LabelEventDownload");
+        const QString archive = dir.filePath("wrapped.txt");
+        halvo::eventlog::ArchiveRecord r;
+        r.endPage = 600;
+        r.savedAt = QDateTime::currentDateTime();
+        QVERIFY(halvo::eventlog::Write_Record(archive, r));
+        QSettings().clear();
+        f.dialogs.fileNames = {archive};
+        QSignalSpy ended(&f.w->session(), &halvo::session::UnitSession::downloadEnded);
+        f.unit->setEventLogPointer(3);
+        f.click("CmdReadNewEvents");
+        QVERIFY(ended.wait(20000));
+        QVERIFY(line->text().startsWith("The log pointer went back from 600 to 2"));
+        f.click("CmdReadLastEventLogPages");
+        QVERIFY(!line->text().contains("went back"));
     }
 
     void pointerPagesClearAndClockReachTheUnit()

@@ -1,6 +1,7 @@
 // The window survives the unit going away at any moment and takes it back when it
 // returns on the same device, as a re-plugged adapter does. The messages that no
 // other suite reaches are reached here.
+#include "support/warnings.h"
 #include "eventlog_tab.h"
 #include "file_menu.h"
 #include "session/event_download.h"
@@ -40,6 +41,7 @@ class TestFaultSurvival : public QObject
 private slots:
     void init()
     {
+        halvo::test::failOnAnyWarning();
         device = dir.filePath("ttyHalvo");
         plugIn();
         f.dialogs = {};

@@ -1,5 +1,6 @@
 // The port list follows the devices: symlinks to simulated units' ptys come and go in
 // a folder of the test's own (--port-dir), as udev's links do for adapters.
+#include "support/warnings.h"
 #include "support/window_fixture.h"
 
 #include <QComboBox>
@@ -68,6 +69,7 @@ class TestPortList : public QObject
 private slots:
     void init()
     {
+        halvo::test::failOnAnyWarning();
         dir = std::make_unique<QTemporaryDir>();
         f.dialogs = {};
         f.w = std::make_unique<halvo::app::FormMain>(halvo::app::FormOptions{{}, {}, {dir->path()}, {}});

@@ -1,6 +1,7 @@
 // A tab built alone over a configuration and a session on a fake link, without the
 // window: it follows the model whatever changes it, writes the operator's edits into
 // it, and marks what differs from the unit.
+#include "support/warnings.h"
 #include "change_marks.h"
 #include "config/configuration.h"
 #include "location_tab.h"
@@ -41,6 +42,7 @@ class TestTabAlone : public QObject
 private slots:
     void init()
     {
+        test::failOnAnyWarning();
         config = config::Configuration();
         fake = std::make_unique<test::FakeSession>(log);
         fake->session->setConfiguration(&config);

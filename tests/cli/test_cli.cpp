@@ -399,6 +399,66 @@ private slots:
         QCOMPARE(halvo::test::readFile(archive), held);
     }
 
+    // An archive holds one unit's events: another unit's banner is refused before
+    // anything is asked of it; a unit of the same banner whose page read again is not
+    // the archive's last (another unit, or a log cleared and refilled) adds nothing,
+    // unless told to; a download that breaks names the whole pages it appended.
+    void anArchiveHoldsTheEventsOfOneUnit()
+    {
+        const QString archive = dir.filePath("one-unit.txt");
+        const QStringList args = {"events", "--new", "--pause-scale", "0.2"};
+        halvo::sim::SimUnit first;
+        first.setBannerInterval(100);
+        QVERIFY(first.start());
+        QCOMPARE(cli(args + QStringList{"--port", first.devicePath(), "--pages", "2", archive}).status, 0);
+        const QByteArray held = halvo::test::readFile(archive),
+                         record = halvo::test::readFile(archive + ".halvo-record");
+
+        halvo::sim::SimUnit other;
+        other.setBannerInterval(100);
+        other.setBannerText("Halvo Base Unit V2.04 SN 000999\r");
+        QVERIFY(other.start());
+        Run r = cli(args + QStringList{"--port", other.devicePath(), archive});
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.err, QStringLiteral("halvo-cli: %1 holds the events of \"Halvo Base Unit V2.04 SN 000417\"; the "
+                                       "unit on %2 is \"Halvo Base Unit V2.04 SN 000999\". Choose another archive.\n")
+                            .arg(archive, other.devicePath()));
+        QVERIFY(other.receivedFrames().isEmpty());
+
+        halvo::sim::SimUnit twin; // the same banner, another log
+        twin.setBannerInterval(100);
+        twin.setLogGeneration(1);
+        twin.addEventPages(1);
+        QVERIFY(twin.start());
+        r = cli(args + QStringList{"--port", twin.devicePath(), archive});
+        QCOMPARE(r.status, 2);
+        QVERIFY2(QRegularExpression("halvo-cli: Page 498 as the unit holds it now is not the page this archive ends "
+                                    "with: this is another unit, or its log was cleared and refilled since "
+                                    "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d. Nothing was added.")
+                     .match(r.err)
+                     .hasMatch(),
+                 qPrintable(r.err));
+        QCOMPARE(halvo::test::readFile(archive), held);
+        QCOMPARE(halvo::test::readFile(archive + ".halvo-record"), record);
+        r = cli(args + QStringList{"--port", twin.devicePath(), "--append-anyway", archive});
+        QCOMPARE(r.status, 0);
+        QVERIFY(halvo::test::readFile(archive).startsWith(held));
+        QCOMPARE(halvo::test::readFile(archive).count("\"\r\n"), 8 + 8); // pages 498 and 499, whole
+
+        // The link breaks after two whole pages and two lines of a third: those two
+        // pages, and only they, are appended and recorded.
+        const QString broken = dir.filePath("broken.txt");
+        halvo::sim::SimUnit cut;
+        cut.setBannerInterval(100);
+        cut.faults().hangUpAfterLines = 10;
+        QVERIFY(cut.start());
+        r = cli(args + QStringList{"--port", cut.devicePath(), "--pages", "3", broken});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains("; 2 whole pages appended to " + broken), qPrintable(r.err));
+        QCOMPARE(halvo::test::readFile(broken).count("\"\r\n"), 8);
+        QVERIFY(halvo::test::readFile(broken + ".halvo-record").contains("end-page: 498\n"));
+    }
+
     // Records from a data file or the unit: the sheet, the roster out and back in.
     void sheetsAndRostersFromTheCommandLine()
     {

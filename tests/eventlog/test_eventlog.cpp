@@ -145,9 +145,16 @@ TEST(EventArchive, NewPagesFollowThePointer)
     };
     EXPECT_EQ(plan(253), "249+4 again "); // three new pages, and the last one read again
     EXPECT_EQ(plan(250), "0+0 No new events since 2026-12-07 10:20:00");
-    EXPECT_TRUE(plan(40).startsWith(
-        "0+40 The log pointer went back from 250 to 40: the log was cleared or has wrapped."));
-    EXPECT_TRUE(plan(40).contains("pages 250 to 32479 were overwritten or are older than the archive"));
+    EXPECT_EQ(plan(40), "0+40 The log pointer went back from 250 to 40: the log was cleared or has wrapped. "
+                        "Pages 0 to 39 are read; if it wrapped, pages 250 to 32479 were overwritten or are "
+                        "older than the archive and are not read.");
+    EXPECT_EQ(plan(0), "0+0 The log pointer went back from 250 to 0: the log was cleared or has wrapped. "
+                       "Nothing is read; if it wrapped, pages 250 to 32479 were overwritten or are older than "
+                       "the archive and are not read.");
+    // The page read again that is not the archive's last: named, with the record's time.
+    EXPECT_EQ(Mismatch_Note(r), "Page 249 as the unit holds it now is not the page this archive ends with: this "
+                                "is another unit, or its log was cleared and refilled since 2026-12-07 10:20:00. "
+                                "Nothing was added.");
     r.cleared = true; // the tool cleared it: from the start of the ring, nothing to say
     EXPECT_EQ(plan(40), "0+40 ");
     r = {};
@@ -178,10 +185,15 @@ TEST(EventArchive, PagesAreHandedOutWholeAndNeverTwice)
     EXPECT_EQ(out,
               QList<QByteArray>{Event_Log_Entry(d)}); // the one line more; the next page still collecting
     EXPECT_EQ(grown.lastPage().size(), 4);
-    PageCollector other({Event_Log_Entry(a)}); // the page is not what the archive holds: all of it goes
-    for (const QByteArray &line : {b, c, d})
+    // The page read again is not what the archive ends with: nothing of it goes, and
+    // the collector says why.
+    PageCollector other({Event_Log_Entry(a), Event_Log_Entry(b)});
+    for (const QByteArray &line : {a, c, d})
         EXPECT_TRUE(other.take(line).isEmpty());
-    EXPECT_EQ(other.take(a).size(), 4);
+    EXPECT_FALSE(other.mismatch());
+    EXPECT_TRUE(other.take(b).isEmpty());
+    EXPECT_TRUE(other.mismatch());
+    EXPECT_FALSE(grown.mismatch());
 }
 
 TEST(EventArchive, TheRecordIsWrittenWholeAndADamagedOneIsRefused)
@@ -217,4 +229,22 @@ TEST(EventArchive, TheRecordIsWrittenWholeAndADamagedOneIsRefused)
     EXPECT_FALSE(Append_Entries("/dev/full", {"\"x\"\r\n"}));
     EXPECT_EQ(About_Time(100000), "about 1 min 40 s");
     EXPECT_EQ(About_Time(7500000), "about 2 h 5 min");
+}
+
+// An archive belongs to one unit: by its whole banner, or, for a record an earlier
+// release wrote with the banner's first 12 characters, by those.
+TEST(EventArchive, ARecordBelongsToTheUnitItNames)
+{
+    ArchiveRecord r;
+    const QString unit = "Halvo Base Unit V2.04 SN 000417";
+    EXPECT_TRUE(Record_Is_Of_Unit(r, unit)); // names none
+    r.unitId = unit;
+    EXPECT_TRUE(Record_Is_Of_Unit(r, unit));
+    EXPECT_FALSE(Record_Is_Of_Unit(r, "Halvo Base Unit V2.04 SN 000418"));
+    EXPECT_FALSE(Record_Is_Of_Unit(r, "Halvo Base Unit V2.04"));
+    r.unitId = " Halvo Base "; // an earlier release's, after the first banner
+    EXPECT_TRUE(Record_Is_Of_Unit(r, unit));
+    r.unitId = "Halvo Base U"; // and its first banner, the NUL gone
+    EXPECT_TRUE(Record_Is_Of_Unit(r, unit));
+    EXPECT_FALSE(Record_Is_Of_Unit(r, "Halvo Relay Unit V1.00"));
 }

@@ -496,6 +496,46 @@ private slots:
         QVERIFY(!ticks.waiting());
     }
 
+    // A line that arrives while a read waits restarts the quiet count: the next chunk
+    // goes on the fourth quiet tick after the last line, in a read of the last pages
+    // and in a planned one alike.
+    void aLineRestartsTheQuietCount()
+    {
+        session::EventDownload &d = s->events();
+        FakeClock &ticks = *fake->events;
+        auto pageRequests = [&] {
+            return std::count_if(link->written.begin(), link->written.end(),
+                                 [](const QByteArray &f) { return f.at(1) == ')'; });
+        };
+        auto quietThenLine = [&] {
+            for (int t = 0; t < 3; ++t)
+                ticks.fire();
+            link->receive(" event line\r");
+            for (int t = 0; t < 3; ++t)
+                ticks.fire();
+        };
+        d.start(250);
+        ticks.fire(); // the pointer request
+        link->receive(reply('/', QByteArray("\x00\x03\x03", 3)));
+        ticks.fire(); // the plan
+        for (int t = 0; t < 4; ++t)
+            ticks.fire();
+        QCOMPARE(pageRequests(), 1);
+        quietThenLine();
+        QCOMPARE(pageRequests(), 1);
+        ticks.fire();
+        QCOMPARE(pageRequests(), 2);
+
+        d.startPlanned([](int) { return std::vector<std::pair<int, int>>{{0, 1}, {1, 1}}; });
+        link->receive(reply('/', QByteArray("\x00\x03\x03", 3)));
+        ticks.fire(); // the first chunk as soon as the pointer is in
+        QCOMPARE(pageRequests(), 3);
+        quietThenLine();
+        QCOMPARE(pageRequests(), 3);
+        ticks.fire();
+        QCOMPARE(pageRequests(), 4);
+    }
+
     void anEventDownloadStopsOrBreaks()
     {
         session::EventDownload &d = s->events();
@@ -539,7 +579,12 @@ private slots:
         QTemporaryDir dir;
         const QString archive = dir.filePath("archive.txt");
         session::ArchiveDownload &a = s->archive();
-        QSignalSpy ended(&a, &session::ArchiveDownload::ended), notes(&a, &session::ArchiveDownload::note);
+        QList<QVariantList> ended; // each archive download's end: all appended, entries, why
+        connect(s, &session::UnitSession::downloadEnded, this, [&](const session::DownloadEnd &e) {
+            QVERIFY(e.archive);
+            ended << QVariantList{e.appendedAll, e.appended, e.why};
+        });
+        QSignalSpy notes(&a, &session::ArchiveDownload::note);
         FakeClock &ticks = *fake->events;
         auto pointer = [&](int shown) {
             const int raw = shown + 1;

@@ -18,6 +18,7 @@ public:
         QStringList messages;
         QStringList questions;
         QList<bool> answers;   // answers to come; Cancel when empty
+        QList<int> choices;    // buttons chosen in choices to come; Cancel when empty
         QStringList fileNames; // file names to come; cancelled when empty
         std::function<void(const QString &)> onMessage;
         std::function<void()> onFileDialog;         // runs while a file dialog is open
@@ -42,6 +43,11 @@ public:
         return m_log.answers.isEmpty() ? false : m_log.answers.takeFirst();
     }
     bool askYesNo(const QString &text) override { return question(text); }
+    int choose(const QString &text, const QStringList &buttons) override
+    {
+        m_log.questions << text + " [" + buttons.join("|") + "]";
+        return m_log.choices.isEmpty() ? -1 : m_log.choices.takeFirst();
+    }
     std::optional<std::vector<int>> reviewChanges(const std::vector<app::ReviewRow> &rows,
                                                   const QString &) override
     {

@@ -2,6 +2,7 @@
 // Test helper: a window wired to a simulated unit on a pty, with fast waits and
 // scripted dialogs; controls are found by their object names.
 
+#include "support/warnings.h"
 #include "bytes.h"
 #include "fake_dialogs.h"
 #include "formmain.h"
@@ -92,6 +93,7 @@ protected:
 private slots:
     void init()
     {
+        halvo::test::failOnAnyWarning();
         f = WindowFixture{};
         f.start();
         setUp();
