@@ -27,6 +27,7 @@ struct Options
     QStringList extraPorts;  // listed first (the demo unit)
     int timeoutMs = 25000;   // for the unit's banner and for each read
     double pauseScale = 1.0; // tests shorten the pacing of stores and log reads
+    bool readOnce = false;   // records read once, not until two reads agree (benchmarks)
     // The demo unit inside the tool, opened as "demo".
     std::function<std::unique_ptr<port::Link>()> demoLink;
 };

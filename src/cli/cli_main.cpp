@@ -158,7 +158,9 @@ int main(int argc, char **argv)
                                      "seconds", "25");
     QCommandLineOption pace("pause-scale", "Scale the pacing (tests).", "factor", "1");
     pace.setFlags(QCommandLineOption::HiddenFromHelp);
-    p.addOptions({help, demo, pace});
+    QCommandLineOption readOnce("read-once", "Read each part once, unchecked (the benchmark's yardstick).");
+    readOnce.setFlags(QCommandLineOption::HiddenFromHelp);
+    p.addOptions({help, demo, pace, readOnce});
     const QString verb = QString::fromLatin1(command->name);
     if (command->unit != NoUnit || verb == QLatin1String("doctor"))
         p.addOption(port);
@@ -206,6 +208,7 @@ int main(int argc, char **argv)
         if (!ok || o.timeoutMs <= 0)
             return usage(QStringLiteral("--timeout takes a number of seconds"));
     }
+    o.readOnce = p.isSet(readOnce);
     o.pauseScale = p.value(pace).toDouble(&ok);
     if (!ok || o.pauseScale < 0)
         return usage(QStringLiteral("--pause-scale takes a factor"));

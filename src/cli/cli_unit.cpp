@@ -167,7 +167,8 @@ std::optional<config::Configuration> readConfiguration(Unit &u, QString *why)
         ok = whole;
         *why = w;
     });
-    if (!reads.start({Part::Passes, Part::Settings, Part::Locations})) {
+    if (!reads.start({Part::Passes, Part::Settings, Part::Locations},
+                     u.readOnce() ? session::ReadJob::Reads::Once : session::ReadJob::Reads::UntilTwoAgree)) {
         *why = Msg::CommError + QStringLiteral(": the port is closed");
         return std::nullopt;
     }

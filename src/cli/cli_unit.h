@@ -43,6 +43,7 @@ public:
     // has said it is there.
     int connect();
     double pauseScale() const { return m_options.pauseScale; }
+    bool readOnce() const { return m_options.readOnce; }
     QString failure() const;
 
     session::UnitSession session;
