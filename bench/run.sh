@@ -42,7 +42,7 @@ start_unit() { # start_unit NAME [options]: the unit's device in $work/NAME.port
   head -n 1 "$work/$name.out" > "$work/$name.port"
 }
 start_unit unit
-start_unit lossy --drop-store 40
+start_unit lossy --drop-store 39 # pass 40, which the edited file changes
 port="$(cat "$work/unit.port")"
 build/src/cli/halvo-cli backup --port "$port" "$work/unit.csv" 2> /dev/null
 sed -e 's/Pass Device 03  /Night Porter    /' -e 's/Pass Device 40  /Day Porter      /' \
@@ -57,12 +57,12 @@ ms() { # ms COMMAND...: the milliseconds halvo-cli took; its standard error in $
 sent=$(ms restore --no-verify --port "$port" "$work/edited.csv")
 checked=$(ms restore --port "$port" "$work/unit.csv")
 lossy=$(ms restore --port "$(cat "$work/lossy.port")" "$work/edited.csv")
-resent=$(grep -o 'the unit lacks [0-9]* of [0-9]*' "$work/cli.err" | head -n 1)
+resent=$(grep -o "the unit lacks [0-9]* of [0-9]*" "$work/cli.err" | head -n 1 || true)
 changed=$(ms restore --changed-only --port "$port" "$work/edited.csv")
 once=$(ms backup --read-once --port "$port" "$work/once.csv")
 twice=$(ms backup --port "$port" "$work/twice.csv")
 echo "| halvo-cli restore, whole file, sent only (unit at 38400 baud) | $sent ms |  |"
 echo "| the same, read back and checked | $checked ms (+$((checked - sent)) ms) | at most 2 s more |"
 echo "| the same, the unit missing one frame ($resent) | $lossy ms (+$((lossy - sent)) ms) | at most 4 s more |"
-echo "| halvo-cli restore --changed-only, 2 passes and 1 location differ | $changed ms (reads the unit first, checks after) | < 3 s |"
+echo "| halvo-cli restore --changed-only, 2 passes and 1 location differ | $changed ms (reads the unit twice first, reads back after) | < 5 s |"
 echo "| halvo-cli backup, each part read until two reads agree / read once | $twice ms / $once ms | at most twice once + 0.5 s |"

@@ -147,14 +147,18 @@ bool startUnit(QProcess &unit, const QStringList &args)
 }
 
 // The microseconds at which the unit took each frame, from its record file.
+// The times the unit took the store frames ("44 22" passes, "44 2B" locations); the
+// read back that checks the store comes after them and is no store frame.
 QList<qint64> unitTimes(const QString &record)
 {
     QList<qint64> t;
     QFile f(record);
     if (f.open(QIODevice::ReadOnly))
-        for (const QByteArray &line : f.readAll().split('\n'))
-            if (!line.isEmpty())
-                t << line.split(' ').first().toLongLong();
+        for (const QByteArray &line : f.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.split(' ');
+            if (fields.size() > 2 && fields.at(1) == "44" && (fields.at(2) == "22" || fields.at(2) == "2B"))
+                t << fields.first().toLongLong();
+        }
     return t;
 }
 

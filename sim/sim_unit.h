@@ -103,6 +103,9 @@ public:
     // Request frames received, in hex, one per frame; and those that were malformed.
     const QStringList &receivedFrames() const { return m_received; }
     int badFrameCount() const { return m_badFrames; }
+    // Reply frames sent since start: where faults counted by reply (flipReplies,
+    // repeatReply) are aimed from.
+    int repliesSent() const { return m_replyCount; }
     void clearRecord()
     {
         m_received.clear();

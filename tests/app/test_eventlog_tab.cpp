@@ -144,6 +144,15 @@ private slots:
         QTRY_VERIFY(readFile(archive).size() > held.size()); // "Append Anyway"
         QVERIFY(readFile(archive).startsWith(held));
         QVERIFY(f.dialogs.messages.isEmpty());
+        // Refilled again: "Choose Another Archive..." starts a new one for the unit.
+        const QString fresh = dir.filePath("fresh.txt");
+        f.unit->setLogGeneration(2);
+        f.unit->addEventPages(1);
+        f.dialogs.choices = {0};
+        f.dialogs.fileNames = {fresh};
+        QVERIFY(readNew());
+        QTRY_COMPARE(f.ctl<QLabel>("LabelEventArchive")->text(), QStringLiteral("Archive: fresh.txt"));
+        QTRY_COMPARE(readFile(fresh).count("\"\r\n"), 8);
 
         // An archive of another unit, chosen by hand: told once, nothing asked.
         QVERIFY(QFile::copy(halvo::eventlog::Record_Path(archive), halvo::eventlog::Record_Path(other)));
@@ -167,7 +176,7 @@ private slots:
         QCOMPARE(f.dialogs.messages.size(), 2);
         QVERIFY(f.dialogs.messages.last().contains("cannot be read: it is damaged"));
         QCOMPARE(f.framesSettled(), QStringList());
-        QCOMPARE(f.ctl<QLabel>("LabelEventArchive")->text(), QStringLiteral("Archive: gate.txt"));
+        QCOMPARE(f.ctl<QLabel>("LabelEventArchive")->text(), QStringLiteral("Archive: fresh.txt"));
     }
 
     // What a read of new events was told before it began goes when a read of the

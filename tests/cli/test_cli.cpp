@@ -207,13 +207,19 @@ private slots:
         QVERIFY(unit.start());
         const QStringList port = {"--port", unit.devicePath(), "--timeout", "2"};
         QCOMPARE(cli(QStringList{"backup"} + port + QStringList{clean}).status, 0);
-        unit.faults().flipReplies = {72 * 2 + 4 * 2 + 50 * 2 + 5};          // after the clean backup's replies
+        unit.faults().flipReplies = {unit.repliesSent() + 5}; // pass 6 of the next read
         Run r = cli(QStringList{"backup"} + port + QStringList{file});
         QCOMPARE(r.status, 0);
         QVERIFY2(r.err.contains("reading again pass records"), qPrintable(r.err));
         QCOMPARE(halvo::test::readFile(file), halvo::test::readFile(clean));
+        // A reply that comes twice changes nothing.
+        unit.faults().flipReplies.clear();
+        unit.faults().repeatReply = unit.repliesSent() + 10;
+        QFile::remove(file);
+        QCOMPARE(cli(QStringList{"backup"} + port + QStringList{file}).status, 0);
+        QCOMPARE(halvo::test::readFile(file), halvo::test::readFile(clean));
 
-        const int from = 2 * (72 * 2 + 4 * 2 + 50 * 2) + 72; // the next backup's pass replies
+        const int from = unit.repliesSent(); // the next backup's pass replies
         unit.faults().flipReplies = {from + 5, from + 72 + 6, from + 144 + 7, from + 216 + 8};
         QFile::remove(file);
         r = cli(QStringList{"backup"} + port + QStringList{file});
