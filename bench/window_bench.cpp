@@ -79,6 +79,7 @@ struct Dialogs : app::OperatorDialogs
     }
     QString saveFileName(const app::FileChoice &) override { return file; }
     QString openFileName(const app::FileChoice &) override { return file; }
+    bool compareWithFile(const QString &, const std::vector<app::ComparisonRow> &) override { return false; }
     void report(const QString &, const QString &) override {}
     bool choosePrinter(QPrinter &) override { return false; }
 };

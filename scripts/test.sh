@@ -23,14 +23,15 @@ cmake --build build-asan -j "$JOBS"
 (cd build-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j "$JOBS")
 
-echo "=== fuzzing the receive path and the data file reader, ${FUZZ_SECONDS}s each ==="
+echo "=== fuzzing the receive path, the data file reader and the CSV imports, ${FUZZ_SECONDS}s each ==="
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DHALVO_FUZZ_ONLY=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build-fuzz -j "$JOBS"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/receive" "$work/datafile"
+mkdir -p "$work/receive" "$work/datafile" "$work/csv"
 cp fuzz/corpus/datafile/* "$work/datafile/"
-for target in receive datafile; do
+cp fuzz/corpus/csv/* "$work/csv/"
+for target in receive datafile csv; do
   if ! build-fuzz/fuzz/fuzz_$target -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -max_len=8192 \
        -print_final_stats=1 -artifact_prefix=build-fuzz/ "$work/$target" > "$work/$target.log" 2>&1; then
     tail -n 40 "$work/$target.log"

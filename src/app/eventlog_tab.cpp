@@ -1,5 +1,6 @@
 #include "eventlog_tab.h"
 
+#include "collection_panel.h"
 #include "event_view.h"
 #include "eventlog/event_requests.h"
 #include "operator_dialogs.h"
@@ -8,9 +9,9 @@
 #include "session/event_filing.h"
 #include "session/messages.h"
 #include "session/receive_path.h"
-#include "port/serial_ports.h"
 #include "session/unit_session.h"
 #include "settings/config_params.h"
+#include "unit_memory.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -79,7 +80,8 @@ EventLogTab::EventLogTab(const TabContext &context, const ReceivedLines &lines, 
                                      QStringLiteral("LabelEventArchive")),
                                QStringLiteral("Event archive of this unit"));
     g->addWidget(archiveCaption, 0, 2, 1, 2);
-    g->addWidget(buildDownloadPanel(), 2, 2, 4, 2);
+    g->addWidget(buildDownloadPanel(), 2, 2, 3, 2);
+    g->addWidget(new CollectionPanel(m_unit, m_dialogs, [this] { return pageCount(); }), 5, 2, 1, 2);
     eventView = new EventView(lines, m_dialogs);
     g->addWidget(eventView, 6, 0, 1, 4);
     g->setRowStretch(6, 1);
@@ -155,7 +157,7 @@ void EventLogTab::downloadEnded(const session::DownloadEnd &end)
 {
     const auto &p = m_unit.events().progress();
     using How = session::DownloadEnd::How;
-    if (end.archive && end.mismatch) {
+    if (end.archive && end.mismatch && !end.collected) {
         m_endText = end.why;
         // Asked once the download has ended, never from inside the receive path.
         QTimer::singleShot(0, this, [this, text = end.why] { askAboutAnotherUnitsArchive(text); });
@@ -237,31 +239,11 @@ void EventLogTab::CmdReadNewEvents_Click()
 {
     if (!m_unit.Ensure_Port_Open())
         return;
-    QString archive = QSettings().value(archiveKey()).toString();
-    if (archive.isEmpty() || !QFileInfo::exists(archive))
-        archive = chooseArchive();
+    QString archive = UnitMemory(m_unit).archive();
+    if (archive.isEmpty())
+        archive = UnitMemory::Choose_Archive(m_dialogs);
     if (!archive.isEmpty())
         startArchive(archive, false);
-}
-
-// The unit's banner and its adapter's serial number (the port where the system gives
-// none): two units of one model are two archives.
-QString EventLogTab::archiveKey() const
-{
-    QString adapter = port::Adapter_Serial_Number(m_unit.path());
-    if (adapter.isEmpty())
-        adapter = m_unit.path();
-    return QStringLiteral("archives/%1/%2")
-        .arg(QString::fromLatin1(m_unit.receive().identification().toUtf8().toHex()),
-             QString::fromLatin1(adapter.toUtf8().toHex()));
-}
-
-QString EventLogTab::chooseArchive()
-{
-    FileChoice choice{QStringLiteral("txt"), Documents_Folder(), QStringLiteral("Txt Files (*.txt)"),
-                      QStringLiteral("Halvo_Event_Archive.txt")};
-    choice.confirmOverwrite = false; // it is appended to, never emptied
-    return m_dialogs.saveFileName(choice);
 }
 
 // Remembered for the unit only once it has taken the archive.
@@ -271,7 +253,7 @@ void EventLogTab::startArchive(const QString &archive, bool appendAnyway)
     m_endText.clear();
     QString why;
     if (m_unit.archive().start(archive, pageCount(), &why, appendAnyway)) {
-        QSettings().setValue(archiveKey(), archive);
+        UnitMemory(m_unit).setArchive(archive);
         archiveCaption->setText(QStringLiteral("Archive: ") + QFileInfo(archive).fileName());
         archiveCaption->setToolTip(QDir::toNativeSeparators(archive));
     } else {
@@ -285,7 +267,7 @@ void EventLogTab::askAboutAnotherUnitsArchive(const QString &text)
     const QString archive = m_unit.archive().archive();
     switch (m_dialogs.choose(text, {QStringLiteral("Choose Another Archive..."), QStringLiteral("Append Anyway")})) {
     case 0:
-        if (const QString other = chooseArchive(); !other.isEmpty())
+        if (const QString other = UnitMemory::Choose_Archive(m_dialogs); !other.isEmpty())
             startArchive(other, false);
         break;
     case 1:

@@ -41,8 +41,6 @@ private:
     void stopFiling();
     void showProgress();
     void downloadEnded(const session::DownloadEnd &end);
-    QString archiveKey() const;
-    QString chooseArchive();
     void startArchive(const QString &archive, bool appendAnyway);
     void askAboutAnotherUnitsArchive(const QString &text);
     int pageCount();

@@ -1,5 +1,6 @@
 #include "file_menu.h"
 
+#include "config/differences.h"
 #include "datafile/data_file.h"
 #include "operator_dialogs.h"
 #include "report/roster.h"
@@ -45,6 +46,7 @@ FileMenu::FileMenu(QMenu *menu, config::Configuration &config, session::UnitSess
     };
     add("Save Config Data", "Menu_Save_Config_Data", &FileMenu::Menu_Save_Config_Data_Click);
     add("Load Config Data", "Menu_Load_Config_Data", &FileMenu::Menu_Load_Config_Data_Click);
+    add("Compare With Data File...", "Menu_Compare_Data_File", &FileMenu::Menu_Compare_Data_File_Click);
     menu->addSeparator();
     add("Print Configuration...", "Menu_Print_Configuration", &FileMenu::Menu_Print_Configuration_Click);
     add("Export Configuration Sheet (PDF)...", "Menu_Export_Sheet", &FileMenu::Menu_Export_Sheet_Click);
@@ -79,13 +81,39 @@ void FileMenu::Menu_Load_Config_Data_Click()
     if (path.isEmpty())
         return; // cancelled
     // The whole file is read and checked first: a bad record changes no field.
+    if (const auto records = datafile::Load_Data_File(path))
+        load(path, *records);
+    else
+        m_dialogs.message(Msg::LoadFileError);
+}
+
+// What the window holds beside what a file holds, read only; loading it marks the
+// differences as edits, as "Load Config Data" does.
+void FileMenu::Menu_Compare_Data_File_Click()
+{
+    const QString path = m_dialogs.openFileName(choice("csv", "CSV Files (*.csv)", "Halvo_DataFile.csv"));
+    if (path.isEmpty())
+        return;
     const auto records = datafile::Load_Data_File(path);
     if (!records) {
         m_dialogs.message(Msg::LoadFileError);
         return;
     }
+    config::Configuration file = m_config;
+    datafile::Apply_Records(*records, file);
+    std::vector<ComparisonRow> rows;
+    for (const config::Difference &d : config::Differences(m_config, file)) {
+        const auto [window, held] = config::Difference_Texts(d);
+        rows.push_back({config::Field_Name(d), window, held});
+    }
+    if (m_dialogs.compareWithFile(QFileInfo(path).fileName(), rows))
+        load(path, *records);
+}
+
+void FileMenu::load(const QString &path, const std::vector<datafile::DataRecord> &records)
+{
     // Parameter 0 keeps what it shows; the priority captions are not refreshed.
-    datafile::Apply_Records(*records, m_config);
+    datafile::Apply_Records(records, m_config);
     m_source = {report::SheetSource::Kind::File,
                 QFileInfo(path).lastModified(),
                 QFileInfo(path).fileName(),
@@ -143,15 +171,15 @@ void FileMenu::importCsv(bool roster)
         choice("csv", "CSV Files (*.csv)", roster ? "Halvo_Roster.csv" : "Halvo_Location_Names.csv"));
     if (path.isEmpty())
         return;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        m_dialogs.message(QStringLiteral("%1 cannot be read: %2").arg(path, f.errorString()));
+    QString why;
+    const auto text = report::Read_Import_File(path, &why);
+    if (!text) {
+        m_dialogs.message(QStringLiteral("%1 cannot be read: %2").arg(path, why));
         return;
     }
     report::ImportProblems problems;
-    const QByteArray text = f.readAll();
-    const bool imported = roster ? report::Import_Roster(text, m_config, &problems)
-                                 : report::Import_Locations(text, m_config, &problems);
+    const bool imported = roster ? report::Import_Roster(*text, m_config, &problems)
+                                 : report::Import_Locations(*text, m_config, &problems);
     if (!imported)
         m_dialogs.message(QStringLiteral("%1 is refused, nothing is changed:\n\n%2")
                               .arg(QFileInfo(path).fileName(), problems.text()));

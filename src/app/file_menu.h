@@ -1,5 +1,6 @@
 #pragma once
 
+#include "datafile/data_file.h"
 #include "report/config_sheet.h"
 
 #include <QObject>
@@ -34,6 +35,7 @@ public:
 public slots:
     void Menu_Save_Config_Data_Click();
     void Menu_Load_Config_Data_Click();
+    void Menu_Compare_Data_File_Click();
     void Menu_Print_Configuration_Click();
     void Menu_Export_Sheet_Click();
     void Menu_Export_Roster_Click();
@@ -45,6 +47,7 @@ private:
     report::SheetContent sheet() const;
     void exportCsv(const QByteArray &csv, const QString &name);
     void importCsv(bool roster);
+    void load(const QString &path, const std::vector<datafile::DataRecord> &records);
 
     config::Configuration &m_config;
     session::UnitSession &m_session;

@@ -109,6 +109,43 @@ std::optional<std::vector<int>> QtOperatorDialogs::reviewChanges(const std::vect
     return chosen;
 }
 
+// What differs between the window and a file, to read; loading it is the operator's call.
+bool QtOperatorDialogs::compareWithFile(const QString &fileName, const std::vector<ComparisonRow> &rows)
+{
+    QDialog d(m_parent);
+    d.setObjectName(QStringLiteral("DialogCompareWithFile"));
+    d.setWindowTitle(QStringLiteral("Compare With Data File"));
+    auto *v = new QVBoxLayout(&d);
+    v->addWidget(new QLabel(rows.empty() ? QStringLiteral("The window holds what %1 holds.").arg(fileName)
+                                         : QStringLiteral("%1 fields differ between the window and %2.")
+                                               .arg(rows.size())
+                                               .arg(fileName)));
+    if (!rows.empty()) {
+        auto *table = new QTableWidget(static_cast<int>(rows.size()), 3);
+        table->setObjectName(QStringLiteral("TableCompareWithFile"));
+        table->setAccessibleName(QStringLiteral("Fields that differ from the file"));
+        table->setHorizontalHeaderLabels({QStringLiteral("Item"), QStringLiteral("Window"), QStringLiteral("File")});
+        table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+            const ComparisonRow &row = rows[static_cast<size_t>(r)];
+            table->setItem(r, 0, new QTableWidgetItem(row.item));
+            table->setItem(r, 1, new QTableWidgetItem(row.window));
+            table->setItem(r, 2, new QTableWidgetItem(row.file));
+        }
+        table->resizeColumnsToContents();
+        table->horizontalHeader()->setStretchLastSection(true);
+        v->addWidget(table);
+        d.resize(760, 420);
+    }
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    auto *load = buttons->addButton(QStringLiteral("Load This File"), QDialogButtonBox::AcceptRole);
+    load->setEnabled(!rows.empty());
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
+    v->addWidget(buttons);
+    return d.exec() == QDialog::Accepted;
+}
+
 void QtOperatorDialogs::report(const QString &title, const QString &text)
 {
     QDialog d(m_parent);

@@ -34,6 +34,14 @@ struct ReviewRow
     QStringList fields; // "User ID: window 13, unit 14", one per field that differs
 };
 
+// One field that differs between the window and a data file.
+struct ComparisonRow
+{
+    QString item;   // "pass 14 User ID"
+    QString window; // as the window holds it
+    QString file;   // as the file holds it
+};
+
 // Everything the tool asks or tells the operator goes through here, so the window
 // decides how it is shown and tests can answer it.
 class OperatorDialogs
@@ -56,6 +64,9 @@ public:
     // dialog says emptyText and only lets the operator close it.
     virtual std::optional<std::vector<int>> reviewChanges(const std::vector<ReviewRow> &rows,
                                                           const QString &emptyText) = 0;
+    // "Compare With Data File...": the fields that differ, read only, with "Load This
+    // File" and "Close"; true when the operator chose to load it.
+    virtual bool compareWithFile(const QString &fileName, const std::vector<ComparisonRow> &rows) = 0;
     // A report to read and copy (the computer check, About), with "Copy" and "Close".
     virtual void report(const QString &title, const QString &text) = 0;
     // The system's print dialog: true when the operator chose to print on printer.
@@ -94,6 +105,10 @@ public:
     {
         return m_silent ? QString() : m_dialogs->openFileName(c);
     }
+    bool compareWithFile(const QString &fileName, const std::vector<ComparisonRow> &rows) override
+    {
+        return !m_silent && m_dialogs->compareWithFile(fileName, rows);
+    }
     void report(const QString &title, const QString &text) override
     {
         if (!m_silent)
@@ -119,6 +134,7 @@ public:
     QString openFileName(const FileChoice &choice) override;
     std::optional<std::vector<int>> reviewChanges(const std::vector<ReviewRow> &rows,
                                                   const QString &emptyText) override;
+    bool compareWithFile(const QString &fileName, const std::vector<ComparisonRow> &rows) override;
     void report(const QString &title, const QString &text) override;
     bool choosePrinter(QPrinter &printer) override;
 

@@ -23,16 +23,18 @@ namespace {
 using config::Configuration;
 namespace Msg = session::Msg;
 
-int compare(const Configuration &unit, const Configuration &file)
+// One line per field that differs, first's value beside second's; Different when any does.
+int compare(const Configuration &first, const Configuration &second, const QString &firstName,
+            const QString &secondName, const QString &same)
 {
-    const auto differences = config::Differences(unit, file);
+    const auto differences = config::Differences(first, second);
     for (const config::Difference &d : differences)
-        print(config::Difference_Line(d, QStringLiteral("unit"), QStringLiteral("file")));
+        print(config::Difference_Line(d, firstName, secondName));
     if (differences.empty()) {
-        Progress::say(QStringLiteral("the unit holds what the file holds"));
+        Progress::say(same);
         return Ok;
     }
-    Progress::say(QStringLiteral("the unit and the file differ in %1 fields").arg(differences.size()));
+    Progress::say(QStringLiteral("%1 and %2 differ in %3 fields").arg(firstName, secondName).arg(differences.size()));
     return Different;
 }
 
@@ -107,7 +109,18 @@ int Verify(const Options &o, const QString &file)
     std::optional<Configuration> unit;
     if (const int status = readUnit(u, unit))
         return status;
-    return compare(*unit, c);
+    return compare(*unit, c, QStringLiteral("unit"), QStringLiteral("file"),
+                   QStringLiteral("the unit holds what the file holds"));
+}
+
+int Diff(const QString &first, const QString &second)
+{
+    Configuration a, b;
+    if (const int status = loadFile(first, a))
+        return status;
+    if (const int status = loadFile(second, b))
+        return status;
+    return compare(a, b, first, second, QStringLiteral("%1 and %2 hold the same configuration").arg(first, second));
 }
 
 int Clock(const Options &o)

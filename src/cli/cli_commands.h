@@ -18,7 +18,8 @@ enum Exit : int {
     Ok = 0,
     UnitFailed = 1, // the unit or the port failed
     BadInput = 2,   // bad arguments, or a file that is refused
-    Different = 3,  // verify found differences
+    Different = 3,  // verify or diff found differences
+    PortHeld = 4,   // events --new: another program holds the port (not now, not a failure)
 };
 
 struct Options
@@ -28,6 +29,7 @@ struct Options
     int timeoutMs = 25000;   // for the unit's banner and for each read
     double pauseScale = 1.0; // tests shorten the pacing of stores and log reads
     bool readOnce = false;   // records read once, not until two reads agree (benchmarks)
+    bool portHeldIsNotNow = false; // a port another program holds ends with PortHeld
     // The demo unit inside the tool, opened as "demo".
     std::function<std::unique_ptr<port::Link>()> demoLink;
 };
@@ -42,6 +44,8 @@ struct RestoreHow
 };
 int Restore(const Options &o, const QString &file, const RestoreHow &how);
 int Verify(const Options &o, const QString &file);
+// Two data files compared, one line per field that differs, as verify words them.
+int Diff(const QString &first, const QString &second);
 int Events(const Options &o, int pages, const QString &file);
 // Only the pages archive does not hold yet, appended to it; pages for a first download.
 // An archive of another unit, or whose last page the unit no longer holds, is refused

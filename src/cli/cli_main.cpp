@@ -2,6 +2,7 @@
 // event log, set its clock, make its configuration sheet and exchange its roster with
 // a spreadsheet, from a script or a cron job.
 #include "cli_commands.h"
+#include "progress.h"
 #include "logging.h"
 #include "sim_link.h"
 #include "sim_unit.h"
@@ -35,6 +36,7 @@ const Command Commands[] = {
     {"backup", "Read the unit's configuration into a data file.", "FILE", 1, 1, Unit},
     {"restore", "Store a data file's configuration to the unit.", "FILE", 1, 1, Unit},
     {"verify", "Compare the unit's configuration with a data file.", "FILE", 1, 1, Unit},
+    {"diff", "Compare two data files, one line per field that differs.", "A.csv B.csv", 2, 2, NoUnit},
     {"events",
      "Download the last pages of the event log (FILE - for standard output); with --new, only the "
      "pages the archive FILE does not hold yet.",
@@ -59,7 +61,8 @@ int usage(const QString &error = {})
         std::fprintf(stderr, "  %-9s %s\n", c.name, c.summary);
     std::fprintf(stderr,
                  "\nExit status: 0 success, 1 the unit or port failed (doctor: a problem found), 2 bad "
-                 "arguments or a refused file, 3 verify found differences.\n");
+                 "arguments or a refused file, 3 verify or diff found differences, 4 events --new found the port "
+                 "held by another program.\n");
     return error.isEmpty() ? Ok : BadInput;
 }
 
@@ -85,11 +88,14 @@ int run(const QString &verb, Options &o, const QCommandLineParser &p, const QStr
                         p.isSet(QStringLiteral("changed-only"))});
     if (verb == QLatin1String("verify"))
         return Verify(o, file);
+    if (verb == QLatin1String("diff"))
+        return Diff(args.at(0), args.at(1));
     if (verb == QLatin1String("events")) {
         bool ok = false;
         const int n = p.value(QStringLiteral("pages")).toInt(&ok);
         if (p.isSet(QStringLiteral("pages")) && !ok)
             return usage(QStringLiteral("--pages takes a number"));
+        o.portHeldIsNotNow = p.isSet(QStringLiteral("new"));
         if (p.isSet(QStringLiteral("new")))
             return NewEvents(o, p.isSet(QStringLiteral("pages")) ? std::optional<int>(n) : std::nullopt, file,
                              p.isSet(QStringLiteral("append-anyway")));
@@ -158,9 +164,10 @@ int main(int argc, char **argv)
                                      "seconds", "25");
     QCommandLineOption pace("pause-scale", "Scale the pacing (tests).", "factor", "1");
     pace.setFlags(QCommandLineOption::HiddenFromHelp);
+    const QCommandLineOption quiet("quiet", "Print nothing but failures (a scheduled run).");
     QCommandLineOption readOnce("read-once", "Read each part once, unchecked (the benchmark's yardstick).");
     readOnce.setFlags(QCommandLineOption::HiddenFromHelp);
-    p.addOptions({help, demo, pace, readOnce});
+    p.addOptions({help, demo, pace, readOnce, quiet});
     const QString verb = QString::fromLatin1(command->name);
     if (command->unit != NoUnit || verb == QLatin1String("doctor"))
         p.addOption(port);
@@ -201,6 +208,7 @@ int main(int argc, char **argv)
                          ? QStringLiteral("%1 takes no file").arg(verb)
                          : QStringLiteral("%1 takes %2").arg(verb, QLatin1String(command->arguments)));
 
+    halvo::cli::Progress::setQuiet(p.isSet(quiet));
     Options o;
     bool ok = true;
     if (command->unit != NoUnit) {

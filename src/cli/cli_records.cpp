@@ -26,14 +26,6 @@ int save(const QString &path, const QByteArray &bytes)
     return fail(UnitFailed, Msg::SaveFileError + QStringLiteral(": ") + f.errorString());
 }
 
-QByteArray readAll(const QString &path, QString *why)
-{
-    QFile f(path);
-    if (f.open(QIODevice::ReadOnly))
-        return f.readAll();
-    *why = f.errorString();
-    return {};
-}
 } // namespace
 
 int Sheet(const Options &o, const QString &dataFile, const QString &pdf, bool letter)
@@ -81,12 +73,12 @@ int ImportRecords(Records what, const QString &dataFile, const QString &csv, con
     if (const int status = loadFile(dataFile, c))
         return status;
     QString why;
-    const QByteArray text = readAll(csv, &why);
-    if (!why.isEmpty())
+    const auto text = report::Read_Import_File(csv, &why);
+    if (!text)
         return fail(BadInput, QStringLiteral("cannot read %1: %2").arg(csv, why));
     report::ImportProblems problems;
-    const bool imported = what == Records::Roster ? report::Import_Roster(text, c, &problems)
-                                                  : report::Import_Locations(text, c, &problems);
+    const bool imported = what == Records::Roster ? report::Import_Roster(*text, c, &problems)
+                                                  : report::Import_Locations(*text, c, &problems);
     if (!imported)
         return fail(BadInput,
                     QStringLiteral("%1 is refused, nothing is changed:\n%2").arg(csv, problems.text()));

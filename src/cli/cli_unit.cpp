@@ -24,7 +24,7 @@ namespace Msg = session::Msg;
 
 int fail(int status, const QString &text)
 {
-    Progress::say(text);
+    Progress::sayFailure(text);
     return status;
 }
 
@@ -124,6 +124,12 @@ int Unit::connect()
     case session::OpenResult::Opened:
         break;
     case session::OpenResult::InUse:
+        // A scheduled collection finds the window holding the port: not now, not a failure.
+        if (m_options.portHeldIsNotNow)
+            return fail(PortHeld, why.contains(QLatin1String("halvo-config (process"))
+                                      ? why + QStringLiteral(" The window holds it; its own collection runs there.")
+                                      : why);
+        return fail(UnitFailed, why);
     case session::OpenResult::NoPermission:
         return fail(UnitFailed, why);
     case session::OpenResult::Failed:
@@ -247,7 +253,7 @@ int loadFile(const QString &path, config::Configuration &c)
     QString why;
     const auto records = datafile::Load_Data_File(path, &why);
     if (!records)
-        return fail(BadInput, Msg::LoadFileError + QStringLiteral(": ") + why);
+        return fail(BadInput, Msg::LoadFileError + QStringLiteral(": %1: %2").arg(path, why));
     int passCount = 0, locations = 0, settingsRecords = 0;
     for (const auto &r : *records) {
         passCount += std::holds_alternative<datafile::PassData>(r);
@@ -257,11 +263,12 @@ int loadFile(const QString &path, config::Configuration &c)
     if (passCount < config::PassCount || locations < config::LocationCount || settingsRecords < 1)
         return fail(BadInput,
                     Msg::LoadFileError +
-                        QStringLiteral(": the file holds %1 pass, %2 location and %3 settings records, "
+                        QStringLiteral(": %4 holds %1 pass, %2 location and %3 settings records, "
                                        "not a whole configuration")
                             .arg(passCount)
                             .arg(locations)
-                            .arg(settingsRecords));
+                            .arg(settingsRecords)
+                            .arg(path));
     datafile::Apply_Records(*records, c, datafile::Parameter0::Load);
     return Ok;
 }

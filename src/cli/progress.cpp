@@ -11,6 +11,8 @@
 namespace halvo::cli {
 
 namespace {
+bool g_quiet = false;
+
 bool errorsToATerminal()
 {
 #ifdef Q_OS_WIN
@@ -23,9 +25,16 @@ bool errorsToATerminal()
 
 Progress::Progress() : m_terminal(errorsToATerminal()) {}
 
+void Progress::setQuiet(bool quiet)
+{
+    g_quiet = quiet;
+}
+
 void Progress::stage(const QString &what, int total)
 {
     finish();
+    if (g_quiet)
+        return;
     m_what = what;
     m_total = total;
     m_last = -1;
@@ -43,7 +52,7 @@ QString Progress::Minutes(qint64 ms)
 
 void Progress::step(int done, qint64 remainingMs)
 {
-    if (done == m_last || m_total <= 0)
+    if (g_quiet || done == m_last || m_total <= 0)
         return;
     m_last = done;
     if (!m_terminal)
@@ -83,6 +92,12 @@ void Progress::finish(const QString &how)
 }
 
 void Progress::say(const QString &line)
+{
+    if (!g_quiet)
+        sayFailure(line);
+}
+
+void Progress::sayFailure(const QString &line)
 {
     std::fprintf(stderr, "halvo-cli: %s\n", qPrintable(line));
 }

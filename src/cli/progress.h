@@ -22,6 +22,10 @@ public:
     void finish(const QString &how);
     // A line of its own, clear of any bar.
     static void say(const QString &line);
+    // A failure: said even when quiet.
+    static void sayFailure(const QString &line);
+    // Nothing but failures from here on (a scheduled run).
+    static void setQuiet(bool quiet);
     // A time as the bar shows it: minutes and seconds, "1:05".
     static QString Minutes(qint64 ms);
 

@@ -113,7 +113,7 @@ QString Field_Name(const Difference &d)
     return QStringLiteral("location ") + settings::Location_Code_Caption(d.index);
 }
 
-QString Difference_Values(const Difference &d, const QString &firstName, const QString &secondName)
+std::pair<QString, QString> Difference_Texts(const Difference &d)
 {
     QString a = d.first, b = d.second;
     if (d.part == Part::Locations) {
@@ -123,6 +123,12 @@ QString Difference_Values(const Difference &d, const QString &firstName, const Q
         a = quoted(a.left(16));
         b = quoted(b.left(16));
     }
+    return {a, b};
+}
+
+QString Difference_Values(const Difference &d, const QString &firstName, const QString &secondName)
+{
+    const auto [a, b] = Difference_Texts(d);
     return QStringLiteral("%1 %2, %3 %4").arg(firstName, a, secondName, b);
 }
 

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <utility>
 #include <vector>
 
 namespace halvo::config {
@@ -45,6 +46,8 @@ QString Item_Name(Part part, int index);
 QString Field_Label(const Difference &d);
 // "pass 14 User ID", "setting Enable Beep", "location 0x05".
 QString Field_Name(const Difference &d);
+// The two values as a line shows them: numbers as they are, names and aliases quoted.
+std::pair<QString, QString> Difference_Texts(const Difference &d);
 // "unit 14, file 13"; names and aliases are quoted.
 QString Difference_Values(const Difference &d, const QString &firstName, const QString &secondName);
 // "pass 14 User ID: unit 14, file 13".

@@ -3,6 +3,8 @@
 #include "config/configuration.h"
 #include "csv.h"
 
+#include <QFile>
+
 #include <map>
 #include <optional>
 
@@ -16,6 +18,15 @@ const QStringList RosterColumns = {QStringLiteral("Index"), QStringLiteral("User
                                    QStringLiteral("Signal Timeout")};
 const QStringList LocationColumns = {QStringLiteral("Code"), QStringLiteral("Location Name")};
 constexpr int ListedProblems = 20;
+constexpr int QuotedLength = 24; // of a bad cell, in a message
+
+// A cell as a message quotes it: cut short when it is long, so that a hostile file
+// cannot fill the message.
+QString quoted(const QString &cell)
+{
+    return QLatin1Char('"') + (cell.size() > QuotedLength ? cell.left(QuotedLength) + QStringLiteral("...") : cell) +
+           QLatin1Char('"');
+}
 
 // Blanks past the 16th character are the padding of a name as the window shows it
 // (the start-up names are 17 long); the unit never gets them.
@@ -43,6 +54,10 @@ struct Table
 std::optional<Table> table(const QByteArray &csv, const QStringList &wanted, ImportProblems &problems)
 {
     QString why;
+    if (csv.size() > MaxImportBytes) {
+        problems.cells << QStringLiteral("the file is %1 bytes, far more than any roster or location list").arg(csv.size());
+        return std::nullopt;
+    }
     const auto rows = Parse_Csv(csv, &why);
     if (!rows) {
         problems.cells << why;
@@ -109,6 +124,22 @@ QByteArray Locations_Csv(const config::Configuration &config)
     return Csv_Text(rows);
 }
 
+std::optional<QByteArray> Read_Import_File(const QString &path, QString *why)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (why)
+            *why = f.errorString();
+        return std::nullopt;
+    }
+    if (f.size() > MaxImportBytes) { // refused before it is read whole
+        if (why)
+            *why = QStringLiteral("it is %1 bytes, far more than any roster or location list").arg(f.size());
+        return std::nullopt;
+    }
+    return f.readAll();
+}
+
 bool Import_Roster(const QByteArray &csv, config::Configuration &config, ImportProblems *problems)
 {
     ImportProblems found;
@@ -120,31 +151,36 @@ bool Import_Roster(const QByteArray &csv, config::Configuration &config, ImportP
         bool ok = false;
         const int index = cell.at(0).trimmed().toInt(&ok);
         if (!ok || index < 1 || index > config::PassCount) {
-            bad(found, line, RosterColumns.at(0),
-                QStringLiteral("\"%1\" is not a pass 1 to 72").arg(cell.at(0)));
+            bad(found, line, RosterColumns.at(0), quoted(cell.at(0)) + QStringLiteral(" is not a pass 1 to 72"));
             continue;
         }
         if (rows.count(index)) {
             bad(found, line, RosterColumns.at(0), QStringLiteral("pass %1 is in the file twice").arg(index));
             continue;
         }
+        // A cell that still holds what the row holds is taken as it is, whatever it is
+        // (a system ID of 00 or FF the unit sent): only what changed meets the editor's rules.
         PassRow row = config.passRow(index);
-        const QString name = withoutTrailingBlanksPast16(cell.at(1));
-        if (name.size() > 16 || !singleByte(name))
-            bad(found, line, RosterColumns.at(1),
-                QStringLiteral("\"%1\" is more than 16 characters, or holds one the unit cannot show")
-                    .arg(name));
-        row[ColUserName] = Normalise_User_Name(name);
+        if (cell.at(1) != row[ColUserName]) {
+            const QString name = withoutTrailingBlanksPast16(cell.at(1));
+            if (name.size() > 16 || !singleByte(name))
+                bad(found, line, RosterColumns.at(1),
+                    quoted(name) + QStringLiteral(" is more than 16 characters, or holds one the unit cannot show"));
+            row[ColUserName] = Normalise_User_Name(name);
+        }
         const FieldCheck checks[] = {Check_System_Id(cell.at(2).trimmed()),
                                      Check_User_Id(cell.at(3).trimmed()),
                                      Check_Signal_Timeout(cell.at(4).trimmed())};
         const char *const allowed[] = {"01 to FE", "0 to 99", "0 to 60"};
         const int columns[] = {ColSystemId, ColUserId, ColSignalTimeout};
         for (int k = 0; k < 3; ++k) {
+            QString &held = row[static_cast<size_t>(columns[k])];
+            if (cell.at(k + 2) == held || cell.at(k + 2).trimmed() == held.trimmed())
+                continue;
             if (!checks[k].good)
                 bad(found, line, RosterColumns.at(k + 2),
-                    QStringLiteral("\"%1\" is not %2").arg(cell.at(k + 2), QLatin1String(allowed[k])));
-            row[static_cast<size_t>(columns[k])] = checks[k].text;
+                    quoted(cell.at(k + 2)) + QStringLiteral(" is not ") + QLatin1String(allowed[k]));
+            held = checks[k].text;
         }
         rows[index] = row;
     }
@@ -172,19 +208,21 @@ bool Import_Locations(const QByteArray &csv, config::Configuration &config, Impo
         const int n = code.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? code.mid(2).toInt(&ok, 16)
                                                                                 : code.toInt(&ok);
         if (!ok || n < 1 || n > config::LocationCount) {
-            bad(found, line, LocationColumns.at(0),
-                QStringLiteral("\"%1\" is not a code 0x01 to 0x32").arg(code));
+            bad(found, line, LocationColumns.at(0), quoted(code) + QStringLiteral(" is not a code 0x01 to 0x32"));
             continue;
         }
         if (aliases.count(n - 1)) {
-            bad(found, line, LocationColumns.at(0), QStringLiteral("%1 is in the file twice").arg(code));
+            bad(found, line, LocationColumns.at(0), quoted(code) + QStringLiteral(" is in the file twice"));
+            continue;
+        }
+        if (cell.at(1) == config.alias(n - 1)) { // as it was: taken as it is
+            aliases[n - 1] = cell.at(1);
             continue;
         }
         const QString name = withoutTrailingBlanksPast16(cell.at(1));
         if (name.size() > 16 || !singleByte(name))
             bad(found, line, LocationColumns.at(1),
-                QStringLiteral("\"%1\" is more than 16 characters, or holds one the unit cannot show")
-                    .arg(name));
+                quoted(name) + QStringLiteral(" is more than 16 characters, or holds one the unit cannot show"));
         aliases[n - 1] = settings::Normalise_Alias(name);
     }
     if (!found.cells.isEmpty()) {

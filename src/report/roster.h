@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace halvo::config {
 class Configuration;
 }
@@ -24,9 +26,17 @@ struct ImportProblems
     QString text() const;
 };
 
+// A roster of 72 rows or a list of 50 names, with columns a spreadsheet may add, is a
+// few kilobytes; a file past this is refused before it is read whole.
+inline constexpr qint64 MaxImportBytes = 1 << 20;
+// The bytes of a file to import, or nothing and why (it cannot be read, it is far too big).
+std::optional<QByteArray> Read_Import_File(const QString &path, QString *why);
+
 // A roster or a location list read back: columns found by their header, in any
-// order, others ignored; every cell checked as the editor checks it. All or nothing:
-// on a problem the configuration is left as it was and problems says what.
+// order, others ignored. A cell that holds what the configuration holds is taken as
+// it is; every other cell is checked as the editor checks it. All or nothing: on a
+// problem the configuration is left as it was and problems says what (a bad cell
+// quoted cut short).
 bool Import_Roster(const QByteArray &csv, config::Configuration &config, ImportProblems *problems);
 bool Import_Locations(const QByteArray &csv, config::Configuration &config, ImportProblems *problems);
 

@@ -1,6 +1,7 @@
 #include "unit_session.h"
 
 #include "archive_download.h"
+#include "event_collection.h"
 #include "event_download.h"
 #include "event_filing.h"
 #include "eventlog/event_requests.h"
@@ -43,6 +44,7 @@ UnitSession::UnitSession(SessionSeams seams, QObject *parent)
     m_filing = std::make_unique<EventFiling>(*m_receive);
     m_events = std::make_unique<EventDownload>(*this, clock("events"));
     m_archive = std::make_unique<ArchiveDownload>(*this);
+    m_collection = std::make_unique<EventCollection>(*this, clock("collect"));
     m_scanner = std::make_unique<PortScanner>(*this);
     connect(m_events.get(), &EventDownload::ended, this, &UnitSession::onDownloadEnded);
     connect(m_link.get(), &port::Link::bytesReceived, this, &UnitSession::onBytesReceived);
@@ -60,6 +62,8 @@ UnitSession::~UnitSession()
     m_stores->disconnect();
     m_reads->disconnect();
     m_archive->disconnect();
+    m_collection->disconnect();
+    m_collection->stop();
     m_events->disconnect();
     m_scanner->disconnect();
     m_stores->stop();
@@ -137,7 +141,13 @@ void UnitSession::onDownloadEnded(DownloadEnd::How how, const QString &why)
     end.how = how;
     end.why = why;
     m_archive->downloadEnded(end);
+    m_collection->downloadEnded(end);
     emit downloadEnded(end);
+}
+
+bool UnitSession::busy() const
+{
+    return m_stores->running() || m_reads->running() || m_events->running() || m_scanner->running();
 }
 
 void UnitSession::reportSendFailure(const QString &why)

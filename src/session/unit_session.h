@@ -18,6 +18,7 @@ class Configuration;
 namespace halvo::session {
 
 class ArchiveDownload;
+class EventCollection;
 class EventDownload;
 class EventFiling;
 class PaceClock;
@@ -32,7 +33,8 @@ class Watchdog;
 struct SessionSeams
 {
     std::unique_ptr<port::Link> link; // the serial link when empty
-    // The clock that paces a job ("store", "read", "events"); a real timer each when empty.
+    // The clock that paces a job ("store", "read", "events", "collect"); a real timer
+    // each when empty.
     std::function<std::unique_ptr<PaceClock>(const char *job)> clock;
 };
 
@@ -75,6 +77,7 @@ public:
 
     // ---- what the session is made of
     ReceivePath &receive() { return *m_receive; }
+    const ReceivePath &receive() const { return *m_receive; }
     const UnitImage &image() const { return *m_image; }
     Watchdog &watchdog() { return *m_watchdog; }
     const Watchdog &watchdog() const { return *m_watchdog; }
@@ -82,6 +85,9 @@ public:
     ReadJob &reads() { return *m_reads; }
     EventDownload &events() { return *m_events; }
     ArchiveDownload &archive() { return *m_archive; }
+    EventCollection &collection() { return *m_collection; }
+    // A job of the operator's runs: a store, a read, an event download, a scan.
+    bool busy() const;
     EventFiling &filing() { return *m_filing; }
     PortScanner &scanner() { return *m_scanner; }
 
@@ -114,6 +120,7 @@ private:
     std::unique_ptr<EventFiling> m_filing;
     std::unique_ptr<EventDownload> m_events;
     std::unique_ptr<ArchiveDownload> m_archive;
+    std::unique_ptr<EventCollection> m_collection;
     std::unique_ptr<PortScanner> m_scanner;
     std::function<bool()> m_portCheck;
     bool m_inReceive = false;

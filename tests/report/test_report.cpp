@@ -1,6 +1,7 @@
 // Records: the configuration sheet read back as text (pdftotext), and the roster and
 // location names through a spreadsheet's CSV and back.
 #include "config/configuration.h"
+#include "datafile/data_file.h"
 #include "report/config_sheet.h"
 #include "report/csv.h"
 #include "report/roster.h"
@@ -141,6 +142,71 @@ private slots:
                      r3[passes::ColSignalTimeout],
                  QStringLiteral("O\"Brien, J      |0A|7|60"));
         QCOMPARE(edited.passRow(4), Configuration().passRow(4)); // rows not in the file stay
+    }
+
+    // Exported, then imported unchanged: the same data file byte for byte, whatever the
+    // file held (system IDs the unit sent but the editor would not take, names with
+    // bytes above 127, a quote, trailing blanks). A changed cell still meets the rules.
+    void aRosterComesBackAsItWentOut()
+    {
+        Configuration c;
+        const char *ids[] = {"00", "FF", "0a"};
+        const QString names[] = {QString::fromLatin1("Caf\xe9 Cr\xe8me \xd8\xff"), QStringLiteral("Ann"),
+                                 QStringLiteral("O\"Neil \"Jr\"    "), QStringLiteral("  lead blanks   ")};
+        for (int r = 1; r <= 4; ++r) {
+            auto row = c.passRow(r);
+            row[passes::ColSystemId] = QString::fromLatin1(ids[r % 3]);
+            row[passes::ColUserName] = names[r - 1].leftJustified(16).left(16);
+            c.setPassRow(r, row);
+        }
+        c.setAlias(0, QString::fromLatin1("Entr\xe9\x65 \"Nord\"   "));
+        c.setAlias(1, QStringLiteral("Dock  "));
+        const QByteArray file = *datafile::Build_Data_File(c);
+        QVERIFY(datafile::Parse_Data_File(file)); // a quote in a name is no end of a record
+        Configuration loaded;
+        datafile::Apply_Records(*datafile::Parse_Data_File(file), loaded, datafile::Parameter0::Load);
+        const QByteArray roster = report::Roster_Csv(loaded), locations = report::Locations_Csv(loaded);
+        QVERIFY(roster.contains("\"O\"\"Neil \"\"Jr\"\"     \"")); // a quote is doubled, and the field quoted
+        report::ImportProblems problems;
+        QVERIFY2(report::Import_Roster(roster, loaded, &problems), qPrintable(problems.text()));
+        QVERIFY2(report::Import_Locations(locations, loaded, &problems), qPrintable(problems.text()));
+        QCOMPARE(*datafile::Build_Data_File(loaded), file);
+
+        // One name changed in the spreadsheet: taken; the untouched FF beside it too.
+        QByteArray edited = roster;
+        edited.replace("\"  lead blanks   \"", "\"Lead\"");
+        QVERIFY2(report::Import_Roster(edited, loaded, &problems), qPrintable(problems.text()));
+        QCOMPARE(loaded.passRow(4)[passes::ColUserName], QStringLiteral("Lead            "));
+        QCOMPARE(loaded.passRow(4)[passes::ColSystemId], QStringLiteral("FF"));
+        // A system ID typed as FF is an edit, and the editor's rule holds for it.
+        edited = roster;
+        edited.replace("\"3\",\"O\"\"Neil \"\"Jr\"\"     \",\"00\"", "\"3\",\"O\"\"Neil \"\"Jr\"\"     \",\"FF\"");
+        QVERIFY(!report::Import_Roster(edited, loaded, &problems));
+        QCOMPARE(problems.cells, QStringList{"row 4, System ID: \"FF\" is not 01 to FE"});
+    }
+
+    // A hostile file is refused before it is worked through, and a bad cell is quoted
+    // cut short.
+    void aHostileFileIsRefusedCheaply()
+    {
+        Configuration c;
+        report::ImportProblems problems;
+        QByteArray huge = "Index,User Name,System ID,User ID,Signal Timeout\r\n";
+        huge += QByteArray("1,A,01,1,0\r\n").repeated(200000);
+        QVERIFY(!report::Import_Roster(huge, c, &problems));
+        QCOMPARE(problems.cells, QStringList{"the file is 2400050 bytes, far more than any roster or location list"});
+        const QByteArray longName = "Index,User Name,System ID,User ID,Signal Timeout\r\n1," +
+                                    QByteArray(5000, 'x') + ",01,1,0\r\n";
+        QVERIFY(!report::Import_Roster(longName, c, &problems));
+        QCOMPARE(problems.cells, QStringList{"row 2, User Name: \"" + QString(24, 'x') +
+                                             "...\" is more than 16 characters, or holds one the unit cannot show"});
+        const QString path = dir.filePath("huge.csv");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(huge) == huge.size());
+        f.close();
+        QString why;
+        QVERIFY(!report::Read_Import_File(path, &why));
+        QCOMPARE(why, QStringLiteral("it is 2400050 bytes, far more than any roster or location list"));
     }
 
     // All or nothing, every bad cell named by row and column.

@@ -3,6 +3,7 @@
 // are told once, stores are paced frame by frame, the event log is filed.
 #include "eventlog/event_archive.h"
 #include "session/archive_download.h"
+#include "session/event_collection.h"
 #include "session/event_download.h"
 #include "session/event_filing.h"
 #include "session/receive_path.h"
@@ -12,6 +13,8 @@
 #include "session/watchdog.h"
 #include "support/bytes.h"
 #include "support/fake_link.h"
+#include "sim_link.h"
+#include "sim_unit.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -658,6 +661,113 @@ private slots:
         QVERIFY(!a.start(archive, 5, &why)); // damaged: a clear reason, nothing read or appended
         QVERIFY(why.contains("is damaged"));
         QCOMPARE(test::readFile(archive), held);
+    }
+
+    // New events on a schedule: into the archive once a period; one that falls due
+    // while a store runs waits for it; a failure is told each time, and whether it is
+    // the first of a row, so that only that one becomes a message.
+    void newEventsAreCollectedOnTheirSchedule()
+    {
+        QTemporaryDir dir;
+        const QString archive = dir.filePath("collected.txt");
+        session::EventCollection &c = s->collection();
+        QDateTime now(QDate(2026, 12, 8), QTime(10, 0));
+        c.setNow([&] { return now; });
+        QSignalSpy collected(&c, &session::EventCollection::collected), failed(&c, &session::EventCollection::failed);
+        FakeClock &period = *fake->collect, &ticks = *fake->events;
+        c.start(archive, 15, 2);
+        QCOMPARE(log.last(), "pause 900000");
+        QCOMPARE(c.nextAt(), now.addSecs(15 * 60));
+
+        QVERIFY(s->stores().start(plan({200}), session::StoreJob::Check::None));
+        now = now.addSecs(15 * 60);
+        period.fire(); // due while the store runs: it waits, nothing is asked
+        QCOMPARE(log.last(), "pause 1000");
+        QCOMPARE(link->written.size(), 1);
+        clock->fire(); // the store ends
+        period.fire();
+        ticks.fire(); // a first download: the pointer, then the last 2 pages
+        link->receive(reply('/', test::bytes({0, 0, 11}))); // page 11: the tool shows 10
+        for (int t = 0; t < 5; ++t)
+            ticks.fire();
+        QCOMPARE(link->written.last(), QByteArray("\x44\x29\x00\x07\x00\x00\x08\x02\x7E\x0A\x0D", 11));
+        for (int e = 0; e < 8; ++e)
+            link->receive(" Page " + QByteArray::number(8 + e / 4) + " Ev " + QByteArray::number(e % 4) + "\r");
+        for (int t = 0; t < 4; ++t)
+            ticks.fire();
+        QCOMPARE(collected.takeFirst().first().toString(), "8 new lines at 10:15");
+        QCOMPARE(log.last(), "pause 900000");
+        QCOMPARE(test::readFile(archive).count("\r\n"), 8);
+
+        // Nothing new: said with the time of the last lines.
+        now = now.addSecs(15 * 60);
+        period.fire();
+        link->receive(reply('/', test::bytes({0, 0, 11})));
+        ticks.fire();
+        QVERIFY(collected.takeFirst().first().toString().startsWith("No new events since "));
+
+        // A damaged record: told each period, the first of a row marked so; a success
+        // starts the count again.
+        QFile damaged(eventlog::Record_Path(archive));
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("damaged\n") > 0);
+        damaged.close();
+        period.fire();
+        period.fire();
+        QCOMPARE(failed.size(), 2);
+        QCOMPARE(failed.at(0).at(1).toBool(), true);
+        QCOMPARE(failed.at(1).at(1).toBool(), false);
+        QVERIFY(failed.at(0).first().toString().contains("is damaged"));
+        s->close(); // the port closed: a failure too, and the period goes on
+        period.fire();
+        QCOMPARE(failed.last().first().toString(), "the port is closed");
+        QVERIFY(period.waiting());
+        c.stop();
+        QVERIFY(!period.waiting() && !c.active());
+    }
+
+    // A day of collections every 15 minutes against the simulated unit, which logs 0 to
+    // 4 pages between them: every page asked for once (the last of each read again),
+    // every line in the archive once, none missing.
+    void aDayOfCollectionsMissesNothingAndRepeatsNothing()
+    {
+        QTemporaryDir dir;
+        const QString archive = dir.filePath("day.txt");
+        sim::SimUnit unit;
+        unit.setBannerInterval(0);
+        QStringList ignored;
+        test::FakeClock *period = nullptr;
+        session::UnitSession day({std::make_unique<sim::SimLink>(unit), [&](const char *job) -> std::unique_ptr<session::PaceClock> {
+                                      if (QByteArray(job) != "collect")
+                                          return std::make_unique<session::TimerPaceClock>();
+                                      auto c = std::make_unique<test::FakeClock>(ignored);
+                                      period = c.get();
+                                      return c;
+                                  }});
+        QCOMPARE(day.open(sim::SimLink::Demo_Path()), session::OpenResult::Opened);
+        day.events().setPauseScale(0.01);
+        QSignalSpy collected(&day.collection(), &session::EventCollection::collected),
+            failed(&day.collection(), &session::EventCollection::failed);
+        day.collection().start(archive, 15, 3);
+        int logged = 3, pagesAsked = 0;
+        for (int n = 0; n < 96; ++n) {
+            const int pages = n % 5;
+            unit.addEventPages(pages);
+            logged += pages;
+            unit.clearRecord();
+            period->fire();
+            QVERIFY(collected.wait(5000));
+            for (const QString &frame : unit.receivedFrames())
+                if (frame.startsWith("44 29"))
+                    pagesAsked += frame.mid(21, 2).toInt(nullptr, 16);
+        }
+        QVERIFY(failed.isEmpty());
+        const QStringList lines = QString::fromLatin1(test::readFile(archive)).split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), logged * 4); // the 3 pages of the first collection, then all that came
+        QCOMPARE(QStringList(lines).removeDuplicates(), 0);
+        QCOMPARE(lines.first().left(17), QStringLiteral("\" Page 00496 Ev 1"));
+        QCOMPARE(lines.last().left(17), QStringLiteral("\" Page %1 Ev 4").arg(496 + logged - 1, 5, 10, QChar('0')));
+        qInfo("a day: %d collections, %d pages logged, %d pages asked for, %lld lines appended", 96, logged,
+              pagesAsked, static_cast<long long>(lines.size()));
     }
 
     void eventLinesAreFiledFromTheMomentTheFileIsChosen()

@@ -25,7 +25,9 @@ public:
         QList<std::vector<app::ReviewRow>> reviews; // every review shown
         QList<int> untick;                          // rows the operator unticks in the next review
         bool cancelReview = false;
-        QStringList reports; // title, then text, of every report shown
+        QStringList reports; // title, then text, of every report shown (the file of a comparison)
+        QList<std::vector<app::ComparisonRow>> comparisons; // every comparison shown
+        bool loadCompared = false; // "Load This File" in the comparisons to come
         QString printTo;     // print to this PDF file; the print dialog is cancelled without
         QStringList offered; // every file dialog's start: folder and name, "|" between
     };
@@ -59,6 +61,12 @@ public:
             if (!m_log.untick.contains(r))
                 chosen.push_back(r);
         return chosen;
+    }
+    bool compareWithFile(const QString &fileName, const std::vector<app::ComparisonRow> &rows) override
+    {
+        m_log.comparisons << rows;
+        m_log.reports << fileName;
+        return m_log.loadCompared;
     }
     void report(const QString &title, const QString &text) override { m_log.reports << title << text; }
     bool choosePrinter(QPrinter &printer) override

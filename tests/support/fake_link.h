@@ -117,7 +117,10 @@ struct FakeSession
             session::SessionSeams{std::move(l), [this, &log](const char *job) {
                                       auto c = std::make_unique<FakeClock>(log);
                                       const QByteArray name(job);
-                                      (name == "store" ? store : name == "read" ? read : events) = c.get();
+                                      (name == "store"     ? store
+                                       : name == "read"    ? read
+                                       : name == "collect" ? collect
+                                                           : events) = c.get();
                                       return c;
                                   }});
     }
@@ -125,6 +128,7 @@ struct FakeSession
     FakeLink *link = nullptr;
     FakeClock *store = nullptr;  // the store's pauses and read back's timeout
     FakeClock *read = nullptr;   // the timeout of a read
+    FakeClock *collect = nullptr; // the period of the collection of new events
     FakeClock *events = nullptr; // the event download's ticks
 };
 

@@ -1,0 +1,129 @@
+#include "collection_panel.h"
+
+#include "operator_dialogs.h"
+#include "session/event_collection.h"
+#include "session/receive_path.h"
+#include "session/unit_session.h"
+#include "ui_helpers.h"
+#include "unit_memory.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace halvo::app {
+
+namespace {
+constexpr int MostMinutes = 24 * 60;
+}
+
+CollectionPanel::CollectionPanel(session::UnitSession &session, OperatorDialogs &dialogs,
+                                 std::function<int()> firstPages, QWidget *parent)
+    : QWidget(parent), m_session(session), m_dialogs(dialogs), m_firstPages(std::move(firstPages))
+{
+    auto *v = new QVBoxLayout(this);
+    v->setContentsMargins(0, 0, 0, 0);
+    auto *row = new QHBoxLayout;
+    collectBox = ui::named(new QCheckBox(QStringLiteral("Collect new events every")),
+                           QStringLiteral("CheckCollectEvents"));
+    minutesField = ui::named(new QLineEdit(QStringLiteral("15")), QStringLiteral("TxtCollectMinutes"),
+                             QStringLiteral("Minutes between collections of new events"));
+    minutesField->setMaximumWidth(ui::px(900));
+    auto *minutes = new QLabel(QStringLiteral("minutes"));
+    minutes->setBuddy(minutesField);
+    row->addWidget(collectBox);
+    row->addWidget(minutesField);
+    row->addWidget(minutes);
+    row->addStretch(1);
+    collectionLine = ui::describes(
+        ui::named(new QLabel(QStringLiteral("No collection")), QStringLiteral("LabelCollection")),
+        QStringLiteral("Collection of new events"));
+    collectionLine->setWordWrap(true);
+    v->addLayout(row);
+    v->addWidget(collectionLine);
+    connect(collectBox, &QCheckBox::clicked, this, &CollectionPanel::CheckCollectEvents_Click);
+    connect(minutesField, &QLineEdit::editingFinished, this, &CollectionPanel::TxtCollectMinutes_LostFocus);
+
+    auto &collection = m_session.collection();
+    connect(&collection, &session::EventCollection::scheduled, this, [this] { show(); });
+    connect(&collection, &session::EventCollection::collected, this, [this](const QString &result) {
+        m_last = result;
+        show();
+    });
+    connect(&collection, &session::EventCollection::failed, this, [this](const QString &why, bool first) {
+        m_last = QStringLiteral("The last collection failed: ") + why;
+        show();
+        if (first) // told once a row, and never from inside the download's end
+            QTimer::singleShot(0, this, [this, why] {
+                m_dialogs.message(QStringLiteral("New events could not be collected: %1\n\nThe next period "
+                                                 "tries again.")
+                                      .arg(why));
+            });
+    });
+    connect(&m_session.receive(), &session::ReceivePath::identified, this, &CollectionPanel::unitKnown);
+}
+
+// The unit has said which it is: its own choice comes back.
+void CollectionPanel::unitKnown()
+{
+    const UnitMemory memory(m_session);
+    const bool on = memory.collects() && !memory.archive().isEmpty();
+    if (on == collectBox->isChecked() && (!on || m_session.collection().active()))
+        return;
+    collectBox->setChecked(on);
+    minutesField->setText(QString::number(memory.collectMinutes()));
+    startOrStop();
+}
+
+void CollectionPanel::CheckCollectEvents_Click()
+{
+    UnitMemory memory(m_session);
+    if (collectBox->isChecked() && memory.archive().isEmpty()) {
+        const QString archive = UnitMemory::Choose_Archive(m_dialogs);
+        if (archive.isEmpty()) {
+            collectBox->setChecked(false); // cancelled: nothing collects, and the box says so
+            return;
+        }
+        memory.setArchive(archive);
+    }
+    TxtCollectMinutes_LostFocus();
+}
+
+// 1 to 1440 minutes; anything else is 15 again, as a page count out of range is 1.
+void CollectionPanel::TxtCollectMinutes_LostFocus()
+{
+    bool ok = false;
+    const int minutes = minutesField->text().trimmed().toInt(&ok);
+    if (!ok || minutes < 1 || minutes > MostMinutes)
+        minutesField->setText(QStringLiteral("15"));
+    UnitMemory(m_session).setCollection(collectBox->isChecked(), minutesField->text().toInt());
+    startOrStop();
+}
+
+void CollectionPanel::startOrStop()
+{
+    auto &collection = m_session.collection();
+    const QString archive = UnitMemory(m_session).archive();
+    if (collectBox->isChecked() && !archive.isEmpty())
+        collection.start(archive, minutesField->text().toInt(), m_firstPages());
+    else
+        collection.stop();
+    show();
+}
+
+void CollectionPanel::show()
+{
+    const auto &collection = m_session.collection();
+    QStringList text;
+    text << (collection.active()
+                 ? QStringLiteral("Next collection at ") + collection.nextAt().toString(QStringLiteral("HH:mm"))
+                 : QStringLiteral("No collection"));
+    if (!m_last.isEmpty())
+        text << m_last;
+    collectionLine->setText(text.join(QStringLiteral("; ")));
+}
+
+} // namespace halvo::app
