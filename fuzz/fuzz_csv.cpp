@@ -21,21 +21,28 @@ QByteArray dataFile(const config::Configuration &c)
     return *file;
 }
 
+QByteArray records(const config::Configuration &c)
+{
+    return report::Roster_Csv(c) + report::Locations_Csv(c);
+}
+
 void check(const QByteArray &csv, bool roster)
 {
+    static const QByteArray untouched = records(config::Configuration());
     config::Configuration c;
-    const QByteArray before = dataFile(c);
     report::ImportProblems problems;
     const bool taken = roster ? report::Import_Roster(csv, c, &problems) : report::Import_Locations(csv, c, &problems);
-    const QByteArray after = dataFile(c);
     if (!taken) {
-        if (after != before || problems.cells.isEmpty())
+        if (records(c) != untouched || problems.cells.isEmpty())
             std::abort(); // refused, yet changed, or refused without a reason
         for (const QString &cell : problems.cells)
             if (cell.size() > 400)
                 std::abort(); // a bad cell is quoted cut short
         return;
     }
+    const QByteArray after = dataFile(c);
+    if (!datafile::Parse_Data_File(after))
+        std::abort(); // the data file it makes cannot be read back
     const QByteArray again = roster ? report::Roster_Csv(c) : report::Locations_Csv(c);
     if (!(roster ? report::Import_Roster(again, c, nullptr) : report::Import_Locations(again, c, nullptr)) ||
         dataFile(c) != after)

@@ -69,6 +69,7 @@ CollectionPanel::CollectionPanel(session::UnitSession &session, OperatorDialogs 
 // The unit has said which it is: its own choice comes back.
 void CollectionPanel::unitKnown()
 {
+    m_chosen.clear();
     const UnitMemory memory(m_session);
     const bool on = memory.collects() && !memory.archive().isEmpty();
     if (on == collectBox->isChecked() && (!on || m_session.collection().active()))
@@ -81,13 +82,14 @@ void CollectionPanel::unitKnown()
 void CollectionPanel::CheckCollectEvents_Click()
 {
     UnitMemory memory(m_session);
-    if (collectBox->isChecked() && memory.archive().isEmpty()) {
+    if (collectBox->isChecked() && memory.archive().isEmpty() && m_chosen.isEmpty()) {
         const QString archive = UnitMemory::Choose_Archive(m_dialogs);
         if (archive.isEmpty()) {
             collectBox->setChecked(false); // cancelled: nothing collects, and the box says so
             return;
         }
         memory.setArchive(archive);
+        m_chosen = archive; // its first collection makes the file
     }
     TxtCollectMinutes_LostFocus();
 }
@@ -106,7 +108,8 @@ void CollectionPanel::TxtCollectMinutes_LostFocus()
 void CollectionPanel::startOrStop()
 {
     auto &collection = m_session.collection();
-    const QString archive = UnitMemory(m_session).archive();
+    const QString remembered = UnitMemory(m_session).archive();
+    const QString archive = remembered.isEmpty() ? m_chosen : remembered;
     if (collectBox->isChecked() && !archive.isEmpty())
         collection.start(archive, minutesField->text().toInt(), m_firstPages());
     else

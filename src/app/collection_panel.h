@@ -44,7 +44,8 @@ private:
     QCheckBox *collectBox = nullptr;
     QLineEdit *minutesField = nullptr;
     QLabel *collectionLine = nullptr;
-    QString m_last; // how the last collection went
+    QString m_last;   // how the last collection went
+    QString m_chosen; // the archive chosen for this unit, before its file exists
 };
 
 } // namespace halvo::app

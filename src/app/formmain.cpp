@@ -12,6 +12,7 @@
 #include "logging.h"
 #include "pass_tab.h"
 #include "port/link_switch.h"
+#include "session/event_collection.h"
 #include "session/event_download.h"
 #include "session/messages.h"
 #include "session/port_scanner.h"
@@ -88,6 +89,7 @@ void FormMain::setTiming(const Timing &t)
     m_session.stores().setReadBackTimeoutMs(static_cast<int>(t.readBackSeconds * 1000));
     m_session.scanner().setListenMs(static_cast<int>(t.scanListen * 1000));
     m_session.events().setPauseScale(t.eventScale);
+    m_session.collection().setMinuteMs(static_cast<int>(60000 * t.collectScale));
 }
 
 bool FormMain::isConnectedShown() const

@@ -31,6 +31,7 @@ struct Timing
     double scanListen = 6.2; // seconds of listening on each port during a scan
     double eventScale = 1.0; // the paced event read's ticks
     double readBackSeconds = 5.0; // how long a store's read back may take
+    double collectScale = 1.0;    // the minutes between collections of new events
 };
 
 using FormOptions = PortOptions;

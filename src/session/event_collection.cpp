@@ -11,7 +11,6 @@
 namespace halvo::session {
 
 namespace {
-constexpr int MsPerMinute = 60 * 1000;
 QString clockTime(const QDateTime &t)
 {
     return t.toString(QStringLiteral("HH:mm"));
@@ -31,7 +30,7 @@ EventCollection::~EventCollection()
 void EventCollection::start(const QString &archive, int minutes, int firstPages)
 {
     m_archive = archive;
-    m_periodMs = std::clamp(minutes, 1, 24 * 60) * MsPerMinute;
+    m_periodMs = std::clamp(minutes, 1, 24 * 60) * m_minuteMs;
     m_firstPages = firstPages;
     m_active = true;
     m_failuresInARow = 0;

@@ -26,8 +26,9 @@ public:
     EventCollection(UnitSession &session, std::unique_ptr<PaceClock> clock);
     ~EventCollection() override;
 
-    // Tests put a clock of their own in.
+    // Tests put a clock of their own in, and shorten the minute.
     void setNow(std::function<QDateTime()> now) { m_now = std::move(now); }
+    void setMinuteMs(int ms) { m_minuteMs = ms; }
     // Collects into archive every minutes (1..1440), the first time in one period; a
     // first download reads firstPages.
     void start(const QString &archive, int minutes, int firstPages);
@@ -58,6 +59,7 @@ private:
     std::unique_ptr<PaceClock> m_clock;
     std::function<QDateTime()> m_now = [] { return QDateTime::currentDateTime(); };
     QString m_archive;
+    int m_minuteMs = 60 * 1000;
     int m_periodMs = 0;
     int m_firstPages = 1;
     bool m_active = false;

@@ -162,6 +162,47 @@ private slots:
         QCOMPARE(f.ctl<QLineEdit>("Text_Location_Name(4)")->text(), "Loading-Dock-Are");
     }
 
+    // What the window holds beside a data file, read only; "Load This File" marks what
+    // the file would change, as Load Config Data does. Saving over a file asks first.
+    void aDataFileIsComparedWithTheWindow()
+    {
+        auto &w = *f.w;
+        const QString file = dir.filePath("earlier.csv");
+        f.dialogs.fileNames = {file};
+        w.fileMenu().Menu_Save_Config_Data_Click();
+        editRow(3, {{1, "Night Porter    "}});
+        w.configuration().setAlias(4, "Gate West");
+        f.dialogs.fileNames = {file};
+        w.fileMenu().Menu_Compare_Data_File_Click();
+        QCOMPARE(f.dialogs.comparisons.size(), 1);
+        const auto &rows = f.dialogs.comparisons.first();
+        QCOMPARE(rows.size(), size_t(2));
+        QCOMPARE(rows[0].item + "|" + rows[0].window + "|" + rows[0].file,
+                 QStringLiteral("pass 3 User Names|\"Night Porter    \"|\"%1\"")
+                     .arg(halvo::config::Configuration().passRow(3)[1].left(16)));
+        QCOMPARE(rows[1].item + "|" + rows[1].window, QStringLiteral("location 0x05|\"Gate West       \""));
+        QCOMPARE(w.configuration().passRow(3)[1], QStringLiteral("Night Porter    ")); // read only
+        f.dialogs.loadCompared = true;
+        f.dialogs.fileNames = {file};
+        w.fileMenu().Menu_Compare_Data_File_Click();
+        QCOMPARE(w.configuration().passRow(3)[1], halvo::config::Configuration().passRow(3)[1].left(16));
+        QCOMPARE(w.configuration().alias(4), halvo::config::Configuration().alias(4));
+
+        // Every file that replaces one asks first; the event archive, only appended to, does not.
+        f.dialogs.overwriteAsked.clear();
+        for (const char *name : {"a.csv", "a.pdf", "r.csv", "l.csv"})
+            f.dialogs.fileNames << dir.filePath(name);
+        w.fileMenu().Menu_Save_Config_Data_Click();
+        w.fileMenu().Menu_Export_Sheet_Click();
+        w.fileMenu().Menu_Export_Roster_Click();
+        w.fileMenu().Menu_Export_Locations_Click();
+        QCOMPARE(f.dialogs.overwriteAsked, (QList<bool>{true, true, true, true}));
+        f.dialogs.messages.clear();
+        f.connectPort();
+        f.click("CmdReadNewEvents");
+        QCOMPARE(f.dialogs.overwriteAsked.last(), false);
+    }
+
     // The sheet of what the window holds says what is not stored; the roster goes out
     // to a spreadsheet and comes back as changes not stored; a bad one changes nothing.
     void theSheetAndTheRosterFromTheFileMenu()

@@ -4,6 +4,7 @@
 #include "eventlog/event_archive.h"
 #include "eventlog_tab.h"
 #include "session/archive_download.h"
+#include "session/event_collection.h"
 #include "session/event_download.h"
 #include "session/event_filing.h"
 #include "session/receive_path.h"
@@ -179,6 +180,47 @@ private slots:
         QVERIFY(f.dialogs.messages.last().contains("cannot be read: it is damaged"));
         QCOMPARE(f.framesSettled(), QStringList());
         QCOMPARE(f.ctl<QLabel>("LabelEventArchive")->text(), QStringLiteral("Archive: fresh.txt"));
+    }
+
+    // "Collect new events every N minutes": the unit's archive is chosen once, the line
+    // says when the next collection is and how the last went; a failure is said on
+    // the tab each time and in one message; the choice is kept for the unit.
+    void newEventsAreCollectedWhileTheBoxIsTicked()
+    {
+        const QString archive = dir.filePath("collected.txt");
+        auto *line = f.ctl<QLabel>("LabelCollection");
+        auto *box = f.ctl<QCheckBox>("CheckCollectEvents");
+        QSettings().clear(); // no archive remembered for the unit
+        f.unit->sendBanner();
+        QTRY_VERIFY(!f.w->session().receive().identification().isEmpty());
+        box->click(); // no archive for the unit yet, and the choice cancelled: nothing collects
+        QVERIFY(!box->isChecked() && !f.w->session().collection().active());
+        field("TxtCollectMinutes")->setText("0");
+        field("TxtEventLogPagesToDownload")->setText("2");
+        f.dialogs.fileNames = {archive};
+        box->click();
+        QCOMPARE(field("TxtCollectMinutes")->text(), QStringLiteral("15")); // 1 to 1440
+        QVERIFY(line->text().startsWith("Next collection at "));
+        QTRY_VERIFY_WITH_TIMEOUT(line->text().contains("; 8 new lines at "), 20000);
+        QCOMPARE(readFile(archive).count("\"\r\n"), 8);
+        QSettings remembered;
+        const QString unit = QString(QByteArray("Halvo Base Unit V2.04 SN 000417").toHex()) + "/" +
+                             QString(f.unit->devicePath().toLatin1().toHex());
+        QVERIFY2(remembered.value("collect/" + unit + "/on").toBool(),
+                 qPrintable(remembered.allKeys().join(",") + " " + f.w->session().receive().identification()));
+        QCOMPARE(remembered.value("collect/" + unit + "/minutes").toInt(), 15);
+
+        QSignalSpy failed(&f.w->session().collection(), &halvo::session::EventCollection::failed);
+        QFile record(halvo::eventlog::Record_Path(archive));
+        QVERIFY(record.open(QIODevice::WriteOnly) && record.write("damaged\n") > 0);
+        record.close();
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 3, 20000);
+        QVERIFY(line->text().contains("The last collection failed: The record of "));
+        QTRY_COMPARE(f.dialogs.messages.size(), 1); // once, however many periods fail
+        QVERIFY(f.dialogs.messages.first().startsWith("New events could not be collected: "));
+        box->click();
+        QVERIFY(!f.w->session().collection().active());
+        QCOMPARE(remembered.value("collect/" + unit + "/on").toBool(), false);
     }
 
     // What a read of new events was told before it began goes when a read of the

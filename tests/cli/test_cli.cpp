@@ -465,6 +465,61 @@ private slots:
         QVERIFY(halvo::test::readFile(broken + ".halvo-record").contains("end-page: 498\n"));
     }
 
+    // Two data files compared as verify compares the unit: one line per field, the
+    // files' names as the sides; 0 the same, 3 different, 2 a file refused.
+    void twoDataFilesAreCompared()
+    {
+        const QString a = dir.filePath("before.csv"), b = dir.filePath("after.csv");
+        halvo::config::Configuration c;
+        write(a, *halvo::datafile::Build_Data_File(c));
+        auto row = c.passRow(14);
+        row[halvo::passes::ColUserId] = "13";
+        c.setPassRow(14, row);
+        c.typeParam(2, "45");
+        c.setAlias(4, "Gate West");
+        write(b, *halvo::datafile::Build_Data_File(c));
+        Run r = cli({"diff", a, a});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.isEmpty() && r.err.contains("hold the same configuration"));
+        r = cli({"diff", a, b});
+        QCOMPARE(r.status, 3);
+        const QString was = halvo::config::Configuration().param(2),
+                      zone = halvo::config::Configuration().alias(4).left(16);
+        QCOMPARE(r.out, QStringLiteral("pass 14 User ID: %1 14, %2 13\n"
+                                       "setting Backlight Timeout (sec): %1 %3, %2 45\n"
+                                       "location 0x05: %1 \"%4\", %2 \"Gate West       \"\n")
+                            .arg(a, b, was, zone));
+        write(b, "\"not a data file\"\r\n");
+        r = cli({"diff", a, b});
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains("Load File Encountered an error") && r.err.contains(b), qPrintable(r.err));
+    }
+
+    // A scheduled collection while another program holds the port: exit 4, the holder
+    // named; --quiet says nothing on success.
+    void aScheduledCollectionIsQuietAndKnowsAHeldPort()
+    {
+        halvo::sim::SimUnit unit;
+        unit.setBannerInterval(100);
+        QVERIFY(unit.start());
+        const QString archive = dir.filePath("quiet.txt");
+        const QStringList args = {"events", "--new", "--quiet", "--port", unit.devicePath(), "--pages", "2",
+                                  "--pause-scale", "0.2", archive};
+        Run r = cli(args);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.err + r.out, QString());
+        QCOMPARE(halvo::test::readFile(archive).count("\"\r\n"), 8);
+        halvo::port::SerialLink other;
+        QVERIFY(other.open(unit.devicePath()));
+        r = cli(args);
+        QCOMPARE(r.status, 4);
+        QVERIFY2(r.err.startsWith(QStringLiteral("halvo-cli: %1 is in use by another program: test_cli (process %2)")
+                                      .arg(unit.devicePath())
+                                      .arg(QCoreApplication::applicationPid())),
+                 qPrintable(r.err));
+        QCOMPARE(cli({"backup", "--port", unit.devicePath(), dir.filePath("held.csv")}).status, 1); // not scheduled
+    }
+
     // Records from a data file or the unit: the sheet, the roster out and back in.
     void sheetsAndRostersFromTheCommandLine()
     {
@@ -489,6 +544,10 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath("refused.csv")));
         QCOMPARE(cli({"locations", "export", file, roster}).status, 0);
         QCOMPARE(cli({"locations", "import", file, roster, out}).status, 0);
+        // Out and back in unchanged: the same data file, byte for byte.
+        QCOMPARE(cli({"roster", "export", file, roster}).status, 0);
+        QCOMPARE(cli({"roster", "import", file, roster, out}).status, 0);
+        QCOMPARE(halvo::test::readFile(out), halvo::test::readFile(file));
     }
 
     // An event download that cannot start leaves the operator's earlier log as it was.

@@ -30,6 +30,7 @@ public:
         bool loadCompared = false; // "Load This File" in the comparisons to come
         QString printTo;     // print to this PDF file; the print dialog is cancelled without
         QStringList offered; // every file dialog's start: folder and name, "|" between
+        QList<bool> overwriteAsked; // every file dialog: whether it asks before replacing a file
     };
 
     explicit FakeDialogs(Log &log) : m_log(log) {}
@@ -84,6 +85,7 @@ private:
     QString nextFile(const app::FileChoice &c)
     {
         m_log.offered << c.initialFolder + "|" + c.initialName;
+        m_log.overwriteAsked << c.confirmOverwrite;
         if (m_log.onFileDialog)
             m_log.onFileDialog();
         return m_log.fileNames.isEmpty() ? QString() : m_log.fileNames.takeFirst();

@@ -44,7 +44,12 @@ struct WindowFixture
         w->ports().Cmd_ComPort_Click();
         QVERIFY(w->session().isOpen() && dialogs.messages.isEmpty());
     }
-    static app::Timing fastTiming() { return {0.01, 0.4, 0.1}; }
+    static app::Timing fastTiming()
+    {
+        app::Timing t{0.01, 0.4, 0.1};
+        t.collectScale = 0.0005; // a minute of collection in 30 ms
+        return t;
+    }
 
     // A control by its object name; the test stops when there is none.
     template <class T = QWidget> T *ctl(const QString &name) const
