@@ -6,6 +6,7 @@
 #include "session/event_collection.h"
 #include "session/event_download.h"
 #include "session/event_filing.h"
+#include "session/read_job.h"
 #include "session/receive_path.h"
 #include "session/store_job.h"
 #include "session/unit_image.h"
@@ -252,6 +253,54 @@ private slots:
         clock->fire();
         link->pull();
         QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::LinkLost);
+    }
+
+    // What becomes a record is read until two reads in a row agree, four at most; a
+    // reply refused ends the read at once, its timeout with it; a silent unit is
+    // waited for, then what is missing is named.
+    void aRecordIsReadUntilTwoReadsAgree()
+    {
+        session::ReadJob &reads = s->reads();
+        QSignalSpy finished(&reads, &session::ReadJob::finished), started(&reads, &session::ReadJob::readStarted);
+        FakeClock &timeout = *fake->read;
+        reads.setTimeoutMs(3000);
+        auto names = [](const QByteArray &slot4) {
+            QByteArray out;
+            for (int slot = 0; slot < 50; ++slot)
+                out += reply('-', QByteArray::number(slot).rightJustified(2, '0') + (slot == 4 ? slot4 : "Zone"));
+            return out;
+        };
+        const QByteArray readNames("\x44\x2D\x00\x04\x00\x75\x0A\x0D", 8);
+        QVERIFY(reads.start({Part::Locations}));
+        QCOMPARE(log.last(), "pause 3000");
+        link->receive(names("Gate"));
+        link->receive(names("Gbte")); // one bit changed on its way
+        link->receive(names("Gbte"));
+        QCOMPARE(finished.takeFirst(), (QVariantList{true, QString()}));
+        QCOMPARE(started.size(), 3);
+        QCOMPARE(link->written.count(readNames), 3);
+        QCOMPARE(config.alias(4), "Gbte            ");
+
+        QVERIFY(reads.start({Part::Locations}));
+        for (const char *n : {"Gate", "Gbte", "Gate", "Gbte"})
+            link->receive(names(n));
+        QCOMPARE(finished.takeFirst(),
+                 (QVariantList{false, "the unit's location names read differently each of 4 times (changed "
+                                      "between reads: location 0x05): its replies are being damaged on the way"}));
+
+        QVERIFY(reads.start({Part::Passes}));
+        link->receive(BadPass);
+        QCOMPARE(finished.takeFirst(),
+                 (QVariantList{false, "Communications Error Please correct and retry: pass record for pass 72, "
+                                      "which has no row"}));
+        QVERIFY(!timeout.waiting() && !reads.running());
+
+        QVERIFY(reads.start({Part::Settings}));
+        link->receive(page('0', {}));
+        timeout.fire();
+        QCOMPARE(finished.takeFirst(),
+                 (QVariantList{false, "1 of 4 settings pages arrived; missing: minima, defaults, values"}));
+        QVERIFY(finished.isEmpty());
     }
 
     void receiveFailuresAreToldOnceUntilAnEventCompletes()
