@@ -50,8 +50,13 @@ int main(int argc, char **argv)
     const QCommandLineOption repeat("repeat-reply", "Send reply N (counting from 0) twice.", "n");
     const QCommandLineOption restart("restart-after",
                                      "Restart after N request frames and miss the next M: N,M.", "n,m");
+    const QCommandLineOption bannerText("banner-text", "The banner line (default \"Halvo Base Unit V2.04 SN "
+                                                       "000417\").", "text");
+    const QCommandLineOption generation("log-generation",
+                                        "The event log as if cleared and refilled N times: other events.", "n");
+    const QCommandLineOption pointer("log-pointer", "The event log pointer to start with (default 500).", "page");
     p.addOptions({banner, silent, state, record, recordTimes, badTerm, unknownCode, badIndex, badMode,
-                  longLine, chunk, pace, hangUp, dropStore, flip, repeat, restart});
+                  longLine, chunk, pace, hangUp, dropStore, flip, repeat, restart, bannerText, generation, pointer});
     p.process(app);
 
     halvo::sim::SimUnit unit;
@@ -75,6 +80,11 @@ int main(int argc, char **argv)
         f.deafFrames = nm.value(1).toInt();
     }
     unit.setBannerInterval(p.isSet(silent) ? 0 : p.value(banner).toInt());
+    if (p.isSet(bannerText))
+        unit.setBannerText(p.value(bannerText).toLatin1() + '\r');
+    unit.setLogGeneration(p.value(generation).toInt());
+    if (p.isSet(pointer))
+        unit.setEventLogPointer(p.value(pointer).toInt());
     if (p.isSet(record))
         unit.setRecordFile(p.value(record));
     unit.setRecordTimes(p.isSet(recordTimes));
