@@ -2,6 +2,7 @@
 
 #include "config/differences.h"
 #include "datafile/data_file.h"
+#include "link/whole_file.h"
 #include "operator_dialogs.h"
 #include "report/roster.h"
 #include "session/changes_not_stored.h"
@@ -17,7 +18,6 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QPrinter>
-#include <QSaveFile>
 
 namespace halvo::app {
 
@@ -29,11 +29,6 @@ FileChoice choice(const char *suffix, const char *filter, const char *name)
     return {QLatin1String(suffix), Documents_Folder(), QLatin1String(filter), QLatin1String(name)};
 }
 
-bool saveWhole(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit();
-}
 } // namespace
 
 FileMenu::FileMenu(QMenu *menu, config::Configuration &config, session::UnitSession &session,
@@ -143,14 +138,14 @@ void FileMenu::Menu_Export_Sheet_Click()
 {
     const QString path =
         m_dialogs.saveFileName(choice("pdf", "PDF Files (*.pdf)", "Halvo_Configuration.pdf"));
-    if (!path.isEmpty() && !saveWhole(path, report::Sheet_Pdf(sheet(), report::Local_Page_Size())))
+    if (!path.isEmpty() && !link::Write_Whole_File(path, report::Sheet_Pdf(sheet(), report::Local_Page_Size())))
         m_dialogs.message(Msg::SaveFileError);
 }
 
 void FileMenu::exportCsv(const QByteArray &csv, const QString &name)
 {
     const QString path = m_dialogs.saveFileName(choice("csv", "CSV Files (*.csv)", qPrintable(name)));
-    if (!path.isEmpty() && !saveWhole(path, csv))
+    if (!path.isEmpty() && !link::Write_Whole_File(path, csv))
         m_dialogs.message(Msg::SaveFileError);
 }
 

@@ -2,6 +2,7 @@
 #include "cli_commands.h"
 #include "cli_unit.h"
 #include "datafile/data_file.h"
+#include "link/whole_file.h"
 #include "progress.h"
 #include "report/config_sheet.h"
 #include "report/roster.h"
@@ -11,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace halvo::cli {
 
@@ -20,10 +20,10 @@ namespace Msg = session::Msg;
 namespace {
 int save(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile f(path);
-    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit())
+    QString why;
+    if (link::Write_Whole_File(path, bytes, &why))
         return Ok;
-    return fail(UnitFailed, Msg::SaveFileError + QStringLiteral(": ") + f.errorString());
+    return fail(UnitFailed, Msg::SaveFileError + QStringLiteral(": ") + why);
 }
 
 } // namespace

@@ -5,9 +5,10 @@
 Q_LOGGING_CATEGORY(lcDatafile, "halvo.datafile", QtWarningMsg)
 
 #include "link/field_text.h"
+#include "link/frame.h"
+#include "link/whole_file.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace halvo::datafile {
 
@@ -30,10 +31,7 @@ template <class T> std::optional<T> failed(QString *error, const QString &why)
 // Appends the checksum of the record's first `covered` characters, then LF CR.
 QByteArray sealed(QByteArray record, int covered)
 {
-    unsigned sum = 0;
-    for (int i = 0; i < covered; ++i)
-        sum += static_cast<unsigned char>(record.at(i));
-    return record + Byte_To_Hex(static_cast<int>(sum % 256)) + "\n\r";
+    return record + Byte_To_Hex(link::Frame_Checksum(record.left(covered))) + "\n\r";
 }
 
 bool isHexDigit(char c)
@@ -142,21 +140,6 @@ std::optional<DataRecord> parseSettings(const QByteArray &t, QString *error)
 }
 } // namespace
 
-QByteArray Byte_To_Hex(int value)
-{
-    const char *digits = "0123456789ABCDEF";
-    return QByteArray(1, digits[(value / 16) & 15]) + digits[value % 16 & 15];
-}
-
-int Hex_To_Byte(const QByteArray &text)
-{
-    auto digit = [&](int i) {
-        const int c = i < text.size() ? static_cast<unsigned char>(text.at(i)) : 0;
-        return c <= 57 ? c - 48 : c - 55;
-    };
-    return digit(0) * 16 + digit(1);
-}
-
 std::optional<QByteArray> Build_Pass_Record(int index, const passes::PassRow &row, QString *error)
 {
     const auto r = passes::Encode_Pass_Record(index, row, error);
@@ -213,15 +196,12 @@ std::optional<QByteArray> Build_Data_File(const config::Configuration &config, Q
 
 bool Save_Data_File(const QString &path, const QByteArray &content, QString *error)
 {
-    QSaveFile f(path);
-    if (f.open(QIODevice::WriteOnly) && f.write(content) == content.size() && f.commit()) {
-        qCInfo(lcDatafile).noquote() << "saved" << path;
-        return true;
-    }
-    qCInfo(lcDatafile).noquote() << "cannot save" << path << ":" << f.errorString();
-    if (error)
-        *error = f.errorString();
-    return false;
+    QString why;
+    const bool saved = link::Write_Whole_File(path, content, &why);
+    qCInfo(lcDatafile).noquote() << (saved ? "saved" : "cannot save") << path << why;
+    if (!saved && error)
+        *error = why;
+    return saved;
 }
 
 std::optional<DataRecord> Parse_Data_Record(const QByteArray &text, QString *error)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/configuration.h"
+#include "link/field_text.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,12 +18,9 @@ namespace halvo::datafile {
 // settings record, each a quoted text ending LF CR inside its quotes, one entry per
 // line. Byte values are two upper-case hex digits; names are their characters.
 
-// Two upper-case hex digits of a value 0..255.
-QByteArray Byte_To_Hex(int value);
-// The value of the first two characters, as the format has always been read: a
-// character up to "9" counts as its code minus 48, any other as its code minus 55
-// ("a" is not hex: it counts as 42). No check is made.
-int Hex_To_Byte(const QByteArray &text);
+// Byte values are written by link::Byte_To_Hex and read by link::Hex_To_Byte.
+using link::Byte_To_Hex;
+using link::Hex_To_Byte;
 
 // Record texts, LF CR included, without the quotes. They fail with a reason when a
 // field cannot be written (not a number, out of range, a character outside the

@@ -2,9 +2,9 @@
 
 #include "event_log_file.h"
 #include "event_requests.h"
+#include "link/whole_file.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace halvo::eventlog {
 
@@ -105,13 +105,7 @@ std::optional<ArchiveRecord> Read_Record(const QString &archive, QString *why)
 
 bool Write_Record(const QString &archive, const ArchiveRecord &record, QString *why)
 {
-    QSaveFile f(Record_Path(archive));
-    const QByteArray text = Format_Record(record);
-    if (f.open(QIODevice::WriteOnly) && f.write(text) == text.size() && f.commit())
-        return true;
-    if (why)
-        *why = f.errorString();
-    return false;
+    return link::Write_Whole_File(Record_Path(archive), Format_Record(record), why);
 }
 
 bool Append_Entries(const QString &archive, const QList<QByteArray> &entries, QString *why)

@@ -55,12 +55,9 @@ bool Page_Count_Ok(const QString &text)
 
 QByteArray Build_Clock_Request(const QDateTime &now)
 {
-    const QDate d = now.date();
-    const QTime t = now.time();
-    auto two = [](int v) { return QByteArray::number(v).rightJustified(2, '0'); };
-    const QByteArray text = ' ' + two(d.month()) + '/' + two(d.day()) + '/' + two(d.year() % 100) + ' ' +
-                            two(t.hour()) + ':' + two(t.minute()) + ':' + two(t.second()) + ':';
-    return link::Build_Request_Frame(link::Cmd::SetClock, text);
+    // " MM/dd/yy HH:mm:ss:", one clock reading for every field.
+    return link::Build_Request_Frame(link::Cmd::SetClock,
+                                     now.toString(QStringLiteral(" MM/dd/yy HH:mm:ss:")).toLatin1());
 }
 
 QString About_Time(qint64 ms)

@@ -46,4 +46,19 @@ std::optional<QByteArray> To_Single_Byte(const QString &text)
     return out;
 }
 
+QByteArray Byte_To_Hex(int value)
+{
+    const char *digits = "0123456789ABCDEF";
+    return QByteArray(1, digits[(value / 16) & 15]) + digits[value % 16 & 15];
+}
+
+int Hex_To_Byte(const QByteArray &text)
+{
+    auto digit = [&](int i) {
+        const int c = i < text.size() ? static_cast<unsigned char>(text.at(i)) : 0;
+        return c <= 57 ? c - 48 : c - 55;
+    };
+    return digit(0) * 16 + digit(1);
+}
+
 } // namespace halvo::link

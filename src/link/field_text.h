@@ -23,4 +23,11 @@ inline QString From_Single_Byte(const QByteArray &bytes)
     return QString::fromLatin1(bytes);
 }
 
+// Two upper-case hex digits of a value 0..255.
+QByteArray Byte_To_Hex(int value);
+// The value of the first two characters, as the data file has always been read: a
+// character up to "9" counts as its code minus 48, any other as its code minus 55
+// ("a" is not hex: it counts as 42). No check is made.
+int Hex_To_Byte(const QByteArray &text);
+
 } // namespace halvo::link

@@ -12,8 +12,7 @@ QString Default_Location_Name(int slot)
 
 QString Location_Code_Caption(int slot)
 {
-    const int code = slot + 1;
-    return QStringLiteral("0x") + QString::number(code / 16) + QString::number(code % 16, 16).toUpper();
+    return QStringLiteral("0x") + QString::fromLatin1(link::Byte_To_Hex(slot + 1));
 }
 
 QString Normalise_Alias(const QString &text)
