@@ -51,7 +51,7 @@ void BM_ReceiveDecodeApply(benchmark::State &state)
         halvo::session::UnitSession s;
         s.setConfiguration(&config);
         for (qsizetype pos = 0; pos < stream.size(); pos += chunk)
-            s.receive().take(stream.mid(pos, chunk));
+            s.take(stream.mid(pos, chunk));
         benchmark::DoNotOptimize(config.passRow(72));
     }
     state.SetBytesProcessed(state.iterations() * stream.size());

@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     bool settingsApplied = false;
     session::UnitSession s;
     s.setConfiguration(&c);
-    session::ReceivePath &rx = s.receive();
+    const session::ReceivePath &rx = s.receivePath();
     QObject::connect(c.notifier(), &config::ConfigurationNotifier::changed, [&](config::Change change) {
         switch (change.part) {
         case config::Part::Passes: {
@@ -59,17 +59,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             check(false);
         }
     });
-    QObject::connect(&rx, &session::ReceivePath::pointerReceived,
+    QObject::connect(&s, &session::UnitSession::pointerReceived,
                      [](int shown) { check(shown >= 0 && shown < 32767); });
-    QObject::connect(&rx, &session::ReceivePath::identified,
-                     [](const QString &id) { check(id.size() <= 12); });
+    QObject::connect(&s, &session::UnitSession::identified, [](const QString &id) { check(id.size() <= 12); });
     size_t pos = 0;
     while (pos < size) {
         // The first byte of each piece says how long the receive event is.
         const size_t len = (data[pos] % 97) + 1u;
         ++pos;
         const size_t take = std::min(len, size - pos);
-        rx.take(QByteArray(reinterpret_cast<const char *>(data + pos), static_cast<qsizetype>(take)));
+        s.take(QByteArray(reinterpret_cast<const char *>(data + pos), static_cast<qsizetype>(take)));
         pos += take;
         check(rx.writeIndex() >= 0 && rx.writeIndex() <= 301);
         check(rx.lineBufferSize() <= 400);

@@ -33,7 +33,8 @@ public:
     QByteArray read(qint64 maxBytes) override;
     void clearInput() override { m_in.clear(); }
     bool write(const QByteArray &frame) override;
-    qint64 bytesToWrite() const override { return 0; }
+    // Bytes on their way to the unit: they reach it on the next turn of the event loop.
+    qint64 bytesToWrite() const override { return m_sent.size(); }
 
     // ---- the unit's side
     qint64 send(const QByteArray &bytes) override;

@@ -14,10 +14,9 @@
 
 namespace halvo::app {
 
-ChangesPanel::ChangesPanel(config::Configuration &config, session::UnitSession &session,
-                           const session::ChangesNotStored &changes, OperatorDialogs &dialogs,
-                           QWidget *parent)
-    : QWidget(parent), m_config(config), m_session(session), m_changes(changes), m_dialogs(dialogs)
+ChangesPanel::ChangesPanel(const TabContext &context, QWidget *parent)
+    : QWidget(parent), m_config(context.config), m_session(context.unit), m_changes(context.changes),
+      m_dialogs(context.dialogs), m_ensurePortOpen(context.Ensure_Port_Open)
 {
     auto *v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
@@ -27,7 +26,7 @@ ChangesPanel::ChangesPanel(config::Configuration &config, session::UnitSession &
     review->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
     review->setToolTip(QStringLiteral("Review Changes (Ctrl+D)"));
     connect(review, &QPushButton::clicked, this, &ChangesPanel::CommandReviewChanges_Click);
-    changesLine = ui::named(new QLabel(changes.summary()), QStringLiteral("LabelChanges"));
+    changesLine = ui::named(new QLabel(m_changes.summary()), QStringLiteral("LabelChanges"));
     v->addWidget(review);
     v->addWidget(changesLine);
     // "Unit matches the window" is said only once a read back has agreed.
@@ -35,9 +34,9 @@ ChangesPanel::ChangesPanel(config::Configuration &config, session::UnitSession &
         changesLine->setText(m_session.stores().checking() ? QStringLiteral("Checking what the unit holds...")
                                                            : m_changes.summary());
     };
-    connect(&changes, &session::ChangesNotStored::changed, this, show);
-    connect(&session.stores(), &session::StoreJob::checkingStarted, this, show);
-    connect(&session.stores(), &session::StoreJob::finished, this, show);
+    connect(&m_changes, &session::ChangesNotStored::changed, this, show);
+    connect(&m_session.stores(), &session::StoreJob::checkingStarted, this, show);
+    connect(&m_session.stores(), &session::StoreJob::finished, this, show);
 }
 
 void ChangesPanel::CommandReviewChanges_Click()
@@ -55,7 +54,7 @@ void ChangesPanel::CommandReviewChanges_Click()
                                 ? QStringLiteral("Nothing to store: the unit matches the window.")
                                 : QStringLiteral("Nothing to compare yet: read the unit first.");
     const auto chosen = m_dialogs.reviewChanges(rows, nothing);
-    if (!chosen || chosen->empty() || m_session.stores().running() || !m_session.Ensure_Port_Open())
+    if (!chosen || chosen->empty() || m_session.stores().running() || !m_ensurePortOpen())
         return;
     std::vector<config::ItemRef> refs;
     for (int r : *chosen)

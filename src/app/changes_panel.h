@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tab_page.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -23,9 +25,7 @@ class ChangesPanel : public QWidget
 {
     Q_OBJECT
 public:
-    ChangesPanel(config::Configuration &config, session::UnitSession &session,
-                 const session::ChangesNotStored &changes, OperatorDialogs &dialogs,
-                 QWidget *parent = nullptr);
+    explicit ChangesPanel(const TabContext &context, QWidget *parent = nullptr);
 
 public slots:
     void CommandReviewChanges_Click();
@@ -35,6 +35,7 @@ private:
     session::UnitSession &m_session;
     const session::ChangesNotStored &m_changes;
     OperatorDialogs &m_dialogs;
+    std::function<bool()> m_ensurePortOpen;
     QLabel *changesLine = nullptr;
 };
 

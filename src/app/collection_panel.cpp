@@ -2,7 +2,6 @@
 
 #include "operator_dialogs.h"
 #include "session/event_collection.h"
-#include "session/receive_path.h"
 #include "session/unit_session.h"
 #include "ui_helpers.h"
 #include "unit_memory.h"
@@ -63,7 +62,7 @@ CollectionPanel::CollectionPanel(session::UnitSession &session, OperatorDialogs 
                                       .arg(why));
             });
     });
-    connect(&m_session.receive(), &session::ReceivePath::identified, this, &CollectionPanel::unitKnown);
+    connect(&m_session, &session::UnitSession::identified, this, &CollectionPanel::unitKnown);
 }
 
 // The unit has said which it is: its own choice comes back.

@@ -8,7 +8,6 @@
 #include "session/event_download.h"
 #include "session/event_filing.h"
 #include "session/messages.h"
-#include "session/receive_path.h"
 #include "session/unit_session.h"
 #include "settings/config_params.h"
 #include "unit_memory.h"
@@ -87,7 +86,7 @@ EventLogTab::EventLogTab(const TabContext &context, const ReceivedLines &lines, 
     g->setRowStretch(6, 1);
     g->setColumnStretch(3, 1);
 
-    connect(&m_unit.receive(), &session::ReceivePath::pointerReceived, this,
+    connect(&m_unit, &session::UnitSession::pointerReceived, this,
             [this](int shown) { pointerCaption->setText(QString::number(shown)); });
     connect(&m_unit.filing(), &session::EventFiling::failed, this, [this] {
         stopFiling();
@@ -179,7 +178,8 @@ void EventLogTab::downloadEnded(const session::DownloadEnd &end)
 
 void EventLogTab::CommandReadEventLogPointer_Click()
 {
-    m_unit.readPointer();
+    if (Ensure_Port_Open())
+        m_unit.readPointer();
 }
 
 void EventLogTab::CmdReadEventLogPage_Click()
@@ -196,12 +196,14 @@ void EventLogTab::CmdReadEventLogPage_Click()
         return;
     }
     int first = *start;
-    m_unit.readPages(first, *count);
+    if (Ensure_Port_Open())
+        m_unit.readPages(first, *count);
 }
 
 void EventLogTab::CmdClearEventLog_Click()
 {
-    m_unit.clearEventLog();
+    if (Ensure_Port_Open())
+        m_unit.clearEventLog();
 }
 
 void EventLogTab::TxtEventLogPagesToDownload_LostFocus()
@@ -221,6 +223,9 @@ int EventLogTab::pageCount()
 
 void EventLogTab::CmdReadLastEventLogPages_Click()
 {
+    // Asked here once: the read's requests on a closed port fail with their reason.
+    if (!Ensure_Port_Open())
+        return;
     m_note.clear();
     m_endText.clear();
     m_unit.events().start(pageCount());
@@ -237,7 +242,7 @@ void EventLogTab::CmdStopEventDownload_Click()
 // count's pages.
 void EventLogTab::CmdReadNewEvents_Click()
 {
-    if (!m_unit.Ensure_Port_Open())
+    if (!Ensure_Port_Open())
         return;
     QString archive = UnitMemory(m_unit).archive();
     if (archive.isEmpty())

@@ -7,7 +7,6 @@
 #include "report/roster.h"
 #include "session/changes_not_stored.h"
 #include "session/messages.h"
-#include "session/receive_path.h"
 #include "session/unit_image.h"
 #include "session/unit_session.h"
 #include "ui_helpers.h"
@@ -120,7 +119,7 @@ void FileMenu::load(const QString &path, const std::vector<datafile::DataRecord>
 report::SheetContent FileMenu::sheet() const
 {
     report::SheetSource source = m_source;
-    source.unitId = m_session.receive().unitId();
+    source.unitId = m_session.unitId();
     source.limitsRead = m_session.image().read(config::Part::Settings);
     return {m_config, source, m_changes.differences(), QStringLiteral(HALVO_VERSION)};
 }

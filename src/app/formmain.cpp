@@ -16,7 +16,6 @@
 #include "session/event_download.h"
 #include "session/messages.h"
 #include "session/port_scanner.h"
-#include "session/receive_path.h"
 #include "session/store_job.h"
 #include "session/watchdog.h"
 #include "settings_tab.h"
@@ -48,26 +47,14 @@ using config::Part;
 using ui::named;
 using ui::px;
 
-namespace {
-// The serial link, and the demo unit's link when there is one.
-session::SessionSeams seams(const FormOptions &options)
-{
-    auto links = std::make_unique<port::LinkSwitch>(port::Make_Serial_Link());
-    if (options.demoLink)
-        links->add(port::Demo_Port(), options.demoLink());
-    return {std::move(links), {}};
-}
-} // namespace
-
 FormMain::FormMain(const FormOptions &options, QWidget *parent)
-    : QMainWindow(parent), m_dialogs(std::make_unique<QtOperatorDialogs>(this)), m_session(seams(options)),
+    : QMainWindow(parent), m_dialogs(std::make_unique<QtOperatorDialogs>(this)), m_session(session::Serial_Seams(options.demoLink)),
       m_options(options)
 {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Halvo Configuration Tool"));
     m_session.setConfiguration(&m_config);
     buildUi();
-    m_session.setPortCheck([this] { return m_ports->askToOpenThePort(); });
     listenToTheSession();
     m_session.watchdog().start();
     QSize size(px(15350), px(10695) + menuBar()->sizeHint().height());
@@ -107,7 +94,7 @@ void FormMain::buildUi()
     v->setSpacing(px(105));
     v->addWidget(buildTopRow());
 
-    const TabContext context{m_config, m_session, m_changes, m_dialogs};
+    const TabContext context = tabContext();
     tabs = named(new QTabWidget(central), QStringLiteral("SSTab1"), QStringLiteral("Configuration tabs"));
     for (TabPage *tab : std::initializer_list<TabPage *>{m_passTab = new PassTab(context),
                                                       new SettingsTab(context), new LocationTab(context),
@@ -186,7 +173,7 @@ QWidget *FormMain::buildBottomRow()
     auto *clear = named(new QPushButton(QStringLiteral("Clear Recieved\nData")),
                         QStringLiteral("CommandClearRecievedData"), QStringLiteral("Clear Recieved Data"));
     clear->setFixedSize(px(1455), px(855));
-    m_changesPanel = new ChangesPanel(m_config, m_session, m_changes, m_dialogs);
+    m_changesPanel = new ChangesPanel(tabContext());
     g->addWidget(halvoStBox, 0, 1);
     g->addWidget(read, 0, 2);
     g->addWidget(store, 0, 3);
@@ -225,7 +212,7 @@ void FormMain::listenToTheSession()
                 m_dialogs.message(what == session::Notice::TerminatorError ? Msg::TerminatorError
                                                                            : Msg::CommError);
             });
-    connect(&m_session.receive(), &session::ReceivePath::eventLine, this,
+    connect(&m_session, &session::UnitSession::eventLine, this,
             [this](const QByteArray &line) { m_lines.append(line); });
     auto &stores = m_session.stores();
     connect(&stores, &session::StoreJob::started, this, [this](int total) {
@@ -241,6 +228,18 @@ void FormMain::listenToTheSession()
         if (how == session::StoreOutcome::NotTaken || how == session::StoreOutcome::NoAnswer)
             m_dialogs.message(why);
     });
+}
+
+TabContext FormMain::tabContext()
+{
+    return {m_config, m_session, m_changes, m_dialogs, [this] { return Ensure_Port_Open(); }};
+}
+
+// The question every sender asks while the port is closed, asked here and only
+// here: the tabs, READ and STORE, and the review's Store Selected come through it.
+bool FormMain::Ensure_Port_Open()
+{
+    return m_session.isOpen() || m_ports->askToOpenThePort();
 }
 
 // ---------------------------------------------------------------- help text
@@ -268,7 +267,7 @@ config::Part FormMain::visiblePart() const
 void FormMain::Command_Read_Config_Click()
 {
     qCInfo(lcApp) << "READ CONFIGURATION on" << config::Part_Title(visiblePart());
-    if (m_session.Ensure_Port_Open() && visiblePart() != Part::EventLog)
+    if (Ensure_Port_Open() && visiblePart() != Part::EventLog)
         m_session.read(visiblePart());
 }
 
@@ -277,7 +276,7 @@ void FormMain::Command_Read_Config_Click()
 void FormMain::Command_Store_Config_Click()
 {
     qCInfo(lcApp) << "STORE CONFIGURATION on" << config::Part_Title(visiblePart());
-    if (m_session.Ensure_Port_Open() && visiblePart() != Part::EventLog)
+    if (Ensure_Port_Open() && visiblePart() != Part::EventLog)
         m_session.stores().store(visiblePart(), m_config,
                                  halvoStBox->isChecked() ? config::HalvoStPassCount : config::PassCount);
 }

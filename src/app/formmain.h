@@ -6,6 +6,7 @@
 #include "received_lines.h"
 #include "session/changes_not_stored.h"
 #include "session/unit_session.h"
+#include "tab_page.h"
 
 #include <QMainWindow>
 
@@ -66,6 +67,7 @@ public slots:
     void CommandClearRecievedData_Click();
     void Command_Read_Config_Click();
     void Command_Store_Config_Click();
+    bool Ensure_Port_Open();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -75,6 +77,7 @@ private:
     QWidget *buildTopRow();
     QWidget *buildBottomRow();
     void listenToTheSession();
+    TabContext tabContext();
 
     SilencedOnClose m_dialogs;
     config::Configuration m_config;

@@ -1,6 +1,7 @@
 #include "help_menu.h"
 
 #include "operator_dialogs.h"
+#include "session/off_thread.h"
 #include "port/doctor.h"
 #include "port/port_catalogue.h"
 #include "ui_helpers.h"
@@ -35,8 +36,12 @@ QString HelpMenu::About_Text()
 void HelpMenu::Menu_Check_Computer_Click()
 {
     m_ports.refresh();
-    const auto check = port::Check_Computer(port::SystemSnapshot(), m_ports.entries());
-    m_dialogs.report(QStringLiteral("Check This Computer"), check.lines.join(QLatin1Char('\n')));
+    // It reads every process's open files: away from the window's thread.
+    session::Off_Thread(
+        this, [ports = m_ports.entries()] { return port::Check_Computer(port::SystemSnapshot(), ports); },
+        [this](const port::ComputerCheck &check) {
+            m_dialogs.report(QStringLiteral("Check This Computer"), check.lines.join(QLatin1Char('\n')));
+        });
 }
 
 void HelpMenu::Menu_Help_About_Click()

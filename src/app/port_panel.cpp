@@ -3,6 +3,7 @@
 #include "logging.h"
 #include "operator_dialogs.h"
 #include "port/link_switch.h"
+#include "session/connection.h"
 #include "session/messages.h"
 #include "session/port_scanner.h"
 #include "session/unit_session.h"
@@ -66,6 +67,7 @@ PortPanel::PortPanel(session::UnitSession &session, OperatorDialogs &dialogs, co
     connect(connectButton, &QPushButton::clicked, this, &PortPanel::Cmd_ComPort_Click);
     connect(scanButton, &QPushButton::clicked, this, &PortPanel::CommandRescanPorts_Click);
     connect(&m_watcher, &port::PortWatcher::devicesChanged, this, &PortPanel::refreshPortList);
+    connect(&session.connection(), &session::Connection::finished, this, &PortPanel::connectionEnded);
     m_watcher.setBusy([this] { return m_session.isOpen() || m_session.scanner().running(); });
     // An adapter that was pulled may have left the list stale while its port was open.
     connect(&session, &session::UnitSession::linkBroke, this,
@@ -172,8 +174,9 @@ void PortPanel::CommandRescanPorts_Click()
 
 void PortPanel::Cmd_ComPort_Click()
 {
+    // The entry carries its port number; "Select Com Port" carries none.
     bool ok = false;
-    const int number = PortCatalogue::Port_Number_From_Entry(comPortText(), &ok);
+    const int number = portBox->currentData().toInt(&ok);
     if (!ok) {
         m_dialogs.message(Msg::CommError); // nothing has happened yet; an open port stays open
         return;
@@ -187,19 +190,17 @@ void PortPanel::Cmd_ComPort_Click()
         return;
     }
     qCInfo(lcApp).noquote() << "Connect to Base:" << entry->path;
-    QString why;
-    switch (m_session.open(entry->path, &why)) {
-    case session::OpenResult::Opened:
+    m_session.connection().start(entry->path);
+}
+
+// A port that opened shows CONNECTED; one that did not says why, once the system has
+// been looked into (which program holds it, which group is missing).
+void PortPanel::connectionEnded(session::Connection::Result result, const QString &why)
+{
+    if (result == session::Connection::Result::Opened)
         m_session.watchdog().showConnected(true);
-        break;
-    case session::OpenResult::InUse:
-    case session::OpenResult::NoPermission:
-        m_dialogs.message(why);
-        break;
-    case session::OpenResult::Failed:
-        m_dialogs.message(Msg::CommError);
-        break;
-    }
+    else
+        m_dialogs.message(session::Connection::Operator_Text(result, why, false));
 }
 
 bool PortPanel::askToOpenThePort()

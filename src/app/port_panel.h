@@ -3,6 +3,7 @@
 #include "port/link.h"
 #include "port/port_catalogue.h"
 #include "port/port_watcher.h"
+#include "session/connection.h"
 
 #include <QGroupBox>
 #include <QHash>
@@ -58,6 +59,7 @@ public slots:
 private:
     void listPorts(const QList<port::PortEntry> &ports);
     void addPort(const port::PortEntry &entry, const QString &heard);
+    void connectionEnded(session::Connection::Result result, const QString &why);
 
     session::UnitSession &m_session;
     OperatorDialogs &m_dialogs;

@@ -241,7 +241,8 @@ void SettingsTab::CommandDisplayPriorityDown_Click()
 
 void SettingsTab::CommandSetSystemClock_Click()
 {
-    m_unit.setClock(QDateTime::currentDateTime());
+    if (Ensure_Port_Open())
+        m_unit.setClock(QDateTime::currentDateTime());
 }
 
 } // namespace halvo::app

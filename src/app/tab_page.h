@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 namespace halvo::config {
 class Configuration;
 }
@@ -25,6 +27,9 @@ struct TabContext
     session::UnitSession &unit;
     const session::ChangesNotStored &changes;
     OperatorDialogs &dialogs; // silent once the window closes
+    // Every sender runs it first: while the port is closed the operator is asked
+    // whether to open the selected port; true when it is open.
+    std::function<bool()> Ensure_Port_Open;
 };
 
 // One tab of the window: a view over its part of the configuration. It builds its
@@ -37,7 +42,7 @@ class TabPage : public QWidget
 public:
     TabPage(config::Part part, const TabContext &context, QWidget *parent = nullptr)
         : QWidget(parent), m_config(context.config), m_unit(context.unit), m_changes(context.changes),
-          m_dialogs(context.dialogs), m_part(part)
+          m_dialogs(context.dialogs), Ensure_Port_Open(context.Ensure_Port_Open), m_part(part)
     {
     }
     config::Part part() const { return m_part; }
@@ -47,6 +52,7 @@ protected:
     session::UnitSession &m_unit;
     const session::ChangesNotStored &m_changes;
     OperatorDialogs &m_dialogs;
+    std::function<bool()> Ensure_Port_Open;
     ui::FocusChecks m_focusChecks{this};
 
 private:

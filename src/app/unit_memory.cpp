@@ -2,7 +2,6 @@
 
 #include "operator_dialogs.h"
 #include "port/serial_ports.h"
-#include "session/receive_path.h"
 #include "session/unit_session.h"
 
 #include <QFileInfo>
@@ -24,7 +23,7 @@ QString UnitMemory::key(const char *what) const
     if (adapter.isEmpty())
         adapter = m_session.path();
     return QStringLiteral("%1/%2/%3")
-        .arg(QLatin1String(what), hex(m_session.receive().identification()),
+        .arg(QLatin1String(what), hex(m_session.identification()),
              hex(adapter));
 }
 

@@ -131,7 +131,8 @@ int Clock(const Options &o)
     const QDateTime now = QDateTime::currentDateTime();
     if (!u.session.setClock(now))
         return fail(UnitFailed, Msg::CommError);
-    u.pause(50); // let the frame leave before the port closes
+    // The frame leaves the port before the port closes.
+    u.waitUntil([&] { return u.session.bytesToWrite() == 0; }, 1000);
     Progress::say(QStringLiteral("clock set to ") + now.toString(QStringLiteral("MM/dd/yy HH:mm:ss")));
     return Ok;
 }

@@ -9,7 +9,6 @@
 #include "session/event_download.h"
 #include "session/event_filing.h"
 #include "session/messages.h"
-#include "session/receive_path.h"
 
 #include <QCoreApplication>
 
@@ -40,7 +39,7 @@ int Events(const Options &o, int pages, const QString &file)
     bool opened = false, fileFailed = false, ended = false;
     session::EventDownload::End how = session::EventDownload::End::Broken;
     QString endWhy;
-    QObject::connect(&s.receive(), &session::ReceivePath::pointerReceived, &guard, [&] {
+    QObject::connect(&s, &session::UnitSession::pointerReceived, &guard, [&] {
         if (opened)
             return;
         opened = toStdout ? s.filing().startToStandardOutput() : s.filing().start(file, &why);
@@ -58,7 +57,7 @@ int Events(const Options &o, int pages, const QString &file)
         endWhy = end.why;
     });
     download.start(pages);
-    u.waitUntil(ended);
+    u.waitUntil([&] { return ended; });
     const auto &got = download.progress();
     const bool whole = how == session::EventDownload::End::Complete && !fileFailed;
     progress.finish(whole);
@@ -113,7 +112,7 @@ int NewEvents(const Options &o, std::optional<int> pages, const QString &archive
     if (!s.archive().start(archive, pages, &why, appendAnyway))
         return fail(BadInput, why);
     progress.stage(QStringLiteral("new event pages"), 0);
-    u.waitUntil(ended);
+    u.waitUntil([&] { return ended; });
     progress.finish(end.appendedAll);
     const auto &got = download.progress();
     if (end.mismatch)

@@ -7,7 +7,6 @@
 #include "report/config_sheet.h"
 #include "report/roster.h"
 #include "session/messages.h"
-#include "session/receive_path.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -47,7 +46,7 @@ int Sheet(const Options &o, const QString &dataFile, const QString &pdf, bool le
             return status;
         c = *unit;
         source = {report::SheetSource::Kind::Unit, QDateTime::currentDateTime(), u.session.path(),
-                  u.session.receive().unitId(), true};
+                  u.session.unitId(), true};
     }
     QElapsedTimer made;
     made.start();

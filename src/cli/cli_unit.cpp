@@ -1,13 +1,12 @@
 #include "cli_unit.h"
 
 #include "datafile/data_file.h"
-#include "port/link_switch.h"
 #include "port/port_catalogue.h"
 #include "progress.h"
+#include "session/connection.h"
 #include "session/event_download.h"
 #include "session/messages.h"
 #include "session/read_job.h"
-#include "session/receive_path.h"
 #include "session/store_job.h"
 #include "session/unit_image.h"
 
@@ -41,69 +40,34 @@ port::PortCatalogue catalogue(const Options &o)
     return c;
 }
 
-namespace {
-// Sleeps until an event arrives or the deadline passes. The wake-up timer is precise
-// and re-armed for what is left: a coarse one may fire a little early and leave the
-// wait blocked with nothing more to come from a silent unit.
-void sleepUntilEvent(const QDeadlineTimer &deadline)
-{
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.setTimerType(Qt::PreciseTimer);
-    wake.start(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-} // namespace
-
-namespace {
-// The serial link, and the demo unit's when there is one.
-session::SessionSeams seams(const Options &o)
-{
-    auto links = std::make_unique<port::LinkSwitch>(port::Make_Serial_Link());
-    if (o.demoLink)
-        links->add(port::Demo_Port(), o.demoLink());
-    return {std::move(links), {}};
-}
-} // namespace
-
-Unit::Unit(const Options &o) : session(seams(o)), m_options(o)
+Unit::Unit(const Options &o) : session(session::Serial_Seams(o.demoLink)), m_options(o)
 {
     session.setConfiguration(&config);
     session.stores().setPauseScale(o.pauseScale);
     session.stores().setReadBackTimeoutMs(o.timeoutMs);
     session.reads().setTimeoutMs(o.timeoutMs);
     session.events().setPauseScale(o.pauseScale);
-    QObject::connect(&session, &session::UnitSession::notice, &m_guard,
-                     [this](session::Notice what, const QString &detail) {
-                         if (what == session::Notice::TerminatorError)
-                             ++damaged;
-                         else if (refused.isEmpty())
-                             refused = detail;
-                     });
 }
 
-bool Unit::waitFor(const std::function<bool()> &done)
+// The one place halvo-cli waits: it sleeps in the event loop until done() holds or
+// the time is up (no limit: a job that ends itself). The wake-up timer is precise and
+// re-armed for what is left: a coarse one may fire a little early and leave the wait
+// blocked with nothing more to come from a silent unit.
+bool Unit::waitUntil(const std::function<bool()> &done, int timeoutMs)
 {
-    const QDeadlineTimer deadline(m_options.timeoutMs);
+    const QDeadlineTimer deadline = timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
+                                                  : QDeadlineTimer(timeoutMs, Qt::PreciseTimer);
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
     while (!done()) {
-        if (session.linkLost() || !refused.isEmpty() || deadline.hasExpired())
+        if (deadline.hasExpired())
             return false;
-        sleepUntilEvent(deadline);
+        if (!deadline.isForever())
+            wake.start(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
-}
-
-void Unit::waitUntil(const bool &ended)
-{
-    while (!ended)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-void Unit::pause(int ms)
-{
-    const QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired())
-        sleepUntilEvent(deadline);
 }
 
 int Unit::connect()
@@ -119,35 +83,28 @@ int Unit::connect()
         path = e->path;
         Progress::say(QStringLiteral("port %1 is %2").arg(number).arg(path)); // for the script's log
     }
-    QString why;
-    switch (session.open(path, &why)) {
-    case session::OpenResult::Opened:
-        break;
-    case session::OpenResult::InUse:
-        // A scheduled collection finds the window holding the port: not now, not a failure.
-        if (m_options.portHeldIsNotNow)
-            return fail(PortHeld, why.contains(QLatin1String("halvo-config (process"))
-                                      ? why + QStringLiteral(" The window holds it; its own collection runs there.")
-                                      : why);
-        return fail(UnitFailed, why);
-    case session::OpenResult::NoPermission:
-        return fail(UnitFailed, why);
-    case session::OpenResult::Failed:
-        return fail(UnitFailed, Msg::CommError + QStringLiteral(": ") + why);
-    }
-    if (!waitFor([&] { return !session.receive().unitId().isEmpty(); }))
-        return fail(UnitFailed,
-                    Msg::CommError + QStringLiteral(": no base unit announced itself on %1 within %2 s")
-                                         .arg(path)
-                                         .arg(m_options.timeoutMs / 1000));
-    return Ok;
+    using Result = session::Connection::Result;
+    std::optional<std::pair<Result, QString>> end;
+    QObject guard;
+    QObject::connect(&session.connection(), &session::Connection::finished, &guard,
+                     [&](Result result, const QString &why) { end.emplace(result, why); });
+    // Nothing is sent before the unit has said it is there.
+    session.connection().start(path, m_options.timeoutMs);
+    waitUntil([&] { return end.has_value(); });
+    const auto [result, why] = *end;
+    if (result == Result::Opened)
+        return Ok;
+    // A scheduled collection finds the window holding the port: not now, not a failure.
+    if (result == Result::InUse && m_options.portHeldIsNotNow)
+        return fail(PortHeld, why.contains(QLatin1String("halvo-config (process"))
+                                  ? why + QStringLiteral(" The window holds it; its own collection runs there.")
+                                  : why);
+    return fail(UnitFailed, session::Connection::Operator_Text(result, why, true));
 }
 
 QString Unit::failure() const
 {
-    if (session.linkLost())
-        return Msg::CommError + QStringLiteral(": the link to the unit broke");
-    return Msg::CommError + QStringLiteral(": ") + refused;
+    return Msg::CommError + QStringLiteral(": the link to the unit broke");
 }
 
 // Reads the pass table, the settings and the location names into a fresh
@@ -178,7 +135,7 @@ std::optional<config::Configuration> readConfiguration(Unit &u, QString *why)
         *why = Msg::CommError + QStringLiteral(": the port is closed");
         return std::nullopt;
     }
-    u.waitUntil(ended);
+    u.waitUntil([&] { return ended; });
     progress.finish(ok);
     if (ok)
         return u.config;
@@ -229,7 +186,7 @@ int store(Unit &u, const config::StorePlan &plan, bool check)
                      });
     if (!stores.start(plan, check ? session::StoreJob::Check::ReadBack : session::StoreJob::Check::None))
         return fail(UnitFailed, Msg::CommError + QStringLiteral(": the port is closed"));
-    u.waitUntil(ended);
+    u.waitUntil([&] { return ended; });
     const bool sent = outcome == session::StoreOutcome::Done;
     progress.finish(sent);
     switch (outcome) {

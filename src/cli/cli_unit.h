@@ -27,33 +27,28 @@ int fail(int status, const QString &text);
 void print(const QString &line);
 port::PortCatalogue catalogue(const Options &o);
 
-// A session to one unit, the configuration its replies fill, and what went wrong.
-// Waits sleep in the event loop.
+// A session to one unit and the configuration its replies fill. The command line
+// starts the session's jobs and waits for their end, in one place.
 class Unit
 {
 public:
     explicit Unit(const Options &o);
-    // Runs events until done() holds (true), or a reply is refused, the link breaks,
-    // or the timeout passes (false).
-    bool waitFor(const std::function<bool()> &done);
-    void pause(int ms);
-    // Runs events until a job has said it ended.
-    void waitUntil(const bool &ended);
+    // Runs events until done() holds (true) or timeoutMs pass (false; -1: no limit,
+    // for a job that ends itself).
+    bool waitUntil(const std::function<bool()> &done, int timeoutMs = -1);
     // Opens the port and waits for the unit's banner: nothing is sent before the unit
     // has said it is there.
     int connect();
     double pauseScale() const { return m_options.pauseScale; }
     bool readOnce() const { return m_options.readOnce; }
+    // Why a job stopped on a broken link.
     QString failure() const;
 
     session::UnitSession session;
     config::Configuration config;
-    QString refused; // why a reply could not be placed
-    int damaged = 0; // reply frames with a wrong terminator
 
 private:
     const Options &m_options;
-    QObject m_guard;
 };
 
 // Reads the pass table, the settings and the location names into a fresh

@@ -159,17 +159,4 @@ QString PortCatalogue::Adapter_Description(const QString &description, std::opti
     return desc.trimmed();
 }
 
-int PortCatalogue::Port_Number_From_Entry(const QString &text, bool *ok)
-{
-    // Characters 5 and 6 carry it; Windows' COM ports above 99 run on to a third.
-    QString chars = text.mid(4, 2).trimmed();
-    if (chars.size() == 2 && text.size() > 6 && text.at(6).isDigit())
-        chars += text.at(6);
-    bool parsed = false;
-    const int n = chars.toInt(&parsed);
-    if (ok)
-        *ok = parsed;
-    return parsed ? n : 0;
-}
-
 } // namespace halvo::port

@@ -52,10 +52,6 @@ public:
 
     // "COM" + the number with one leading blank + " :" + suffix; port 4 gives "COM 4 :".
     static QString Port_Entry_Text(int number, const QString &suffix = {});
-    // The number carried by characters 5 and 6 of an entry ("COM 4 :" gives 4,
-    // "COM 12 :" gives 12, "COM 123 :" 123). Returns 0 with ok = false when they are
-    // no number.
-    static int Port_Number_From_Entry(const QString &text, bool *ok);
     static bool Is_Usb_Adapter(const QString &path);
     // What the tooltip says of an adapter: "FT232R USB UART [0403:6001] S/N A12345",
     // the IDs when the system knows both, the serial number when there is one.

@@ -7,7 +7,12 @@
 #include <QRegularExpression>
 
 #ifdef Q_OS_UNIX
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
 #endif
 
 namespace halvo::port {
@@ -28,6 +33,45 @@ QList<QStringList> colonFile(const QString &path)
             out << QString::fromUtf8(line).split(QLatin1Char(':'));
     return out;
 }
+
+#ifdef Q_OS_UNIX
+// The system's own account database (files, or network users through NSS).
+std::optional<QString> liveUserName(uint uid, uint *primaryGid = nullptr)
+{
+    std::vector<char> buffer(16384);
+    passwd pw{}, *found = nullptr;
+    if (::getpwuid_r(uid, &pw, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return std::nullopt;
+    if (primaryGid)
+        *primaryGid = found->pw_gid;
+    return QString::fromLocal8Bit(found->pw_name);
+}
+
+std::optional<QString> liveGroupName(uint gid)
+{
+    std::vector<char> buffer(16384);
+    group gr{}, *found = nullptr;
+    if (::getgrgid_r(gid, &gr, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return std::nullopt;
+    return QString::fromLocal8Bit(found->gr_name);
+}
+
+QList<uint> liveGroupsOf(const QString &name, uint primaryGid)
+{
+    const QByteArray user = name.toLocal8Bit();
+    int count = 64;
+    std::vector<gid_t> groups(static_cast<size_t>(count));
+    if (::getgrouplist(user.constData(), primaryGid, groups.data(), &count) < 0) {
+        groups.resize(static_cast<size_t>(count)); // count now says how many there are
+        if (::getgrouplist(user.constData(), primaryGid, groups.data(), &count) < 0)
+            return {primaryGid};
+    }
+    QList<uint> out;
+    for (int i = 0; i < count; ++i)
+        out << groups[static_cast<size_t>(i)];
+    return out;
+}
+#endif
 
 // The numbers after "Key:" in /proc/PID/status.
 QList<uint> statusNumbers(const QByteArray &status, const char *key)
@@ -99,6 +143,10 @@ std::optional<DeviceNode> SystemSnapshot::node(const QString &path) const
         return std::nullopt;
     DeviceNode n{path, unrooted(canonical), st.st_uid, st.st_gid, uint(st.st_mode & 07777), {}, {}};
     n.group = groupName(n.gid);
+    if (live()) {
+        n.owner = liveUserName(n.uid).value_or(QString::number(n.uid));
+        return n;
+    }
     for (const QStringList &p : colonFile(at(QStringLiteral("/etc/passwd"))))
         if (p.size() > 2 && p.at(2).toUInt() == n.uid)
             n.owner = p.at(0);
@@ -130,6 +178,10 @@ QList<QPair<QString, QString>> SystemSnapshot::byIdNames() const
 
 QString SystemSnapshot::groupName(uint gid) const
 {
+#ifdef Q_OS_UNIX
+    if (live())
+        return liveGroupName(gid).value_or(QString::number(gid));
+#endif
     for (const QStringList &g : colonFile(at(QStringLiteral("/etc/group"))))
         if (g.size() > 2 && g.at(2).toUInt() == gid)
             return g.at(0);
@@ -145,6 +197,14 @@ UserView SystemSnapshot::user() const
     u.sessionGroups = statusNumbers(status, "Groups:");
     if (!gids.isEmpty() && !u.sessionGroups.contains(gids.first()))
         u.sessionGroups << gids.first();
+#ifdef Q_OS_UNIX
+    if (live()) {
+        uint primary = gids.value(0);
+        u.name = liveUserName(u.uid, &primary).value_or(QString::number(u.uid));
+        u.listedGroups = liveGroupsOf(u.name, primary);
+        return u;
+    }
+#endif
     for (const QStringList &p : colonFile(at(QStringLiteral("/etc/passwd"))))
         if (p.size() > 3 && p.at(2).toUInt() == u.uid) {
             u.name = p.at(0);

@@ -20,8 +20,9 @@ struct DeviceNode
     QString owner, group;
 };
 
-// The user running the tool: the groups /etc/group lists them in, and the groups
-// this login actually has (a user added to a group has it only from the next login).
+// The user running the tool: the groups the account database lists them in, and the
+// groups this login actually has (a user added to a group has it only from the next
+// login).
 struct UserView
 {
     uint uid = 0;
@@ -73,6 +74,9 @@ public:
     QStringList brlttyClaims() const;
 
 private:
+    // The running system: its accounts come from the system's own database, which
+    // knows network users too; a snapshot's from its group and passwd files.
+    bool live() const { return m_root == QLatin1String("/"); }
     QString at(const QString &path) const; // the path under the root
     QString unrooted(const QString &path) const;
     QString processName(qint64 pid) const;

@@ -2,7 +2,6 @@
 
 #include "event_download.h"
 #include "logging.h"
-#include "receive_path.h"
 #include "unit_session.h"
 
 namespace halvo::session {
@@ -11,7 +10,6 @@ using eventlog::ArchiveRecord;
 
 ArchiveDownload::ArchiveDownload(UnitSession &session, QObject *parent) : QObject(parent), m_session(session)
 {
-    connect(&session.receive(), &ReceivePath::eventLine, this, &ArchiveDownload::lineArrived);
 }
 
 ArchiveDownload::~ArchiveDownload() = default;
@@ -21,7 +19,7 @@ bool ArchiveDownload::start(const QString &archive, std::optional<int> firstPage
 {
     QString problem;
     auto record = eventlog::Read_Record(archive, &problem);
-    const QString unit = m_session.receive().identification();
+    const QString unit = m_session.identification();
     if (!record && problem.isEmpty() && !firstPages)
         problem = QStringLiteral("%1 has no record of an earlier download: the first one needs a page count")
                       .arg(archive);
@@ -137,7 +135,7 @@ void ArchiveDownload::downloadEnded(DownloadEnd &end)
             record.lastPage = m_lastPage;
         record.cleared = false;
         record.savedAt = QDateTime::currentDateTime();
-        record.unitId = m_session.receive().identification();
+        record.unitId = m_session.identification();
         record.port = m_session.path();
         QString problem;
         if (!eventlog::Write_Record(m_archive, record, &problem) && m_failure.isEmpty())

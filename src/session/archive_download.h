@@ -33,6 +33,8 @@ public:
     // The tool cleared the unit's log: the next download starts at the start of the ring.
     void noteCleared();
 
+    // ---- the session's side
+    void lineArrived(const QByteArray &line);
     // The session's download ended: the pages appended are recorded, and end says so.
     void downloadEnded(DownloadEnd &end);
 
@@ -41,7 +43,6 @@ signals:
     void note(const QString &text);
 
 private:
-    void lineArrived(const QByteArray &line);
     bool append(const QList<QByteArray> &entries);
 
     UnitSession &m_session;

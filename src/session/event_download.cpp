@@ -1,9 +1,7 @@
 #include "event_download.h"
 
-#include "event_filing.h"
 #include "logging.h"
 #include "pace_clock.h"
-#include "receive_path.h"
 #include "unit_session.h"
 
 namespace halvo::session {
@@ -13,15 +11,18 @@ using eventlog::EventLogger;
 EventDownload::EventDownload(UnitSession &session, std::unique_ptr<PaceClock> clock)
     : m_session(session), m_clock(std::move(clock))
 {
-    connect(&session.receive(), &ReceivePath::eventLine, this, &EventDownload::lineArrived);
-    connect(&session, &UnitSession::linkBroke, this, [this](const QString &reason) {
-        if (m_running)
-            end(End::Broken, reason);
-    });
-    connect(&session.filing(), &EventFiling::failed, this, [this] {
-        if (m_running)
-            end(End::Broken, QStringLiteral("the event log file could not be written"));
-    });
+}
+
+void EventDownload::linkBroke(const QString &reason)
+{
+    if (m_running)
+        end(End::Broken, reason);
+}
+
+void EventDownload::fileFailed()
+{
+    if (m_running)
+        end(End::Broken, QStringLiteral("the event log file could not be written"));
 }
 
 EventDownload::~EventDownload()
@@ -73,7 +74,7 @@ void EventDownload::startPlanned(Planner planner)
 void EventDownload::plannedTick()
 {
     if (!m_plannedPointer) {
-        const auto pointer = m_session.receive().lastPointer();
+        const auto pointer = m_session.lastPointer();
         if (!pointer) {
             m_pointerWaited += EventLogger::StartIntervalMs;
             if (m_pointerWaited > m_pointerWaitMs)
@@ -154,7 +155,7 @@ void EventDownload::tick()
             schedule(EventLogger::PacedIntervalMs);
         return;
     }
-    const auto pointer = m_session.receive().lastPointer();
+    const auto pointer = m_session.lastPointer();
     if (m_logger.state() == EventLogger::State::Plan && !pointer) {
         // Planned only with the pointer the unit sent.
         m_pointerWaited += m_logger.intervalMs();

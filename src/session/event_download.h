@@ -61,6 +61,11 @@ public:
     const Progress &progress() const { return m_progress; }
     eventlog::EventLogger::State state() const { return m_logger.state(); }
 
+    // ---- the session's side
+    void lineArrived();
+    void linkBroke(const QString &reason);
+    void fileFailed();
+
 signals:
     void progressed();
     void ended(halvo::session::EventDownload::End how, const QString &why);
@@ -72,7 +77,6 @@ private:
     bool ask(int firstPage, int count);
     void begin(int pages);
     void schedule(int ms);
-    void lineArrived();
     void end(End how, const QString &why = {});
 
     UnitSession &m_session;

@@ -1,15 +1,8 @@
 #include "event_filing.h"
 
-#include "receive_path.h"
-
 #include <utility>
 
 namespace halvo::session {
-
-EventFiling::EventFiling(ReceivePath &receive, QObject *parent) : QObject(parent)
-{
-    connect(&receive, &ReceivePath::eventLine, this, &EventFiling::file);
-}
 
 void EventFiling::hold()
 {
@@ -24,7 +17,7 @@ bool EventFiling::start(const QString &path, QString *why)
     if (!m_file.open(path, why))
         return false;
     for (const QByteArray &line : held)
-        file(line);
+        take(line);
     return true;
 }
 
@@ -41,7 +34,7 @@ void EventFiling::stop()
     m_held.clear();
 }
 
-void EventFiling::file(const QByteArray &line)
+void EventFiling::take(const QByteArray &line)
 {
     if (m_holding) {
         m_held << line; // the file is being chosen: it gets the line once open

@@ -7,8 +7,6 @@
 
 namespace halvo::session {
 
-class ReceivePath;
-
 // Event lines to the event log file while "Store Event Log Data" is checked: held
 // while the file is being chosen, written once it is open, each flushed. A failed
 // write stops the filing and says so once.
@@ -16,20 +14,20 @@ class EventFiling : public QObject
 {
     Q_OBJECT
 public:
-    explicit EventFiling(ReceivePath &receive, QObject *parent = nullptr);
+    using QObject::QObject;
     // Lines that arrive from now on wait for the file being chosen.
     void hold();
     bool start(const QString &path, QString *why = nullptr);
     bool startToStandardOutput();
     void stop();
     bool filing() const { return m_file.isOpen(); }
+    // An event line, as the session hands it over.
+    void take(const QByteArray &line);
 
 signals:
     void failed();
 
 private:
-    void file(const QByteArray &line);
-
     eventlog::EventLogFile m_file;
     bool m_holding = false;
     QList<QByteArray> m_held;

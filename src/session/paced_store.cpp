@@ -1,17 +1,19 @@
 #include "paced_store.h"
 
 #include "pace_clock.h"
-#include "port/link.h"
+#include "unit_session.h"
 
 namespace halvo::session {
 
-PacedStore::PacedStore(port::Link &link, PaceClock &clock, QObject *parent)
-    : QObject(parent), m_link(link), m_clock(clock)
+PacedStore::PacedStore(UnitSession &session, PaceClock &clock, QObject *parent)
+    : QObject(parent), m_session(session), m_clock(clock)
 {
-    connect(&m_link, &port::Link::writtenOut, this, [this] {
-        if (m_waitingForBytes)
-            frameWentOut();
-    });
+}
+
+void PacedStore::frameWentOut()
+{
+    if (m_waitingForBytes)
+        pauseAfterFrame();
 }
 
 bool PacedStore::start(config::StorePlan plan)
@@ -49,16 +51,16 @@ void PacedStore::sendNext()
     emit progress(static_cast<int>(m_next), total);
     if (!m_running) // stopped from the progress report
         return;
-    if (!m_link.write(m_plan.frames[m_next].bytes)) {
+    if (!m_session.send(m_plan.frames[m_next].bytes)) {
         stop(StoreOutcome::Failed);
         return;
     }
-    m_waitingForBytes = m_link.bytesToWrite() > 0;
+    m_waitingForBytes = m_session.bytesToWrite() > 0;
     if (!m_waitingForBytes)
-        frameWentOut();
+        pauseAfterFrame();
 }
 
-void PacedStore::frameWentOut()
+void PacedStore::pauseAfterFrame()
 {
     m_waitingForBytes = false;
     const int pause = static_cast<int>(Kept_Pause_Ms(m_plan.frames[m_next].pauseMs) * m_scale);

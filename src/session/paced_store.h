@@ -4,13 +4,10 @@
 
 #include <QObject>
 
-namespace halvo::port {
-class Link;
-}
-
 namespace halvo::session {
 
 class PaceClock;
+class UnitSession;
 
 enum class StoreOutcome {
     Done,      // every frame went out, with its pause
@@ -28,7 +25,7 @@ class PacedStore : public QObject
 {
     Q_OBJECT
 public:
-    PacedStore(port::Link &link, PaceClock &clock, QObject *parent = nullptr);
+    PacedStore(UnitSession &session, PaceClock &clock, QObject *parent = nullptr);
 
     // A frame reaches the unit a little sooner or later after leaving the port than
     // the one before it did (the adapter's and the driver's own jitter, a few ms on a
@@ -47,6 +44,8 @@ public:
     // Ends a store under way at once; nothing more is sent.
     void stop(StoreOutcome outcome);
     bool running() const { return m_running; }
+    // Every byte handed to the port has gone out (the session hears it from the link).
+    void frameWentOut();
 
 signals:
     // Before frame `done` of `total` is written (the progress bar's value).
@@ -55,9 +54,9 @@ signals:
 
 private:
     void sendNext();
-    void frameWentOut();
+    void pauseAfterFrame();
 
-    port::Link &m_link;
+    UnitSession &m_session;
     PaceClock &m_clock;
     double m_scale = 1.0;
     config::StorePlan m_plan;

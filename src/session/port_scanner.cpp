@@ -1,7 +1,6 @@
 #include "port_scanner.h"
 
 #include "logging.h"
-#include "receive_path.h"
 #include "unit_session.h"
 #include "watchdog.h"
 
@@ -12,7 +11,7 @@ PortScanner::PortScanner(UnitSession &session, QObject *parent) : QObject(parent
     m_listen.setSingleShot(true);
     m_listen.setInterval(6200);
     connect(&m_listen, &QTimer::timeout, this, [this] {
-        emit heard(m_ports.at(m_index), m_session.receive().unitId());
+        emit heard(m_ports.at(m_index), m_session.unitId());
         m_session.close();
         listenOnNext();
     });
@@ -23,7 +22,7 @@ bool PortScanner::start(const QList<port::PortEntry> &ports)
     if (running())
         return false;
     qCInfo(lcSession) << "scan of" << ports.size() << "ports begins";
-    m_session.receive().clearErrorLatch();
+    m_session.clearErrorLatch();
     m_ports = ports;
     listenOnNext();
     return true;
@@ -44,9 +43,9 @@ void PortScanner::listenOnNext()
     for (++m_index; m_index < m_ports.size(); ++m_index) {
         m_session.watchdog().showConnected(false);
         m_session.close();
-        if (m_session.open(m_ports.at(m_index).path) != OpenResult::Opened)
+        if (!m_session.open(m_ports.at(m_index).path))
             continue; // held elsewhere or gone: not listed
-        m_session.receive().clearUnitId();
+        m_session.forgetUnit();
         emit listening(m_index, static_cast<int>(m_ports.size()), m_ports.at(m_index));
         m_listen.start();
         return;

@@ -25,19 +25,23 @@ QString repliesName(Part part)
 ReadJob::ReadJob(UnitSession &session, std::unique_ptr<PaceClock> clock)
     : m_session(session), m_clock(std::move(clock))
 {
-    connect(&session.image(), &UnitImage::replyArrived, this, &ReadJob::replyArrived);
-    connect(&session, &UnitSession::linkBroke, this, [this] {
-        if (m_running)
-            finish(false, Msg::CommError + QStringLiteral(": the link to the unit broke"));
-    });
-    connect(&session, &UnitSession::notice, this, [this](Notice what, const QString &detail) {
-        if (!m_running)
-            return;
-        if (what == Notice::TerminatorError)
-            ++m_damaged;
-        else
-            finish(false, Msg::CommError + QStringLiteral(": ") + detail);
-    });
+}
+
+void ReadJob::linkBroke()
+{
+    if (m_running)
+        finish(false, Msg::CommError + QStringLiteral(": the link to the unit broke"));
+}
+
+// A reply that cannot be placed ends the read; a damaged one is counted for the end.
+void ReadJob::noticed(Notice what, const QString &detail)
+{
+    if (!m_running)
+        return;
+    if (what == Notice::TerminatorError)
+        ++m_damaged;
+    else
+        finish(false, Msg::CommError + QStringLiteral(": ") + detail);
 }
 
 ReadJob::~ReadJob()

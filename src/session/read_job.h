@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/configuration.h"
+#include "notice.h"
 
 #include <QObject>
 
@@ -36,6 +37,11 @@ public:
     config::Part part() const { return m_parts.empty() ? config::Part::Passes : m_parts.front(); }
     int attempt() const { return m_attempt; }
 
+    // ---- the session's side
+    void replyArrived(config::Part part);
+    void noticed(Notice what, const QString &detail);
+    void linkBroke();
+
 signals:
     // A read of a part goes out (attempt 1, 2, ...).
     void readStarted(halvo::config::Part part, int attempt);
@@ -45,7 +51,6 @@ signals:
 
 private:
     void readPart();
-    void replyArrived(config::Part part);
     void partRead();
     void timedOut();
     void finish(bool ok, const QString &why = {});

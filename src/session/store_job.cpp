@@ -37,18 +37,19 @@ QString partName(Part part)
 }
 } // namespace
 
-StoreJob::StoreJob(UnitSession &session, port::Link &link, std::unique_ptr<PaceClock> clock)
-    : m_session(session), m_clock(std::move(clock)), m_paced(std::make_unique<PacedStore>(link, *m_clock))
+StoreJob::StoreJob(UnitSession &session, std::unique_ptr<PaceClock> clock)
+    : m_session(session), m_clock(std::move(clock)), m_paced(std::make_unique<PacedStore>(session, *m_clock))
 {
     connect(m_paced.get(), &PacedStore::progress, this, &StoreJob::progress);
     connect(m_paced.get(), &PacedStore::finished, this, &StoreJob::onSent);
-    connect(&session, &UnitSession::linkBroke, this, [this] {
-        if (m_paced->running())
-            m_paced->stop(StoreOutcome::LinkLost);
-        else if (m_running)
-            finish(StoreOutcome::LinkLost);
-    });
-    connect(&session.image(), &UnitImage::replyArrived, this, &StoreJob::replyArrived);
+}
+
+void StoreJob::linkBroke()
+{
+    if (m_paced->running())
+        m_paced->stop(StoreOutcome::LinkLost);
+    else if (m_running)
+        finish(StoreOutcome::LinkLost);
 }
 
 StoreJob::~StoreJob()
@@ -79,7 +80,7 @@ bool StoreJob::store(Part part, config::Configuration &config, int passCount)
         return false;
     }
     if (!plan) {
-        m_session.reportSendFailure(why);
+        m_session.tellFailure(why);
         return false;
     }
     return run(std::move(*plan), Check::ReadBack, part == Part::Settings);
@@ -92,7 +93,7 @@ bool StoreJob::storeItems(const std::vector<config::ItemRef> &items, const confi
     QString why;
     auto plan = config::Items_Store_Plan(config, items, &why);
     if (!plan) {
-        m_session.reportSendFailure(why);
+        m_session.tellFailure(why);
         return false;
     }
     return run(std::move(*plan), Check::ReadBack);
@@ -254,7 +255,7 @@ void StoreJob::finish(StoreOutcome outcome, const QString &why)
     m_passCount = config::PassCount; // a store always ends with all 72 rows
     qCInfo(lcSession) << "store ended:" << int(outcome) << why;
     if (outcome == StoreOutcome::Failed)
-        m_session.reportSendFailure(why);
+        m_session.tellFailure(why);
     emit finished(outcome, why);
 }
 

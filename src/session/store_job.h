@@ -8,10 +8,6 @@
 #include <memory>
 #include <vector>
 
-namespace halvo::port {
-class Link;
-}
-
 namespace halvo::session {
 
 class PaceClock;
@@ -32,7 +28,7 @@ class StoreJob : public QObject
 public:
     enum class Check { ReadBack, None };
 
-    StoreJob(UnitSession &session, port::Link &link, std::unique_ptr<PaceClock> clock);
+    StoreJob(UnitSession &session, std::unique_ptr<PaceClock> clock);
     ~StoreJob() override;
 
     // Pauses are multiplied by scale (tests and benchmarks shorten them).
@@ -57,6 +53,11 @@ public:
     // Of the last store that ended Done: whether the unit was read back.
     bool checked() const { return m_checked; }
 
+    // ---- the session's side
+    void frameWentOut() { m_paced->frameWentOut(); }
+    void replyArrived(config::Part part);
+    void linkBroke();
+
     // The most rounds of resending after the first sending.
     static constexpr int ResendRounds = 2;
 
@@ -79,7 +80,6 @@ private:
     void sendRound(std::vector<config::PacedFrame> frames);
     void onSent(StoreOutcome outcome, const QString &why);
     void readNextPart();
-    void replyArrived(config::Part part);
     void compare();
     void finish(StoreOutcome outcome, const QString &why = {});
     int &timesSent(const config::PacedFrame &frame);

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace halvo::config {
 class Configuration;
@@ -18,6 +19,7 @@ class Configuration;
 namespace halvo::session {
 
 class ArchiveDownload;
+class Connection;
 class EventCollection;
 class EventDownload;
 class EventFiling;
@@ -33,16 +35,21 @@ class Watchdog;
 struct SessionSeams
 {
     std::unique_ptr<port::Link> link; // the serial link when empty
-    // The clock that paces a job ("store", "read", "events", "collect"); a real timer
-    // each when empty.
+    // The clock that paces a job ("store", "read", "events", "collect", "connect"); a
+    // real timer each when empty.
     std::function<std::unique_ptr<PaceClock>(const char *job)> clock;
 };
 
+// The serial link, and beside it the demo unit's link when there is one: what the
+// window and halvo-cli are built on.
+SessionSeams Serial_Seams(std::function<std::unique_ptr<port::Link>()> demoLink = {});
+
 // One unit on one link, for the window, halvo-cli and the fuzz target alike. It owns
-// the link and the receive path, and the jobs that run against the unit: the unit
-// image, the watchdog, paced stores, the port scan, the event download and the event
-// log file. Replies fill the configuration it is given; nothing here shows anything:
-// what the operator is to be told is a notice.
+// the link, the receive path and the jobs that run against the unit, and it is the
+// only one that hears the unit: each reply, line and break is handed to its jobs in
+// the order this class's code shows, then told to the front ends. Every frame to the
+// unit goes out through its one write path. Nothing here asks or shows anything: a
+// request on a closed port fails, and what the operator is to be told is a notice.
 class UnitSession : public QObject
 {
     Q_OBJECT
@@ -51,70 +58,91 @@ public:
     ~UnitSession() override;
 
     void setConfiguration(config::Configuration *config);
-    // Interactive senders run this while the port is closed: the window asks the
-    // operator and connects on OK. Without it they only send on an open port.
-    void setPortCheck(std::function<bool()> check) { m_portCheck = std::move(check); }
 
     // ---- the link
-    // Opens the device and drops what arrived before; why says what went wrong.
-    OpenResult open(const QString &path, QString *why = nullptr);
+    // Opens the device and drops what arrived before. A refusal says which (error)
+    // and the system's words (why); Connection says what stands in the way.
+    bool open(const QString &path, port::Link::OpenError *error = nullptr, QString *why = nullptr);
     void close();
     bool isOpen() const;
     QString path() const;
     // The link broke since it was last opened.
     bool linkLost() const { return m_lost; }
 
-    // ---- requests; each runs the port check first and says whether it went out
-    bool Ensure_Port_Open();
+    // ---- the one write path: false, and the operator told once, when the port is
+    // closed, the link broke or the port refused the frame. A sender that stays quiet
+    // while the receive path's message stands (the clock) says so.
+    enum class Tell { Always, UnlessLatched };
+    bool send(const QByteArray &frame, Tell tell = Tell::Always);
+    // Of the frames handed over, the bytes that have not left the port yet.
+    qint64 bytesToWrite() const;
+    // A job's failure the operator is to hear of, unless it is the broken link just told.
+    void tellFailure(const QString &why = {});
+
+    // ---- requests; each says whether it went out (a closed port: it did not)
     bool read(config::Part part);
     // Reads a part back into the unit image only: the operator's fields stay.
     bool readBack(config::Part part);
     bool readPointer();
     // Asks for the count pages that end just before start; start becomes the first.
     bool readPages(int &start, int count);
+    // Asks for count pages from firstPage on (a planned read).
+    bool readPagesFrom(int firstPage, int count);
     bool clearEventLog();
     bool setClock(const QDateTime &now);
 
-    // ---- what the session is made of
-    ReceivePath &receive() { return *m_receive; }
-    const ReceivePath &receive() const { return *m_receive; }
+    // ---- what the unit said
+    // The first 12 characters of its last banner, and the banner whole.
+    QString unitId() const;
+    QString identification() const;
+    void forgetUnit();
+    // The pointer the unit last sent since it was asked, if any.
+    std::optional<int> lastPointer() const;
+    bool errorLatch() const;
+    void clearErrorLatch();
+    // One receive event's bytes as the link would hand them over (the fuzz target).
+    void take(const QByteArray &bytes);
+    const ReceivePath &receivePath() const { return *m_receive; }
+
+    // ---- its jobs, to start and to listen to
     const UnitImage &image() const { return *m_image; }
     Watchdog &watchdog() { return *m_watchdog; }
     const Watchdog &watchdog() const { return *m_watchdog; }
+    Connection &connection() { return *m_connection; }
     StoreJob &stores() { return *m_stores; }
     ReadJob &reads() { return *m_reads; }
     EventDownload &events() { return *m_events; }
     ArchiveDownload &archive() { return *m_archive; }
     EventCollection &collection() { return *m_collection; }
-    // A job of the operator's runs: a store, a read, an event download, a scan.
-    bool busy() const;
     EventFiling &filing() { return *m_filing; }
     PortScanner &scanner() { return *m_scanner; }
+    // A job of the operator's runs: a store, a read, an event download, a scan.
+    bool busy() const;
 
 signals:
     void notice(halvo::session::Notice what, const QString &detail);
-    // The link broke (unplugged, hung up); the port is closed already.
+    // The link broke (unplugged, hung up); the port is closed already, the jobs told.
     void linkBroke(const QString &reason);
+    // The unit's banner; an event line; the event log pointer as the tool shows it.
+    void identified(const QString &unitId);
+    void eventLine(const QByteArray &line);
+    void pointerReceived(int shown);
     // An event download ended, told once the session's jobs have finished with it.
     void downloadEnded(const halvo::session::DownloadEnd &end);
 
 private:
-    friend class StoreJob;
-    friend class EventDownload;
-    // Asks for count pages from firstPage on (a planned read).
-    bool readPagesFrom(int firstPage, int count);
-    // Writes one frame as it is (the port check is the caller's); a failure is told.
-    bool send(const QByteArray &frame);
-    // The operator is told a send failed, unless it is the broken link just told.
-    void reportSendFailure(const QString &why = {});
     void onBytesReceived();
     void onLinkLost(const QString &reason);
+    void onEventLine(const QByteArray &line);
+    void onReplyPlaced(config::Part part);
+    void onNotice(Notice what, const QString &detail);
     void onDownloadEnded(DownloadEnd::How how, const QString &why);
 
     std::unique_ptr<port::Link> m_link;
     std::unique_ptr<UnitImage> m_image;
     std::unique_ptr<ReceivePath> m_receive;
     std::unique_ptr<Watchdog> m_watchdog;
+    std::unique_ptr<Connection> m_connection;
     std::unique_ptr<StoreJob> m_stores;
     std::unique_ptr<ReadJob> m_reads;
     std::unique_ptr<EventFiling> m_filing;
@@ -122,7 +150,6 @@ private:
     std::unique_ptr<ArchiveDownload> m_archive;
     std::unique_ptr<EventCollection> m_collection;
     std::unique_ptr<PortScanner> m_scanner;
-    std::function<bool()> m_portCheck;
     bool m_inReceive = false;
     bool m_lost = false;     // the link broke since it was opened
     bool m_lostTold = false; // and the operator has been told

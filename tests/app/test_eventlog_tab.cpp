@@ -92,7 +92,7 @@ private slots:
         QVERIFY(cleared.contains("cleared: yes"));
         QVERIFY(!readNew(true));
         QCOMPARE(readFile(halvo::eventlog::Record_Path(archive)), cleared);
-        QTRY_VERIFY(f.w->session().receive().lastPointer()); // the stopped read's answer is in
+        QTRY_VERIFY(f.w->session().lastPointer()); // the stopped read's answer is in
 
         f.unit->setEventLogPointer(8);
         QVERIFY(readNew());
@@ -116,7 +116,7 @@ private slots:
         };
         auto *line = f.ctl<QLabel>("LabelEventDownload");
         f.unit->sendBanner();
-        QTRY_VERIFY(!f.w->session().receive().identification().isEmpty());
+        QTRY_VERIFY(!f.w->session().identification().isEmpty());
         field("TxtEventLogPagesToDownload")->setText("2");
         f.dialogs.fileNames = {archive};
         QVERIFY(readNew());
@@ -162,7 +162,7 @@ private slots:
         QVERIFY(QFile::copy(archive, other));
         f.unit->setBannerText("Halvo Base Unit V2.04 SN 000999\r");
         f.unit->sendBanner();
-        QTRY_VERIFY(f.w->session().receive().identification().endsWith("000999"));
+        QTRY_VERIFY(f.w->session().identification().endsWith("000999"));
         f.unit->clearRecord();
         f.dialogs.fileNames = {other};
         f.click("CmdReadNewEvents");
@@ -192,7 +192,7 @@ private slots:
         auto *box = f.ctl<QCheckBox>("CheckCollectEvents");
         QSettings().clear(); // no archive remembered for the unit
         f.unit->sendBanner();
-        QTRY_VERIFY(!f.w->session().receive().identification().isEmpty());
+        QTRY_VERIFY(!f.w->session().identification().isEmpty());
         box->click(); // no archive for the unit yet, and the choice cancelled: nothing collects
         QVERIFY(!box->isChecked() && !f.w->session().collection().active());
         field("TxtCollectMinutes")->setText("0");
@@ -207,7 +207,7 @@ private slots:
         const QString unit = QString(QByteArray("Halvo Base Unit V2.04 SN 000417").toHex()) + "/" +
                              QString(f.unit->devicePath().toLatin1().toHex());
         QVERIFY2(remembered.value("collect/" + unit + "/on").toBool(),
-                 qPrintable(remembered.allKeys().join(",") + " " + f.w->session().receive().identification()));
+                 qPrintable(remembered.allKeys().join(",") + " " + f.w->session().identification()));
         QCOMPARE(remembered.value("collect/" + unit + "/minutes").toInt(), 15);
 
         QSignalSpy failed(&f.w->session().collection(), &halvo::session::EventCollection::failed);

@@ -185,7 +185,7 @@ private slots:
         halvo::session::UnitSession session(halvo::session::SessionSeams{std::move(links), {}});
         session.setConfiguration(&config);
         QSignalSpy broke(&session, &halvo::session::UnitSession::linkBroke);
-        QCOMPARE(session.open("demo"), halvo::session::OpenResult::Opened);
+        QVERIFY(session.open("demo"));
         QCOMPARE(session.path(), QStringLiteral("demo"));
         QVERIFY(session.read(halvo::config::Part::Passes));
         QVERIFY(!session.image().read(halvo::config::Part::Passes)); // not within the write
@@ -209,9 +209,8 @@ private slots:
         unit.hangUp();
         QCOMPARE(broke.size(), 1);
         QVERIFY(!session.isOpen());
-        QCOMPARE(session.open("demo"), halvo::session::OpenResult::Failed);
-        QCOMPARE(session.open("/dev/no-such-port"),
-                 halvo::session::OpenResult::Failed); // the serial link still
+        QVERIFY(!session.open("demo"));
+        QVERIFY(!session.open("/dev/no-such-port")); // the serial link still
     }
 
     void anAdapterIsDescribedByWhatTheSystemKnows()
