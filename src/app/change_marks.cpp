@@ -1,7 +1,6 @@
 #include "change_marks.h"
 
 #include <QPalette>
-#include <QTreeWidgetItem>
 #include <QVariant>
 #include <QWidget>
 
@@ -11,22 +10,19 @@ namespace {
 const char *const MarkedProperty = "halvoChanged";
 const char *const DescriptionProperty = "halvoDescription";
 
-// A third of the way from the background to the highlight: a light tint behind dark
-// text, a dark one behind light text.
-QColor tint(const QPalette &p)
-{
-    const QColor base = p.color(QPalette::Base), high = p.color(QPalette::Highlight);
-    auto mix = [](int a, int b) { return (2 * a + b) / 3; };
-    return QColor(mix(base.red(), high.red()), mix(base.green(), high.green()),
-                  mix(base.blue(), high.blue()));
-}
-
 QString heard(const QString &meaning, const QString &unitValue)
 {
     const QString changed = QStringLiteral("changed, unit has ") + unitValue;
     return meaning.isEmpty() ? changed : meaning + QStringLiteral(", ") + changed;
 }
 } // namespace
+
+QColor Tint(const QPalette &p)
+{
+    const QColor base = p.color(QPalette::Base), high = p.color(QPalette::Highlight);
+    auto mix = [](int a, int b) { return (2 * a + b) / 3; };
+    return QColor(mix(base.red(), high.red()), mix(base.green(), high.green()), mix(base.blue(), high.blue()));
+}
 
 bool Is_Marked(const QWidget *control)
 {
@@ -50,7 +46,7 @@ void Mark(QWidget *control, const std::optional<QString> &unitValue)
         bold.setBold(true);
         control->setFont(bold);
         QPalette p = control->palette();
-        const QColor t = tint(p);
+        const QColor t = Tint(p);
         for (auto role : {QPalette::Base, QPalette::Window, QPalette::Button})
             p.setColor(role, t);
         control->setPalette(p);
@@ -59,23 +55,6 @@ void Mark(QWidget *control, const std::optional<QString> &unitValue)
         control->setPalette(QPalette());
     }
     control->setAutoFillBackground(now);
-}
-
-void Mark(QTreeWidgetItem *item, int column, const std::optional<QString> &unitValue, const QPalette &palette)
-{
-    if (!unitValue) {
-        if (item->data(column, Qt::BackgroundRole).isValid()) {
-            item->setData(column, Qt::FontRole, QVariant());
-            item->setData(column, Qt::BackgroundRole, QVariant());
-            item->setData(column, Qt::AccessibleDescriptionRole, QVariant());
-        }
-        return;
-    }
-    QFont bold;
-    bold.setBold(true);
-    item->setFont(column, bold);
-    item->setBackground(column, tint(palette));
-    item->setData(column, Qt::AccessibleDescriptionRole, heard(QString(), *unitValue));
 }
 
 } // namespace halvo::app::marks

@@ -5,8 +5,8 @@
 
 #include <optional>
 
+class QColor;
 class QPalette;
-class QTreeWidgetItem;
 class QWidget;
 
 namespace halvo::app::marks {
@@ -16,8 +16,9 @@ namespace halvo::app::marks {
 // screen reader hears "changed, unit has <value>" after what the control means. With
 // no unit value the mark goes and the control is as it was.
 void Mark(QWidget *control, const std::optional<QString> &unitValue);
-void Mark(QTreeWidgetItem *item, int column, const std::optional<QString> &unitValue,
-          const QPalette &palette);
 bool Is_Marked(const QWidget *control);
+// The tint behind a changed value: a third of the way from the background to the
+// highlight, a light tint behind dark text, a dark one behind light text.
+QColor Tint(const QPalette &palette);
 
 } // namespace halvo::app::marks

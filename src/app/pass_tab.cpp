@@ -4,6 +4,7 @@
 #include "change_marks.h"
 #include "config/configuration.h"
 #include "operator_dialogs.h"
+#include "pass_table_model.h"
 #include "session/changes_not_stored.h"
 #include "session/messages.h"
 #include "session/store_job.h"
@@ -17,7 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace halvo::app {
@@ -32,26 +33,18 @@ PassTab::PassTab(const TabContext &context, QWidget *parent) : TabPage(config::P
     auto *v = new QVBoxLayout(this);
     auto *tableFrame = new QGroupBox;
     auto *tv = new QVBoxLayout(tableFrame);
-    passList = named(new QTreeWidget, QStringLiteral("ListView1"), QStringLiteral("Pass table"));
+    m_table = new PassTableModel(m_config, m_changes, this);
+    passList = named(new QTreeView, QStringLiteral("ListView1"), QStringLiteral("Pass table"));
+    passList->setModel(m_table);
+    m_table->setTint(marks::Tint(passList->palette()));
     passList->setRootIsDecorated(false);
     passList->setUniformRowHeights(true);
     passList->setAllColumnsShowFocus(true);
     passList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     passList->setMinimumHeight(px(2850));
-    passList->setColumnCount(ColumnCount);
-    passList->setHeaderLabels(Column_Headers());
     passList->setMinimumWidth(px(14100) - 40);
-    QList<QTreeWidgetItem *> rows;
-    for (int r = 1; r <= PassCount; ++r) {
-        auto *item = new QTreeWidgetItem;
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(0, Qt::Unchecked);
-        rows.append(item);
-    }
-    passList->addTopLevelItems(rows);
     tv->addWidget(passList);
-    connect(passList, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem *item) { ListView1_ItemClick(item); });
+    connect(passList, &QTreeView::clicked, this, &PassTab::ListView1_ItemClick);
     v->addWidget(tableFrame, 1);
 
     auto *editor =
@@ -59,11 +52,9 @@ PassTab::PassTab(const TabContext &context, QWidget *parent) : TabPage(config::P
     buildEditor(editor);
     v->addWidget(editor);
 
-    for (int r = 1; r <= PassCount; ++r)
-        showRow(r);
     connect(m_config.notifier(), &config::ConfigurationNotifier::changed, this,
             &PassTab::onConfigurationChanged);
-    connect(&m_changes, &session::ChangesNotStored::changed, this, &PassTab::showMarks);
+    connect(&m_changes, &session::ChangesNotStored::changed, this, &PassTab::showEditorMarks);
     // The given widths assume the unit's small system font; a column is never
     // narrower than its text here, drawn bold when it is marked as changed.
     for (int c = 0; c < ColumnCount; ++c) {
@@ -183,48 +174,18 @@ void PassTab::buildEditor(QWidget *frame)
 
 // ---------------------------------------------------------------- the table
 
-// A row from the unit, a file or the editor: shown, and the option mode box follows
-// the last row that changed, as it follows the last pass record decoded.
+// A row from the unit, a file or the editor (the table shows it itself): the option
+// mode box follows the last row that changed, as it follows the last pass record
+// decoded.
 void PassTab::onConfigurationChanged(const config::Change &change)
 {
     if (change.part != config::Part::Passes)
         return;
-    const int first = change.whole() ? 1 : change.index, last = change.whole() ? PassCount : change.index;
-    for (int r = first; r <= last; ++r)
-        showRow(r);
+    const int last = change.whole() ? PassCount : change.index;
     bool ok = false;
     const int mode = m_config.passRow(last)[ColOptionMode].toInt(&ok);
     if (ok && mode >= 0 && mode < optionModeBox->count())
         optionModeBox->setCurrentIndex(mode);
-}
-
-void PassTab::showRow(int row)
-{
-    QTreeWidgetItem *item = passList->topLevelItem(row - 1);
-    const PassRow &texts = m_config.passRow(row);
-    for (int c = 0; c < ColumnCount; ++c)
-        if (item->text(c) != texts[static_cast<size_t>(c)])
-            item->setText(c, texts[static_cast<size_t>(c)]);
-}
-
-void PassTab::showMarks()
-{
-    const config::Configuration &image = m_changes.unit();
-    std::set<std::pair<int, int>> now;
-    for (const config::Difference &d : m_changes.differences())
-        if (d.part == config::Part::Passes)
-            now.insert({d.index, d.column});
-    std::set<std::pair<int, int>> touched = now;
-    touched.insert(m_marked.begin(), m_marked.end());
-    for (const auto &[row, column] : touched) {
-        const bool changed = now.count({row, column}) > 0;
-        marks::Mark(passList->topLevelItem(row - 1), column,
-                    changed ? std::optional<QString>(image.passRow(row)[static_cast<size_t>(column)])
-                            : std::nullopt,
-                    passList->palette());
-    }
-    m_marked = std::move(now);
-    showEditorMarks();
 }
 
 void PassTab::showEditorMarks()
@@ -233,7 +194,7 @@ void PassTab::showEditorMarks()
     const config::Configuration &image = m_changes.unit();
     const bool shown = m_changes.anyPartRead();
     auto unitText = [&](int column) -> std::optional<QString> {
-        if (!shown || !m_marked.count({row, column}))
+        if (!shown || !m_table->marked(row, column))
             return std::nullopt;
         return image.passRow(row)[static_cast<size_t>(column)];
     };
@@ -249,14 +210,14 @@ void PassTab::showEditorMarks()
                                                {&flagBoxes, ColOptionFlags}};
     for (const auto &[boxes, column] : bits)
         boxes->mark(m_config.passRow(row)[static_cast<size_t>(column)],
-                    image.passRow(row)[static_cast<size_t>(column)], shown && m_marked.count({row, column}));
+                    image.passRow(row)[static_cast<size_t>(column)], shown && m_table->marked(row, column));
 }
 
 // ---------------------------------------------------------------- the editor
 
-void PassTab::ListView1_ItemClick(QTreeWidgetItem *item)
+void PassTab::ListView1_ItemClick(const QModelIndex &index)
 {
-    const int row = item ? passList->indexOfTopLevelItem(item) + 1 : 0;
+    const int row = index.isValid() ? index.row() + 1 : 0;
     if (row < 1)
         return;
     const PassRow &r = m_config.passRow(row);
@@ -315,9 +276,8 @@ void PassTab::CommandLoadAllPasses_Click()
 void PassTab::CommandSetSelectedPasses_Click()
 {
     for (int row = 1; row <= m_unit.stores().passCount(); ++row) {
-        QTreeWidgetItem *item = passList->topLevelItem(row - 1);
-        if (item->checkState(0) == Qt::Checked) {
-            item->setCheckState(0, Qt::Unchecked);
+        if (m_table->ticked(row)) {
+            m_table->untick(row);
             Write_Editor_Into_Row(row);
         }
     }

@@ -5,18 +5,18 @@
 #include "tab_page.h"
 
 #include <array>
-#include <set>
-#include <utility>
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QModelIndex;
+class QTreeView;
 
 namespace halvo::app {
+
+class PassTableModel;
 
 // "Pass Device Configuration ": the pass table and the pass editor. The operator
 // clicks a row to load it into the editor, edits, and writes the editor into one
@@ -30,7 +30,7 @@ public:
     int currentRow() const { return m_currentRow; }
 
 public slots:
-    void ListView1_ItemClick(QTreeWidgetItem *item);
+    void ListView1_ItemClick(const QModelIndex &index);
     void CommandCurrentPassSave_Click();
     void CommandCurrentPassClear_Click();
     void CommandSetSelectedPasses_Click();
@@ -42,16 +42,14 @@ public slots:
 private:
     void buildEditor(QWidget *frame);
     void onConfigurationChanged(const config::Change &change);
-    void showRow(int row);
-    void showMarks();
     void Write_Editor_Into_Row(int row);
     void checkField(QLineEdit *field, bool good, const QString &text);
     // The editor's controls are marked while it shows a row that differs from the unit's.
     void showEditorMarks();
 
     int m_currentRow = 1;
-    std::set<std::pair<int, int>> m_marked; // (row, column) cells that differ from the unit
-    QTreeWidget *passList = nullptr;
+    PassTableModel *m_table = nullptr;
+    QTreeView *passList = nullptr;
     QLabel *indexCaption = nullptr;
     QLineEdit *userNameField = nullptr;
     QLineEdit *systemIdField = nullptr;

@@ -56,9 +56,15 @@ SettingsTab::SettingsTab(const TabContext &context, QWidget *parent)
     for (qsizetype k = 1; k < order.size(); ++k)
         setTabOrder(order.at(k - 1), order.at(k));
     showConfiguration();
+    // A parameter typed or ticked redraws its own controls; a page or the priority
+    // list redraws the tab.
     connect(m_config.notifier(), &config::ConfigurationNotifier::changed, this, [this](config::Change c) {
-        if (c.part == config::Part::Settings)
+        if (c.part != config::Part::Settings)
+            return;
+        if (c.whole())
             showConfiguration();
+        else
+            showParam(c.index);
     });
     connect(&m_changes, &session::ChangesNotStored::changed, this, &SettingsTab::showMarks);
 }
@@ -161,21 +167,26 @@ QWidget *SettingsTab::buildLogger()
 
 void SettingsTab::showConfiguration()
 {
-    m_showing = true;
-    for (int i = 0; i < Params; ++i) {
-        const auto s = static_cast<size_t>(i);
-        if (QLineEdit *field = valueFields[s]) {
-            if (field->text() != m_config.param(i)) // keeps the cursor of the field being typed in
-                field->setText(m_config.param(i));
-            maxCaptions[s]->setText(m_config.limit(Limit::Maximum, i));
-            minCaptions[s]->setText(m_config.limit(Limit::Minimum, i));
-            defaultCaptions[s]->setText(m_config.limit(Limit::Default, i));
-        }
-        if (QCheckBox *box = switchBoxes[s])
-            box->setChecked(m_config.ticked(i));
-    }
+    for (int i = 0; i < Params; ++i)
+        showParam(i);
     for (int p = 1; p <= settings::PriorityPositions; ++p)
         priorityCaptions[static_cast<size_t>(p)]->setText(m_config.priorityCaption(p));
+}
+
+// One parameter's field, limits and box: what a change of that parameter touches.
+void SettingsTab::showParam(int i)
+{
+    m_showing = true;
+    const auto s = static_cast<size_t>(i);
+    if (QLineEdit *field = valueFields[s]) {
+        if (field->text() != m_config.param(i)) // keeps the cursor of the field being typed in
+            field->setText(m_config.param(i));
+        maxCaptions[s]->setText(m_config.limit(Limit::Maximum, i));
+        minCaptions[s]->setText(m_config.limit(Limit::Minimum, i));
+        defaultCaptions[s]->setText(m_config.limit(Limit::Default, i));
+    }
+    if (QCheckBox *box = switchBoxes[s])
+        box->setChecked(m_config.ticked(i));
     m_showing = false;
 }
 

@@ -34,6 +34,7 @@ private:
     QWidget *buildPriorityList();
     QWidget *buildLogger();
     void showConfiguration();
+    void showParam(int index);
     void showMarks();
     void movePriority(bool up);
 

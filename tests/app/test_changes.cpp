@@ -18,7 +18,6 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QTreeWidget>
 
 using halvo::config::Part;
 
@@ -28,7 +27,6 @@ class TestChanges : public halvo::test::WindowTest
     QTemporaryDir dir;
 
     QString line() { return f.ctl<QLabel>("LabelChanges")->text(); }
-    QTreeWidget *list() { return f.ctl<QTreeWidget>("ListView1"); }
     QLineEdit *alias(int slot)
     {
         return f.ctl<QLineEdit>(QStringLiteral("Text_Location_Name(%1)").arg(slot));
@@ -44,7 +42,7 @@ class TestChanges : public halvo::test::WindowTest
     QLabel *priority(int p) { return f.ctl<QLabel>(QStringLiteral("LabelPassDisplayPriority(%1)").arg(p)); }
     void editPass(int row, const QString &name)
     {
-        f.w->passTab().ListView1_ItemClick(list()->topLevelItem(row - 1));
+        f.w->passTab().ListView1_ItemClick(f.cellAt(row, 0));
         f.ctl<QLineEdit>("TextCurrentPassUsername")->setText(name);
         f.click("CommandCurrentPassSave");
     }
@@ -113,7 +111,7 @@ private slots:
         QCOMPARE(line(), QStringLiteral("Unit not read yet"));
         editPass(3, "Before any read");
         QCOMPARE(line(), QStringLiteral("Unit not read yet")); // nothing is marked before a read
-        QVERIFY(!list()->topLevelItem(2)->data(1, Qt::BackgroundRole).isValid());
+        QVERIFY(!f.cellAt(3, 1).data(Qt::BackgroundRole).isValid());
         read(Part::Passes, 72);
         read(Part::Locations, 50);
         QCOMPARE(line(), QStringLiteral("Unit matches the window"));
@@ -124,11 +122,10 @@ private slots:
         QCOMPARE(line(), QStringLiteral("3 changes not stored"));
         // The changed cell and the editor field showing its row are marked, and say
         // what the unit holds.
-        auto *cell = list()->topLevelItem(8);
-        QVERIFY(cell->font(1).bold() && cell->data(1, Qt::BackgroundRole).isValid());
-        QCOMPARE(cell->data(1, Qt::AccessibleDescriptionRole).toString(),
+        QVERIFY(f.bold(9, 1) && f.cellAt(9, 1).data(Qt::BackgroundRole).isValid());
+        QCOMPARE(f.cellAt(9, 1).data(Qt::AccessibleDescriptionRole).toString(),
                  QStringLiteral("changed, unit has Pass Device 09  "));
-        QVERIFY(!list()->topLevelItem(8)->font(2).bold());
+        QVERIFY(!f.bold(9, 2));
         QVERIFY(f.ctl<QLineEdit>("TextCurrentPassUsername")->font().bold());
         QVERIFY(alias(4)->font().bold());
         QVERIFY(alias(4)->accessibleDescription().endsWith("changed, unit has \"Zone 5          \""));
@@ -153,7 +150,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return line() == QStringLiteral("1 change not stored"); }, 5000));
         QCOMPARE(storeFrames(), (QStringList{"44 22 00 27 08", "44 2B 00 27 04"}));
         QCOMPARE(f.unit->locationName(4), QByteArray("Boiler Room     "));
-        QVERIFY(list()->topLevelItem(2)->font(1).bold() && !list()->topLevelItem(8)->font(1).bold());
+        QVERIFY(f.bold(3, 1) && !f.bold(9, 1));
         QCOMPARE(w.configuration().passRow(3)[1],
                  QStringLiteral("Night Porter    ")); // the unstored edit stays
     }
@@ -164,7 +161,7 @@ private slots:
     {
         read(Part::Passes, 72);
         auto &tab = f.w->passTab();
-        tab.ListView1_ItemClick(list()->topLevelItem(2)); // the unit has flags 0000 0010, port 2
+        tab.ListView1_ItemClick(f.cellAt(3, 0)); // the unit has flags 0000 0010, port 2
         f.ctl<QLineEdit>("TextCurrentPassUsername")->setText("Night Porter");
         f.ctl<QLineEdit>("TextPassCurrentUserId")->setText("40");
         qobject_cast<QCheckBox *>(box("CheckCurrentPassOption", 0))->setChecked(true);
@@ -180,9 +177,9 @@ private slots:
                 QCOMPARE(box("CheckCurrentPassOption", k)->font().bold(), k == 0);
         }
         QVERIFY(box("CheckCurrentPassOption", 0)->accessibleDescription().endsWith("changed, unit has off"));
-        tab.ListView1_ItemClick(list()->topLevelItem(4)); // a row the unit holds: nothing marked
+        tab.ListView1_ItemClick(f.cellAt(5, 0)); // a row the unit holds: nothing marked
         QVERIFY(!bold("TextCurrentPassUsername") && !box("CheckCurrentPassOption", 0)->font().bold());
-        tab.ListView1_ItemClick(list()->topLevelItem(2));
+        tab.ListView1_ItemClick(f.cellAt(3, 0));
         QVERIFY(bold("TextCurrentPassUsername") && box("CheckCurrentPassOption", 0)->font().bold());
     }
 
@@ -242,7 +239,7 @@ private slots:
         f.dialogs.fileNames = {path};
         w.fileMenu().Menu_Load_Config_Data_Click();
         QCOMPARE(line(), QStringLiteral("1 change not stored"));
-        QVERIFY(list()->topLevelItem(0)->font(1).bold());
+        QVERIFY(f.bold(1, 1));
         f.dialogs.cancelReview = true;
         w.changes().CommandReviewChanges_Click();
         QVERIFY(f.framesSettled().isEmpty());

@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 
 using halvo::test::readFile;
 using namespace halvo::test::text;
@@ -91,7 +90,7 @@ private slots:
         expected[72 * 13 + 50] = "4"; // nor is parameter 0
         QCOMPARE(fields(), expected);
         // The views show what was loaded; the priority captions are not refreshed.
-        QCOMPARE(f.ctl<QTreeWidget>("ListView1")->topLevelItem(2)->text(1),
+        QCOMPARE(f.cell(3, 1),
                  QString::fromLatin1("Night-Porter \xe9-!").left(16));
         QCOMPARE(f.ctl<QLineEdit>("Text_Location_Name(5)")->text(), "Loading-Dock #2 ");
         QVERIFY(f.ctl<QCheckBox>("CheckConfigParameters(9)")->isChecked());

@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 
 using halvo::config::Part;
 using halvo::sim::SimUnit;
@@ -102,8 +101,7 @@ private slots:
         w.ports().Cmd_ComPort_Click();
         f.showTab(Part::Passes);
         w.Command_Read_Config_Click();
-        auto *list = f.ctl<QTreeWidget>("ListView1");
-        QVERIFY(QTest::qWaitFor([&] { return list->topLevelItem(71)->text(1) == "Pass Device 72  "; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return f.cell(72, 1) == "Pass Device 72  "; }, 5000));
         QCOMPARE(f.dialogs.messages.size(), 2); // the scan's notice, and nothing more
     }
 

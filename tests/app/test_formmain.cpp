@@ -27,7 +27,6 @@
 #include <QTabWidget>
 #include <QTemporaryFile>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include <unistd.h>
 
@@ -50,16 +49,18 @@ private slots:
     {
         auto &w = *f.w;
         QCOMPARE(w.windowTitle(), QStringLiteral("Halvo Configuration Tool"));
-        auto *list = f.ctl<QTreeWidget>("ListView1");
-        QCOMPARE(list->topLevelItemCount(), 72);
+        auto *table = f.ctl<QAbstractItemView>("ListView1")->model();
+        QCOMPARE(table->rowCount(), 72);
+        QCOMPARE(table->columnCount(), 13);
+        QCOMPARE(table->headerData(1, Qt::Horizontal).toString(), QStringLiteral("User Names"));
         QStringList row5;
         for (int c = 0; c < 13; ++c)
-            row5 << list->topLevelItem(4)->text(c);
+            row5 << f.cell(5, c);
         QCOMPARE(row5.join('|'),
                  QStringLiteral("5|Username 5       |05|5|0|0000 0000 0000 0001|None Selected|15|"
                                 "0001 0000 0000 0000|0000 0000|    |    |0"));
-        for (int r = 0; r < 72; ++r)
-            QCOMPARE(list->topLevelItem(r)->checkState(0), Qt::Unchecked);
+        for (int r = 1; r <= 72; ++r)
+            QCOMPARE(f.cellAt(r, 0).data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Unchecked);
         QCOMPARE(f.ctl<QLineEdit>("Text_Location_Name(9)")->text() +
                      f.ctl<QLabel>("Lbl_Location_Address(9)")->text(),
                  "Location Name 100x0A");

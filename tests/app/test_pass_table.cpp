@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
-#include <QTreeWidget>
 
 using halvo::config::Part;
 using halvo::passes::PassRow;
@@ -43,8 +42,14 @@ class TestPassTable : public halvo::test::WindowTest
 {
     Q_OBJECT
 
-    QTreeWidget *list() { return f.ctl<QTreeWidget>("ListView1"); }
-    QString cell(int row, int column) { return list()->topLevelItem(row - 1)->text(column); }
+    QString cell(int row, int column) { return f.cell(row, column); }
+    // Ticks a row's box as a click on it does.
+    void tick(int row)
+    {
+        f.ctl<QAbstractItemView>("ListView1")
+            ->model()
+            ->setData(f.cellAt(row, 0), Qt::Checked, Qt::CheckStateRole);
+    }
     QLineEdit *field(const char *name) { return f.ctl<QLineEdit>(name); }
     QCheckBox *box(const char *name, int k)
     {
@@ -114,7 +119,7 @@ private slots:
         r9[halvo::passes::ColAlarmSteering] = "1000 0000 0000 0010";
         r9[halvo::passes::ColOptionMode] = "3";
         setRow(9, r9);
-        tab.ListView1_ItemClick(list()->topLevelItem(8));
+        tab.ListView1_ItemClick(f.cellAt(9, 0));
         QCOMPARE(f.ctl<QLabel>("LabelCurrentPassIndex")->text(), QStringLiteral("9"));
         for (int k = 0; k < 16; ++k) {
             QCOMPARE(box("CheckCurrentPassAlarmPortSteering", k)->isChecked(), k == 15 || k == 1);
@@ -139,12 +144,12 @@ private slots:
             before << config.passRow(r);
         field("TextCurrentPassUsername")->setText("Bob");
         f.click("CommandSetSelectedPasses");
-        list()->topLevelItem(2)->setCheckState(0, Qt::Checked);
-        list()->topLevelItem(6)->setCheckState(0, Qt::Checked);
+        tick(3);
+        tick(7);
         f.click("CommandSetSelectedPasses");
         for (int r = 1; r <= 72; ++r) {
-            QVERIFY(list()->topLevelItem(r - 1)->data(0, Qt::CheckStateRole).isValid()); // a box to tick
-            QCOMPARE(list()->topLevelItem(r - 1)->checkState(0), Qt::Unchecked);
+            QVERIFY(f.cellAt(r, 0).flags() & Qt::ItemIsUserCheckable); // a box to tick
+            QCOMPARE(f.cellAt(r, 0).data(Qt::CheckStateRole).value<Qt::CheckState>(), Qt::Unchecked);
             const bool changed = r == 3 || r == 7;
             QCOMPARE(config.passRow(r) == before.at(r - 1), !changed);
             if (changed)
@@ -160,7 +165,7 @@ private slots:
                      QString::number(r) + "Bob" + QString(13, ' ') + "2B42");
 
         // CLEAR on row 5.
-        tab.ListView1_ItemClick(list()->topLevelItem(4));
+        tab.ListView1_ItemClick(f.cellAt(5, 0));
         f.click("CommandCurrentPassClear");
         const auto cleared = config.passRow(5);
         QCOMPARE(QStringList(cleared.begin(), cleared.end()).join('|'),
@@ -174,7 +179,7 @@ private slots:
         auto &w = *f.w;
         f.connectPort();
         readAll();
-        w.passTab().ListView1_ItemClick(list()->topLevelItem(10));
+        w.passTab().ListView1_ItemClick(f.cellAt(11, 0));
         field("TextCurrentPassUsername")->setText("Night Porter");
         field("TextPassCurrentSignalTimeout")->setText("60");
         box("CheckCurrentPassAlarmPortSteering", 3)->setChecked(true);

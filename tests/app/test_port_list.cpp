@@ -5,7 +5,6 @@
 
 #include <QComboBox>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 
 using halvo::config::Part;
 using halvo::sim::SimUnit;
@@ -123,8 +122,7 @@ private slots:
         f.connectPort();
         f.showTab(Part::Passes);
         f.w->Command_Read_Config_Click();
-        auto *list = f.ctl<QTreeWidget>("ListView1");
-        QVERIFY(QTest::qWaitFor([&] { return list->topLevelItem(71)->text(1) == "Pass Device 72  "; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return f.cell(72, 1) == "Pass Device 72  "; }, 5000));
         QCOMPARE(units["annex"]->receivedFrames(), QStringList{"44 21 00 04 00 69 0A 0D"});
     }
 };

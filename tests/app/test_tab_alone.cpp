@@ -1,18 +1,21 @@
 // A tab built alone over a configuration and a session on a fake link, without the
 // window: it follows the model whatever changes it, writes the operator's edits into
 // it, and marks what differs from the unit.
-#include "support/warnings.h"
 #include "change_marks.h"
 #include "config/configuration.h"
 #include "location_tab.h"
+#include "pass_tab.h"
 #include "session/changes_not_stored.h"
 #include "session/store_job.h"
 #include "settings_tab.h"
 #include "support/fake_dialogs.h"
 #include "support/fake_link.h"
+#include "support/warnings.h"
 
+#include <QAbstractItemView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace halvo;
@@ -24,6 +27,18 @@ QByteArray settingsPage(char kind, std::initializer_list<std::pair<int, int>> by
     for (auto [i, v] : bytes)
         p[i] = char(v);
     return "D$" + QByteArray(1, kind) + p + "   \n\r";
+}
+// The 72 pass records of a unit whose pass n is named "Pass n".
+QByteArray passTable()
+{
+    QByteArray out;
+    for (int i = 0; i < 72; ++i) {
+        QByteArray r(1, char(i));
+        r += ("Pass " + QByteArray::number(i + 1)).leftJustified(16, ' ') + " 0A" + char(3) + "0E" +
+             char(60) + char(0x80) + char(1) + char(5) + char(15) + char(0) + char(2);
+        out += "D!" + r.leftJustified(36, ' ') + "\n\r";
+    }
+    return out;
 }
 } // namespace
 
@@ -74,12 +89,53 @@ private slots:
         QVERIFY(fake->session->stores().store(config::Part::Settings, config));
         QCOMPARE(fake->link->written.last().size(), 39);
         QCOMPARE(quint8(fake->link->written.last().at(6)), 90); // parameter 2
-        QVERIFY(app::marks::Is_Marked(timeout)); // sent, but not yet read back
+        QVERIFY(app::marks::Is_Marked(timeout));                // sent, but not yet read back
         fake->store->fire(); // the frame's pause (none), then the unit's time to take it
         fake->store->fire();
         fake->link->receive(settingsPage('3', {{2, 90}, {16, 1}}));
         QVERIFY(!app::marks::Is_Marked(timeout));
         QCOMPARE(changes->summary(), QStringLiteral("Unit matches the window"));
+    }
+
+    // A change redraws only what it touched: the pass table's model names the row an
+    // edit changed and the cells whose marks came or went; the settings tab rewrites
+    // the one parameter typed, not its neighbours.
+    void aChangeRedrawsOnlyWhatItTouched()
+    {
+        app::PassTab passes(context());
+        auto *table = passes.findChild<QAbstractItemView *>("ListView1")->model();
+        fake->session->read(config::Part::Passes);
+        fake->link->receive(passTable());
+        QSignalSpy redrawn(table, &QAbstractItemModel::dataChanged);
+        auto row = config.passRow(5);
+        row[passes::ColUserName] = "Night Porter    ";
+        config.setPassRow(5, row);
+        // The row itself, and the one cell now marked.
+        QStringList ranges;
+        for (const QList<QVariant> &signal : redrawn) {
+            const QModelIndex from = signal.at(0).toModelIndex(), to = signal.at(1).toModelIndex();
+            ranges << QStringLiteral("%1,%2-%3,%4")
+                          .arg(from.row())
+                          .arg(from.column())
+                          .arg(to.row())
+                          .arg(to.column());
+        }
+        ranges.sort();
+        QCOMPARE(ranges, (QStringList{"4,0-4,12", "4,1-4,1"}));
+        QVERIFY(table->index(4, 1).data(Qt::FontRole).value<QFont>().bold());
+        QCOMPARE(table->index(4, 1).data(Qt::AccessibleDescriptionRole).toString(),
+                 QStringLiteral("changed, unit has Pass 5          "));
+        redrawn.clear();
+        config.setAlias(3, "Elsewhere"); // another part: the table is not redrawn
+        QVERIFY(redrawn.isEmpty());
+
+        app::SettingsTab settings(context());
+        auto *field = settings.findChild<QLineEdit *>("Text_Config_Parameters(2)");
+        auto *neighbour = settings.findChild<QLineEdit *>("Text_Config_Parameters(4)");
+        QSignalSpy rewritten(neighbour, &QLineEdit::textChanged), shown(field, &QLineEdit::textChanged);
+        config.typeParam(2, "45");
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(rewritten.isEmpty());
     }
 
     void theLocationTabNormalisesAndMarks()

@@ -2,15 +2,16 @@
 // Test helper: a window wired to a simulated unit on a pty, with fast waits and
 // scripted dialogs; controls are found by their object names.
 
-#include "support/warnings.h"
 #include "bytes.h"
 #include "fake_dialogs.h"
 #include "formmain.h"
 #include "port_panel.h"
 #include "session/store_job.h"
 #include "sim_unit.h"
+#include "support/warnings.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QFile>
 #include <QTabWidget>
 #include <QTest>
@@ -60,6 +61,17 @@ struct WindowFixture
         return c;
     }
     void click(const QString &name) const { ctl<QAbstractButton>(name)->click(); }
+    // The pass table as a screen reader or a test reads it: a cell of rows 1..72, its
+    // text, and whether it is drawn bold (marked as changed).
+    QModelIndex cellAt(int row, int column) const
+    {
+        return ctl<QAbstractItemView>(QStringLiteral("ListView1"))->model()->index(row - 1, column);
+    }
+    QString cell(int row, int column) const { return cellAt(row, column).data().toString(); }
+    bool bold(int row, int column) const
+    {
+        return cellAt(row, column).data(Qt::FontRole).value<QFont>().bold();
+    }
     void showTab(config::Part part) const
     {
         ctl<QTabWidget>(QStringLiteral("SSTab1"))->setCurrentIndex(static_cast<int>(part));
