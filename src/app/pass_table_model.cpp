@@ -6,6 +6,8 @@
 #include <QColor>
 #include <QFont>
 
+#include <set>
+
 namespace halvo::app {
 
 using passes::ColumnCount;
@@ -95,16 +97,20 @@ void PassTableModel::configurationChanged(const config::Change &change)
     emit dataChanged(index(first, 0), index(last, ColumnCount - 1), {Qt::DisplayRole});
 }
 
-// Only the cells marked before or now are redrawn.
+// Only the cells whose mark came, went, or now names another unit value are redrawn.
 void PassTableModel::differencesChanged()
 {
-    std::set<std::pair<int, int>> now;
+    std::map<std::pair<int, int>, QString> now;
     for (const config::Difference &d : m_changes.differences())
         if (d.part == config::Part::Passes)
-            now.insert({d.index, d.column});
-    // A cell still marked may say another unit value now: it is redrawn too.
-    std::set<std::pair<int, int>> touched = now;
-    touched.insert(m_marked.begin(), m_marked.end());
+            now[{d.index, d.column}] = d.second;
+    std::set<std::pair<int, int>> touched;
+    for (const auto &[cell, unit] : now)
+        if (auto was = m_marked.find(cell); was == m_marked.end() || was->second != unit)
+            touched.insert(cell);
+    for (const auto &[cell, unit] : m_marked)
+        if (!now.count(cell))
+            touched.insert(cell);
     m_marked = std::move(now);
     for (const auto &[row, column] : touched) {
         const QModelIndex cell = index(row - 1, column);

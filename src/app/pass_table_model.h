@@ -5,7 +5,7 @@
 #include <QAbstractTableModel>
 #include <QColor>
 
-#include <set>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -51,7 +51,8 @@ private:
     const config::Configuration &m_config;
     const session::ChangesNotStored &m_changes;
     std::vector<bool> m_ticked;
-    std::set<std::pair<int, int>> m_marked; // (row, column) cells that differ from the unit
+    // (row, column) of each cell that differs from the unit, and what the unit has there.
+    std::map<std::pair<int, int>, QString> m_marked;
     QColor m_tint;
 };
 
