@@ -45,7 +45,7 @@ void BitBoxes::mark(const QString &ours, const QString &unit, bool compare)
     const unsigned a = value(ours), b = value(unit);
     for (int k = 0; k < size(); ++k) {
         const bool differs = compare && ((a ^ b) >> k & 1u);
-        marks::Mark(m_boxes[static_cast<size_t>(k)],
+        marks::mark(m_boxes[static_cast<size_t>(k)],
                     differs
                         ? std::optional<QString>(b >> k & 1u ? QStringLiteral("on") : QStringLiteral("off"))
                         : std::nullopt);

@@ -17,21 +17,21 @@ QString heard(const QString &meaning, const QString &unitValue)
 }
 } // namespace
 
-QColor Tint(const QPalette &p)
+QColor tint(const QPalette &p)
 {
     const QColor base = p.color(QPalette::Base), high = p.color(QPalette::Highlight);
     auto mix = [](int a, int b) { return (2 * a + b) / 3; };
     return QColor(mix(base.red(), high.red()), mix(base.green(), high.green()), mix(base.blue(), high.blue()));
 }
 
-bool Is_Marked(const QWidget *control)
+bool isMarked(const QWidget *control)
 {
     return control->property(MarkedProperty).toBool();
 }
 
-void Mark(QWidget *control, const std::optional<QString> &unitValue)
+void mark(QWidget *control, const std::optional<QString> &unitValue)
 {
-    const bool was = Is_Marked(control), now = unitValue.has_value();
+    const bool was = isMarked(control), now = unitValue.has_value();
     if (!was && !now)
         return;
     if (!was)
@@ -46,7 +46,7 @@ void Mark(QWidget *control, const std::optional<QString> &unitValue)
         bold.setBold(true);
         control->setFont(bold);
         QPalette p = control->palette();
-        const QColor t = Tint(p);
+        const QColor t = tint(p);
         for (auto role : {QPalette::Base, QPalette::Window, QPalette::Button})
             p.setColor(role, t);
         control->setPalette(p);

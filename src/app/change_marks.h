@@ -15,10 +15,10 @@ namespace halvo::app::marks {
 // tint of the palette's highlight, legible on light and dark palettes alike, and a
 // screen reader hears "changed, unit has <value>" after what the control means. With
 // no unit value the mark goes and the control is as it was.
-void Mark(QWidget *control, const std::optional<QString> &unitValue);
-bool Is_Marked(const QWidget *control);
+void mark(QWidget *control, const std::optional<QString> &unitValue);
+bool isMarked(const QWidget *control);
 // The tint behind a changed value: a third of the way from the background to the
 // highlight, a light tint behind dark text, a dark one behind light text.
-QColor Tint(const QPalette &palette);
+QColor tint(const QPalette &palette);
 
 } // namespace halvo::app::marks

@@ -82,7 +82,7 @@ void CollectionPanel::CheckCollectEvents_Click()
 {
     UnitMemory memory(m_session);
     if (collectBox->isChecked() && memory.archive().isEmpty() && m_chosen.isEmpty()) {
-        const QString archive = UnitMemory::Choose_Archive(m_dialogs);
+        const QString archive = UnitMemory::chooseArchive(m_dialogs);
         if (archive.isEmpty()) {
             collectBox->setChecked(false); // cancelled: nothing collects, and the box says so
             return;

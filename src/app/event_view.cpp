@@ -142,7 +142,7 @@ void EventView::copySelection()
 void EventView::CmdExportShownLines_Click()
 {
     const QString path =
-        m_dialogs.saveFileName({QStringLiteral("txt"), Documents_Folder(), QStringLiteral("Txt Files (*.txt)"),
+        m_dialogs.saveFileName({QStringLiteral("txt"), documentsFolder(), QStringLiteral("Txt Files (*.txt)"),
                                 QStringLiteral("Halvo_Events.txt")});
     if (path.isEmpty())
         return;

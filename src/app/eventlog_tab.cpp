@@ -246,7 +246,7 @@ void EventLogTab::CmdReadNewEvents_Click()
         return;
     QString archive = UnitMemory(m_unit).archive();
     if (archive.isEmpty())
-        archive = UnitMemory::Choose_Archive(m_dialogs);
+        archive = UnitMemory::chooseArchive(m_dialogs);
     if (!archive.isEmpty())
         startArchive(archive, false);
 }
@@ -272,7 +272,7 @@ void EventLogTab::askAboutAnotherUnitsArchive(const QString &text)
     const QString archive = m_unit.archive().archive();
     switch (m_dialogs.choose(text, {QStringLiteral("Choose Another Archive..."), QStringLiteral("Append Anyway")})) {
     case 0:
-        if (const QString other = UnitMemory::Choose_Archive(m_dialogs); !other.isEmpty())
+        if (const QString other = UnitMemory::chooseArchive(m_dialogs); !other.isEmpty())
             startArchive(other, false);
         break;
     case 1:
@@ -294,7 +294,7 @@ void EventLogTab::Check_Store_Event_Log_Click()
     m_dialogs.message(Msg::ChooseEventLogFile);
     m_unit.filing().hold(); // lines that arrive while the file is chosen go to it
     const QString path =
-        m_dialogs.saveFileName({QStringLiteral("txt"), Documents_Folder(), QStringLiteral("Txt Files (*.txt)"),
+        m_dialogs.saveFileName({QStringLiteral("txt"), documentsFolder(), QStringLiteral("Txt Files (*.txt)"),
                                 QStringLiteral("Halvo_Event_Log.txt")});
     if (path.isEmpty()) {
         stopFiling(); // cancelled: no file, and the box says so

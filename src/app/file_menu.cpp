@@ -25,7 +25,7 @@ namespace Msg = session::Msg;
 namespace {
 FileChoice choice(const char *suffix, const char *filter, const char *name)
 {
-    return {QLatin1String(suffix), Documents_Folder(), QLatin1String(filter), QLatin1String(name)};
+    return {QLatin1String(suffix), documentsFolder(), QLatin1String(filter), QLatin1String(name)};
 }
 
 } // namespace

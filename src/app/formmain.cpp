@@ -61,7 +61,7 @@ FormMain::FormMain(const FormOptions &options, QWidget *parent)
     if (const QScreen *s = screen())
         size = size.boundedTo(s->availableGeometry().size() - frameGeometry().size() + geometry().size());
     resize(size);
-    helpText->setText(Startup_Help());
+    helpText->setText(startupHelp());
 }
 
 FormMain::~FormMain()
@@ -247,7 +247,7 @@ bool FormMain::Ensure_Port_Open()
 void FormMain::Build_Help_Message()
 {
     if (const auto *tab = qobject_cast<const TabPage *>(tabs->currentWidget()))
-        helpText->setText(Tab_Help(tab->part()));
+        helpText->setText(tabHelp(tab->part()));
 }
 
 void FormMain::CommandClearRecievedData_Click()

@@ -24,7 +24,7 @@ HelpMenu::HelpMenu(QMenu *menu, port::PortCatalogue &ports, OperatorDialogs &dia
     connect(about, &QAction::triggered, this, &HelpMenu::Menu_Help_About_Click);
 }
 
-QString HelpMenu::About_Text()
+QString HelpMenu::aboutText()
 {
     return QStringLiteral("Halvo Configuration Tool %1\n\n"
                           "Configures a Halvo base unit over its USB serial link.\n\n"
@@ -46,7 +46,7 @@ void HelpMenu::Menu_Check_Computer_Click()
 
 void HelpMenu::Menu_Help_About_Click()
 {
-    m_dialogs.report(QStringLiteral("About"), About_Text());
+    m_dialogs.report(QStringLiteral("About"), aboutText());
 }
 
 } // namespace halvo::app

@@ -20,7 +20,7 @@ class HelpMenu : public QObject
 public:
     HelpMenu(QMenu *menu, port::PortCatalogue &ports, OperatorDialogs &dialogs);
     // The tool's name, version, Qt version and licence.
-    static QString About_Text();
+    static QString aboutText();
 
 public slots:
     void Menu_Check_Computer_Click();

@@ -14,7 +14,7 @@ QString lines(std::initializer_list<const char *> text)
 }
 } // namespace
 
-QString Startup_Help()
+QString startupHelp()
 {
     return lines({" Halvo Configuration: ", "       - If USB cable to Halvo not connected, Connect it.  ",
                   "       - click <Rebuilt Port Table> if USB cable connected after  ",
@@ -23,7 +23,7 @@ QString Startup_Help()
                   "       - Click the tab of data you wish to update  "});
 }
 
-QString Tab_Help(config::Part part)
+QString tabHelp(config::Part part)
 {
     switch (part) {
     case config::Part::Passes:

@@ -8,7 +8,7 @@ namespace halvo::app {
 
 // The instructions the window shows above the tabs: the general ones until the
 // first tab is chosen, then the visible tab's. Each line ends CR LF.
-QString Startup_Help();
-QString Tab_Help(config::Part part);
+QString startupHelp();
+QString tabHelp(config::Part part);
 
 } // namespace halvo::app

@@ -58,7 +58,7 @@ void LocationTab::showMarks()
         if (d.part == config::Part::Locations)
             changed[static_cast<size_t>(d.index)] = true;
     for (int slot = 0; slot < Slots; ++slot)
-        marks::Mark(aliasFields[static_cast<size_t>(slot)],
+        marks::mark(aliasFields[static_cast<size_t>(slot)],
                     changed[static_cast<size_t>(slot)]
                         ? std::optional<QString>(QLatin1Char('"') + image.alias(slot) + QLatin1Char('"'))
                         : std::nullopt);

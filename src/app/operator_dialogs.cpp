@@ -20,7 +20,7 @@
 
 namespace halvo::app {
 
-QString Documents_Folder()
+QString documentsFolder()
 {
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     return !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
@@ -36,7 +36,7 @@ QString startPath(const FileChoice &c)
     QString name = c.initialName.section(QLatin1Char('\\'), -1);
     QString folder = c.initialFolder;
     if (folder.isEmpty() || !QDir(folder).exists())
-        folder = Documents_Folder();
+        folder = documentsFolder();
     return QDir(folder).filePath(name);
 }
 } // namespace

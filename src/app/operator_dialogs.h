@@ -14,7 +14,7 @@ namespace halvo::app {
 
 // Where file dialogs start: the user's Documents folder, or the home folder where
 // there is none.
-QString Documents_Folder();
+QString documentsFolder();
 
 // What a file dialog offers: the defaults the operator sees first.
 struct FileChoice

@@ -36,7 +36,7 @@ PassTab::PassTab(const TabContext &context, QWidget *parent) : TabPage(config::P
     m_table = new PassTableModel(m_config, m_changes, this);
     passList = named(new QTreeView, QStringLiteral("ListView1"), QStringLiteral("Pass table"));
     passList->setModel(m_table);
-    m_table->setTint(marks::Tint(passList->palette()));
+    m_table->setTint(marks::tint(passList->palette()));
     passList->setRootIsDecorated(false);
     passList->setUniformRowHeights(true);
     passList->setAllColumnsShowFocus(true);
@@ -203,7 +203,7 @@ void PassTab::showEditorMarks()
         {userIdField, ColUserId},           {timeoutField, ColSignalTimeout},
         {optionModeBox, ColOptionModeName}, {optionTriggerField, ColOptionTrigger}};
     for (const auto &[control, column] : fields)
-        marks::Mark(control, unitText(column));
+        marks::mark(control, unitText(column));
     // A port or flag box is marked when its own bit differs from the unit's.
     const std::pair<BitBoxes *, int> bits[] = {{&alarmPortBoxes, ColAlarmSteering},
                                                {&optionPortBoxes, ColOptionSteering},

@@ -206,13 +206,13 @@ void SettingsTab::showMarks()
     };
     for (int i = 0; i < Params; ++i) {
         if (QLineEdit *field = valueFields[static_cast<size_t>(i)])
-            marks::Mark(field, unit(i, false));
+            marks::mark(field, unit(i, false));
         if (QCheckBox *box = switchBoxes[static_cast<size_t>(i)])
-            marks::Mark(box, unit(i, true));
+            marks::mark(box, unit(i, true));
     }
     // A position whose byte differs: the byte the buttons exchange for it.
     for (int p = 1; p <= settings::PriorityPositions; ++p)
-        marks::Mark(priorityCaptions[static_cast<size_t>(p)], unit(m_config.priorityParam(p), false));
+        marks::mark(priorityCaptions[static_cast<size_t>(p)], unit(m_config.priorityParam(p), false));
 }
 
 void SettingsTab::Text_Config_Parameters_LostFocus(int index)

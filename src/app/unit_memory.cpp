@@ -38,9 +38,9 @@ void UnitMemory::setArchive(const QString &path)
     QSettings().setValue(key("archives"), path);
 }
 
-QString UnitMemory::Choose_Archive(OperatorDialogs &dialogs)
+QString UnitMemory::chooseArchive(OperatorDialogs &dialogs)
 {
-    FileChoice choice{QStringLiteral("txt"), Documents_Folder(), QStringLiteral("Txt Files (*.txt)"),
+    FileChoice choice{QStringLiteral("txt"), documentsFolder(), QStringLiteral("Txt Files (*.txt)"),
                       QStringLiteral("Halvo_Event_Archive.txt")};
     choice.confirmOverwrite = false; // it is appended to, never emptied
     return dialogs.saveFileName(choice);

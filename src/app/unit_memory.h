@@ -24,7 +24,7 @@ public:
     void setArchive(const QString &path);
     // The operator chooses an archive ("" when cancelled); it is only appended to, so
     // choosing one that exists is no overwrite.
-    static QString Choose_Archive(OperatorDialogs &dialogs);
+    static QString chooseArchive(OperatorDialogs &dialogs);
 
     bool collects() const;
     int collectMinutes() const; // 15 until the operator chose

@@ -40,7 +40,7 @@ int compare(const Configuration &first, const Configuration &second, const QStri
 
 } // namespace
 
-int Ports(const Options &o)
+int ports(const Options &o)
 {
     for (const port::PortEntry &e : catalogue(o).openable())
         print(port::PortCatalogue::Port_Entry_Text(e.number) + QLatin1Char('\t') +
@@ -48,7 +48,7 @@ int Ports(const Options &o)
     return Ok;
 }
 
-int Backup(const Options &o, const QString &file)
+int backup(const Options &o, const QString &file)
 {
     Unit u(o);
     std::optional<Configuration> config;
@@ -62,7 +62,7 @@ int Backup(const Options &o, const QString &file)
     return Ok;
 }
 
-int Restore(const Options &o, const QString &file, const RestoreHow &how)
+int restore(const Options &o, const QString &file, const RestoreHow &how)
 {
     Configuration c;
     if (const int status = loadFile(file, c))
@@ -100,7 +100,7 @@ int Restore(const Options &o, const QString &file, const RestoreHow &how)
     return store(u, *plan, !how.noVerify);
 }
 
-int Verify(const Options &o, const QString &file)
+int verify(const Options &o, const QString &file)
 {
     Configuration c;
     if (const int status = loadFile(file, c))
@@ -113,7 +113,7 @@ int Verify(const Options &o, const QString &file)
                    QStringLiteral("the unit holds what the file holds"));
 }
 
-int Diff(const QString &first, const QString &second)
+int diff(const QString &first, const QString &second)
 {
     Configuration a, b;
     if (const int status = loadFile(first, a))
@@ -123,7 +123,7 @@ int Diff(const QString &first, const QString &second)
     return compare(a, b, first, second, QStringLiteral("%1 and %2 hold the same configuration").arg(first, second));
 }
 
-int Clock(const Options &o)
+int clock(const Options &o)
 {
     Unit u(o);
     if (const int status = u.connect())
@@ -137,7 +137,7 @@ int Clock(const Options &o)
     return Ok;
 }
 
-int Doctor(const Options &o, const QString &root)
+int doctor(const Options &o, const QString &root)
 {
     const port::SystemSnapshot system(root);
     QList<port::PortEntry> ports;

@@ -34,33 +34,33 @@ struct Options
     std::function<std::unique_ptr<port::Link>()> demoLink;
 };
 
-int Ports(const Options &o);
-int Backup(const Options &o, const QString &file);
+int ports(const Options &o);
+int backup(const Options &o, const QString &file);
 struct RestoreHow
 {
     bool dryRun = false;      // print the frames, send nothing
     bool noVerify = false;    // send only: the unit is not read back
     bool changedOnly = false; // read the unit first and send only what differs
 };
-int Restore(const Options &o, const QString &file, const RestoreHow &how);
-int Verify(const Options &o, const QString &file);
+int restore(const Options &o, const QString &file, const RestoreHow &how);
+int verify(const Options &o, const QString &file);
 // Two data files compared, one line per field that differs, as verify words them.
-int Diff(const QString &first, const QString &second);
-int Events(const Options &o, int pages, const QString &file);
+int diff(const QString &first, const QString &second);
+int events(const Options &o, int pages, const QString &file);
 // Only the pages archive does not hold yet, appended to it; pages for a first download.
 // An archive of another unit, or whose last page the unit no longer holds, is refused
 // (exit 2) unless appendAnyway.
-int NewEvents(const Options &o, std::optional<int> pages, const QString &archive, bool appendAnyway = false);
-int Clock(const Options &o);
+int newEvents(const Options &o, std::optional<int> pages, const QString &archive, bool appendAnyway = false);
+int clock(const Options &o);
 // Checks what stands between this user and the serial devices; root is "/" or a
 // folder that holds a snapshot of a system's /dev, /sys, /proc and /etc.
-int Doctor(const Options &o, const QString &root);
+int doctor(const Options &o, const QString &root);
 // The configuration sheet of a data file, or of the unit when dataFile is empty.
-int Sheet(const Options &o, const QString &dataFile, const QString &pdf, bool letter);
+int sheet(const Options &o, const QString &dataFile, const QString &pdf, bool letter);
 // The roster (or the location names) of a data file as CSV, and a CSV applied to a
 // data file, written as another.
 enum class Records { Roster, Locations };
-int ExportRecords(Records what, const QString &dataFile, const QString &csv);
-int ImportRecords(Records what, const QString &dataFile, const QString &csv, const QString &outFile);
+int exportRecords(Records what, const QString &dataFile, const QString &csv);
+int importRecords(Records what, const QString &dataFile, const QString &csv, const QString &outFile);
 
 } // namespace halvo::cli

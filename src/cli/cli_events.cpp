@@ -16,7 +16,7 @@ namespace halvo::cli {
 
 namespace Msg = session::Msg;
 
-int Events(const Options &o, int pages, const QString &file)
+int events(const Options &o, int pages, const QString &file)
 {
     if (!eventlog::Page_Count_Ok(QString::number(pages)))
         return fail(BadInput, QStringLiteral("--pages takes 1 to %1").arg(eventlog::RingPages - 1));
@@ -74,7 +74,7 @@ int Events(const Options &o, int pages, const QString &file)
     return Ok;
 }
 
-int NewEvents(const Options &o, std::optional<int> pages, const QString &archive, bool appendAnyway)
+int newEvents(const Options &o, std::optional<int> pages, const QString &archive, bool appendAnyway)
 {
     if (pages && !eventlog::Page_Count_Ok(QString::number(*pages)))
         return fail(BadInput, QStringLiteral("--pages takes 1 to %1").arg(eventlog::RingPages - 1));

@@ -71,25 +71,25 @@ int run(const QString &verb, Options &o, const QCommandLineParser &p, const QStr
 {
     const QString file = args.value(0);
     if (verb == QLatin1String("ports"))
-        return Ports(o);
+        return ports(o);
     if (verb == QLatin1String("doctor")) {
 #ifdef Q_OS_WIN
         return usage(QStringLiteral("doctor reads Linux's device files; on Windows, Device Manager lists the "
                                     "COM ports under \"Ports (COM & LPT)\""));
 #endif
         o.extraPorts += p.values(QStringLiteral("port"));
-        return Doctor(o, p.value(QStringLiteral("root")));
+        return doctor(o, p.value(QStringLiteral("root")));
     }
     if (verb == QLatin1String("backup"))
-        return Backup(o, file);
+        return backup(o, file);
     if (verb == QLatin1String("restore"))
-        return Restore(o, file,
+        return restore(o, file,
                        {p.isSet(QStringLiteral("dry-run")), p.isSet(QStringLiteral("no-verify")),
                         p.isSet(QStringLiteral("changed-only"))});
     if (verb == QLatin1String("verify"))
-        return Verify(o, file);
+        return verify(o, file);
     if (verb == QLatin1String("diff"))
-        return Diff(args.at(0), args.at(1));
+        return diff(args.at(0), args.at(1));
     if (verb == QLatin1String("events")) {
         bool ok = false;
         const int n = p.value(QStringLiteral("pages")).toInt(&ok);
@@ -97,11 +97,11 @@ int run(const QString &verb, Options &o, const QCommandLineParser &p, const QStr
             return usage(QStringLiteral("--pages takes a number"));
         o.portHeldIsNotNow = p.isSet(QStringLiteral("new"));
         if (p.isSet(QStringLiteral("new")))
-            return NewEvents(o, p.isSet(QStringLiteral("pages")) ? std::optional<int>(n) : std::nullopt, file,
+            return newEvents(o, p.isSet(QStringLiteral("pages")) ? std::optional<int>(n) : std::nullopt, file,
                              p.isSet(QStringLiteral("append-anyway")));
         if (!p.isSet(QStringLiteral("pages")))
             return usage(QStringLiteral("events needs --pages N"));
-        return Events(o, n, file);
+        return events(o, n, file);
     }
     if (verb == QLatin1String("sheet")) {
         const QString size = p.value(QStringLiteral("page-size")).toLower();
@@ -109,19 +109,19 @@ int run(const QString &verb, Options &o, const QCommandLineParser &p, const QStr
             return usage(QStringLiteral("--page-size takes a4 or letter"));
         if ((args.size() == 2) == !o.port.isEmpty())
             return usage(QStringLiteral("sheet takes DATAFILE OUT.pdf, or OUT.pdf with --port or --demo"));
-        return Sheet(o, args.size() == 2 ? args.at(0) : QString(), args.last(),
+        return sheet(o, args.size() == 2 ? args.at(0) : QString(), args.last(),
                      size == QLatin1String("letter"));
     }
     if (verb == QLatin1String("clock"))
-        return Clock(o);
+        return clock(o);
     const QString how = args.value(0);
     const bool import = how == QLatin1String("import");
     if ((how != QLatin1String("export") && !import) || args.size() != (import ? 4 : 3))
         return usage(QStringLiteral("%1 takes export DATAFILE OUT.csv, or import DATAFILE CSV OUT_DATAFILE")
                          .arg(verb));
     const Records what = verb == QLatin1String("roster") ? Records::Roster : Records::Locations;
-    return import ? ImportRecords(what, args.at(1), args.at(2), args.at(3))
-                  : ExportRecords(what, args.at(1), args.at(2));
+    return import ? importRecords(what, args.at(1), args.at(2), args.at(3))
+                  : exportRecords(what, args.at(1), args.at(2));
 }
 } // namespace
 

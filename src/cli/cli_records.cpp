@@ -27,7 +27,7 @@ int save(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-int Sheet(const Options &o, const QString &dataFile, const QString &pdf, bool letter)
+int sheet(const Options &o, const QString &dataFile, const QString &pdf, bool letter)
 {
     config::Configuration c;
     report::SheetSource source;
@@ -58,7 +58,7 @@ int Sheet(const Options &o, const QString &dataFile, const QString &pdf, bool le
     return Ok;
 }
 
-int ExportRecords(Records what, const QString &dataFile, const QString &csv)
+int exportRecords(Records what, const QString &dataFile, const QString &csv)
 {
     config::Configuration c;
     if (const int status = loadFile(dataFile, c))
@@ -66,7 +66,7 @@ int ExportRecords(Records what, const QString &dataFile, const QString &csv)
     return save(csv, what == Records::Roster ? report::Roster_Csv(c) : report::Locations_Csv(c));
 }
 
-int ImportRecords(Records what, const QString &dataFile, const QString &csv, const QString &outFile)
+int importRecords(Records what, const QString &dataFile, const QString &csv, const QString &outFile)
 {
     config::Configuration c;
     if (const int status = loadFile(dataFile, c))

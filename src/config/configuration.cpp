@@ -114,7 +114,7 @@ bool Configuration::applySettingsPage(const settings::SettingsPage &page)
             m_d.limits[index(int(page.kind))][index(i)] = text;
     }
     if (values) {
-        const auto refresh = m_d.priority.Class_Refresh(m_d.params);
+        const auto refresh = m_d.priority.classRefresh(m_d.params);
         for (int p = 1; p <= PriorityPositions; ++p)
             if (const auto &caption = refresh.captions[index(p)])
                 m_d.captions[index(p)] = *caption;
@@ -127,8 +127,8 @@ bool Configuration::applySettingsPage(const settings::SettingsPage &page)
 int Configuration::movePriority(bool up, int selected)
 {
     const int now =
-        up ? m_d.priority.Move_Up(selected, m_d.params) : m_d.priority.Move_Down(selected, m_d.params);
-    const auto captions = m_d.priority.Position_Refresh(m_d.params);
+        up ? m_d.priority.moveUp(selected, m_d.params) : m_d.priority.moveDown(selected, m_d.params);
+    const auto captions = m_d.priority.positionRefresh(m_d.params);
     for (int p = 1; p <= PriorityPositions; ++p)
         if (const auto &caption = captions[index(p)])
             m_d.captions[index(p)] = *caption;

@@ -4,7 +4,7 @@
 
 namespace halvo::eventlog {
 
-void EventLogger::Start()
+void EventLogger::start()
 {
     m_state = State::PointerWanted;
     m_intervalMs = StartIntervalMs;
@@ -15,7 +15,7 @@ int EventLogger::chunkSize() const
     return m_pagesRemaining > ChunkPages ? ChunkPages : m_pagesRemaining;
 }
 
-EventLogger::Action EventLogger::Tick(int shownPointer, int pagesWanted)
+EventLogger::Action EventLogger::Event_Logger_Tick(int shownPointer, int pagesWanted)
 {
     using Kind = Action::Kind;
     switch (m_state) {

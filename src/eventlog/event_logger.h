@@ -27,15 +27,15 @@ public:
     };
 
     // "Read Last # of Pages of Events": from any state, start again from the pointer.
-    void Start();
+    void start();
     // Every received text line but the unit's banner.
-    void Line_Received() { m_quietTicks = 0; }
+    void lineReceived() { m_quietTicks = 0; }
     // Abandons a read (the link broke, a request could not be sent).
-    void Stop() { m_state = State::Idle; }
+    void stop() { m_state = State::Idle; }
 
     // One timer tick. shownPointer is the pointer the tab shows; pagesWanted the page
     // count field (1..32479).
-    Action Tick(int shownPointer, int pagesWanted);
+    Action Event_Logger_Tick(int shownPointer, int pagesWanted);
 
     // The timer interval the logger wants from now on.
     int intervalMs() const { return m_intervalMs; }

@@ -116,7 +116,7 @@ QString settingsAndLocations(const SheetContent &c, const Marks &m)
         "</table><h2>Pass display priority</h2><table><tr><th>Position</th><th>Shows</th></tr>");
     // Read from the bytes themselves, as the unit's display does.
     settings::DisplayPriority order;
-    const auto captions = order.Class_Refresh(cfg.params()).captions;
+    const auto captions = order.classRefresh(cfg.params()).captions;
     for (int p = 1; p <= config::PriorityPositions; ++p)
         h += QStringLiteral("<tr><td>%1</td><td>%2</td></tr>")
                  .arg(p)

@@ -49,7 +49,7 @@ void EventDownload::start(int pages)
 {
     begin(pages);
     m_planner = nullptr;
-    m_logger.Start();
+    m_logger.start();
     qCInfo(lcSession) << "event download of the last" << pages << "pages begins";
     schedule(m_logger.intervalMs());
     emit progressed();
@@ -58,7 +58,7 @@ void EventDownload::start(int pages)
 void EventDownload::startPlanned(Planner planner)
 {
     begin(0);
-    m_logger.Stop();
+    m_logger.stop();
     m_planner = std::move(planner);
     qCInfo(lcSession) << "planned event download begins";
     if (!m_session.readPointer()) {
@@ -167,7 +167,7 @@ void EventDownload::tick()
     }
     if (m_logger.state() == EventLogger::State::Plan)
         m_plannedPointer = pointer;
-    const auto action = m_logger.Tick(pointer.value_or(0), m_progress.pagesExpected);
+    const auto action = m_logger.Event_Logger_Tick(pointer.value_or(0), m_progress.pagesExpected);
     bool sent = true;
     if (action.kind == Kind::ReadPointer) {
         sent = m_session.readPointer();
@@ -192,7 +192,7 @@ void EventDownload::tick()
 
 void EventDownload::lineArrived()
 {
-    m_logger.Line_Received();
+    m_logger.lineReceived();
     m_quietTicks = 0;
     if (!m_counting)
         return;
@@ -208,7 +208,7 @@ void EventDownload::lineArrived()
 void EventDownload::end(End how, const QString &why)
 {
     m_clock->cancel();
-    m_logger.Stop();
+    m_logger.stop();
     m_running = m_finishing = false;
     if (how == End::Complete)
         m_counting = false;

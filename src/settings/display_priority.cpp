@@ -46,17 +46,17 @@ int DisplayPriority::move(int selected, int target, ParamTexts &values)
     return target;
 }
 
-int DisplayPriority::Move_Up(int selected, ParamTexts &values)
+int DisplayPriority::moveUp(int selected, ParamTexts &values)
 {
     return selected >= 3 && selected <= 5 ? move(selected, selected - 1, values) : selected;
 }
 
-int DisplayPriority::Move_Down(int selected, ParamTexts &values)
+int DisplayPriority::moveDown(int selected, ParamTexts &values)
 {
     return selected >= 2 && selected <= 4 ? move(selected, selected + 1, values) : selected;
 }
 
-DisplayPriority::Captions DisplayPriority::Position_Refresh(const ParamTexts &values) const
+DisplayPriority::Captions DisplayPriority::positionRefresh(const ParamTexts &values) const
 {
     Captions c;
     for (int p = 1; p <= PriorityPositions; ++p)
@@ -66,7 +66,7 @@ DisplayPriority::Captions DisplayPriority::Position_Refresh(const ParamTexts &va
     return c;
 }
 
-DisplayPriority::ClassRefresh DisplayPriority::Class_Refresh(const ParamTexts &values) const
+DisplayPriority::ClassRefresh DisplayPriority::classRefresh(const ParamTexts &values) const
 {
     ClassRefresh r;
     for (int p = 1; p <= PriorityPositions; ++p) {

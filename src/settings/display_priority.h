@@ -38,12 +38,12 @@ public:
     // Up and Down exchange the bytes of the parameters the position map names for
     // the selected position and its neighbour, and the two map entries. They return
     // the new selection (0 for none); without a movable selection nothing moves.
-    int Move_Up(int selected, ParamTexts &values);
-    int Move_Down(int selected, ParamTexts &values);
+    int moveUp(int selected, ParamTexts &values);
+    int moveDown(int selected, ParamTexts &values);
 
     // After Up and Down: position p gets the name of the class whose byte is p (the
     // highest class wins a tie; a position nobody claims keeps its caption).
-    Captions Position_Refresh(const ParamTexts &values) const;
+    Captions positionRefresh(const ParamTexts &values) const;
 
     // After a value page: position p gets the name of class number "byte of class p"
     // (empty for 0 and 7). A byte of 8 or more stops there: ok is false and the
@@ -53,7 +53,7 @@ public:
         Captions captions;
         bool ok = true;
     };
-    ClassRefresh Class_Refresh(const ParamTexts &values) const;
+    ClassRefresh classRefresh(const ParamTexts &values) const;
 
     int positionParam(int p) const { return m_positionParam[static_cast<size_t>(p)]; }
 

@@ -88,8 +88,8 @@ private slots:
         QCOMPARE(f.dialogs.messages,
                  QStringList{"The unit did not take: location 5 name \"Gate East\" (sent 3 times)."});
         QCOMPARE(line(), QStringLiteral("1 change not stored"));
-        QVERIFY(halvo::app::marks::Is_Marked(alias(4)));
-        QVERIFY(!halvo::app::marks::Is_Marked(alias(7)));
+        QVERIFY(halvo::app::marks::isMarked(alias(4)));
+        QVERIFY(!halvo::app::marks::isMarked(alias(7)));
 
         f.dialogs.messages.clear();
         auto timing = halvo::test::WindowFixture::fastTiming();
@@ -212,11 +212,11 @@ private slots:
         QLineEdit e;
         e.setAccessibleDescription("Gate name");
         const QColor plain = e.palette().color(QPalette::Base);
-        halvo::app::marks::Mark(&e, QStringLiteral("A"));
-        halvo::app::marks::Mark(&e, QStringLiteral("B"));
+        halvo::app::marks::mark(&e, QStringLiteral("A"));
+        halvo::app::marks::mark(&e, QStringLiteral("B"));
         QCOMPARE(e.accessibleDescription(), QStringLiteral("Gate name, changed, unit has B"));
         QVERIFY(e.font().bold() && e.palette().color(QPalette::Base) != plain);
-        halvo::app::marks::Mark(&e, std::nullopt);
+        halvo::app::marks::mark(&e, std::nullopt);
         QCOMPARE(e.accessibleDescription(), QStringLiteral("Gate name"));
         QVERIFY(!e.font().bold() && e.palette().color(QPalette::Base) == plain);
     }

@@ -66,7 +66,7 @@ private slots:
         w.fileMenu().Menu_Save_Config_Data_Click();
         QCOMPARE(f.dialogs.messages, QStringList{ChooseDataFile});
         // The dialog starts in Documents (home where there is none), named as ever.
-        QCOMPARE(f.dialogs.offered, QStringList{halvo::app::Documents_Folder() + "|Halvo_DataFile.csv"});
+        QCOMPARE(f.dialogs.offered, QStringList{halvo::app::documentsFolder() + "|Halvo_DataFile.csv"});
         QCOMPARE(readFile(path).count("\"\r\n"), 123);
         const QStringList saved = fields();
 

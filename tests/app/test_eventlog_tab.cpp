@@ -372,7 +372,7 @@ private slots:
         // Cancelled: the box is cleared again and no file is open.
         storeBox()->click();
         QVERIFY(!storeBox()->isChecked() && !w.session().filing().filing());
-        QCOMPARE(f.dialogs.offered, QStringList{halvo::app::Documents_Folder() + "|Halvo_Event_Log.txt"});
+        QCOMPARE(f.dialogs.offered, QStringList{halvo::app::documentsFolder() + "|Halvo_Event_Log.txt"});
         // A folder that does not exist: the message, the box cleared.
         f.dialogs.fileNames = {dir.filePath("missing/log.txt")};
         storeBox()->click();

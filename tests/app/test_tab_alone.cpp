@@ -81,19 +81,19 @@ private slots:
         timeout->setText("60"); // typed: the model has it at once, and it is marked
         QCOMPARE(config.param(2), QStringLiteral("60"));
         QCOMPARE(changes->summary(), QStringLiteral("1 change not stored"));
-        QVERIFY(app::marks::Is_Marked(timeout));
+        QVERIFY(app::marks::isMarked(timeout));
         config.typeParam(2, "45"); // changed elsewhere (a file): the field follows, the mark goes
         QCOMPARE(timeout->text(), QStringLiteral("45"));
-        QVERIFY(!app::marks::Is_Marked(timeout));
+        QVERIFY(!app::marks::isMarked(timeout));
         timeout->setText("90");
         QVERIFY(fake->session->stores().store(config::Part::Settings, config));
         QCOMPARE(fake->link->written.last().size(), 39);
         QCOMPARE(quint8(fake->link->written.last().at(6)), 90); // parameter 2
-        QVERIFY(app::marks::Is_Marked(timeout));                // sent, but not yet read back
+        QVERIFY(app::marks::isMarked(timeout));                // sent, but not yet read back
         fake->store->fire(); // the frame's pause (none), then the unit's time to take it
         fake->store->fire();
         fake->link->receive(settingsPage('3', {{2, 90}, {16, 1}}));
-        QVERIFY(!app::marks::Is_Marked(timeout));
+        QVERIFY(!app::marks::isMarked(timeout));
         QCOMPARE(changes->summary(), QStringLiteral("Unit matches the window"));
     }
 

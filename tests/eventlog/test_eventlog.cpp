@@ -19,9 +19,9 @@ using halvo::test::bytes;
 QStringList runLogger(EventLogger &logger, int pointer, int pages, QList<int> *ticks = nullptr)
 {
     QStringList requests;
-    logger.Start();
+    logger.start();
     for (int tick = 1; tick < 1000 && (tick < 3 || logger.state() != EventLogger::State::Idle); ++tick) {
-        const auto a = logger.Tick(pointer, pages);
+        const auto a = logger.Event_Logger_Tick(pointer, pages);
         if (a.kind == EventLogger::Action::Kind::ReadPages) {
             EXPECT_EQ(a.firstPage, First_Page(a.start, a.count));
             requests << QStringLiteral("%1/%2").arg(a.firstPage).arg(a.count);
@@ -82,21 +82,21 @@ TEST(EventLogger, AsksForTheLastPagesOldestChunkFirst)
 TEST(EventLogger, LinesDelayTheNextChunkAndStartRestarts)
 {
     EventLogger logger;
-    logger.Start();
+    logger.start();
     EXPECT_EQ(logger.intervalMs(), 500);
-    EXPECT_EQ(logger.Tick(50, 250).kind, EventLogger::Action::Kind::ReadPointer);
-    logger.Tick(50, 250); // plan
+    EXPECT_EQ(logger.Event_Logger_Tick(50, 250).kind, EventLogger::Action::Kind::ReadPointer);
+    logger.Event_Logger_Tick(50, 250); // plan
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(logger.Tick(50, 250).kind, EventLogger::Action::Kind::None);
-    logger.Line_Received(); // the unit is still sending: four more quiet ticks
+        EXPECT_EQ(logger.Event_Logger_Tick(50, 250).kind, EventLogger::Action::Kind::None);
+    logger.lineReceived(); // the unit is still sending: four more quiet ticks
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(logger.Tick(50, 250).kind, EventLogger::Action::Kind::None);
-    EXPECT_EQ(logger.Tick(50, 250).firstPage, 32280);
+        EXPECT_EQ(logger.Event_Logger_Tick(50, 250).kind, EventLogger::Action::Kind::None);
+    EXPECT_EQ(logger.Event_Logger_Tick(50, 250).firstPage, 32280);
     // Pressed again mid-read: a new pointer request, nothing repeated.
-    logger.Start();
-    EXPECT_EQ(logger.Tick(60, 5).kind, EventLogger::Action::Kind::ReadPointer);
-    logger.Stop();
-    EXPECT_EQ(logger.Tick(60, 5).kind, EventLogger::Action::Kind::None);
+    logger.start();
+    EXPECT_EQ(logger.Event_Logger_Tick(60, 5).kind, EventLogger::Action::Kind::ReadPointer);
+    logger.stop();
+    EXPECT_EQ(logger.Event_Logger_Tick(60, 5).kind, EventLogger::Action::Kind::None);
 }
 
 TEST(EventLogFile, EntriesKeepTheFirst63CharactersAndReachTheDiskAtOnce)

@@ -130,24 +130,24 @@ TEST(DisplayPriority, UpAndDownMoveClassesBetweenPositionsTwoToFive)
     DisplayPriority d;
     ParamTexts v = startupValues();
     d.Init(v);
-    EXPECT_EQ(d.Move_Up(3, v), 2);
+    EXPECT_EQ(d.moveUp(3, v), 2);
     EXPECT_EQ(priorityBytes(v), "132456"); // parameter 21 = 2, parameter 22 = 3
-    EXPECT_EQ(captions(d.Position_Refresh(v)),
+    EXPECT_EQ(captions(d.positionRefresh(v)),
               (QStringList{"Alarm Priority", "Signal Timeout Priority", "EVAC Display Priority",
                            "Pass Device On Priority", "Pass Device Off Priority", "No Pass Data Priority"}));
-    EXPECT_EQ(d.Move_Up(4, v), 3);
-    EXPECT_EQ(captions(d.Position_Refresh(v)),
+    EXPECT_EQ(d.moveUp(4, v), 3);
+    EXPECT_EQ(captions(d.positionRefresh(v)),
               (QStringList{"Alarm Priority", "Signal Timeout Priority", "Pass Device On Priority",
                            "EVAC Display Priority", "Pass Device Off Priority", "No Pass Data Priority"}));
     EXPECT_EQ(priorityBytes(v), "142356"); // 16 = 1, 22 = 4, 21 = 2, 17 = 3, 18 = 5, 19 = 6
 
     // Positions 1 and 6 never take part; nothing selected moves nothing.
     const ParamTexts before = v;
-    EXPECT_EQ(d.Move_Up(2, v), 2);
-    EXPECT_EQ(d.Move_Down(5, v), 5);
-    EXPECT_EQ(d.Move_Up(0, v), 0);
+    EXPECT_EQ(d.moveUp(2, v), 2);
+    EXPECT_EQ(d.moveDown(5, v), 5);
+    EXPECT_EQ(d.moveUp(0, v), 0);
     EXPECT_EQ(v, before);
-    EXPECT_EQ(d.Move_Down(2, v), 3);
+    EXPECT_EQ(d.moveDown(2, v), 3);
     EXPECT_EQ(priorityBytes(v), "143256"); // positions 2 and 3 name parameters 21 and 17 now
 }
 
@@ -158,7 +158,7 @@ TEST(DisplayPriority, ValuePageRefreshReadsTheBytesTheOtherWay)
     // The order the two Up presses above made: the class refresh reads it differently.
     for (auto [param, byte] : {std::pair{16, "1"}, {21, "2"}, {17, "3"}, {22, "4"}, {18, "5"}, {19, "6"}})
         v[static_cast<size_t>(param)] = byte;
-    const auto r = d.Class_Refresh(v);
+    const auto r = d.classRefresh(v);
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(captions(r.captions),
               (QStringList{"Alarm Priority", "Pass Device On Priority", "EVAC Display Priority",
@@ -167,16 +167,16 @@ TEST(DisplayPriority, ValuePageRefreshReadsTheBytesTheOtherWay)
     v = startupValues();
     v[22] = "3";
     v[21] = "2";
-    EXPECT_EQ(captions(d.Class_Refresh(v).captions), captions(d.Position_Refresh(v)));
+    EXPECT_EQ(captions(d.classRefresh(v).captions), captions(d.positionRefresh(v)));
     // 0 and 7 empty a caption; 8 or more stops the refresh there.
     for (const char *empty : {"0", "7"}) {
         v[16] = empty;
-        const auto emptied = d.Class_Refresh(v);
+        const auto emptied = d.classRefresh(v);
         EXPECT_TRUE(emptied.ok && emptied.captions[1] == QString()) << empty;
     }
     for (const char *stops : {"8", "9"}) {
         v[16] = stops;
-        const auto stopped = d.Class_Refresh(v);
+        const auto stopped = d.classRefresh(v);
         EXPECT_FALSE(stopped.ok) << stops;
         EXPECT_EQ(captions(stopped.captions).first(), "<kept>");
     }
