@@ -44,10 +44,12 @@ void ChangesPanel::CommandReviewChanges_Click()
     const auto items = config::By_Item(m_changes.differences());
     std::vector<ReviewRow> rows;
     for (const config::ItemDifferences &i : items) {
-        ReviewRow row{config::Part_Title(i.part), config::Item_Name(i.part, i.index), {}};
-        for (const config::Difference &d : i.fields)
-            row.fields << config::Field_Label(d) + QStringLiteral(": ") +
-                              config::Difference_Values(d, QStringLiteral("window"), QStringLiteral("unit"));
+        ReviewRow row{config::Part_Title(i.part), config::Item_Name(i.part, i.index), {}, {}};
+        for (const config::Difference &d : i.fields) {
+            const auto [window, unit] = config::Difference_Texts(d);
+            row.window << config::Field_Label(d) + QStringLiteral(": ") + window;
+            row.unit << config::Field_Label(d) + QStringLiteral(": ") + unit;
+        }
         rows.push_back(row);
     }
     const QString nothing = m_changes.anyPartRead()

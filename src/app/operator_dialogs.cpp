@@ -76,11 +76,11 @@ std::optional<std::vector<int>> QtOperatorDialogs::reviewChanges(const std::vect
         v->addWidget(new QLabel(emptyText));
         store->setEnabled(false);
     } else {
-        auto *table = new QTableWidget(static_cast<int>(rows.size()), 4);
+        auto *table = new QTableWidget(static_cast<int>(rows.size()), 5);
         table->setObjectName(QStringLiteral("TableReviewChanges"));
         table->setAccessibleName(QStringLiteral("Changes not stored"));
-        table->setHorizontalHeaderLabels({QStringLiteral("Store"), QStringLiteral("Tab"),
-                                          QStringLiteral("Item"), QStringLiteral("Window and unit")});
+        table->setHorizontalHeaderLabels({QStringLiteral("Store"), QStringLiteral("Tab"), QStringLiteral("Item"),
+                                          QStringLiteral("Window"), QStringLiteral("Unit")});
         table->setEditTriggers(QAbstractItemView::NoEditTriggers);
         for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
             const ReviewRow &row = rows[static_cast<size_t>(r)];
@@ -91,7 +91,8 @@ std::optional<std::vector<int>> QtOperatorDialogs::reviewChanges(const std::vect
             table->setCellWidget(r, 0, box);
             table->setItem(r, 1, new QTableWidgetItem(row.tab.trimmed()));
             table->setItem(r, 2, new QTableWidgetItem(row.item));
-            table->setItem(r, 3, new QTableWidgetItem(row.fields.join(QLatin1Char('\n'))));
+            table->setItem(r, 3, new QTableWidgetItem(row.window.join(QLatin1Char('\n'))));
+            table->setItem(r, 4, new QTableWidgetItem(row.unit.join(QLatin1Char('\n'))));
         }
         table->resizeColumnsToContents();
         table->resizeRowsToContents();

@@ -31,7 +31,8 @@ struct ReviewRow
 {
     QString tab;        // "Pass Device Configuration "
     QString item;       // "pass 14"
-    QStringList fields; // "User ID: window 13, unit 14", one per field that differs
+    QStringList window; // "User ID: 13", one per field that differs, as the window holds it
+    QStringList unit;   // "User ID: 14", the same fields as the unit holds them
 };
 
 // One field that differs between the window and a data file.

@@ -104,7 +104,6 @@ private slots:
         QCOMPARE(line(), QStringLiteral("1 change not stored"));
     }
 
-
     void editsAreMarkedCountedReviewedAndStoredAlone()
     {
         auto &w = *f.w;
@@ -144,8 +143,8 @@ private slots:
         QCOMPARE(int(rows.size()), 3);
         QCOMPARE(rows[0].item + "|" + rows[1].item + "|" + rows[2].item,
                  QStringLiteral("pass 3|pass 9|location 0x05"));
-        QCOMPARE(rows[1].fields,
-                 QStringList{"User Names: window \"Day Porter      \", unit \"Pass Device 09  \""});
+        QCOMPARE(rows[1].window, QStringList{"User Names: \"Day Porter      \""});
+        QCOMPARE(rows[1].unit, QStringList{"User Names: \"Pass Device 09  \""});
         QCOMPARE(rows[2].tab, QStringLiteral("Location Name Configuration"));
         QVERIFY(QTest::qWaitFor([&] { return line() == QStringLiteral("1 change not stored"); }, 5000));
         QCOMPARE(storeFrames(), (QStringList{"44 22 00 27 08", "44 2B 00 27 04"}));
@@ -251,15 +250,22 @@ private slots:
     {
         halvo::app::QtOperatorDialogs real(f.w.get());
         const std::vector<halvo::app::ReviewRow> rows = {
-            {"Pass Device Configuration ", "pass 3", {"User ID: window 4, unit 3"}},
-            {"Location Name Configuration", "location 0x05", {"alias: ..."}}};
+            {"Pass Device Configuration ",
+             "pass 3",
+             {"User ID: 4", "Signal Timeout: 9"},
+             {"User ID: 3", "Signal Timeout: 8"}},
+            {"Location Name Configuration", "location 0x05", {"alias: \"Gate\""}, {"alias: \"Zone 5\""}}};
         QString title;
+        QStringList seen;
         QTimer::singleShot(0, [&] {
             auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
             QVERIFY(d);
             title = d->windowTitle();
             auto *table = d->findChild<QTableWidget *>("TableReviewChanges");
             QCOMPARE(table->rowCount(), 2);
+            // Each value under its own header.
+            for (int c = 1; c < 5; ++c)
+                seen << table->horizontalHeaderItem(c)->text() + "=" + table->item(0, c)->text();
             QCOMPARE(table->item(1, 2)->text(), QStringLiteral("location 0x05"));
             auto *first = qobject_cast<QCheckBox *>(table->cellWidget(0, 0));
             QVERIFY(first->isChecked() && qobject_cast<QCheckBox *>(table->cellWidget(1, 0))->isChecked());
@@ -270,6 +276,18 @@ private slots:
         });
         QCOMPARE(real.reviewChanges(rows, {}), std::optional<std::vector<int>>(std::vector<int>{1}));
         QCOMPARE(title, QStringLiteral("Review Changes"));
+        QCOMPARE(seen,
+                 (QStringList{"Tab=Pass Device Configuration", "Item=pass 3",
+                              "Window=User ID: 4\nSignal Timeout: 9", "Unit=User ID: 3\nSignal Timeout: 8"}));
+        // Cancel closes it and chooses nothing.
+        QTimer::singleShot(0, [&] {
+            auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            for (QPushButton *b : d->findChildren<QPushButton *>())
+                if (b->text() == QStringLiteral("Cancel"))
+                    b->click();
+        });
+        QVERIFY(!real.reviewChanges(rows, {}));
+        QVERIFY(!QApplication::activeModalWidget());
         // Nothing to store: it says so, and only closes.
         QTimer::singleShot(0, [&] {
             auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
