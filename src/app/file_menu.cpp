@@ -51,8 +51,7 @@ FileMenu::FileMenu(QMenu *menu, config::Configuration &config, session::UnitSess
     add("Import Location Names (CSV)...", "Menu_Import_Locations", &FileMenu::Menu_Import_Locations_Click);
     // A part read whole from the unit is where the configuration came from now.
     connect(&session.image(), &session::UnitImage::readComplete, this, [this] {
-        m_source = {
-            report::SheetSource::Kind::Unit, QDateTime::currentDateTime(), m_session.path(), {}, false};
+        m_source = report::SheetSource::From_Unit(m_session.path(), {}, false);
     });
 }
 
@@ -108,11 +107,7 @@ void FileMenu::load(const QString &path, const std::vector<datafile::DataRecord>
 {
     // Parameter 0 keeps what it shows; the priority captions are not refreshed.
     datafile::Apply_Records(records, m_config);
-    m_source = {report::SheetSource::Kind::File,
-                QFileInfo(path).lastModified(),
-                QFileInfo(path).fileName(),
-                {},
-                false};
+    m_source = report::SheetSource::From_File(path);
 }
 
 // The sheet of what the window holds, and what of it the unit does not.

@@ -35,18 +35,13 @@ int sheet(const Options &o, const QString &dataFile, const QString &pdf, bool le
     if (!dataFile.isEmpty()) {
         if (const int status = loadFile(dataFile, c))
             return status;
-        source = {report::SheetSource::Kind::File,
-                  QFileInfo(dataFile).lastModified(),
-                  QFileInfo(dataFile).fileName(),
-                  {},
-                  false};
+        source = report::SheetSource::From_File(dataFile);
     } else {
         std::optional<config::Configuration> unit;
         if (const int status = readUnit(u, unit))
             return status;
         c = *unit;
-        source = {report::SheetSource::Kind::Unit, QDateTime::currentDateTime(), u.session.path(),
-                  u.session.unitId(), true};
+        source = report::SheetSource::From_Unit(u.session.path(), u.session.unitId(), true);
     }
     QElapsedTimer made;
     made.start();

@@ -4,6 +4,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
+#include <QFileInfo>
 #include <QLocale>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -190,6 +191,17 @@ void paintPage(QPainter &p, const Section &s, int index, const SheetContent &c, 
     p.restore();
 }
 } // namespace
+
+SheetSource SheetSource::From_File(const QString &path)
+{
+    const QFileInfo file(path);
+    return {Kind::File, file.lastModified(), file.fileName(), {}, false};
+}
+
+SheetSource SheetSource::From_Unit(const QString &port, const QString &unitId, bool limitsRead)
+{
+    return {Kind::Unit, QDateTime::currentDateTime(), port, unitId, limitsRead};
+}
 
 QString SheetSource::text() const
 {

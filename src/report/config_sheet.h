@@ -27,6 +27,10 @@ struct SheetSource
     bool limitsRead = false; // the unit's maxima, minima and defaults are known
     // "Read from the unit on 2026-12-07 10:20, /dev/ttyUSB0", "From file unit.csv, saved ...".
     QString text() const;
+    // A data file, as it is on the disk now.
+    static SheetSource From_File(const QString &path);
+    // The unit, read just now on port.
+    static SheetSource From_Unit(const QString &port, const QString &unitId, bool limitsRead);
 };
 
 // What a configuration sheet shows: the configuration, where it came from, and what

@@ -1,0 +1,399 @@
+// The session's event log jobs on a fake link and clock: the paced read, new events
+// into an archive, the collection on its schedule (and a day of it against the
+// simulated unit), the event log file.
+#include "eventlog/event_archive.h"
+#include "session/archive_download.h"
+#include "session/event_collection.h"
+#include "session/event_download.h"
+#include "session/event_filing.h"
+#include "session/pace_clock.h"
+#include "session/store_job.h"
+#include "session/unit_session.h"
+#include "sim_link.h"
+#include "sim_unit.h"
+#include "support/bytes.h"
+#include "support/session_fixture.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace halvo;
+using namespace halvo::test;
+using config::Part;
+using session::Notice;
+using session::StoreOutcome;
+
+Q_DECLARE_METATYPE(session::StoreOutcome)
+
+class TestSessionEvents : public SessionTest
+{
+    Q_OBJECT
+    config::StorePlan plan(std::initializer_list<int> pauses)
+    {
+        config::StorePlan p;
+        for (int ms : pauses)
+            p.frames.push_back({"D" + QByteArray::number(ms), ms, {}});
+        return p;
+    }
+
+private slots:
+    // "Read Last # of Pages": the pointer, the plan with the unit's pointer, chunks of
+    // at most 100 each after four quiet ticks, then complete once the unit has been
+    // quiet as long again. Progress counts pages asked and lines come.
+    void theEventDownloadPacesItsChunksAndKnowsWhenItIsComplete()
+    {
+        session::EventDownload &d = s->events();
+        QSignalSpy ended(&d, &session::EventDownload::ended);
+        FakeClock &ticks = *fake->events;
+        QVERIFY(!d.running());
+        d.start(250);
+        QVERIFY(link->written.isEmpty() && ticks.waiting()); // nothing at once
+        ticks.fire();
+        QCOMPARE(link->written.last(), QByteArray("\x44\x2E\x00\x04\x00\x76\x0A\x0D", 8));
+        ticks.fire(); // no pointer reply yet: the plan waits for it
+        QCOMPARE(d.state(), eventlog::EventLogger::State::Plan);
+        link->receive(reply('/', QByteArray("\x00\x03\x03", 3))); // page 51: the tool shows 50
+        ticks.fire();
+        auto firstPages = [&] {
+            QStringList out;
+            for (const QByteArray &f : link->written)
+                if (f.at(1) == ')')
+                    out << QString::number(quint8(f[4]) * 256 + quint8(f[5]) * 16 + quint8(f[6])) + "/" +
+                               QString::number(quint8(f[7]));
+            return out;
+        };
+        for (int t = 0; t < 3; ++t)
+            ticks.fire();
+        QVERIFY(firstPages().isEmpty());
+        ticks.fire(); // the fourth quiet tick
+        QCOMPARE(firstPages(), QStringList{"32280/100"});
+        QCOMPARE(d.progress().msLeft, -1); // no estimate before a chunk has come
+        QCOMPARE(session::Download_Line(d.progress()), "Page 0 of 250");
+        for (int t = 0; t < 3; ++t) {
+            ticks.fire();
+            link->receive(" event line\r"); // lines keep the next chunk waiting
+        }
+        QVERIFY(firstPages().size() == 1);
+        for (int l = 3; l < 400; ++l)
+            link->receive(" event line\r");
+        QCOMPARE(d.progress().pagesArrived(), 100);
+        QVERIFY(d.progress().msLeft >= 0);
+        QVERIFY(QRegularExpression("^Page 100 of 250, about \\d+ s left$")
+                    .match(session::Download_Line(d.progress()))
+                    .hasMatch());
+        for (int t = 0; t < 8; ++t)
+            ticks.fire();
+        QCOMPARE(firstPages(), (QStringList{"32280/100", "32380/100", "32480/50"}));
+        QCOMPARE(d.progress().pagesAsked, 250);
+        for (int t = 0; t < 3; ++t)
+            ticks.fire();
+        QVERIFY(ended.isEmpty() && d.running());
+        ticks.fire();
+        QCOMPARE(ended.takeFirst().first().value<session::EventDownload::End>(),
+                 session::EventDownload::End::Complete);
+        QVERIFY(!ticks.waiting());
+    }
+
+    // A line that arrives while a read waits restarts the quiet count: the next chunk
+    // goes on the fourth quiet tick after the last line, in a read of the last pages
+    // and in a planned one alike.
+    void aLineRestartsTheQuietCount()
+    {
+        session::EventDownload &d = s->events();
+        FakeClock &ticks = *fake->events;
+        auto pageRequests = [&] {
+            return std::count_if(link->written.begin(), link->written.end(),
+                                 [](const QByteArray &f) { return f.at(1) == ')'; });
+        };
+        auto quietThenLine = [&] {
+            for (int t = 0; t < 3; ++t)
+                ticks.fire();
+            link->receive(" event line\r");
+            for (int t = 0; t < 3; ++t)
+                ticks.fire();
+        };
+        d.start(250);
+        ticks.fire(); // the pointer request
+        link->receive(reply('/', QByteArray("\x00\x03\x03", 3)));
+        ticks.fire(); // the plan
+        for (int t = 0; t < 4; ++t)
+            ticks.fire();
+        QCOMPARE(pageRequests(), 1);
+        quietThenLine();
+        QCOMPARE(pageRequests(), 1);
+        ticks.fire();
+        QCOMPARE(pageRequests(), 2);
+
+        d.startPlanned([](int) { return std::vector<std::pair<int, int>>{{0, 1}, {1, 1}}; });
+        link->receive(reply('/', QByteArray("\x00\x03\x03", 3)));
+        ticks.fire(); // the first chunk as soon as the pointer is in
+        QCOMPARE(pageRequests(), 3);
+        quietThenLine();
+        QCOMPARE(pageRequests(), 3);
+        ticks.fire();
+        QCOMPARE(pageRequests(), 4);
+    }
+
+    void anEventDownloadStopsOrBreaks()
+    {
+        session::EventDownload &d = s->events();
+        QSignalSpy ended(&d, &session::EventDownload::ended);
+        FakeClock &ticks = *fake->events;
+        d.start(10);
+        ticks.fire();
+        link->receive(reply('/', QByteArray("\x00\x03\x03", 3)));
+        for (int t = 0; t < 5; ++t)
+            ticks.fire();
+        QCOMPARE(link->written.last(), QByteArray("\x44\x29\x00\x07\x00\x02\x08\x0A\x88\x0A\x0D", 11));
+        d.start(300); // again: the read under way ends; the chunk asked for is not repeated
+        QCOMPARE(ended.takeFirst().at(1).toString(), "a new read began");
+        d.stop();
+        QCOMPARE(ended.takeFirst().first().value<session::EventDownload::End>(),
+                 session::EventDownload::End::Stopped);
+        QVERIFY(!ticks.waiting());
+        link->receive(" late line\r"); // lines of chunks asked for still count
+        QCOMPARE(d.progress().lines, 1);
+
+        d.start(10);
+        ticks.fire();
+        link->pull();
+        QCOMPARE(ended.takeFirst().first().value<session::EventDownload::End>(),
+                 session::EventDownload::End::Broken);
+        QCOMPARE(d.state(), eventlog::EventLogger::State::Idle);
+        QVERIFY(s->open("/dev/fake"));
+        d.start(10);
+        s->close(); // a request that cannot go out ends the read: not asked again and again
+        ticks.fire();
+        QCOMPARE(ended.takeFirst().at(1).toString(), "a request could not be sent");
+    }
+
+    // "Read New Events": a first download of the last pages, then only the pages the
+    // archive does not hold (the last one read again, its known lines left out), the
+    // record following; an unchanged pointer reads nothing; a damaged record or an
+    // archive that cannot be written appends nothing and moves nothing.
+    void newEventsAreAppendedOnceAndTheRecordFollows()
+    {
+        QTemporaryDir dir;
+        const QString archive = dir.filePath("archive.txt");
+        session::ArchiveDownload &a = s->archive();
+        QList<QVariantList> ended; // each archive download's end: all appended, entries, why
+        connect(s, &session::UnitSession::downloadEnded, this, [&](const session::DownloadEnd &e) {
+            QVERIFY(e.archive);
+            ended << QVariantList{e.appendedAll, e.appended, e.why};
+        });
+        QSignalSpy notes(&a, &session::ArchiveDownload::note);
+        FakeClock &ticks = *fake->events;
+        auto pointer = [&](int shown) {
+            const int raw = shown + 1;
+            link->receive(reply('/', test::bytes({raw / 256, raw / 16 % 16, raw % 16})));
+        };
+        auto page = [&](int n, int lines = 4) {
+            QByteArray out;
+            for (int e = 1; e <= lines; ++e)
+                out += " Page " + QByteArray::number(n) + " Ev " + QByteArray::number(e) + "\r";
+            return out;
+        };
+        auto lastRequest = [&] {
+            const QByteArray f = link->written.last();
+            return f.at(1) == ')' ? QStringLiteral("%1/%2")
+                                        .arg(quint8(f[4]) * 256 + quint8(f[5]) * 16 + quint8(f[6]))
+                                        .arg(quint8(f[7]))
+                                  : QString::fromLatin1(f.toHex(' '));
+        };
+        auto quiet = [&] {
+            for (int t = 0; t < 4; ++t)
+                ticks.fire();
+        };
+        QString why;
+        QVERIFY(!a.start(archive, std::nullopt, &why)); // a first download needs a page count
+        QVERIFY(why.contains("no record of an earlier download"));
+
+        QVERIFY(a.start(archive, 2, &why)); // the last 2 pages, as "Read Last # of Pages"
+        ticks.fire();
+        pointer(10);
+        ticks.fire();
+        quiet();
+        QCOMPARE(lastRequest(), "8/2");
+        link->receive(page(8) + page(9, 3)); // page 9 is not full yet
+        quiet();
+        QCOMPARE(ended.takeFirst(), (QVariantList{true, 7, QString()}));
+        QCOMPARE(test::readFile(archive).count("\r\n"), 7);
+
+        QVERIFY(a.start(archive, std::nullopt, &why));      // pages 9 (again), 10 and 11
+        QCOMPARE(lastRequest(), "44 2e 00 04 00 76 0a 0d"); // the pointer at once
+        pointer(12);
+        ticks.fire(); // the first chunk as soon as the pointer is in
+        QCOMPARE(lastRequest(), "9/3");
+        link->receive(page(9) + page(10) + page(11));
+        quiet();
+        QCOMPARE(ended.takeFirst(), (QVariantList{true, 9, QString()}));
+        const QByteArray held = test::readFile(archive);
+        QCOMPARE(held.count("Page 9 Ev 3"), 1);
+        QCOMPARE(held.count("Page 9 Ev 4") + held.count("Page 11 Ev 4"), 2);
+        QVERIFY(notes.isEmpty());
+
+        link->written.clear();
+        QVERIFY(a.start(archive, std::nullopt, &why)); // the pointer has not moved
+        pointer(12);
+        ticks.fire();
+        QCOMPARE(ended.takeFirst().at(1).toInt(), 0);
+        QVERIFY(notes.takeFirst().first().toString().startsWith("No new events since "));
+        QCOMPARE(link->written.size(), 1); // the pointer request, no page
+
+        QFile record(eventlog::Record_Path(archive));
+        QVERIFY(QFile::copy(record.fileName(), dir.filePath("folder.txt.halvo-record")));
+        QVERIFY(QDir(dir.path()).mkdir("folder.txt")); // an archive that cannot be written
+        QVERIFY(a.start(dir.filePath("folder.txt"), std::nullopt, &why));
+        pointer(14);
+        ticks.fire();
+        link->receive(page(11) + page(12));
+        QCOMPARE(ended.takeFirst().first().toBool(), false);
+        QCOMPARE(eventlog::Read_Record(dir.filePath("folder.txt"), &why)->endPage, 12); // not moved
+
+        QVERIFY(record.open(QIODevice::Append) && record.write("end-page: x\n") > 0);
+        record.close();
+        QVERIFY(!a.start(archive, 5, &why)); // damaged: a clear reason, nothing read or appended
+        QVERIFY(why.contains("is damaged"));
+        QCOMPARE(test::readFile(archive), held);
+    }
+
+    // New events on a schedule: into the archive once a period; one that falls due
+    // while a store runs waits for it; a failure is told each time, and whether it is
+    // the first of a row, so that only that one becomes a message.
+    void newEventsAreCollectedOnTheirSchedule()
+    {
+        QTemporaryDir dir;
+        const QString archive = dir.filePath("collected.txt");
+        session::EventCollection &c = s->collection();
+        QDateTime now(QDate(2026, 12, 8), QTime(10, 0));
+        c.setNow([&] { return now; });
+        QSignalSpy collected(&c, &session::EventCollection::collected), failed(&c, &session::EventCollection::failed);
+        FakeClock &period = *fake->collect, &ticks = *fake->events;
+        c.start(archive, 15, 2);
+        QCOMPARE(log.last(), "pause 900000");
+        QCOMPARE(c.nextAt(), now.addSecs(15 * 60));
+
+        QVERIFY(s->stores().start(plan({200}), session::StoreJob::Check::None));
+        now = now.addSecs(15 * 60);
+        period.fire(); // due while the store runs: it waits, nothing is asked
+        QCOMPARE(log.last(), "pause 1000");
+        QCOMPARE(link->written.size(), 1);
+        clock->fire(); // the store ends
+        period.fire();
+        ticks.fire(); // a first download: the pointer, then the last 2 pages
+        link->receive(reply('/', test::bytes({0, 0, 11}))); // page 11: the tool shows 10
+        for (int t = 0; t < 5; ++t)
+            ticks.fire();
+        QCOMPARE(link->written.last(), QByteArray("\x44\x29\x00\x07\x00\x00\x08\x02\x7E\x0A\x0D", 11));
+        for (int e = 0; e < 8; ++e)
+            link->receive(" Page " + QByteArray::number(8 + e / 4) + " Ev " + QByteArray::number(e % 4) + "\r");
+        for (int t = 0; t < 4; ++t)
+            ticks.fire();
+        QCOMPARE(collected.takeFirst().first().toString(), "8 new lines at 10:15");
+        QCOMPARE(log.last(), "pause 900000");
+        QCOMPARE(test::readFile(archive).count("\r\n"), 8);
+
+        // Nothing new: said with the time of the last lines.
+        now = now.addSecs(15 * 60);
+        period.fire();
+        link->receive(reply('/', test::bytes({0, 0, 11})));
+        ticks.fire();
+        QVERIFY(collected.takeFirst().first().toString().startsWith("No new events since "));
+
+        // A damaged record: told each period, the first of a row marked so; a success
+        // starts the count again.
+        QFile damaged(eventlog::Record_Path(archive));
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("damaged\n") > 0);
+        damaged.close();
+        period.fire();
+        period.fire();
+        QCOMPARE(failed.size(), 2);
+        QCOMPARE(failed.at(0).at(1).toBool(), true);
+        QCOMPARE(failed.at(1).at(1).toBool(), false);
+        QVERIFY(failed.at(0).first().toString().contains("is damaged"));
+        s->close(); // the port closed: a failure too, and the period goes on
+        period.fire();
+        QCOMPARE(failed.last().first().toString(), "the port is closed");
+        QVERIFY(period.waiting());
+        c.stop();
+        QVERIFY(!period.waiting() && !c.active());
+    }
+
+    // A day of collections every 15 minutes against the simulated unit, which logs 0 to
+    // 4 pages between them: every page asked for once (the last of each read again),
+    // every line in the archive once, none missing.
+    void aDayOfCollectionsMissesNothingAndRepeatsNothing()
+    {
+        QTemporaryDir dir;
+        const QString archive = dir.filePath("day.txt");
+        sim::SimUnit unit;
+        unit.setBannerInterval(0);
+        QStringList ignored;
+        test::FakeClock *period = nullptr;
+        session::UnitSession day({std::make_unique<sim::SimLink>(unit), [&](const char *job) -> std::unique_ptr<session::PaceClock> {
+                                      if (QByteArray(job) != "collect")
+                                          return std::make_unique<session::TimerPaceClock>();
+                                      auto c = std::make_unique<test::FakeClock>(ignored);
+                                      period = c.get();
+                                      return c;
+                                  }});
+        QVERIFY(day.open(sim::SimLink::Demo_Path()));
+        day.events().setPauseScale(0.01);
+        QSignalSpy collected(&day.collection(), &session::EventCollection::collected),
+            failed(&day.collection(), &session::EventCollection::failed);
+        day.collection().start(archive, 15, 3);
+        int logged = 3, pagesAsked = 0;
+        for (int n = 0; n < 96; ++n) {
+            const int pages = n % 5;
+            unit.addEventPages(pages);
+            logged += pages;
+            unit.clearRecord();
+            period->fire();
+            QVERIFY(collected.wait(5000));
+            for (const QString &frame : unit.receivedFrames())
+                if (frame.startsWith("44 29"))
+                    pagesAsked += frame.mid(21, 2).toInt(nullptr, 16);
+        }
+        QVERIFY(failed.isEmpty());
+        const QStringList lines = QString::fromLatin1(test::readFile(archive)).split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), logged * 4); // the 3 pages of the first collection, then all that came
+        QCOMPARE(QStringList(lines).removeDuplicates(), 0);
+        QCOMPARE(lines.first().left(17), QStringLiteral("\" Page 00496 Ev 1"));
+        QCOMPARE(lines.last().left(17), QStringLiteral("\" Page %1 Ev 4").arg(496 + logged - 1, 5, 10, QChar('0')));
+        qInfo("a day: %d collections, %d pages logged, %d pages asked for, %lld lines appended", 96, logged,
+              pagesAsked, static_cast<long long>(lines.size()));
+    }
+
+    void eventLinesAreFiledFromTheMomentTheFileIsChosen()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("log.txt");
+        session::EventFiling &filing = s->filing();
+        QSignalSpy failed(&filing, &session::EventFiling::failed);
+        link->receive(" before\r");
+        filing.hold();
+        link->receive(" while choosing\r");
+        QVERIFY(filing.start(path));
+        link->receive(" after\r" + QByteArray(80, 'x') + "\r");
+        QCOMPARE(test::readFile(path),
+                 "\"  while choosing\r\"\r\n\"  after\r\"\r\n\" " + QByteArray(62, 'x') + "\"\r\n");
+        // Lines held while a file is chosen do not outlive a stop of filing.
+        filing.hold();
+        link->receive(" held\r");
+        filing.stop();
+        QVERIFY(filing.start(dir.filePath("next.txt")));
+        link->receive(" next\r");
+        QCOMPARE(test::readFile(dir.filePath("next.txt")), "\"  next\r\"\r\n");
+        QVERIFY(filing.start("/dev/full"));
+        link->receive(" one\r two\r");
+        QCOMPARE(failed.size(), 1); // told once, not once per line
+        QVERIFY(!filing.filing());
+        QVERIFY(!filing.start(dir.filePath("no/such/folder.txt")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSessionEvents)
+#include "test_session_events.moc"

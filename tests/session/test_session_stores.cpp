@@ -1,0 +1,274 @@
+// The session's stores and reads on a fake link and clock: stores paced frame by
+// frame, read back and sent again until the unit holds them; reads that become
+// records read until two agree.
+#include "session/read_job.h"
+#include "session/store_job.h"
+#include "session/unit_image.h"
+#include "session/unit_session.h"
+#include "support/bytes.h"
+#include "support/session_fixture.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace halvo;
+using namespace halvo::test;
+using config::Part;
+using session::Notice;
+using session::StoreOutcome;
+
+Q_DECLARE_METATYPE(session::StoreOutcome)
+
+class TestSessionStores : public SessionTest
+{
+    Q_OBJECT
+    config::StorePlan plan(std::initializer_list<int> pauses)
+    {
+        config::StorePlan p;
+        for (int ms : pauses)
+            p.frames.push_back({"D" + QByteArray::number(ms), ms, {}});
+        return p;
+    }
+
+private slots:
+    // The unit never answers a store: each is read back, and only what the unit lacks
+    // goes again, paced, at most twice more; what it still lacks is named.
+    void aStoreIsReadBackAndWhatIsLackingGoesAgain()
+    {
+        session::StoreJob &job = s->stores();
+        QSignalSpy finished(&job, &session::StoreJob::finished);
+        const session::UnitImage &image = s->image();
+        auto names = [](const QByteArray &slot4) {
+            QByteArray out;
+            for (int slot = 0; slot < 50; ++slot)
+                out += reply('-', QByteArray::number(slot).rightJustified(2, '0') +
+                                      (slot == 0 ? QByteArray("Gate") : slot == 4 ? slot4 : QByteArray("Zone")));
+            return out;
+        };
+        const QByteArray readLocations("\x44\x2D\x00\x04\x00\x75\x0A\x0D", 8);
+        config.setAlias(0, "Gate");
+        for (int slot = 1; slot < 50; ++slot)
+            config.setAlias(slot, "Zone");
+        config.setAlias(4, "Gate West");
+        QVERIFY(job.store(Part::Locations, config));
+        for (int f = 0; f < 50; ++f)
+            clock->fire();
+        QCOMPARE(link->written.size(), 51); // the 50 frames, then the read back of the part
+        QCOMPARE(link->written.last(), readLocations);
+        QVERIFY(job.running() && job.checking() && !image.read(Part::Locations));
+        link->receive(names("Old")); // slot 4 still holds its old name
+        QCOMPARE(link->written.size(), 52);
+        QCOMPARE(link->written.last(), link->written.at(4)); // only slot 4's frame goes again
+        QCOMPARE(log.last(), "pause 310");
+        clock->fire();
+        QCOMPARE(link->written.last(), readLocations);
+        link->receive(names("Gate West"));
+        QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::Done);
+        QVERIFY(job.checked() && !job.running());
+        QCOMPARE(image.unit().alias(4), "Gate West       "); // what was read back, never what was sent
+        QCOMPARE(config.alias(4), "Gate West       ");
+
+        // A unit that never takes it: sent three times in all, then named.
+        QVERIFY(job.store(Part::Locations, config));
+        for (int round = 0; round < 3; ++round) {
+            while (clock->waiting() && link->written.last() != readLocations)
+                clock->fire();
+            link->receive(names("Old"));
+        }
+        QCOMPARE(link->written.count(link->written.at(4)), 2 + 3);
+        QCOMPARE(finished.takeFirst(),
+                 (QVariantList{QVariant::fromValue(StoreOutcome::NotTaken),
+                               "The unit did not take: location 5 name \"Gate West\" (sent 3 times)."}));
+        QCOMPARE(image.unit().alias(4), "Old             ");
+        QVERIFY(notices.isEmpty()); // the window tells the operator; the session only ends the store
+    }
+
+    // The settings frame alone: no progress, a settle before the read back; a unit that
+    // stays silent is waited for, then the store ends without a word of success.
+    void aStoreReadBackThatIsNotAnsweredEndsIt()
+    {
+        session::StoreJob &job = s->stores();
+        QSignalSpy finished(&job, &session::StoreJob::finished), started(&job, &session::StoreJob::started);
+        job.setReadBackTimeoutMs(4000);
+        config.typeParam(3, "7");
+        QVERIFY(job.store(Part::Settings, config));
+        QCOMPARE(link->written.size(), 1);
+        QCOMPARE(link->written.first().size(), 39);
+        clock->fire(); // the frame's own pause: none
+        QCOMPARE(log.mid(log.size() - 2), (QStringList{"pause 0", "pause 300"}));
+        clock->fire();
+        QCOMPARE(link->written.last(), QByteArray("\x44\x24\x00\x04\x00\x6C\x0A\x0D", 8));
+        QCOMPARE(log.last(), "pause 4000");
+        link->receive(page('0', {})); // a limits page is not what a settings store is checked by
+        QVERIFY(job.checking());
+        clock->fire();
+        QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::NoAnswer);
+        QVERIFY(started.isEmpty() && !job.checked() && !job.running());
+
+        // Read back and found: the values page is the proof.
+        QVERIFY(job.store(Part::Settings, config));
+        clock->fire();
+        clock->fire();
+        QByteArray values(32, '\0');
+        for (int i = 0; i < 32; ++i)
+            values[i] = char(config.param(i).toInt());
+        link->receive(reply('$', "3" + values));
+        QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::Done);
+        QVERIFY(job.checked());
+        // Unchecked, on purpose: sent, and said to be no more than that.
+        QVERIFY(job.start(*config::Items_Store_Plan(config, {{Part::Settings, 0}}), session::StoreJob::Check::None));
+        clock->fire();
+        QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::Done);
+        QVERIFY(!job.checked());
+        // The link breaks while the unit is read back: the store ends lost.
+        QVERIFY(job.store(Part::Settings, config));
+        clock->fire();
+        clock->fire();
+        link->pull();
+        QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::LinkLost);
+    }
+
+    // What becomes a record is read until two reads in a row agree, four at most; a
+    // reply refused ends the read at once, its timeout with it; a silent unit is
+    // waited for, then what is missing is named.
+    void aRecordIsReadUntilTwoReadsAgree()
+    {
+        session::ReadJob &reads = s->reads();
+        QSignalSpy finished(&reads, &session::ReadJob::finished), started(&reads, &session::ReadJob::readStarted);
+        FakeClock &timeout = *fake->read;
+        reads.setTimeoutMs(3000);
+        auto names = [](const QByteArray &slot4) {
+            QByteArray out;
+            for (int slot = 0; slot < 50; ++slot)
+                out += reply('-', QByteArray::number(slot).rightJustified(2, '0') + (slot == 4 ? slot4 : "Zone"));
+            return out;
+        };
+        const QByteArray readNames("\x44\x2D\x00\x04\x00\x75\x0A\x0D", 8);
+        QVERIFY(reads.start({Part::Locations}));
+        QCOMPARE(log.last(), "pause 3000");
+        link->receive(names("Gate"));
+        link->receive(names("Gbte")); // one bit changed on its way
+        link->receive(names("Gbte"));
+        QCOMPARE(finished.takeFirst(), (QVariantList{true, QString()}));
+        QCOMPARE(started.size(), 3);
+        QCOMPARE(link->written.count(readNames), 3);
+        QCOMPARE(config.alias(4), "Gbte            ");
+
+        QVERIFY(reads.start({Part::Locations}));
+        for (const char *n : {"Gate", "Gbte", "Gate", "Gbte"})
+            link->receive(names(n));
+        QCOMPARE(finished.takeFirst(),
+                 (QVariantList{false, "the unit's location names read differently each of 4 times (changed "
+                                      "between reads: location 0x05): its replies are being damaged on the way"}));
+
+        QVERIFY(reads.start({Part::Passes}));
+        link->receive(BadPass);
+        QCOMPARE(finished.takeFirst(),
+                 (QVariantList{false, "Communications Error Please correct and retry: pass record for pass 72, "
+                                      "which has no row"}));
+        QVERIFY(!timeout.waiting() && !reads.running());
+
+        QVERIFY(reads.start({Part::Settings}));
+        link->receive(page('0', {}));
+        timeout.fire();
+        QCOMPARE(finished.takeFirst(),
+                 (QVariantList{false, "1 of 4 settings pages arrived; missing: minima, defaults, values"}));
+        QVERIFY(finished.isEmpty());
+    }
+
+    // Each pause starts only when its frame has left the port, however late.
+    void aStorePausesAfterEachFrameHasGoneOut()
+    {
+        session::StoreJob &job = s->stores();
+        QSignalSpy progress(&job, &session::StoreJob::progress);
+        QSignalSpy finished(&job, &session::StoreJob::finished);
+        link->holdBytes = true;
+        QVERIFY(job.start(plan({200, 0, 300})));
+        QVERIFY(!job.start(plan({200}))); // a second store would interleave: ignored
+        QCOMPARE(log, QStringList{"write 0"});
+        link->drain();
+        clock->fire();
+        link->drain();
+        clock->fire();
+        // Each pause is the unit's minimum and a margin for the delivery's jitter.
+        QCOMPARE(log, (QStringList{"write 0", "out", "pause 210", "write 1", "out", "pause 0", "write 2"}));
+        link->drain();
+        QVERIFY(finished.isEmpty()); // the last frame's pause is part of the store
+        clock->fire();
+        QCOMPARE(progress.size(), 3);
+        QCOMPARE(progress.at(2), (QVariantList{2, 3}));
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.first().first().value<StoreOutcome>(), StoreOutcome::Done);
+        QVERIFY(!job.running());
+    }
+
+    void aStoreStopsAtOnce()
+    {
+        session::StoreJob &job = s->stores();
+        QSignalSpy finished(&job, &session::StoreJob::finished);
+        job.setPauseScale(0.5);
+        QVERIFY(job.start(plan({200, 200, 200})));
+        QCOMPARE(log.last(), "pause 105");
+        link->pull();
+        QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::LinkLost);
+        QVERIFY(!clock->waiting() && link->written.size() == 1);
+        QTRY_COMPARE(notices, QStringList{"comm: the device went away"}); // told once, from the event loop
+        QVERIFY(!s->clearEventLog()); // a sender failing on the broken link says nothing more
+        QCOMPARE(notices.size(), 1);
+
+        QVERIFY(s->open("/dev/fake"));
+        config::StorePlan short4 = plan({200, 200});
+        short4.stopsShort = "row 3 cannot be built";
+        QVERIFY(job.start(short4));
+        clock->fire();
+        clock->fire();
+        QCOMPARE(finished.takeFirst(),
+                 (QVariantList{QVariant::fromValue(StoreOutcome::Failed), "row 3 cannot be built"}));
+        QCOMPARE(notices.last(), "comm: row 3 cannot be built");
+        link->refuseWrites = true;
+        QVERIFY(job.start(plan({200})));
+        QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::Failed);
+        link->refuseWrites = false;
+        QVERIFY(job.start(plan({200})));
+        job.stop();
+        QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::Cancelled);
+        s->close();
+        QVERIFY(!job.start(plan({200}))); // nothing goes out on a closed port
+    }
+
+    // A pass store covers the pass count it was given; the table's whole-table
+    // operations follow it until it ends; the read back checks the rows it sent.
+    void aPassStoreCoversItsCountAndTheImageFollows()
+    {
+        QByteArray table;
+        for (int i = 0; i < 72; ++i)
+            table += passReply(i, "P" + QByteArray::number(i));
+        s->read(Part::Passes);
+        link->receive(table);
+        for (int r = 1; r <= 72; ++r)
+            config.setPassRow(r, s->image().unit().passRow(r));
+        auto row = config.passRow(2);
+        row[passes::ColUserName] = "Changed         ";
+        config.setPassRow(2, row);
+        link->written.clear();
+        QVERIFY(s->stores().store(Part::Passes, config, 32));
+        QCOMPARE(s->stores().passCount(), 32);
+        for (int f = 0; f < 32; ++f)
+            clock->fire();
+        QCOMPARE(link->written.size(), 33);
+        QCOMPARE(quint8(link->written.at(31).at(4)), 31);
+        QCOMPARE(link->written.last(), QByteArray("\x44\x21\x00\x04\x00\x69\x0A\x0D", 8));
+        QCOMPARE(s->stores().passCount(), 32); // until the check ends
+        link->receive(table.replace("P1              ", "Changed         ").left(32 * 40)); // the 32 rows sent suffice
+        QVERIFY(!s->stores().running() && s->stores().checked());
+        QCOMPARE(s->stores().passCount(), 72);
+        link->receive(table.mid(32 * 40));
+        QCOMPARE(s->image().unit().passRow(2)[passes::ColUserName], "Changed         ");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSessionStores)
+#include "test_session_stores.moc"
