@@ -61,7 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     });
     QObject::connect(&s, &session::UnitSession::pointerReceived,
                      [](int shown) { check(shown >= 0 && shown < 32767); });
-    QObject::connect(&s, &session::UnitSession::identified, [](const QString &id) { check(id.size() <= 12); });
+    QObject::connect(&s, &session::UnitSession::identified,
+                     [](const QString &id) { check(id.size() <= 12); });
     size_t pos = 0;
     while (pos < size) {
         // The first byte of each piece says how long the receive event is.

@@ -21,7 +21,8 @@ QColor tint(const QPalette &p)
 {
     const QColor base = p.color(QPalette::Base), high = p.color(QPalette::Highlight);
     auto mix = [](int a, int b) { return (2 * a + b) / 3; };
-    return QColor(mix(base.red(), high.red()), mix(base.green(), high.green()), mix(base.blue(), high.blue()));
+    return QColor(mix(base.red(), high.red()), mix(base.green(), high.green()),
+                  mix(base.blue(), high.blue()));
 }
 
 bool isMarked(const QWidget *control)

@@ -120,9 +120,9 @@ void CollectionPanel::show()
 {
     const auto &collection = m_session.collection();
     QStringList text;
-    text << (collection.active()
-                 ? QStringLiteral("Next collection at ") + collection.nextAt().toString(QStringLiteral("HH:mm"))
-                 : QStringLiteral("No collection"));
+    text << (collection.active() ? QStringLiteral("Next collection at ") +
+                                       collection.nextAt().toString(QStringLiteral("HH:mm"))
+                                 : QStringLiteral("No collection"));
     if (!m_last.isEmpty())
         text << m_last;
     collectionLine->setText(text.join(QStringLiteral("; ")));

@@ -75,9 +75,9 @@ EventLogTab::EventLogTab(const TabContext &context, const ReceivedLines &lines, 
     g->addWidget(button(QStringLiteral("Read New Events"), QStringLiteral("CmdReadNewEvents"),
                         &EventLogTab::CmdReadNewEvents_Click),
                  1, 2);
-    archiveCaption = describes(named(new QLabel(QStringLiteral("Archive: none chosen yet")),
-                                     QStringLiteral("LabelEventArchive")),
-                               QStringLiteral("Event archive of this unit"));
+    archiveCaption = describes(
+        named(new QLabel(QStringLiteral("Archive: none chosen yet")), QStringLiteral("LabelEventArchive")),
+        QStringLiteral("Event archive of this unit"));
     g->addWidget(archiveCaption, 0, 2, 1, 2);
     g->addWidget(buildDownloadPanel(), 2, 2, 3, 2);
     g->addWidget(new CollectionPanel(m_unit, m_dialogs, [this] { return pageCount(); }), 5, 2, 1, 2);
@@ -161,14 +161,15 @@ void EventLogTab::downloadEnded(const session::DownloadEnd &end)
         // Asked once the download has ended, never from inside the receive path.
         QTimer::singleShot(0, this, [this, text = end.why] { askAboutAnotherUnitsArchive(text); });
     } else if (end.archive) {
-        m_endText = end.appendedAll ? QStringLiteral("%1 new lines appended to %2")
-                                          .arg(end.appended)
-                                          .arg(QDir::toNativeSeparators(m_unit.archive().archive()))
-                                    : QStringLiteral("%1 lines appended (whole pages only): %2")
-                                          .arg(end.appended)
-                                          .arg(end.why);
+        m_endText =
+            end.appendedAll
+                ? QStringLiteral("%1 new lines appended to %2")
+                      .arg(end.appended)
+                      .arg(QDir::toNativeSeparators(m_unit.archive().archive()))
+                : QStringLiteral("%1 lines appended (whole pages only): %2").arg(end.appended).arg(end.why);
     } else {
-        const QString pages = QStringLiteral("%1 of %2 pages arrived").arg(p.pagesArrived()).arg(p.pagesExpected);
+        const QString pages =
+            QStringLiteral("%1 of %2 pages arrived").arg(p.pagesArrived()).arg(p.pagesExpected);
         m_endText = end.how == How::Complete  ? QStringLiteral("Done: ") + pages
                     : end.how == How::Stopped ? QStringLiteral("Stopped: ") + pages
                                               : QStringLiteral("Broken off (%1): %2").arg(end.why, pages);
@@ -270,7 +271,8 @@ void EventLogTab::startArchive(const QString &archive, bool appendAnyway)
 void EventLogTab::askAboutAnotherUnitsArchive(const QString &text)
 {
     const QString archive = m_unit.archive().archive();
-    switch (m_dialogs.choose(text, {QStringLiteral("Choose Another Archive..."), QStringLiteral("Append Anyway")})) {
+    switch (m_dialogs.choose(
+        text, {QStringLiteral("Choose Another Archive..."), QStringLiteral("Append Anyway")})) {
     case 0:
         if (const QString other = UnitMemory::chooseArchive(m_dialogs); !other.isEmpty())
             startArchive(other, false);

@@ -50,9 +50,8 @@ FileMenu::FileMenu(QMenu *menu, config::Configuration &config, session::UnitSess
     add("Export Location Names (CSV)...", "Menu_Export_Locations", &FileMenu::Menu_Export_Locations_Click);
     add("Import Location Names (CSV)...", "Menu_Import_Locations", &FileMenu::Menu_Import_Locations_Click);
     // A part read whole from the unit is where the configuration came from now.
-    connect(&session.image(), &session::UnitImage::readComplete, this, [this] {
-        m_source = report::SheetSource::From_Unit(m_session.path(), {}, false);
-    });
+    connect(&session.image(), &session::UnitImage::readComplete, this,
+            [this] { m_source = report::SheetSource::From_Unit(m_session.path(), {}, false); });
 }
 
 void FileMenu::Menu_Save_Config_Data_Click()
@@ -132,7 +131,8 @@ void FileMenu::Menu_Export_Sheet_Click()
 {
     const QString path =
         m_dialogs.saveFileName(choice("pdf", "PDF Files (*.pdf)", "Halvo_Configuration.pdf"));
-    if (!path.isEmpty() && !link::Write_Whole_File(path, report::Sheet_Pdf(sheet(), report::Local_Page_Size())))
+    if (!path.isEmpty() &&
+        !link::Write_Whole_File(path, report::Sheet_Pdf(sheet(), report::Local_Page_Size())))
         m_dialogs.message(Msg::SaveFileError);
 }
 

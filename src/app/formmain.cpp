@@ -48,8 +48,8 @@ using ui::named;
 using ui::px;
 
 FormMain::FormMain(const FormOptions &options, QWidget *parent)
-    : QMainWindow(parent), m_dialogs(std::make_unique<QtOperatorDialogs>(this)), m_session(session::Serial_Seams(options.demoLink)),
-      m_options(options)
+    : QMainWindow(parent), m_dialogs(std::make_unique<QtOperatorDialogs>(this)),
+      m_session(session::Serial_Seams(options.demoLink)), m_options(options)
 {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Halvo Configuration Tool"));
@@ -222,12 +222,13 @@ void FormMain::listenToTheSession()
     });
     connect(&stores, &session::StoreJob::progress, savingProgress, &QProgressBar::setValue);
     connect(&stores, &session::StoreJob::checkingStarted, savingFrame, &QWidget::hide);
-    connect(&stores, &session::StoreJob::finished, this, [this](session::StoreOutcome how, const QString &why) {
-        savingFrame->hide();
-        // What the unit did not take, or that it did not answer the read back: told once.
-        if (how == session::StoreOutcome::NotTaken || how == session::StoreOutcome::NoAnswer)
-            m_dialogs.message(why);
-    });
+    connect(&stores, &session::StoreJob::finished, this,
+            [this](session::StoreOutcome how, const QString &why) {
+                savingFrame->hide();
+                // What the unit did not take, or that it did not answer the read back: told once.
+                if (how == session::StoreOutcome::NotTaken || how == session::StoreOutcome::NoAnswer)
+                    m_dialogs.message(why);
+            });
 }
 
 TabContext FormMain::tabContext()

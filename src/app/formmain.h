@@ -28,9 +28,9 @@ class TextBox;
 // Waits the window uses; tests shorten them.
 struct Timing
 {
-    double pauseScale = 1.0; // the pauses between a store's frames
-    double scanListen = 6.2; // seconds of listening on each port during a scan
-    double eventScale = 1.0; // the paced event read's ticks
+    double pauseScale = 1.0;      // the pauses between a store's frames
+    double scanListen = 6.2;      // seconds of listening on each port during a scan
+    double eventScale = 1.0;      // the paced event read's ticks
     double readBackSeconds = 5.0; // how long a store's read back may take
     double collectScale = 1.0;    // the minutes between collections of new events
 };

@@ -1,9 +1,9 @@
 #include "help_menu.h"
 
 #include "operator_dialogs.h"
-#include "session/off_thread.h"
 #include "port/doctor.h"
 #include "port/port_catalogue.h"
+#include "session/off_thread.h"
 #include "ui_helpers.h"
 
 #include <QAction>

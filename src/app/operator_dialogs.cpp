@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QStandardPaths>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -15,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -79,8 +79,9 @@ std::optional<std::vector<int>> QtOperatorDialogs::reviewChanges(const std::vect
         auto *table = new QTableWidget(static_cast<int>(rows.size()), 5);
         table->setObjectName(QStringLiteral("TableReviewChanges"));
         table->setAccessibleName(QStringLiteral("Changes not stored"));
-        table->setHorizontalHeaderLabels({QStringLiteral("Store"), QStringLiteral("Tab"), QStringLiteral("Item"),
-                                          QStringLiteral("Window"), QStringLiteral("Unit")});
+        table->setHorizontalHeaderLabels({QStringLiteral("Store"), QStringLiteral("Tab"),
+                                          QStringLiteral("Item"), QStringLiteral("Window"),
+                                          QStringLiteral("Unit")});
         table->setEditTriggers(QAbstractItemView::NoEditTriggers);
         for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
             const ReviewRow &row = rows[static_cast<size_t>(r)];
@@ -117,15 +118,16 @@ bool QtOperatorDialogs::compareWithFile(const QString &fileName, const std::vect
     d.setObjectName(QStringLiteral("DialogCompareWithFile"));
     d.setWindowTitle(QStringLiteral("Compare With Data File"));
     auto *v = new QVBoxLayout(&d);
-    v->addWidget(new QLabel(rows.empty() ? QStringLiteral("The window holds what %1 holds.").arg(fileName)
-                                         : QStringLiteral("%1 fields differ between the window and %2.")
-                                               .arg(rows.size())
-                                               .arg(fileName)));
+    v->addWidget(new QLabel(
+        rows.empty()
+            ? QStringLiteral("The window holds what %1 holds.").arg(fileName)
+            : QStringLiteral("%1 fields differ between the window and %2.").arg(rows.size()).arg(fileName)));
     if (!rows.empty()) {
         auto *table = new QTableWidget(static_cast<int>(rows.size()), 3);
         table->setObjectName(QStringLiteral("TableCompareWithFile"));
         table->setAccessibleName(QStringLiteral("Fields that differ from the file"));
-        table->setHorizontalHeaderLabels({QStringLiteral("Item"), QStringLiteral("Window"), QStringLiteral("File")});
+        table->setHorizontalHeaderLabels(
+            {QStringLiteral("Item"), QStringLiteral("Window"), QStringLiteral("File")});
         table->setEditTriggers(QAbstractItemView::NoEditTriggers);
         for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
             const ComparisonRow &row = rows[static_cast<size_t>(r)];

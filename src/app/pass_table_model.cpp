@@ -38,7 +38,9 @@ QVariant PassTableModel::data(const QModelIndex &index, int role) const
     if (!index.isValid())
         return {};
     const int row = index.row() + 1, column = index.column();
-    const auto cell = [&](const config::Configuration &c) { return c.passRow(row)[static_cast<size_t>(column)]; };
+    const auto cell = [&](const config::Configuration &c) {
+        return c.passRow(row)[static_cast<size_t>(column)];
+    };
     switch (role) {
     case Qt::DisplayRole:
         return cell(m_config);

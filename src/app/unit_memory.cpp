@@ -22,9 +22,7 @@ QString UnitMemory::key(const char *what) const
     QString adapter = port::Adapter_Serial_Number(m_session.path());
     if (adapter.isEmpty())
         adapter = m_session.path();
-    return QStringLiteral("%1/%2/%3")
-        .arg(QLatin1String(what), hex(m_session.identification()),
-             hex(adapter));
+    return QStringLiteral("%1/%2/%3").arg(QLatin1String(what), hex(m_session.identification()), hex(adapter));
 }
 
 QString UnitMemory::archive() const

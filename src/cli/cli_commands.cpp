@@ -34,7 +34,8 @@ int compare(const Configuration &first, const Configuration &second, const QStri
         Progress::say(same);
         return Ok;
     }
-    Progress::say(QStringLiteral("%1 and %2 differ in %3 fields").arg(firstName, secondName).arg(differences.size()));
+    Progress::say(
+        QStringLiteral("%1 and %2 differ in %3 fields").arg(firstName, secondName).arg(differences.size()));
     return Different;
 }
 
@@ -120,7 +121,8 @@ int diff(const QString &first, const QString &second)
         return status;
     if (const int status = loadFile(second, b))
         return status;
-    return compare(a, b, first, second, QStringLiteral("%1 and %2 hold the same configuration").arg(first, second));
+    return compare(a, b, first, second,
+                   QStringLiteral("%1 and %2 hold the same configuration").arg(first, second));
 }
 
 int clock(const Options &o)

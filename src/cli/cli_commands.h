@@ -24,11 +24,11 @@ enum Exit : int {
 
 struct Options
 {
-    QString port;            // a device path, or a port number as "ports" lists it
-    QStringList extraPorts;  // listed first (the demo unit)
-    int timeoutMs = 25000;   // for the unit's banner and for each read
-    double pauseScale = 1.0; // tests shorten the pacing of stores and log reads
-    bool readOnce = false;   // records read once, not until two reads agree (benchmarks)
+    QString port;                  // a device path, or a port number as "ports" lists it
+    QStringList extraPorts;        // listed first (the demo unit)
+    int timeoutMs = 25000;         // for the unit's banner and for each read
+    double pauseScale = 1.0;       // tests shorten the pacing of stores and log reads
+    bool readOnce = false;         // records read once, not until two reads agree (benchmarks)
     bool portHeldIsNotNow = false; // a port another program holds ends with PortHeld
     // The demo unit inside the tool, opened as "demo".
     std::function<std::unique_ptr<port::Link>()> demoLink;

@@ -116,7 +116,8 @@ int newEvents(const Options &o, std::optional<int> pages, const QString &archive
     progress.finish(end.appendedAll);
     const auto &got = download.progress();
     if (end.mismatch)
-        return fail(BadInput, end.why + QStringLiteral(" (--append-anyway appends the unit's pages all the same)"));
+        return fail(BadInput,
+                    end.why + QStringLiteral(" (--append-anyway appends the unit's pages all the same)"));
     if (!end.appendedAll)
         return fail(UnitFailed,
                     Msg::CommError + QStringLiteral(": %1; %2 whole pages appended to %3, the record moved "

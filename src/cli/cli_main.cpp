@@ -2,8 +2,8 @@
 // event log, set its clock, make its configuration sheet and exchange its roster with
 // a spreadsheet, from a script or a cron job.
 #include "cli_commands.h"
-#include "progress.h"
 #include "logging.h"
+#include "progress.h"
 #include "sim_link.h"
 #include "sim_unit.h"
 
@@ -59,10 +59,11 @@ int usage(const QString &error = {})
                  "Usage: halvo-cli COMMAND [options]   (halvo-cli COMMAND --help for its options)\n\n");
     for (const Command &c : Commands)
         std::fprintf(stderr, "  %-9s %s\n", c.name, c.summary);
-    std::fprintf(stderr,
-                 "\nExit status: 0 success, 1 the unit or port failed (doctor: a problem found), 2 bad "
-                 "arguments or a refused file, 3 verify or diff found differences, 4 events --new found the port "
-                 "held by another program.\n");
+    std::fprintf(
+        stderr,
+        "\nExit status: 0 success, 1 the unit or port failed (doctor: a problem found), 2 bad "
+        "arguments or a refused file, 3 verify or diff found differences, 4 events --new found the port "
+        "held by another program.\n");
     return error.isEmpty() ? Ok : BadInput;
 }
 

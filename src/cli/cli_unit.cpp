@@ -55,8 +55,8 @@ Unit::Unit(const Options &o) : session(session::Serial_Seams(o.demoLink)), m_opt
 // blocked with nothing more to come from a silent unit.
 bool Unit::waitUntil(const std::function<bool()> &done, int timeoutMs)
 {
-    const QDeadlineTimer deadline = timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
-                                                  : QDeadlineTimer(timeoutMs, Qt::PreciseTimer);
+    const QDeadlineTimer deadline =
+        timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs, Qt::PreciseTimer);
     QTimer wake;
     wake.setSingleShot(true);
     wake.setTimerType(Qt::PreciseTimer);
@@ -96,9 +96,10 @@ int Unit::connect()
         return Ok;
     // A scheduled collection finds the window holding the port: not now, not a failure.
     if (result == Result::InUse && m_options.portHeldIsNotNow)
-        return fail(PortHeld, why.contains(QLatin1String("halvo-config (process"))
-                                  ? why + QStringLiteral(" The window holds it; its own collection runs there.")
-                                  : why);
+        return fail(PortHeld,
+                    why.contains(QLatin1String("halvo-config (process"))
+                        ? why + QStringLiteral(" The window holds it; its own collection runs there.")
+                        : why);
     return fail(UnitFailed, session::Connection::Operator_Text(result, why, true));
 }
 
@@ -124,7 +125,8 @@ std::optional<config::Configuration> readConfiguration(Unit &u, QString *why)
                            names[int(part)],
                        session::UnitImage::Expected(part));
     });
-    QObject::connect(&reads, &session::ReadJob::progressed, &guard, [&](int arrived) { progress.step(arrived); });
+    QObject::connect(&reads, &session::ReadJob::progressed, &guard,
+                     [&](int arrived) { progress.step(arrived); });
     QObject::connect(&reads, &session::ReadJob::finished, &guard, [&](bool whole, const QString &w) {
         ended = true;
         ok = whole;
@@ -191,9 +193,9 @@ int store(Unit &u, const config::StorePlan &plan, bool check)
     progress.finish(sent);
     switch (outcome) {
     case session::StoreOutcome::Done:
-        Progress::say(stores.checked() ? QStringLiteral("%1 frames sent and read back: the unit holds them all")
-                                             .arg(total)
-                                       : QStringLiteral("%1 frames sent, not checked").arg(total));
+        Progress::say(stores.checked()
+                          ? QStringLiteral("%1 frames sent and read back: the unit holds them all").arg(total)
+                          : QStringLiteral("%1 frames sent, not checked").arg(total));
         return Ok;
     case session::StoreOutcome::NotTaken:
     case session::StoreOutcome::NoAnswer:
@@ -218,14 +220,13 @@ int loadFile(const QString &path, config::Configuration &c)
         settingsRecords += std::holds_alternative<datafile::SettingsData>(r);
     }
     if (passCount < config::PassCount || locations < config::LocationCount || settingsRecords < 1)
-        return fail(BadInput,
-                    Msg::LoadFileError +
-                        QStringLiteral(": %4 holds %1 pass, %2 location and %3 settings records, "
-                                       "not a whole configuration")
-                            .arg(passCount)
-                            .arg(locations)
-                            .arg(settingsRecords)
-                            .arg(path));
+        return fail(BadInput, Msg::LoadFileError +
+                                  QStringLiteral(": %4 holds %1 pass, %2 location and %3 settings records, "
+                                                 "not a whole configuration")
+                                      .arg(passCount)
+                                      .arg(locations)
+                                      .arg(settingsRecords)
+                                      .arg(path));
     datafile::Apply_Records(*records, c, datafile::Parameter0::Load);
     return Ok;
 }

@@ -78,8 +78,8 @@ QString warning(const SheetContent &c)
     const auto n = c.notStored.size();
     if (n == 0)
         return {};
-    return QStringLiteral(
-               "<p class=\"warn\">%1 not stored to the unit</p><p>Changed fields are marked with an asterisk.</p>")
+    return QStringLiteral("<p class=\"warn\">%1 not stored to the unit</p><p>Changed fields are marked with "
+                          "an asterisk.</p>")
         .arg(n == 1 ? QStringLiteral("1 change") : QStringLiteral("%1 changes").arg(n));
 }
 

@@ -25,12 +25,13 @@ bool ArchiveDownload::start(const QString &archive, std::optional<int> firstPage
                       .arg(archive);
     else if (record && !appendAnyway && !eventlog::Record_Is_Of_Unit(*record, unit))
         // Another unit's events never go into this archive; nothing is asked of the unit.
-        problem = unit.isEmpty() ? QStringLiteral("%1 holds the events of \"%2\"; the unit on %3 has not said "
-                                                  "which unit it is yet. Wait for CONNECTED and retry.")
-                                       .arg(archive, record->unitId, m_session.path())
-                                 : QStringLiteral("%1 holds the events of \"%2\"; the unit on %3 is \"%4\". "
-                                                  "Choose another archive.")
-                                       .arg(archive, record->unitId, m_session.path(), unit);
+        problem = unit.isEmpty()
+                      ? QStringLiteral("%1 holds the events of \"%2\"; the unit on %3 has not said "
+                                       "which unit it is yet. Wait for CONNECTED and retry.")
+                            .arg(archive, record->unitId, m_session.path())
+                      : QStringLiteral("%1 holds the events of \"%2\"; the unit on %3 is \"%4\". "
+                                       "Choose another archive.")
+                            .arg(archive, record->unitId, m_session.path(), unit);
     if (!problem.isEmpty()) {
         if (why)
             *why = problem;
@@ -55,9 +56,8 @@ bool ArchiveDownload::start(const QString &archive, std::optional<int> firstPage
         if (!plan.note.isEmpty())
             emit note(plan.note);
         m_firstPage = plan.firstPage;
-        m_pages = std::make_unique<eventlog::PageCollector>(plan.rereadsLastPage && !appendAnyway
-                                                                ? m_record->lastPage
-                                                                : QList<QByteArray>());
+        m_pages = std::make_unique<eventlog::PageCollector>(
+            plan.rereadsLastPage && !appendAnyway ? m_record->lastPage : QList<QByteArray>());
         return eventlog::Page_Chunks(plan.firstPage, plan.count);
     });
     return true;

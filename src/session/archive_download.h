@@ -27,7 +27,8 @@ public:
     // firstPages pages. False, and why, when it cannot start: a damaged record, no
     // page count for a first download, an archive of another unit. The page read again
     // is checked against the archive's last page unless appendAnyway.
-    bool start(const QString &archive, std::optional<int> firstPages, QString *why, bool appendAnyway = false);
+    bool start(const QString &archive, std::optional<int> firstPages, QString *why,
+               bool appendAnyway = false);
     bool running() const { return m_active; }
     QString archive() const { return m_archive; }
     // The tool cleared the unit's log: the next download starts at the start of the ring.

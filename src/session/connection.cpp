@@ -7,7 +7,6 @@
 #include "port/system_snapshot.h"
 #include "unit_session.h"
 
-
 namespace halvo::session {
 
 Connection::Connection(UnitSession &session, std::unique_ptr<PaceClock> clock)

@@ -126,11 +126,12 @@ void ReadJob::partRead()
         QStringList names;
         for (const config::ItemRef &item : m_changed)
             names << config::Item_Name(item.part, item.index);
-        finish(false, QStringLiteral("the unit's %1 read differently each of %2 times (changed between reads: "
-                                     "%3): its replies are being damaged on the way")
-                          .arg(repliesName(part()))
-                          .arg(m_attempt)
-                          .arg(names.join(QStringLiteral(", "))));
+        finish(false,
+               QStringLiteral("the unit's %1 read differently each of %2 times (changed between reads: "
+                              "%3): its replies are being damaged on the way")
+                   .arg(repliesName(part()))
+                   .arg(m_attempt)
+                   .arg(names.join(QStringLiteral(", "))));
         return;
     }
     m_previous = std::make_unique<config::Configuration>(now);

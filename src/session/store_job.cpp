@@ -73,7 +73,7 @@ bool StoreJob::store(Part part, config::Configuration &config, int passCount)
         plan = config::Items_Store_Plan(config, {{Part::Settings, 0}}, &why);
         break;
     case Part::Locations:
-        config.normaliseAliases(); // names set without leaving their field
+        config.normaliseAliases();                        // names set without leaving their field
         plan = config::Location_Store_Plan(config, &why); // all 50 frames or none
         break;
     case Part::EventLog:
@@ -244,7 +244,8 @@ void StoreJob::compare()
     QStringList items;
     for (const PacedFrame &f : lacking)
         items << QStringLiteral("%1 (sent %2 times)").arg(config::Frame_Description(f)).arg(timesSent(f));
-    finish(StoreOutcome::NotTaken, QStringLiteral("The unit did not take: %1.").arg(items.join(QStringLiteral(", "))));
+    finish(StoreOutcome::NotTaken,
+           QStringLiteral("The unit did not take: %1.").arg(items.join(QStringLiteral(", "))));
 }
 
 void StoreJob::finish(StoreOutcome outcome, const QString &why)

@@ -95,7 +95,7 @@ private:
     Check m_check = Check::ReadBack;
     int m_round = 0;
     std::vector<config::PacedFrame> m_roundFrames; // the frames of the round under way
-    std::vector<config::Part> m_toRead;             // parts still to be read back this round
+    std::vector<config::Part> m_toRead;            // parts still to be read back this round
     std::vector<std::pair<config::ItemRef, int>> m_sends;
 };
 

@@ -90,8 +90,7 @@ private slots:
         expected[72 * 13 + 50] = "4"; // nor is parameter 0
         QCOMPARE(fields(), expected);
         // The views show what was loaded; the priority captions are not refreshed.
-        QCOMPARE(f.cell(3, 1),
-                 QString::fromLatin1("Night-Porter \xe9-!").left(16));
+        QCOMPARE(f.cell(3, 1), QString::fromLatin1("Night-Porter \xe9-!").left(16));
         QCOMPARE(f.ctl<QLineEdit>("Text_Location_Name(5)")->text(), "Loading-Dock #2 ");
         QVERIFY(f.ctl<QCheckBox>("CheckConfigParameters(9)")->isChecked());
         QCOMPARE(f.ctl<QComboBox>("ComboOptionCurrentPassAlarmPortSteering")->currentIndex(),

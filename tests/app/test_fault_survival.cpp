@@ -1,12 +1,12 @@
 // The window survives the unit going away at any moment and takes it back when it
 // returns on the same device, as a re-plugged adapter does. The messages that no
 // other suite reaches are reached here.
-#include "support/warnings.h"
 #include "eventlog_tab.h"
 #include "file_menu.h"
 #include "session/event_download.h"
 #include "session/port_scanner.h"
 #include "support/messages.h"
+#include "support/warnings.h"
 #include "support/window_fixture.h"
 
 #include <QCheckBox>

@@ -124,8 +124,9 @@ private slots:
         QVERIFY(!f.w->session().isOpen());
         const QString pid = QString::number(QCoreApplication::applicationPid());
         // The system is looked into away from the window's thread; the message follows.
-        QTRY_COMPARE(f.dialogs.messages, QStringList{f.unit->devicePath() + " is in use by another program: " +
-                                                     "test_formmain (process " + pid + "). Close it and retry."});
+        QTRY_COMPARE(f.dialogs.messages,
+                     QStringList{f.unit->devicePath() + " is in use by another program: " +
+                                 "test_formmain (process " + pid + "). Close it and retry."});
         f.w->helpMenu().Menu_Check_Computer_Click();
         QTRY_COMPARE(f.dialogs.reports.value(0), QStringLiteral("Check This Computer"));
         QVERIFY(f.dialogs.reports.value(1).contains("COM 1 : " + f.unit->devicePath()));

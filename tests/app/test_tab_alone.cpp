@@ -89,7 +89,7 @@ private slots:
         QVERIFY(fake->session->stores().store(config::Part::Settings, config));
         QCOMPARE(fake->link->written.last().size(), 39);
         QCOMPARE(quint8(fake->link->written.last().at(6)), 90); // parameter 2
-        QVERIFY(app::marks::isMarked(timeout));                // sent, but not yet read back
+        QVERIFY(app::marks::isMarked(timeout));                 // sent, but not yet read back
         fake->store->fire(); // the frame's pause (none), then the unit's time to take it
         fake->store->fire();
         fake->link->receive(settingsPage('3', {{2, 90}, {16, 1}}));

@@ -91,7 +91,8 @@ private slots:
         for (const QString &frame : unit.receivedFrames())
             if (!frame.startsWith("44 21") && !frame.startsWith("44 24") && !frame.startsWith("44 2D"))
                 stores << frame.left(14);
-        QCOMPARE(stores, (QStringList{"44 22 00 27 02", "44 22 00 27 27", "44 2B 00 27 06", "44 22 00 27 02"}));
+        QCOMPARE(stores,
+                 (QStringList{"44 22 00 27 02", "44 22 00 27 27", "44 2B 00 27 06", "44 22 00 27 02"}));
         QCOMPARE(unit.passRecord(2).mid(1, 16), QByteArray("Night Porter    "));
         QCOMPARE(unit.locationName(6), QByteArray("Boiler Room     "));
     }
@@ -124,8 +125,9 @@ private slots:
         // One pass frame and one location frame missed.
         auto [r, unit] = restore([](halvo::sim::SimFaults &f) { f.dropStores = {10, 77}; });
         QCOMPARE(r.status, 0);
-        QVERIFY2(r.err.contains("checking what the unit holds: the unit lacks 2 of 123\nsending again: 2 to go\n"),
-                 qPrintable(r.err));
+        QVERIFY2(
+            r.err.contains("checking what the unit holds: the unit lacks 2 of 123\nsending again: 2 to go\n"),
+            qPrintable(r.err));
         QVERIFY(holdsTheFile(*unit) && unit->locationName(4) == "Gate West       ");
         QCOMPARE(unit->receivedFrames().count(unit->receivedFrames().at(77)), 2);
 
@@ -195,10 +197,11 @@ private slots:
         QFile::remove(file);
         r = cli(QStringList{"backup"} + port + QStringList{file});
         QCOMPARE(r.status, 1);
-        QVERIFY2(r.err.endsWith("halvo-cli: the unit's pass records read differently each of 4 times (changed "
-                                "between reads: pass 6, pass 7, pass 8, pass 9): its replies are being damaged "
-                                "on the way\n"),
-                 qPrintable(r.err));
+        QVERIFY2(
+            r.err.endsWith("halvo-cli: the unit's pass records read differently each of 4 times (changed "
+                           "between reads: pass 6, pass 7, pass 8, pass 9): its replies are being damaged "
+                           "on the way\n"),
+            qPrintable(r.err));
         QVERIFY(!QFile::exists(file));
     }
 

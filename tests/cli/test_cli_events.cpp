@@ -33,10 +33,11 @@ private slots:
         QVERIFY(other.open(unit.devicePath()));
         const Run r = cli({"backup", "--port", unit.devicePath(), dir.filePath("held.csv")});
         QCOMPARE(r.status, 1);
-        QCOMPARE(r.err, QStringLiteral("halvo-cli: %1 is in use by another program: test_cli_events (process %2). "
-                                       "Close it and retry.\n")
-                            .arg(unit.devicePath())
-                            .arg(QCoreApplication::applicationPid()));
+        QCOMPARE(r.err,
+                 QStringLiteral("halvo-cli: %1 is in use by another program: test_cli_events (process %2). "
+                                "Close it and retry.\n")
+                     .arg(unit.devicePath())
+                     .arg(QCoreApplication::applicationPid()));
         // The computer check over a system of the test's own: a problem, exit 1.
         halvo::test::FakeSystem sys;
         sys.adapter("ttyACM0", "2341", "0043", "75833353");
@@ -110,8 +111,9 @@ private slots:
         QVERIFY(other.start());
         Run r = cli(args + QStringList{"--port", other.devicePath(), archive});
         QCOMPARE(r.status, 2);
-        QCOMPARE(r.err, QStringLiteral("halvo-cli: %1 holds the events of \"Halvo Base Unit V2.04 SN 000417\"; the "
-                                       "unit on %2 is \"Halvo Base Unit V2.04 SN 000999\". Choose another archive.\n")
+        QCOMPARE(r.err, QStringLiteral(
+                            "halvo-cli: %1 holds the events of \"Halvo Base Unit V2.04 SN 000417\"; the "
+                            "unit on %2 is \"Halvo Base Unit V2.04 SN 000999\". Choose another archive.\n")
                             .arg(archive, other.devicePath()));
         QVERIFY(other.receivedFrames().isEmpty());
 
@@ -122,9 +124,10 @@ private slots:
         QVERIFY(twin.start());
         r = cli(args + QStringList{"--port", twin.devicePath(), archive});
         QCOMPARE(r.status, 2);
-        QVERIFY2(QRegularExpression("halvo-cli: Page 498 as the unit holds it now is not the page this archive ends "
-                                    "with: this is another unit, or its log was cleared and refilled since "
-                                    "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d. Nothing was added.")
+        QVERIFY2(QRegularExpression(
+                     "halvo-cli: Page 498 as the unit holds it now is not the page this archive ends "
+                     "with: this is another unit, or its log was cleared and refilled since "
+                     "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d. Nothing was added.")
                      .match(r.err)
                      .hasMatch(),
                  qPrintable(r.err));
@@ -157,8 +160,8 @@ private slots:
         unit.setBannerInterval(100);
         QVERIFY(unit.start());
         const QString archive = dir.filePath("quiet.txt");
-        const QStringList args = {"events", "--new", "--quiet", "--port", unit.devicePath(), "--pages", "2",
-                                  "--pause-scale", "0.2", archive};
+        const QStringList args = {"events",  "--new", "--quiet",       "--port", unit.devicePath(),
+                                  "--pages", "2",     "--pause-scale", "0.2",    archive};
         Run r = cli(args);
         QCOMPARE(r.status, 0);
         QCOMPARE(r.err + r.out, QString());
@@ -167,11 +170,14 @@ private slots:
         QVERIFY(other.open(unit.devicePath()));
         r = cli(args);
         QCOMPARE(r.status, 4);
-        QVERIFY2(r.err.startsWith(QStringLiteral("halvo-cli: %1 is in use by another program: test_cli_events (process %2)")
-                                      .arg(unit.devicePath())
-                                      .arg(QCoreApplication::applicationPid())),
-                 qPrintable(r.err));
-        QCOMPARE(cli({"backup", "--port", unit.devicePath(), dir.filePath("held.csv")}).status, 1); // not scheduled
+        QVERIFY2(
+            r.err.startsWith(
+                QStringLiteral("halvo-cli: %1 is in use by another program: test_cli_events (process %2)")
+                    .arg(unit.devicePath())
+                    .arg(QCoreApplication::applicationPid())),
+            qPrintable(r.err));
+        QCOMPARE(cli({"backup", "--port", unit.devicePath(), dir.filePath("held.csv")}).status,
+                 1); // not scheduled
     }
 
     // An event download that cannot start leaves the operator's earlier log as it was.

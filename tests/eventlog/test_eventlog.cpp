@@ -148,13 +148,15 @@ TEST(EventArchive, NewPagesFollowThePointer)
     EXPECT_EQ(plan(40), "0+40 The log pointer went back from 250 to 40: the log was cleared or has wrapped. "
                         "Pages 0 to 39 are read; if it wrapped, pages 250 to 32479 were overwritten or are "
                         "older than the archive and are not read.");
-    EXPECT_EQ(plan(0), "0+0 The log pointer went back from 250 to 0: the log was cleared or has wrapped. "
-                       "Nothing is read; if it wrapped, pages 250 to 32479 were overwritten or are older than "
-                       "the archive and are not read.");
+    EXPECT_EQ(plan(0),
+              "0+0 The log pointer went back from 250 to 0: the log was cleared or has wrapped. "
+              "Nothing is read; if it wrapped, pages 250 to 32479 were overwritten or are older than "
+              "the archive and are not read.");
     // The page read again that is not the archive's last: named, with the record's time.
-    EXPECT_EQ(Mismatch_Note(r), "Page 249 as the unit holds it now is not the page this archive ends with: this "
-                                "is another unit, or its log was cleared and refilled since 2026-12-07 10:20:00. "
-                                "Nothing was added.");
+    EXPECT_EQ(Mismatch_Note(r),
+              "Page 249 as the unit holds it now is not the page this archive ends with: this "
+              "is another unit, or its log was cleared and refilled since 2026-12-07 10:20:00. "
+              "Nothing was added.");
     r.cleared = true; // the tool cleared it: from the start of the ring, nothing to say
     EXPECT_EQ(plan(40), "0+40 ");
     r = {};

@@ -120,8 +120,7 @@ private slots:
     void aNoticeLetsNoSecondReceiveEventIn()
     {
         QList<QByteArray> lines;
-        connect(s, &session::UnitSession::eventLine, this,
-                [&](const QByteArray &l) { lines << l; });
+        connect(s, &session::UnitSession::eventLine, this, [&](const QByteArray &l) { lines << l; });
         int depth = 0, deepest = 0;
         connect(s, &session::UnitSession::notice, this, [&] {
             deepest = std::max(deepest, ++depth);

@@ -270,7 +270,8 @@ private slots:
         session::EventCollection &c = s->collection();
         QDateTime now(QDate(2026, 12, 8), QTime(10, 0));
         c.setNow([&] { return now; });
-        QSignalSpy collected(&c, &session::EventCollection::collected), failed(&c, &session::EventCollection::failed);
+        QSignalSpy collected(&c, &session::EventCollection::collected),
+            failed(&c, &session::EventCollection::failed);
         FakeClock &period = *fake->collect, &ticks = *fake->events;
         c.start(archive, 15, 2);
         QCOMPARE(log.last(), "pause 900000");
@@ -289,7 +290,8 @@ private slots:
             ticks.fire();
         QCOMPARE(link->written.last(), QByteArray("\x44\x29\x00\x07\x00\x00\x08\x02\x7E\x0A\x0D", 11));
         for (int e = 0; e < 8; ++e)
-            link->receive(" Page " + QByteArray::number(8 + e / 4) + " Ev " + QByteArray::number(e % 4) + "\r");
+            link->receive(" Page " + QByteArray::number(8 + e / 4) + " Ev " + QByteArray::number(e % 4) +
+                          "\r");
         for (int t = 0; t < 4; ++t)
             ticks.fire();
         QCOMPARE(collected.takeFirst().first().toString(), "8 new lines at 10:15");
@@ -333,7 +335,8 @@ private slots:
         unit.setBannerInterval(0);
         QStringList ignored;
         test::FakeClock *period = nullptr;
-        session::UnitSession day({std::make_unique<sim::SimLink>(unit), [&](const char *job) -> std::unique_ptr<session::PaceClock> {
+        session::UnitSession day({std::make_unique<sim::SimLink>(unit),
+                                  [&](const char *job) -> std::unique_ptr<session::PaceClock> {
                                       if (QByteArray(job) != "collect")
                                           return std::make_unique<session::TimerPaceClock>();
                                       auto c = std::make_unique<test::FakeClock>(ignored);
@@ -358,11 +361,13 @@ private slots:
                     pagesAsked += frame.mid(21, 2).toInt(nullptr, 16);
         }
         QVERIFY(failed.isEmpty());
-        const QStringList lines = QString::fromLatin1(test::readFile(archive)).split("\r\n", Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromLatin1(test::readFile(archive)).split("\r\n", Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), logged * 4); // the 3 pages of the first collection, then all that came
         QCOMPARE(QStringList(lines).removeDuplicates(), 0);
         QCOMPARE(lines.first().left(17), QStringLiteral("\" Page 00496 Ev 1"));
-        QCOMPARE(lines.last().left(17), QStringLiteral("\" Page %1 Ev 4").arg(496 + logged - 1, 5, 10, QChar('0')));
+        QCOMPARE(lines.last().left(17),
+                 QStringLiteral("\" Page %1 Ev 4").arg(496 + logged - 1, 5, 10, QChar('0')));
         qInfo("a day: %d collections, %d pages logged, %d pages asked for, %lld lines appended", 96, logged,
               pagesAsked, static_cast<long long>(lines.size()));
     }

@@ -45,7 +45,9 @@ private slots:
             QByteArray out;
             for (int slot = 0; slot < 50; ++slot)
                 out += reply('-', QByteArray::number(slot).rightJustified(2, '0') +
-                                      (slot == 0 ? QByteArray("Gate") : slot == 4 ? slot4 : QByteArray("Zone")));
+                                      (slot == 0   ? QByteArray("Gate")
+                                       : slot == 4 ? slot4
+                                                   : QByteArray("Zone")));
             return out;
         };
         const QByteArray readLocations("\x44\x2D\x00\x04\x00\x75\x0A\x0D", 8);
@@ -119,7 +121,8 @@ private slots:
         QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::Done);
         QVERIFY(job.checked());
         // Unchecked, on purpose: sent, and said to be no more than that.
-        QVERIFY(job.start(*config::Items_Store_Plan(config, {{Part::Settings, 0}}), session::StoreJob::Check::None));
+        QVERIFY(job.start(*config::Items_Store_Plan(config, {{Part::Settings, 0}}),
+                          session::StoreJob::Check::None));
         clock->fire();
         QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::Done);
         QVERIFY(!job.checked());
@@ -137,13 +140,15 @@ private slots:
     void aRecordIsReadUntilTwoReadsAgree()
     {
         session::ReadJob &reads = s->reads();
-        QSignalSpy finished(&reads, &session::ReadJob::finished), started(&reads, &session::ReadJob::readStarted);
+        QSignalSpy finished(&reads, &session::ReadJob::finished),
+            started(&reads, &session::ReadJob::readStarted);
         FakeClock &timeout = *fake->read;
         reads.setTimeoutMs(3000);
         auto names = [](const QByteArray &slot4) {
             QByteArray out;
             for (int slot = 0; slot < 50; ++slot)
-                out += reply('-', QByteArray::number(slot).rightJustified(2, '0') + (slot == 4 ? slot4 : "Zone"));
+                out += reply('-',
+                             QByteArray::number(slot).rightJustified(2, '0') + (slot == 4 ? slot4 : "Zone"));
             return out;
         };
         const QByteArray readNames("\x44\x2D\x00\x04\x00\x75\x0A\x0D", 8);
@@ -160,15 +165,17 @@ private slots:
         QVERIFY(reads.start({Part::Locations}));
         for (const char *n : {"Gate", "Gbte", "Gate", "Gbte"})
             link->receive(names(n));
-        QCOMPARE(finished.takeFirst(),
-                 (QVariantList{false, "the unit's location names read differently each of 4 times (changed "
-                                      "between reads: location 0x05): its replies are being damaged on the way"}));
+        QCOMPARE(
+            finished.takeFirst(),
+            (QVariantList{false, "the unit's location names read differently each of 4 times (changed "
+                                 "between reads: location 0x05): its replies are being damaged on the way"}));
 
         QVERIFY(reads.start({Part::Passes}));
         link->receive(BadPass);
-        QCOMPARE(finished.takeFirst(),
-                 (QVariantList{false, "Communications Error Please correct and retry: pass record for pass 72, "
-                                      "which has no row"}));
+        QCOMPARE(
+            finished.takeFirst(),
+            (QVariantList{false, "Communications Error Please correct and retry: pass record for pass 72, "
+                                 "which has no row"}));
         QVERIFY(!timeout.waiting() && !reads.running());
 
         QVERIFY(reads.start({Part::Settings}));
@@ -262,7 +269,8 @@ private slots:
         QCOMPARE(quint8(link->written.at(31).at(4)), 31);
         QCOMPARE(link->written.last(), QByteArray("\x44\x21\x00\x04\x00\x69\x0A\x0D", 8));
         QCOMPARE(s->stores().passCount(), 32); // until the check ends
-        link->receive(table.replace("P1              ", "Changed         ").left(32 * 40)); // the 32 rows sent suffice
+        link->receive(
+            table.replace("P1              ", "Changed         ").left(32 * 40)); // the 32 rows sent suffice
         QVERIFY(!s->stores().running() && s->stores().checked());
         QCOMPARE(s->stores().passCount(), 72);
         link->receive(table.mid(32 * 40));
