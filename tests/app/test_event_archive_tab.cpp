@@ -31,12 +31,6 @@ protected:
     void setUp() override { f.connectPort(); }
 
 private slots:
-    void initTestCase()
-    {
-        QStandardPaths::setTestModeEnabled(true); // the remembered archives stay the test's own
-        QSettings().clear();
-    }
-
     // "Read New Events": the archive is chosen once for the unit; each read appends
     // only pages it does not hold; a read stopped before any page leaves the record
     // as it was; after "Clear Event Log" the next read starts at the ring's start,

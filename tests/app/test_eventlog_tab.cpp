@@ -50,12 +50,6 @@ protected:
     void setUp() override { f.connectPort(); }
 
 private slots:
-    void initTestCase()
-    {
-        QStandardPaths::setTestModeEnabled(true); // the remembered archives stay the test's own
-        QSettings().clear();
-    }
-
     void pointerPagesClearAndClockReachTheUnit()
     {
         auto &w = *f.w;

@@ -26,18 +26,9 @@ using config::Part;
 using session::Notice;
 using session::StoreOutcome;
 
-Q_DECLARE_METATYPE(session::StoreOutcome)
-
 class TestSessionEvents : public SessionTest
 {
     Q_OBJECT
-    config::StorePlan plan(std::initializer_list<int> pauses)
-    {
-        config::StorePlan p;
-        for (int ms : pauses)
-            p.frames.push_back({"D" + QByteArray::number(ms), ms, {}});
-        return p;
-    }
 
 private slots:
     // "Read Last # of Pages": the pointer, the plan with the unit's pointer, chunks of

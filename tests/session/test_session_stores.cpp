@@ -20,18 +20,9 @@ using config::Part;
 using session::Notice;
 using session::StoreOutcome;
 
-Q_DECLARE_METATYPE(session::StoreOutcome)
-
 class TestSessionStores : public SessionTest
 {
     Q_OBJECT
-    config::StorePlan plan(std::initializer_list<int> pauses)
-    {
-        config::StorePlan p;
-        for (int ms : pauses)
-            p.frames.push_back({"D" + QByteArray::number(ms), ms, {}});
-        return p;
-    }
 
 private slots:
     // The unit never answers a store: each is read back, and only what the unit lacks

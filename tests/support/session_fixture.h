@@ -3,6 +3,8 @@
 // the replies a unit sends written out byte by byte, and every notice kept.
 
 #include "config/configuration.h"
+#include "config/store_plan.h"
+#include "session/paced_store.h"
 #include "support/fake_link.h"
 
 #include <QSignalSpy>
@@ -47,6 +49,15 @@ protected:
     FakeClock *clock = nullptr; // the store's
     QList<QString> notices;
 
+    // Frames of no item ("D200"), each with the pause after it.
+    static config::StorePlan plan(std::initializer_list<int> pauses)
+    {
+        config::StorePlan p;
+        for (int ms : pauses)
+            p.frames.push_back({"D" + QByteArray::number(ms), ms, {}});
+        return p;
+    }
+
 private slots:
     void init()
     {
@@ -66,3 +77,5 @@ private slots:
 };
 
 } // namespace halvo::test
+
+Q_DECLARE_METATYPE(halvo::session::StoreOutcome)

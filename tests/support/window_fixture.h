@@ -13,6 +13,8 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTest>
 
@@ -108,6 +110,11 @@ protected:
     virtual void setUp() {}
 
 private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true); // what the window remembers stays the test's own
+        QSettings().clear();
+    }
     void init()
     {
         halvo::test::failOnAnyWarning();
