@@ -72,11 +72,13 @@ FormMain::~FormMain()
 
 void FormMain::setTiming(const Timing &t)
 {
-    m_session.stores().setPauseScale(t.pauseScale);
-    m_session.stores().setReadBackTimeoutMs(static_cast<int>(t.readBackSeconds * 1000));
-    m_session.scanner().setListenMs(static_cast<int>(t.scanListen * 1000));
-    m_session.events().setPauseScale(t.eventScale);
-    m_session.collection().setMinuteMs(static_cast<int>(60000 * t.collectScale));
+    session::SessionTiming timing;
+    timing.pauseScale = t.pauseScale;
+    timing.eventScale = t.eventScale;
+    timing.readBackMs = static_cast<int>(t.readBackSeconds * 1000);
+    timing.scanListenMs = static_cast<int>(t.scanListen * 1000);
+    timing.collectMinuteMs = static_cast<int>(60000 * t.collectScale);
+    m_session.setTiming(timing);
 }
 
 bool FormMain::isConnectedShown() const
@@ -298,9 +300,7 @@ void FormMain::closeEvent(QCloseEvent *event)
     }
     m_closing = true;
     m_dialogs.silence();
-    m_session.stores().stop();
-    m_session.scanner().stop();
-    m_session.events().stop();
+    m_session.stopJobs();
     m_session.close();
     event->accept();
 }

@@ -193,13 +193,11 @@ void PortPanel::Cmd_ComPort_Click()
     m_session.connection().start(entry->path);
 }
 
-// A port that opened shows CONNECTED; one that did not says why, once the system has
-// been looked into (which program holds it, which group is missing).
+// A port that did not open says why, once the system has been looked into (which
+// program holds it, which group is missing).
 void PortPanel::connectionEnded(session::Connection::Result result, const QString &why)
 {
-    if (result == session::Connection::Result::Opened)
-        m_session.watchdog().showConnected(true);
-    else
+    if (result != session::Connection::Result::Opened)
         m_dialogs.message(session::Connection::Operator_Text(result, why, false));
 }
 

@@ -32,7 +32,6 @@ int events(const Options &o, int pages, const QString &file)
         return status;
 
     session::EventDownload &download = s.events();
-    download.setPointerWaitMs(o.timeoutMs);
     Progress progress;
     progress.stage(QStringLiteral("event pages"), pages);
     QObject guard;
@@ -93,7 +92,6 @@ int newEvents(const Options &o, std::optional<int> pages, const QString &archive
     if (const int status = u.connect())
         return status;
     session::EventDownload &download = s.events();
-    download.setPointerWaitMs(o.timeoutMs);
     Progress progress;
     QObject guard;
     bool ended = false;

@@ -43,10 +43,10 @@ port::PortCatalogue catalogue(const Options &o)
 Unit::Unit(const Options &o) : session(session::Serial_Seams(o.demoLink)), m_options(o)
 {
     session.setConfiguration(&config);
-    session.stores().setPauseScale(o.pauseScale);
-    session.stores().setReadBackTimeoutMs(o.timeoutMs);
-    session.reads().setTimeoutMs(o.timeoutMs);
-    session.events().setPauseScale(o.pauseScale);
+    session::SessionTiming timing;
+    timing.pauseScale = timing.eventScale = o.pauseScale;
+    timing.readMs = timing.readBackMs = timing.pointerWaitMs = o.timeoutMs;
+    session.setTiming(timing);
 }
 
 // The one place halvo-cli waits: it sleeps in the event loop until done() holds or

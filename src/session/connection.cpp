@@ -6,6 +6,7 @@
 #include "pace_clock.h"
 #include "port/system_snapshot.h"
 #include "unit_session.h"
+#include "watchdog.h"
 
 namespace halvo::session {
 
@@ -85,6 +86,8 @@ void Connection::linkBroke(const QString &reason)
 void Connection::finish(Result result, const QString &why)
 {
     m_clock->cancel();
+    if (result == Result::Opened)
+        m_session.watchdog().showConnected(true);
     m_running = m_waitingForBanner = false;
     qCInfo(lcSession).noquote() << "connection to" << m_path << "ended:" << int(result) << why;
     emit finished(result, why);

@@ -83,18 +83,34 @@ UnitSession::~UnitSession()
                                                          m_scanner.get(), m_filing.get()})
         job->disconnect();
     disconnect();
-    m_collection->stop();
-    m_connection->stop();
-    m_stores->stop();
-    m_reads->stop();
-    m_events->stop();
-    m_scanner->stop();
+    stopJobs();
     close();
 }
 
 void UnitSession::setConfiguration(config::Configuration *config)
 {
     m_receive->setConfiguration(config);
+}
+
+void UnitSession::setTiming(const SessionTiming &t)
+{
+    m_stores->setPauseScale(t.pauseScale);
+    m_stores->setReadBackTimeoutMs(t.readBackMs);
+    m_reads->setTimeoutMs(t.readMs);
+    m_events->setPauseScale(t.eventScale);
+    m_events->setPointerWaitMs(t.pointerWaitMs);
+    m_scanner->setListenMs(t.scanListenMs);
+    m_collection->setMinuteMs(t.collectMinuteMs);
+}
+
+void UnitSession::stopJobs()
+{
+    m_collection->stop();
+    m_connection->stop();
+    m_stores->stop();
+    m_reads->stop();
+    m_events->stop();
+    m_scanner->stop();
 }
 
 // ---------------------------------------------------------------- the link

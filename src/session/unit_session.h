@@ -40,6 +40,20 @@ struct SessionSeams
     std::function<std::unique_ptr<PaceClock>(const char *job)> clock;
 };
 
+// How long the jobs wait, and how their pauses are scaled; tests and the demo shorten
+// them. The pauses of a store and the ticks of an event download are the unit's own
+// pacing: only scaled, never dropped.
+struct SessionTiming
+{
+    double pauseScale = 1.0;      // a store's pauses
+    double eventScale = 1.0;      // the paced event read's ticks
+    int readMs = 25000;           // a read's replies; the unit's banner when connecting
+    int readBackMs = 5000;        // a store's read back
+    int pointerWaitMs = 10000;    // the event log pointer, before a paced read is given up
+    int scanListenMs = 6200;      // listening on each port during a scan
+    int collectMinuteMs = 60000;  // a minute of the collection's period
+};
+
 // The serial link, and beside it the demo unit's link when there is one: what the
 // window and halvo-cli are built on.
 SessionSeams Serial_Seams(std::function<std::unique_ptr<port::Link>()> demoLink = {});
@@ -58,6 +72,9 @@ public:
     ~UnitSession() override;
 
     void setConfiguration(config::Configuration *config);
+    void setTiming(const SessionTiming &timing);
+    // Every job ends without sending more (the window closes).
+    void stopJobs();
 
     // ---- the link
     // Opens the device and drops what arrived before. A refusal says which (error)
