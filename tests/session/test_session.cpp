@@ -1,6 +1,7 @@
 // The unit session without a port: a fake link feeds it bytes and keeps what it
 // writes. Replies reach the configuration and the unit image, failures are told
 // once, the watchdog follows the unit, and a request on a closed port fails.
+#include "session/connection.h"
 #include "session/receive_path.h"
 #include "session/store_job.h"
 #include "session/unit_image.h"
@@ -19,6 +20,8 @@ using namespace halvo;
 using namespace halvo::test;
 using config::Part;
 using session::Notice;
+
+Q_DECLARE_METATYPE(session::Connection::Result)
 
 class TestSession : public SessionTest
 {
@@ -161,6 +164,52 @@ private slots:
         QVERIFY(!s->linkLost());
         link->pull();
         QTRY_COMPARE(notices.size(), 2);
+    }
+
+    // Connecting: the port opened, and for a script the unit's banner waited for; a
+    // refusal says what stands in the way, worded for the window or for a script.
+    void aConnectionOpensThePortAndWaitsForTheUnit()
+    {
+        using Result = session::Connection::Result;
+        session::Connection &c = s->connection();
+        QSignalSpy ended(&c, &session::Connection::finished);
+        s->close();
+        c.start("/dev/fake");
+        QCOMPARE(ended.takeFirst().first().value<Result>(), Result::Opened);
+        QVERIFY(s->isOpen() && s->watchdog().connectedShown());
+
+        c.start("/dev/fake", 3000);
+        QCOMPARE(log.last(), "pause 3000");
+        QVERIFY(ended.isEmpty() && c.running());
+        link->receive("Halvo Base Unit V2.04\r");
+        QCOMPARE(ended.takeFirst().first().value<Result>(), Result::Opened);
+        c.start("/dev/fake", 3000);
+        fake->connect->fire(); // a silent unit
+        QCOMPARE(ended.takeFirst(), (QVariantList{QVariant::fromValue(Result::Silent),
+                                                  "no base unit announced itself on /dev/fake within 3 s"}));
+        c.start("/dev/fake", 3000);
+        link->pull();
+        QCOMPARE(ended.takeFirst().first().value<Result>(), Result::LinkLost);
+
+        link->refuseOpen = true;
+        c.start("/dev/gone");
+        QCOMPARE(ended.takeFirst(), (QVariantList{QVariant::fromValue(Result::Failed),
+                                                  "cannot open /dev/gone: no such device"}));
+        QCOMPARE(session::Connection::Operator_Text(Result::Failed, "cannot open /dev/gone: no such device",
+                                                    false),
+                 "Communications Error Please correct and retry");
+        QCOMPARE(
+            session::Connection::Operator_Text(Result::Failed, "cannot open /dev/gone: no such device", true),
+            "Communications Error Please correct and retry: cannot open /dev/gone: no such device");
+        QCOMPARE(session::Connection::Operator_Text(Result::InUse, "held by x", true), "held by x");
+        // Held or not allowed: the system is looked into away from this thread.
+        link->refusal = port::Link::OpenError::Busy;
+        c.start("/dev/held");
+        QVERIFY(ended.isEmpty());
+        QVERIFY(ended.wait(5000));
+        QCOMPARE(ended.first().first().value<Result>(), Result::InUse);
+        QCOMPARE(ended.first().at(1).toString(),
+                 "/dev/held is in use by another program. Close it and retry.");
     }
 
     // The session asks nobody: a request on a closed port fails, quietly (the window

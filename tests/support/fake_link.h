@@ -21,7 +21,7 @@ public:
     {
         if (refuseOpen) {
             if (error)
-                *error = OpenError::NotFound;
+                *error = refusal;
             if (text)
                 *text = QStringLiteral("no such device");
             return false;
@@ -74,6 +74,7 @@ public:
     bool holdBytes = false; // written bytes wait until drain()
     bool refuseWrites = false;
     bool refuseOpen = false;
+    OpenError refusal = OpenError::NotFound; // why, when it refuses
 
 private:
     QStringList &m_log;
@@ -117,7 +118,8 @@ struct FakeSession
             session::SessionSeams{std::move(l), [this, &log](const char *job) {
                                       auto c = std::make_unique<FakeClock>(log);
                                       const QByteArray name(job);
-                                      (name == "store"     ? store
+                                      (name == "connect"   ? connect
+                                       : name == "store"   ? store
                                        : name == "read"    ? read
                                        : name == "collect" ? collect
                                                            : events) = c.get();
@@ -126,10 +128,11 @@ struct FakeSession
     }
     std::unique_ptr<session::UnitSession> session;
     FakeLink *link = nullptr;
-    FakeClock *store = nullptr;  // the store's pauses and read back's timeout
-    FakeClock *read = nullptr;   // the timeout of a read
+    FakeClock *store = nullptr;   // the store's pauses and read back's timeout
+    FakeClock *read = nullptr;    // the timeout of a read
+    FakeClock *connect = nullptr; // the wait for the unit's banner
     FakeClock *collect = nullptr; // the period of the collection of new events
-    FakeClock *events = nullptr; // the event download's ticks
+    FakeClock *events = nullptr;  // the event download's ticks
 };
 
 } // namespace halvo::test
