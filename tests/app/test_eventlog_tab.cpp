@@ -1,5 +1,6 @@
 // The Event Recorder/Logger tab and the clock button, against the simulated unit on
 // a pty; the paced read ticks ten times as fast.
+#include "collection_panel.h"
 #include "event_view.h"
 #include "eventlog/event_archive.h"
 #include "eventlog_tab.h"
@@ -120,12 +121,14 @@ private slots:
         field("TxtEventLogPagesToDownload")->setText("2");
         f.dialogs.fileNames = {archive};
         QVERIFY(readNew());
-        QCOMPARE(line->text(), QStringLiteral("8 new lines appended to %1").arg(QDir::toNativeSeparators(archive)));
+        QCOMPARE(line->text(),
+                 QStringLiteral("8 new lines appended to %1").arg(QDir::toNativeSeparators(archive)));
         QCOMPARE(f.ctl<QLabel>("LabelEventArchive")->text(), QStringLiteral("Archive: gate.txt"));
         QSettings remembered;
-        QCOMPARE(remembered.value(QStringLiteral("archives/%1/%2")
-                                      .arg(QString(QByteArray("Halvo Base Unit V2.04 SN 000417").toHex()),
-                                           QString(f.unit->devicePath().toLatin1().toHex())))
+        QCOMPARE(remembered
+                     .value(QStringLiteral("archives/%1/%2")
+                                .arg(QString(QByteArray("Halvo Base Unit V2.04 SN 000417").toHex()),
+                                     QString(f.unit->devicePath().toLatin1().toHex())))
                      .toString(),
                  archive);
 
@@ -134,9 +137,11 @@ private slots:
         f.unit->setLogGeneration(1);
         f.unit->addEventPages(1);
         QVERIFY(readNew());
-        QVERIFY(line->text().startsWith("Page 498 as the unit holds it now is not the page this archive ends"));
+        QVERIFY(
+            line->text().startsWith("Page 498 as the unit holds it now is not the page this archive ends"));
         QTRY_COMPARE(f.dialogs.questions.size(), 1);
-        QVERIFY(f.dialogs.questions.first().endsWith("Nothing was added. [Choose Another Archive...|Append Anyway]"));
+        QVERIFY(f.dialogs.questions.first().endsWith(
+            "Nothing was added. [Choose Another Archive...|Append Anyway]"));
         QCOMPARE(readFile(archive), held);
         f.dialogs.choices = {1};
         f.dialogs.questions.clear();
@@ -206,8 +211,9 @@ private slots:
         QSettings remembered;
         const QString unit = QString(QByteArray("Halvo Base Unit V2.04 SN 000417").toHex()) + "/" +
                              QString(f.unit->devicePath().toLatin1().toHex());
-        QVERIFY2(remembered.value("collect/" + unit + "/on").toBool(),
-                 qPrintable(remembered.allKeys().join(",") + " " + f.w->session().receive().identification()));
+        QVERIFY2(
+            remembered.value("collect/" + unit + "/on").toBool(),
+            qPrintable(remembered.allKeys().join(",") + " " + f.w->session().receive().identification()));
         QCOMPARE(remembered.value("collect/" + unit + "/minutes").toInt(), 15);
 
         QSignalSpy failed(&f.w->session().collection(), &halvo::session::EventCollection::failed);
@@ -221,6 +227,21 @@ private slots:
         box->click();
         QVERIFY(!f.w->session().collection().active());
         QCOMPARE(remembered.value("collect/" + unit + "/on").toBool(), false);
+
+        // 1 to 1440 minutes.
+        for (const auto &[typed, kept] :
+             {std::pair{"1", "1"}, {"1440", "1440"}, {"1441", "15"}, {"x", "15"}}) {
+            field("TxtCollectMinutes")->setText(typed);
+            f.w->eventLogTab().findChild<halvo::app::CollectionPanel *>()->TxtCollectMinutes_LostFocus();
+            QCOMPARE(field("TxtCollectMinutes")->text(), QString::fromLatin1(kept));
+        }
+        // The unit's own choice comes back when it says which unit it is.
+        remembered.setValue("collect/" + unit + "/on", true);
+        remembered.setValue("collect/" + unit + "/minutes", 30);
+        f.unit->sendBanner();
+        QTRY_VERIFY(box->isChecked());
+        QCOMPARE(field("TxtCollectMinutes")->text(), QStringLiteral("30"));
+        QVERIFY(f.w->session().collection().active());
     }
 
     // What a read of new events was told before it began goes when a read of the

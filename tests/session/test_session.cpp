@@ -12,10 +12,10 @@
 #include "session/unit_image.h"
 #include "session/unit_session.h"
 #include "session/watchdog.h"
-#include "support/bytes.h"
-#include "support/fake_link.h"
 #include "sim_link.h"
 #include "sim_unit.h"
+#include "support/bytes.h"
+#include "support/fake_link.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -169,7 +169,9 @@ private slots:
             QByteArray out;
             for (int slot = 0; slot < 50; ++slot)
                 out += reply('-', QByteArray::number(slot).rightJustified(2, '0') +
-                                      (slot == 0 ? QByteArray("Gate") : slot == 4 ? slot4 : QByteArray("Zone")));
+                                      (slot == 0   ? QByteArray("Gate")
+                                       : slot == 4 ? slot4
+                                                   : QByteArray("Zone")));
             return out;
         };
         const QByteArray readLocations("\x44\x2D\x00\x04\x00\x75\x0A\x0D", 8);
@@ -243,7 +245,8 @@ private slots:
         QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::Done);
         QVERIFY(job.checked());
         // Unchecked, on purpose: sent, and said to be no more than that.
-        QVERIFY(job.start(*config::Items_Store_Plan(config, {{Part::Settings, 0}}), session::StoreJob::Check::None));
+        QVERIFY(job.start(*config::Items_Store_Plan(config, {{Part::Settings, 0}}),
+                          session::StoreJob::Check::None));
         clock->fire();
         QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::Done);
         QVERIFY(!job.checked());
@@ -261,13 +264,15 @@ private slots:
     void aRecordIsReadUntilTwoReadsAgree()
     {
         session::ReadJob &reads = s->reads();
-        QSignalSpy finished(&reads, &session::ReadJob::finished), started(&reads, &session::ReadJob::readStarted);
+        QSignalSpy finished(&reads, &session::ReadJob::finished),
+            started(&reads, &session::ReadJob::readStarted);
         FakeClock &timeout = *fake->read;
         reads.setTimeoutMs(3000);
         auto names = [](const QByteArray &slot4) {
             QByteArray out;
             for (int slot = 0; slot < 50; ++slot)
-                out += reply('-', QByteArray::number(slot).rightJustified(2, '0') + (slot == 4 ? slot4 : "Zone"));
+                out += reply('-',
+                             QByteArray::number(slot).rightJustified(2, '0') + (slot == 4 ? slot4 : "Zone"));
             return out;
         };
         const QByteArray readNames("\x44\x2D\x00\x04\x00\x75\x0A\x0D", 8);
@@ -284,15 +289,17 @@ private slots:
         QVERIFY(reads.start({Part::Locations}));
         for (const char *n : {"Gate", "Gbte", "Gate", "Gbte"})
             link->receive(names(n));
-        QCOMPARE(finished.takeFirst(),
-                 (QVariantList{false, "the unit's location names read differently each of 4 times (changed "
-                                      "between reads: location 0x05): its replies are being damaged on the way"}));
+        QCOMPARE(
+            finished.takeFirst(),
+            (QVariantList{false, "the unit's location names read differently each of 4 times (changed "
+                                 "between reads: location 0x05): its replies are being damaged on the way"}));
 
         QVERIFY(reads.start({Part::Passes}));
         link->receive(BadPass);
-        QCOMPARE(finished.takeFirst(),
-                 (QVariantList{false, "Communications Error Please correct and retry: pass record for pass 72, "
-                                      "which has no row"}));
+        QCOMPARE(
+            finished.takeFirst(),
+            (QVariantList{false, "Communications Error Please correct and retry: pass record for pass 72, "
+                                 "which has no row"}));
         QVERIFY(!timeout.waiting() && !reads.running());
 
         QVERIFY(reads.start({Part::Settings}));
@@ -444,7 +451,8 @@ private slots:
         QCOMPARE(quint8(link->written.at(31).at(4)), 31);
         QCOMPARE(link->written.last(), QByteArray("\x44\x21\x00\x04\x00\x69\x0A\x0D", 8));
         QCOMPARE(s->stores().passCount(), 32); // until the check ends
-        link->receive(table.replace("P1              ", "Changed         ").left(32 * 40)); // the 32 rows sent suffice
+        link->receive(
+            table.replace("P1              ", "Changed         ").left(32 * 40)); // the 32 rows sent suffice
         QVERIFY(!s->stores().running() && s->stores().checked());
         QCOMPARE(s->stores().passCount(), 72);
         link->receive(table.mid(32 * 40));
@@ -722,7 +730,8 @@ private slots:
         session::EventCollection &c = s->collection();
         QDateTime now(QDate(2026, 12, 8), QTime(10, 0));
         c.setNow([&] { return now; });
-        QSignalSpy collected(&c, &session::EventCollection::collected), failed(&c, &session::EventCollection::failed);
+        QSignalSpy collected(&c, &session::EventCollection::collected),
+            failed(&c, &session::EventCollection::failed);
         FakeClock &period = *fake->collect, &ticks = *fake->events;
         c.start(archive, 15, 2);
         QCOMPARE(log.last(), "pause 900000");
@@ -741,7 +750,8 @@ private slots:
             ticks.fire();
         QCOMPARE(link->written.last(), QByteArray("\x44\x29\x00\x07\x00\x00\x08\x02\x7E\x0A\x0D", 11));
         for (int e = 0; e < 8; ++e)
-            link->receive(" Page " + QByteArray::number(8 + e / 4) + " Ev " + QByteArray::number(e % 4) + "\r");
+            link->receive(" Page " + QByteArray::number(8 + e / 4) + " Ev " + QByteArray::number(e % 4) +
+                          "\r");
         for (int t = 0; t < 4; ++t)
             ticks.fire();
         QCOMPARE(collected.takeFirst().first().toString(), "8 new lines at 10:15");
@@ -753,10 +763,13 @@ private slots:
         period.fire();
         link->receive(reply('/', test::bytes({0, 0, 11})));
         ticks.fire();
-        QVERIFY(collected.takeFirst().first().toString().startsWith("No new events since "));
+        QString why;
+        const QDateTime saved = eventlog::Read_Record(archive, &why)->savedAt; // when the lines went in
+        QCOMPARE(collected.takeFirst().first().toString(), "No new events since " + saved.toString("HH:mm"));
 
         // A damaged record: told each period, the first of a row marked so; a success
         // starts the count again.
+        const QByteArray record = test::readFile(eventlog::Record_Path(archive));
         QFile damaged(eventlog::Record_Path(archive));
         QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("damaged\n") > 0);
         damaged.close();
@@ -766,12 +779,18 @@ private slots:
         QCOMPARE(failed.at(0).at(1).toBool(), true);
         QCOMPARE(failed.at(1).at(1).toBool(), false);
         QVERIFY(failed.at(0).first().toString().contains("is damaged"));
+        // Mended, then damaged again: the first of a new row.
+        QVERIFY(eventlog::Write_Record(archive, *eventlog::Parse_Record(record)));
+        period.fire();
+        link->receive(reply('/', test::bytes({0, 0, 11})));
+        ticks.fire();
+        QCOMPARE(collected.size(), 1);
         s->close(); // the port closed: a failure too, and the period goes on
         period.fire();
-        QCOMPARE(failed.last().first().toString(), "the port is closed");
+        QCOMPARE(failed.last(), (QVariantList{"the port is closed", true}));
         QVERIFY(period.waiting());
         c.stop();
-        QVERIFY(!period.waiting() && !c.active());
+        QVERIFY(!period.waiting() && !c.active() && !c.nextAt().isValid());
     }
 
     // A day of collections every 15 minutes against the simulated unit, which logs 0 to
@@ -785,7 +804,8 @@ private slots:
         unit.setBannerInterval(0);
         QStringList ignored;
         test::FakeClock *period = nullptr;
-        session::UnitSession day({std::make_unique<sim::SimLink>(unit), [&](const char *job) -> std::unique_ptr<session::PaceClock> {
+        session::UnitSession day({std::make_unique<sim::SimLink>(unit),
+                                  [&](const char *job) -> std::unique_ptr<session::PaceClock> {
                                       if (QByteArray(job) != "collect")
                                           return std::make_unique<session::TimerPaceClock>();
                                       auto c = std::make_unique<test::FakeClock>(ignored);
@@ -810,11 +830,13 @@ private slots:
                     pagesAsked += frame.mid(21, 2).toInt(nullptr, 16);
         }
         QVERIFY(failed.isEmpty());
-        const QStringList lines = QString::fromLatin1(test::readFile(archive)).split("\r\n", Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromLatin1(test::readFile(archive)).split("\r\n", Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), logged * 4); // the 3 pages of the first collection, then all that came
         QCOMPARE(QStringList(lines).removeDuplicates(), 0);
         QCOMPARE(lines.first().left(17), QStringLiteral("\" Page 00496 Ev 1"));
-        QCOMPARE(lines.last().left(17), QStringLiteral("\" Page %1 Ev 4").arg(496 + logged - 1, 5, 10, QChar('0')));
+        QCOMPARE(lines.last().left(17),
+                 QStringLiteral("\" Page %1 Ev 4").arg(496 + logged - 1, 5, 10, QChar('0')));
         qInfo("a day: %d collections, %d pages logged, %d pages asked for, %lld lines appended", 96, logged,
               pagesAsked, static_cast<long long>(lines.size()));
     }
