@@ -1,6 +1,5 @@
 // The Event Recorder/Logger tab and the clock button, against the simulated unit on
 // a pty; the paced read ticks ten times as fast.
-#include "collection_panel.h"
 #include "event_view.h"
 #include "eventlog/event_archive.h"
 #include "eventlog_tab.h"
@@ -215,6 +214,7 @@ private slots:
             remembered.value("collect/" + unit + "/on").toBool(),
             qPrintable(remembered.allKeys().join(",") + " " + f.w->session().receive().identification()));
         QCOMPARE(remembered.value("collect/" + unit + "/minutes").toInt(), 15);
+        QCOMPARE(remembered.value("archives/" + unit).toString(), archive); // chosen once for the unit
 
         QSignalSpy failed(&f.w->session().collection(), &halvo::session::EventCollection::failed);
         QFile record(halvo::eventlog::Record_Path(archive));
@@ -232,7 +232,7 @@ private slots:
         for (const auto &[typed, kept] :
              {std::pair{"1", "1"}, {"1440", "1440"}, {"1441", "15"}, {"x", "15"}}) {
             field("TxtCollectMinutes")->setText(typed);
-            f.w->eventLogTab().findChild<halvo::app::CollectionPanel *>()->TxtCollectMinutes_LostFocus();
+            QTest::keyClick(field("TxtCollectMinutes"), Qt::Key_Return); // as the operator ends an edit
             QCOMPARE(field("TxtCollectMinutes")->text(), QString::fromLatin1(kept));
         }
         // The unit's own choice comes back when it says which unit it is.
