@@ -6,12 +6,18 @@
 #include "support/messages.h"
 #include "support/window_fixture.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 using halvo::test::readFile;
 using namespace halvo::test::text;
@@ -199,6 +205,41 @@ private slots:
         f.connectPort();
         f.click("CmdReadNewEvents");
         QCOMPARE(f.dialogs.overwriteAsked.last(), false);
+    }
+
+    // The comparison itself: a row per field under Item, Window, File; "Load This File"
+    // only when something differs.
+    void theComparisonShowsEachFieldAndOffersTheFile()
+    {
+        halvo::app::QtOperatorDialogs real(f.w.get());
+        const std::vector<halvo::app::ComparisonRow> rows = {{"pass 3 User Names", "\"Night\"", "\"Day\""},
+                                                             {"location 0x05", "\"Gate\"", "\"Dock\""}};
+        QStringList seen;
+        QTimer::singleShot(0, [&] {
+            auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            auto *table = d->findChild<QTableWidget *>("TableCompareWithFile");
+            QVERIFY(table);
+            seen << d->windowTitle() << d->findChild<QLabel *>()->text() << table->accessibleName();
+            for (int c = 0; c < 3; ++c)
+                seen << table->horizontalHeaderItem(c)->text() + "=" + table->item(1, c)->text();
+            for (QPushButton *b : d->findChildren<QPushButton *>())
+                if (b->text() == QStringLiteral("Load This File"))
+                    b->click();
+        });
+        QVERIFY(real.compareWithFile("earlier.csv", rows));
+        QCOMPARE(seen,
+                 (QStringList{"Compare With Data File", "2 fields differ between the window and earlier.csv.",
+                              "Fields that differ from the file", "Item=location 0x05", "Window=\"Gate\"",
+                              "File=\"Dock\""}));
+        QTimer::singleShot(0, [&] {
+            auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(d && d->findChild<QLabel *>()->text() == "The window holds what earlier.csv holds.");
+            for (QPushButton *b : d->findChildren<QPushButton *>())
+                QCOMPARE(b->isEnabled(), b->text() != QStringLiteral("Load This File"));
+            d->reject();
+        });
+        QVERIFY(!real.compareWithFile("earlier.csv", {}));
     }
 
     // The sheet of what the window holds says what is not stored; the roster goes out

@@ -188,6 +188,7 @@ private slots:
         QVERIFY2(remembered.value("collect/" + unit + "/on").toBool(),
                  qPrintable(remembered.allKeys().join(",") + " " + f.w->session().identification()));
         QCOMPARE(remembered.value("collect/" + unit + "/minutes").toInt(), 15);
+        QCOMPARE(remembered.value("archives/" + unit).toString(), archive); // chosen once for the unit
 
         QSignalSpy failed(&f.w->session().collection(), &halvo::session::EventCollection::failed);
         QFile record(halvo::eventlog::Record_Path(archive));
@@ -200,6 +201,21 @@ private slots:
         box->click();
         QVERIFY(!f.w->session().collection().active());
         QCOMPARE(remembered.value("collect/" + unit + "/on").toBool(), false);
+
+        // 1 to 1440 minutes.
+        for (const auto &[typed, kept] :
+             {std::pair{"1", "1"}, {"1440", "1440"}, {"1441", "15"}, {"x", "15"}}) {
+            field("TxtCollectMinutes")->setText(typed);
+            QTest::keyClick(field("TxtCollectMinutes"), Qt::Key_Return); // as the operator ends an edit
+            QCOMPARE(field("TxtCollectMinutes")->text(), QString::fromLatin1(kept));
+        }
+        // The unit's own choice comes back when it says which unit it is.
+        remembered.setValue("collect/" + unit + "/on", true);
+        remembered.setValue("collect/" + unit + "/minutes", 30);
+        f.unit->sendBanner();
+        QTRY_VERIFY(box->isChecked());
+        QCOMPARE(field("TxtCollectMinutes")->text(), QStringLiteral("30"));
+        QVERIFY(f.w->session().collection().active());
     }
 
     // What a read of new events was told before it began goes when a read of the

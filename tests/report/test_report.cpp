@@ -180,7 +180,8 @@ private slots:
         QCOMPARE(loaded.passRow(4)[passes::ColSystemId], QStringLiteral("FF"));
         // A system ID typed as FF is an edit, and the editor's rule holds for it.
         edited = roster;
-        edited.replace("\"3\",\"O\"\"Neil \"\"Jr\"\"     \",\"00\"", "\"3\",\"O\"\"Neil \"\"Jr\"\"     \",\"FF\"");
+        edited.replace("\"3\",\"O\"\"Neil \"\"Jr\"\"     \",\"00\"",
+                       "\"3\",\"O\"\"Neil \"\"Jr\"\"     \",\"FF\"");
         QVERIFY(!report::Import_Roster(edited, loaded, &problems));
         QCOMPARE(problems.cells, QStringList{"row 4, System ID: \"FF\" is not 01 to FE"});
     }
@@ -194,12 +195,14 @@ private slots:
         QByteArray huge = "Index,User Name,System ID,User ID,Signal Timeout\r\n";
         huge += QByteArray("1,A,01,1,0\r\n").repeated(200000);
         QVERIFY(!report::Import_Roster(huge, c, &problems));
-        QCOMPARE(problems.cells, QStringList{"the file is 2400050 bytes, far more than any roster or location list"});
-        const QByteArray longName = "Index,User Name,System ID,User ID,Signal Timeout\r\n1," +
-                                    QByteArray(5000, 'x') + ",01,1,0\r\n";
+        QCOMPARE(problems.cells,
+                 QStringList{"the file is 2400050 bytes, far more than any roster or location list"});
+        const QByteArray longName =
+            "Index,User Name,System ID,User ID,Signal Timeout\r\n1," + QByteArray(5000, 'x') + ",01,1,0\r\n";
         QVERIFY(!report::Import_Roster(longName, c, &problems));
-        QCOMPARE(problems.cells, QStringList{"row 2, User Name: \"" + QString(24, 'x') +
-                                             "...\" is more than 16 characters, or holds one the unit cannot show"});
+        QCOMPARE(problems.cells,
+                 QStringList{"row 2, User Name: \"" + QString(24, 'x') +
+                             "...\" is more than 16 characters, or holds one the unit cannot show"});
         const QString path = dir.filePath("huge.csv");
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write(huge) == huge.size());
@@ -207,6 +210,11 @@ private slots:
         QString why;
         QVERIFY(!report::Read_Import_File(path, &why));
         QCOMPARE(why, QStringLiteral("it is 2400050 bytes, far more than any roster or location list"));
+        for (const qint64 size : {qint64(1) << 20, (qint64(1) << 20) + 1}) { // 1 MiB is the most there may be
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(huge.left(size)) == size);
+            f.close();
+            QCOMPARE(report::Read_Import_File(path, &why).has_value(), size == (qint64(1) << 20));
+        }
     }
 
     // All or nothing, every bad cell named by row and column.

@@ -294,10 +294,13 @@ private slots:
         period.fire();
         link->receive(reply('/', test::bytes({0, 0, 11})));
         ticks.fire();
-        QVERIFY(collected.takeFirst().first().toString().startsWith("No new events since "));
+        QString why;
+        const QDateTime saved = eventlog::Read_Record(archive, &why)->savedAt; // when the lines went in
+        QCOMPARE(collected.takeFirst().first().toString(), "No new events since " + saved.toString("HH:mm"));
 
         // A damaged record: told each period, the first of a row marked so; a success
         // starts the count again.
+        const QByteArray record = test::readFile(eventlog::Record_Path(archive));
         QFile damaged(eventlog::Record_Path(archive));
         QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("damaged\n") > 0);
         damaged.close();
@@ -307,12 +310,18 @@ private slots:
         QCOMPARE(failed.at(0).at(1).toBool(), true);
         QCOMPARE(failed.at(1).at(1).toBool(), false);
         QVERIFY(failed.at(0).first().toString().contains("is damaged"));
+        // Mended, then damaged again: the first of a new row.
+        QVERIFY(eventlog::Write_Record(archive, *eventlog::Parse_Record(record)));
+        period.fire();
+        link->receive(reply('/', test::bytes({0, 0, 11})));
+        ticks.fire();
+        QCOMPARE(collected.size(), 1);
         s->close(); // the port closed: a failure too, and the period goes on
         period.fire();
-        QCOMPARE(failed.last().first().toString(), "the port is closed");
+        QCOMPARE(failed.last(), (QVariantList{"the port is closed", true}));
         QVERIFY(period.waiting());
         c.stop();
-        QVERIFY(!period.waiting() && !c.active());
+        QVERIFY(!period.waiting() && !c.active() && !c.nextAt().isValid());
     }
 
     // A day of collections every 15 minutes against the simulated unit, which logs 0 to
