@@ -1,6 +1,7 @@
 #include "help_menu.h"
 
 #include "operator_dialogs.h"
+#include "port/serial_ports.h"
 #include "port/doctor.h"
 #include "port/port_catalogue.h"
 #include "session/off_thread.h"
@@ -18,9 +19,6 @@ HelpMenu::HelpMenu(QMenu *menu, port::PortCatalogue &ports, OperatorDialogs &dia
                             QStringLiteral("Menu_Check_Computer"));
     auto *about = ui::named(menu->addAction(QStringLiteral("About")), QStringLiteral("Menu_Help_About"));
     connect(check, &QAction::triggered, this, &HelpMenu::Menu_Check_Computer_Click);
-#ifdef Q_OS_WIN
-    check->setVisible(false); // it reads Linux's device files
-#endif
     connect(about, &QAction::triggered, this, &HelpMenu::Menu_Help_About_Click);
 }
 
@@ -38,7 +36,7 @@ void HelpMenu::Menu_Check_Computer_Click()
     m_ports.refresh();
     // It reads every process's open files: away from the window's thread.
     session::Off_Thread(
-        this, [ports = m_ports.entries()] { return port::Check_Computer(port::SystemSnapshot(), ports); },
+        this, [ports = m_ports.entries()] { return port::Check_This_Computer(ports); },
         [this](const port::ComputerCheck &check) {
             m_dialogs.report(QStringLiteral("Check This Computer"), check.lines.join(QLatin1Char('\n')));
         });

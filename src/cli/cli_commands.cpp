@@ -9,6 +9,7 @@
 #include "datafile/data_file.h"
 #include "port/doctor.h"
 #include "port/port_catalogue.h"
+#include "port/serial_ports.h"
 #include "progress.h"
 #include "session/messages.h"
 #include "session/unit_session.h"
@@ -141,17 +142,16 @@ int clock(const Options &o)
 
 int doctor(const Options &o, const QString &root)
 {
-    const port::SystemSnapshot system(root);
-    QList<port::PortEntry> ports;
+    port::ComputerCheck check;
     if (root == QLatin1String("/")) {
-        ports = catalogue(o).entries(); // the ports as the tool lists them
+        check = port::Check_This_Computer(catalogue(o).entries()); // the ports as the tool lists them
     } else {
+        const port::SystemSnapshot system(root);
         QList<port::PortEntry> found;
         for (const QString &path : system.usbSerialDevices())
             found.append({0, path, {}});
-        ports = port::PortCatalogue::Number_Ports(o.extraPorts, found);
+        check = port::Check_Computer(system, port::PortCatalogue::Number_Ports(o.extraPorts, found));
     }
-    const port::ComputerCheck check = port::Check_Computer(system, ports);
     for (const QString &line : check.lines)
         print(line);
     return check.problems == 0 ? Ok : UnitFailed;

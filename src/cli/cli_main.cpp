@@ -74,10 +74,6 @@ int run(const QString &verb, Options &o, const QCommandLineParser &p, const QStr
     if (verb == QLatin1String("ports"))
         return ports(o);
     if (verb == QLatin1String("doctor")) {
-#ifdef Q_OS_WIN
-        return usage(QStringLiteral("doctor reads Linux's device files; on Windows, Device Manager lists the "
-                                    "COM ports under \"Ports (COM & LPT)\""));
-#endif
         o.extraPorts += p.values(QStringLiteral("port"));
         return doctor(o, p.value(QStringLiteral("root")));
     }

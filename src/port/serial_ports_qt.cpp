@@ -1,17 +1,39 @@
 #include "serial_ports.h"
 
+#include "doctor.h"
+#include "serial_ports_windows.h"
+#include "win_serial_rules.h"
+
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QSerialPortInfo>
+#include <QSettings>
 
 namespace halvo::port {
+
+namespace {
+// What the tool opens: the device on Linux, the port's name on Windows.
+QString openedAs(const QSerialPortInfo &info)
+{
+#ifdef Q_OS_WIN
+    return info.portName();
+#else
+    return info.systemLocation();
+#endif
+}
+
+QString hex4(quint16 id)
+{
+    return QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0'));
+}
+} // namespace
 
 QList<PortEntry> System_Serial_Ports()
 {
     QList<PortEntry> out;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
         auto known = [](bool has, quint16 id) { return has ? std::optional<quint16>(id) : std::nullopt; };
-        out.append({0, info.systemLocation(),
+        out.append({0, openedAs(info),
                     PortCatalogue::Adapter_Description(
                         info.description(), known(info.hasVendorIdentifier(), info.vendorIdentifier()),
                         known(info.hasProductIdentifier(), info.productIdentifier()), info.serialNumber())});
@@ -21,14 +43,28 @@ QList<PortEntry> System_Serial_Ports()
 
 QStringList System_Port_Names()
 {
+#ifdef Q_OS_WIN
+    // The registry's list of the COM ports there are now: read in a moment, so the
+    // port list can follow adapters while nothing is open.
+    QSettings map(QStringLiteral("HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM"), QSettings::NativeFormat);
+    QStringList names;
+    for (const QString &key : map.allKeys()) {
+        const QString name = map.value(key).toString().trimmed();
+        if (win::Com_Number(name) > 0 && !names.contains(name, Qt::CaseInsensitive))
+            names << name;
+    }
+    names.sort();
+    return names;
+#else
     return {};
+#endif
 }
 
 QString Adapter_Serial_Number(const QString &path)
 {
     const QString device = QFileInfo(path).canonicalFilePath();
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        if (info.systemLocation() == path || QFileInfo(info.systemLocation()).canonicalFilePath() == device)
+        if (openedAs(info) == path || QFileInfo(info.systemLocation()).canonicalFilePath() == device)
             return info.serialNumber();
     return {};
 }
@@ -37,6 +73,56 @@ bool Can_Open_Port(const QString &path)
 {
     QSerialPort probe(path);
     return probe.open(QIODevice::ReadWrite);
+}
+
+QList<ComPortFacts> System_Com_Ports(const QList<PortEntry> &ports)
+{
+    const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
+    const auto drivers = win::Port_Drivers();
+    QList<ComPortFacts> out;
+    for (const PortEntry &port : ports) {
+        ComPortFacts facts;
+        facts.number = port.number;
+        facts.name = port.path;
+        for (const QSerialPortInfo &info : infos) {
+            if (openedAs(info) != port.path)
+                continue;
+            facts.friendlyName = info.description();
+            if (info.hasVendorIdentifier() && info.hasProductIdentifier())
+                facts.usbIds = hex4(info.vendorIdentifier()) + QLatin1Char(':') + hex4(info.productIdentifier());
+            facts.serialNumber = info.serialNumber();
+        }
+        const auto driver = drivers.find(port.path.toUpper());
+        if (driver != drivers.end()) {
+            facts.friendlyName = driver->friendlyName;
+            facts.driver = driver->service;
+        }
+        QSerialPort probe(port.path);
+        if (probe.open(QIODevice::ReadWrite)) {
+            facts.opens = ComPortFacts::Opens::Now;
+        } else {
+            // A COM port is opened by one program at a time: Windows refuses another
+            // with "access denied".
+            facts.opens = probe.error() == QSerialPort::PermissionError ? ComPortFacts::Opens::InUse
+                                                                         : ComPortFacts::Opens::No;
+            facts.openError = probe.errorString();
+        }
+        out << facts;
+    }
+    return out;
+}
+
+ComputerCheck Check_This_Computer(const QList<PortEntry> &ports)
+{
+#ifdef Q_OS_WIN
+    QList<PortEntry> comPorts;
+    for (const PortEntry &e : ports)
+        if (win::Com_Number(e.path) > 0)
+            comPorts << e; // the demo unit is no port of the system's
+    return Check_Com_Ports(System_Com_Ports(comPorts));
+#else
+    return Check_Computer(SystemSnapshot(), ports);
+#endif
 }
 
 } // namespace halvo::port
