@@ -44,8 +44,13 @@ private slots:
     // which COM10 and above need. A port held elsewhere is "in use".
     void comPortNamesAndPaths()
     {
-        for (const auto &[name, number] : {std::pair{"COM1", 1}, {"COM12", 12}, {"com3", 3}, {"COM100", 100},
-                                           {"COM123", 123}, {"COM999", 999}, {"\\\\.\\COM7", 7}})
+        for (const auto &[name, number] : {std::pair{"COM1", 1},
+                                           {"COM12", 12},
+                                           {"com3", 3},
+                                           {"COM100", 100},
+                                           {"COM123", 123},
+                                           {"COM999", 999},
+                                           {"\\\\.\\COM7", 7}})
             QCOMPARE(win::Com_Number(name), number);
         for (const char *notCom : {"COM0", "COM", "COMx", "COM1000", "LPT1", "/dev/ttyUSB0", "demo", " COM4"})
             QVERIFY2(win::Com_Number(notCom) == 0, notCom);
@@ -70,16 +75,24 @@ private slots:
     void theComputerCheckOnWindows()
     {
         using halvo::port::ComPortFacts;
-        ComPortFacts usb{3, "COM3", "USB Serial Port (COM3)", "0403:6001", "A12345", "FTSER2K",
-                         ComPortFacts::Opens::Now, {}};
-        ComPortFacts held{5, "COM5", "Prolific USB-to-Serial Comm Port (COM5)", "067b:2303", {}, "Ser2pl",
-                          ComPortFacts::Opens::InUse, "Access is denied."};
-        ComPortFacts built{123, "COM123", {}, {}, {}, {}, ComPortFacts::Opens::No, "The device is not ready."};
+        ComPortFacts usb{3,        "COM3",    "USB Serial Port (COM3)", "0403:6001",
+                         "A12345", "FTSER2K", ComPortFacts::Opens::Now, {}};
+        ComPortFacts held{5,
+                          "COM5",
+                          "Prolific USB-to-Serial Comm Port (COM5)",
+                          "067b:2303",
+                          {},
+                          "Ser2pl",
+                          ComPortFacts::Opens::InUse,
+                          "Access is denied."};
+        ComPortFacts built{
+            123, "COM123", {}, {}, {}, {}, ComPortFacts::Opens::No, "The device is not ready."};
         auto check = halvo::port::Check_Com_Ports({usb});
-        QCOMPARE(check.lines, (QStringList{"COM ports: 1", "COM 3 : COM3 (opened as \\\\.\\COM3)",
-                                           "  name: USB Serial Port (COM3)",
-                                           "  adapter: USB 0403:6001, serial number A12345", "  driver: FTSER2K",
-                                           "  this user: can open it now", "Result: nothing wrong found."}));
+        QCOMPARE(check.lines,
+                 (QStringList{"COM ports: 1", "COM 3 : COM3 (opened as \\\\.\\COM3)",
+                              "  name: USB Serial Port (COM3)",
+                              "  adapter: USB 0403:6001, serial number A12345", "  driver: FTSER2K",
+                              "  this user: can open it now", "Result: nothing wrong found."}));
         QCOMPARE(check.problems, 0);
         check = halvo::port::Check_Com_Ports({usb, held, built});
         QCOMPARE(check.problems, 2);
