@@ -8,6 +8,7 @@
 #include "session/messages.h"
 #include "session/read_job.h"
 #include "session/store_job.h"
+#include "session/support_log.h"
 #include "session/unit_image.h"
 
 #include <QCoreApplication>
@@ -23,6 +24,7 @@ namespace Msg = session::Msg;
 
 int fail(int status, const QString &text)
 {
+    qCInfo(lcOperator).noquote() << "told" << text;
     Progress::sayFailure(text);
     return status;
 }

@@ -28,6 +28,10 @@ bool Can_Open_Port(const QString &path);
 // What the system says of each numbered COM port, and whether it opens now: the
 // facts "Check This Computer" reports on Windows.
 QList<ComPortFacts> System_Com_Ports(const QList<PortEntry> &ports);
+// Each listed port with what the system says of it: its name and maker, the USB
+// adapter's VID:PID and serial number, and the driver behind it, where the system
+// tells (the support file).
+QStringList Port_Detail_Lines(const QList<PortEntry> &ports);
 struct ComputerCheck;
 // "Check This Computer" of the system the tool runs on, for the ports it lists: the
 // device files, groups and programs on Linux; the COM ports and their drivers on

@@ -1,6 +1,7 @@
 #include "serial_ports.h"
 
 #include "doctor.h"
+#include "link_switch.h"
 #include "serial_ports_windows.h"
 #include "win_serial_rules.h"
 
@@ -26,6 +27,15 @@ QString hex4(quint16 id)
 {
     return QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0'));
 }
+
+// The kernel driver bound to a tty's device ("ftdi_sio", "cp210x").
+QString linuxDriver(const QString &device)
+{
+    const QString name = QFileInfo(QFileInfo(device).canonicalFilePath()).fileName();
+    return QFileInfo(QStringLiteral("/sys/class/tty/%1/device/driver").arg(name))
+        .canonicalFilePath()
+        .section(QLatin1Char('/'), -1);
+}
 } // namespace
 
 QList<PortEntry> System_Serial_Ports()
@@ -46,7 +56,8 @@ QStringList System_Port_Names()
 #ifdef Q_OS_WIN
     // The registry's list of the COM ports there are now: read in a moment, so the
     // port list can follow adapters while nothing is open.
-    QSettings map(QStringLiteral("HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM"), QSettings::NativeFormat);
+    QSettings map(QStringLiteral("HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM"),
+                  QSettings::NativeFormat);
     QStringList names;
     for (const QString &key : map.allKeys()) {
         const QString name = map.value(key).toString().trimmed();
@@ -89,7 +100,8 @@ QList<ComPortFacts> System_Com_Ports(const QList<PortEntry> &ports)
                 continue;
             facts.friendlyName = info.description();
             if (info.hasVendorIdentifier() && info.hasProductIdentifier())
-                facts.usbIds = hex4(info.vendorIdentifier()) + QLatin1Char(':') + hex4(info.productIdentifier());
+                facts.usbIds =
+                    hex4(info.vendorIdentifier()) + QLatin1Char(':') + hex4(info.productIdentifier());
             facts.serialNumber = info.serialNumber();
         }
         const auto driver = drivers.find(port.path.toUpper());
@@ -104,10 +116,44 @@ QList<ComPortFacts> System_Com_Ports(const QList<PortEntry> &ports)
             // A COM port is opened by one program at a time: Windows refuses another
             // with "access denied".
             facts.opens = probe.error() == QSerialPort::PermissionError ? ComPortFacts::Opens::InUse
-                                                                         : ComPortFacts::Opens::No;
+                                                                        : ComPortFacts::Opens::No;
             facts.openError = probe.errorString();
         }
         out << facts;
+    }
+    return out;
+}
+
+QStringList Port_Detail_Lines(const QList<PortEntry> &ports)
+{
+    const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
+    const auto drivers = win::Port_Drivers();
+    QStringList out;
+    for (const PortEntry &port : ports) {
+        out << PortCatalogue::Port_Entry_Text(port.number) + QLatin1Char(' ') + port.path;
+        if (port.path == Demo_Port()) {
+            out << QStringLiteral("  the simulated unit inside the tool");
+            continue;
+        }
+        QString driver;
+        for (const QSerialPortInfo &info : infos) {
+            if (openedAs(info) != port.path)
+                continue;
+            if (!info.description().isEmpty())
+                out << QStringLiteral("  name: ") + info.description();
+            if (!info.manufacturer().isEmpty())
+                out << QStringLiteral("  maker: ") + info.manufacturer();
+            if (info.hasVendorIdentifier() && info.hasProductIdentifier())
+                out << QStringLiteral("  adapter: USB %1:%2%3")
+                           .arg(hex4(info.vendorIdentifier()), hex4(info.productIdentifier()),
+                                info.serialNumber().isEmpty()
+                                    ? QString()
+                                    : QStringLiteral(", serial number ") + info.serialNumber());
+            driver = linuxDriver(info.systemLocation());
+        }
+        if (const auto d = drivers.find(port.path.toUpper()); d != drivers.end())
+            driver = d->service;
+        out << QStringLiteral("  driver: ") + (driver.isEmpty() ? QStringLiteral("not told") : driver);
     }
     return out;
 }
@@ -121,7 +167,11 @@ ComputerCheck Check_This_Computer(const QList<PortEntry> &ports)
             comPorts << e; // the demo unit is no port of the system's
     return Check_Com_Ports(System_Com_Ports(comPorts));
 #else
-    return Check_Computer(SystemSnapshot(), ports);
+    QList<PortEntry> devices;
+    for (const PortEntry &e : ports)
+        if (e.path != Demo_Port())
+            devices << e;
+    return Check_Computer(SystemSnapshot(), devices);
 #endif
 }
 
