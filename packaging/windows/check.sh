@@ -6,10 +6,13 @@
 #   3. halvo-config.exe --demo opens its window, connects to the demo unit and reads
 #      the pass table (operated with xdotool on Xvfb; a screenshot is kept);
 #   4. a COM port Wine maps to the simulated unit's pseudo-terminal (COM5) is read
-#      and written through the Win32 link, with the bytes the Linux build reads and
-#      sends;
-#   5. the installer installs silently, the installed tool starts, the uninstaller
-#      removes it.
+#      and written through QtSerialPort, with the bytes the Linux build reads and
+#      sends; a store of the whole pass table and the location names keeps the unit's
+#      pauses (timed by the unit as each frame arrives) at little CPU; a port another
+#      program holds is named as such, by a command and by doctor; doctor and the
+#      support file describe the port;
+#   5. the installer installs silently, the installed tool starts, idles without
+#      CPU and follows the registry's list of COM ports; the uninstaller removes it.
 # Each check prints PASS or FAIL; the exit status is the number of failures.
 # Runs in a fresh Wine prefix under build-win64/check (HALVO_KEEP_PREFIX=1 keeps the
 # last one). Wine passes Qt's variables on to Windows programs only spelt WINEQT_*.
@@ -33,6 +36,19 @@ pass() { echo "PASS: $*"; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 winpath() { echo "Z:${1//\//\\}"; }
 elapsed() { echo "$(($(date +%s) - $1)) s"; }
+# CPU seconds a process has used so far (user and system), and the time now.
+cpu_of() { awk -v hz="$(getconf CLK_TCK)" '{sub(/.*\) /, ""); printf "%.2f", ($12 + $13) / hz}' "/proc/$1/stat"; }
+now() { date +%s.%N; }
+# Percent of one core: CPU seconds $1..$2 over wall seconds $3..$4.
+percent() { python3 -c "import sys; a,b,c,d=map(float,sys.argv[1:]); print(f'{100*(b-a)/max(d-c,1e-9):.1f}')" "$@"; }
+# Waits up to $3 seconds until the file $1 has $2 lines or more.
+await_lines() {
+  for _ in $(seq 1 $(($3 * 20))); do
+    [ "$(wc -l < "$1" 2>/dev/null || echo 0)" -ge "$2" ] && return 0
+    sleep 0.05
+  done
+  return 1
+}
 
 for needed in "$bundle/halvo-config.exe" "$setup" "$out/build/tests"; do
   [ -e "$needed" ] || { echo "missing $needed: run packaging/windows/build.sh first" >&2; exit 100; }
@@ -174,7 +190,7 @@ sleep 1
 # sets sim and pty.
 start_unit() {
   rm -f "$1" "$files/sim.txt"
-  "$linux/sim/halvo-unit-sim" --banner-interval 500 --record "$1" > "$files/sim.txt" 2>&1 &
+  "$linux/sim/halvo-unit-sim" --banner-interval 500 --record "$1" "${@:2}" > "$files/sim.txt" 2>&1 &
   sim=$!
   await_line "/dev/" 10 "$files/sim.txt"
   pty="$(head -1 "$files/sim.txt")"
@@ -208,6 +224,97 @@ else
   fail "restore --port COM5: the unit received $sent frames, or others than from Linux (see $files)"
 fi
 
+# The whole pass table and the location names at the unit's own pace: the unit times
+# each frame as it arrives; the tool's CPU is read from the first frame to the last.
+start_unit "$files/frames-paced.txt" --record-times
+ln -sfn "$pty" "$WINEPREFIX/dosdevices/com5"
+"$wine" halvo-cli.exe restore --port COM5 "$(winpath "$files/unit-over-port.csv")" > "$files/paced.txt" 2>&1 &
+tool=$!
+cpu0="" cpu1=""
+if await_lines "$files/frames-paced.txt" 1 30; then
+  cpu0=$(cpu_of "$tool") t0=$(now)
+  await_lines "$files/frames-paced.txt" 123 120 && cpu1=$(cpu_of "$tool") t1=$(now)
+fi
+wait "$tool"
+stored=$?
+stop_unit
+# The least gap after a pass frame (code 22) and after a location frame (code 2B).
+read -r pass_gap location_gap frames_paced < <(python3 - "$files/frames-paced.txt" <<'GAPS'
+import sys
+rows = [line.split() for line in open(sys.argv[1]) if line.strip()]
+gaps = {"22": [], "2B": []}
+for before, after in zip(rows, rows[1:]):
+    if before[2] in gaps:
+        gaps[before[2]].append((int(after[0]) - int(before[0])) / 1e6)
+print(f"{min(gaps['22'], default=0):.3f} {min(gaps['2B'], default=0):.3f} {len(rows)}")
+GAPS
+)
+if [ "$stored" = 0 ] && [ "$frames_paced" = 123 ] &&
+   python3 -c "import sys; sys.exit(not ($pass_gap >= 0.2 and $location_gap >= 0.3))"; then
+  pass "store through COM5 at the unit's pace: 123 frames, the least gap ${pass_gap} s after a pass" \
+       "(0.2 s needed), ${location_gap} s after a location name (0.3 s needed)"
+else
+  fail "store through COM5: status $stored, $frames_paced frames, least gaps $pass_gap s / $location_gap s" \
+       "(see $files/frames-paced.txt, $files/paced.txt)"
+fi
+if [ -n "$cpu1" ]; then
+  load=$(percent "$cpu0" "$cpu1" "$t0" "$t1")
+  span=$(python3 -c "print(f'{$t1 - $t0:.1f}')")
+  if python3 -c "import sys; sys.exit(not $load <= 2.0)"; then
+    pass "the tool's CPU during the store: ${load}% of a core ($(python3 -c "print(f'{$cpu1 - $cpu0:.2f}')") s in $span s)"
+  else
+    fail "the tool's CPU during the store: ${load}% of a core over $span s (2% at most)"
+  fi
+else
+  fail "the tool's CPU during the store: the frames never all arrived"
+fi
+
+# Another program holds COM5 (an event download under way): a second is told so, and
+# doctor says it too.
+start_unit "$files/frames-held.txt"
+ln -sfn "$pty" "$WINEPREFIX/dosdevices/com5"
+"$wine" halvo-cli.exe events --port COM5 --pages 200 - > /dev/null 2>&1 &
+holder=$!
+await_lines "$files/frames-held.txt" 1 30
+"$wine" halvo-cli.exe backup --port COM5 "$(winpath "$files/held.csv")" > "$files/held.txt" 2>&1
+held=$?
+"$wine" halvo-cli.exe doctor --port COM5 > "$files/doctor-held.txt" 2>&1
+kill "$holder" 2>/dev/null; wait "$holder" 2>/dev/null
+expected="halvo-cli: COM5 is in use by another program. Close it and retry."
+if [ "$held" = 1 ] && tr -d '\r' < "$files/held.txt" | grep -qxF "$expected" &&
+   tr -d '\r' < "$files/doctor-held.txt" | grep -qF "  in use by another program: close it and retry"; then
+  pass "COM5 held by another program: \"${expected#halvo-cli: }\", and doctor says so"
+else
+  fail "COM5 held by another program: $(tr -d '\r' < "$files/held.txt" | tail -1) (see $files/doctor-held.txt)"
+fi
+
+# doctor and the support file, with the unit free on COM5.
+"$wine" halvo-cli.exe doctor --port COM5 > "$files/doctor.txt" 2>&1
+doctor=$?
+tr -d '\r' < "$files/doctor.txt" > "$files/doctor-lf.txt"
+problems=$(grep -c "^  in use\|^  cannot open it" "$files/doctor-lf.txt")
+if grep -qxF 'COM 5 : COM5 (opened as \\.\COM5)' "$files/doctor-lf.txt" &&
+   grep -qxF "  this user: can open it now" "$files/doctor-lf.txt" &&
+   { { [ "$doctor" = 0 ] && [ "$problems" = 0 ]; } || { [ "$doctor" = 1 ] && [ "$problems" -gt 0 ]; }; }; then
+  pass "doctor --port COM5: each COM port with whether it opens now; status $doctor for $problems problem(s)"
+else
+  fail "doctor --port COM5: status $doctor (see $files/doctor.txt)"
+fi
+"$wine" halvo-cli.exe support-file --port COM5 "$(winpath "$files/support.txt")" > /dev/null 2>&1
+supported=$?
+stop_unit
+tr -d '\r' < "$files/support.txt" > "$files/support-lf.txt" 2>/dev/null
+missing=""
+for line in "System: Windows" "Qt: running 6.4.2" \
+            "COM 5 : COM5" "Unit: Halvo Base Unit" "Port: open, COM5"; do
+  grep -qF "$line" "$files/support-lf.txt" || missing="$missing [$line]"
+done
+if [ "$supported" = 0 ] && [ -z "$missing" ]; then
+  pass "support-file --port COM5: $(wc -l < "$files/support-lf.txt") lines: system, Qt, ports, doctor, connection, log"
+else
+  fail "support-file --port COM5: status $supported, missing$missing (see $files/support.txt)"
+fi
+
 # ---------------------------------------------------------------- 5. the installer
 started=$(date +%s)
 "$wine" "$setup" /S '/D=C:\Halvo' >/dev/null 2>&1
@@ -225,6 +332,17 @@ disown
 window="$(await_window)"
 if [ -n "$window" ] && await_line "port list read: 2 ports" 10 "$files/installed.log"; then
   pass "the installed halvo-config.exe --demo starts and shows its window (COM1 and the demo listed)"
+  # Idle: nothing open, nothing to do; the list of COM ports looked at once a second.
+  idle=$(pgrep -f 'C:\\Halvo\\halvo-config.exe|halvo-config.exe' | head -1)
+  cpu0=$(cpu_of "$idle") t0=$(now)
+  sleep 10
+  cpu1=$(cpu_of "$idle") t1=$(now)
+  load=$(percent "$cpu0" "$cpu1" "$t0" "$t1")
+  if python3 -c "import sys; sys.exit(not $load <= 1.0)"; then
+    pass "the window idle for 10 s: ${load}% of a core"
+  else
+    fail "the window idle for 10 s: ${load}% of a core (1% at most)"
+  fi
   # A COM port arrives in the registry's list and leaves it again: the list follows.
   serialcomm='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
   "$wine" reg add "$serialcomm" /v 'Halvo\Check7' /t REG_SZ /d COM7 /f >/dev/null 2>&1

@@ -153,7 +153,7 @@ QStringList Port_Detail_Lines(const QList<PortEntry> &ports)
         }
         if (const auto d = drivers.find(port.path.toUpper()); d != drivers.end())
             driver = d->service;
-        out << QStringLiteral("  driver: ") + (driver.isEmpty() ? QStringLiteral("not told") : driver);
+        out << QStringLiteral("  driver: ") + (driver.isEmpty() ? QStringLiteral("not known") : driver);
     }
     return out;
 }
