@@ -5,6 +5,8 @@
 #include "changes_panel.h"
 #include "file_menu.h"
 #include "pass_tab.h"
+#include "pass_table_model.h"
+#include "session/changes_not_stored.h"
 #include "session/unit_image.h"
 #include "support/messages.h"
 #include "support/window_fixture.h"
@@ -125,6 +127,16 @@ private slots:
         QCOMPARE(f.cellAt(9, 1).data(Qt::AccessibleDescriptionRole).toString(),
                  QStringLiteral("changed, unit has Pass Device 09  "));
         QVERIFY(!f.bold(9, 2));
+        {
+            // A table made now shows the marks there are already; only the boxes take a tick.
+            halvo::session::ChangesNotStored changes(f.w->configuration(), f.w->session().image());
+            halvo::app::PassTableModel model(f.w->configuration(), changes);
+            QVERIFY(model.index(8, 1).data(Qt::FontRole).value<QFont>().bold());
+            QVERIFY(!model.setData(model.index(8, 1), Qt::Checked, Qt::CheckStateRole));
+            QVERIFY(!model.setData(model.index(8, 0), Qt::Checked, Qt::EditRole));
+            QVERIFY(!model.setData({}, Qt::Checked, Qt::CheckStateRole));
+            QVERIFY(model.setData(model.index(8, 0), Qt::Checked, Qt::CheckStateRole));
+        }
         QVERIFY(f.ctl<QLineEdit>("TextCurrentPassUsername")->font().bold());
         QVERIFY(alias(4)->font().bold());
         QVERIFY(alias(4)->accessibleDescription().endsWith("changed, unit has \"Zone 5          \""));
@@ -199,6 +211,13 @@ private slots:
         for (int p = 1; p <= 6; ++p)
             QCOMPARE(priority(p)->font().bold(), p == 2 || p == 3);
         QVERIFY(priority(2)->accessibleDescription().endsWith("changed, unit has 3"));
+        // A switch is heard as its box, and its value field as the value.
+        auto *logger = f.ctl<QCheckBox>("CheckConfigParameters(26)");
+        logger->click();
+        QVERIFY2(logger->accessibleDescription().endsWith(logger->isChecked() ? "changed, unit has clear"
+                                                                              : "changed, unit has ticked"),
+                 qPrintable(logger->accessibleDescription()));
+        logger->click();
         f.w->Command_Store_Config_Click();
         QTRY_COMPARE(line(), QStringLiteral("Unit matches the window"));
         QVERIFY(!timeout->font().bold() && !priority(2)->font().bold());

@@ -117,6 +117,16 @@ private slots:
         QCOMPARE(f.dialogs.messages, QStringList{CommError});
     }
 
+    // A port that will not open (its adapter pulled): the operator hears the unit's
+    // own words; what the system said goes to the log.
+    void aPortThatWillNotOpenIsACommunicationsError()
+    {
+        f.unit.reset();
+        f.w->ports().Cmd_ComPort_Click();
+        QTRY_COMPARE(f.dialogs.messages, QStringList{CommError});
+        QVERIFY(!f.w->session().isOpen());
+    }
+
     // Another program holds the port: the operator is told which, not to change groups.
     void aPortHeldByAnotherProgramIsNamed()
     {

@@ -11,10 +11,12 @@
 #include "support/session_fixture.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace halvo;
 using namespace halvo::test;
@@ -122,17 +124,41 @@ private slots:
     // rest of its own bytes, and the later ones are taken when the notice is answered.
     void aNoticeLetsNoSecondReceiveEventIn()
     {
-        QList<QByteArray> lines;
-        connect(s, &session::UnitSession::eventLine, this, [&](const QByteArray &l) { lines << l; });
+        QList<QByteArray> seen;
+        connect(s, &session::UnitSession::eventLine, this, [&](const QByteArray &l) { seen << l; });
         int depth = 0, deepest = 0;
         connect(s, &session::UnitSession::notice, this, [&] {
             deepest = std::max(deepest, ++depth);
             link->receive("second\r");
+            seen << "answered";
             --depth;
         });
         link->receive(BadPass + "first\r");
         QCOMPARE(deepest, 1);
-        QCOMPARE(lines, QList<QByteArray>{" second\r"});
+        QCOMPARE(seen, (QList<QByteArray>{"answered", " second\r"}));
+    }
+
+    // A long burst is taken a piece at a time: once a piece has kept the session busy
+    // for a while, the window's own events run before the next.
+    void aLongBurstLetsTheWindowsEventsIn()
+    {
+        QList<QByteArray> seen;
+        connect(s, &session::UnitSession::eventLine, this, [&](const QByteArray &l) {
+            if (seen.isEmpty()) { // a slow first line: a piece's worth of time passes
+                QElapsedTimer slow;
+                slow.start();
+                while (slow.elapsed() < 20) {
+                }
+            }
+            seen << l;
+        });
+        QTimer::singleShot(0, this, [&] { seen << "window"; });
+        QByteArray burst;
+        for (int i = 0; i < 600; ++i) // 3 pieces of the link's reads
+            burst += "Page 00001 Ev " + QByteArray::number(i).rightJustified(3, '0') + "\r";
+        link->receive(burst);
+        QTRY_COMPARE(seen.size(), 601);
+        QVERIFY2(seen.indexOf("window") < 600, qPrintable(QString::number(seen.indexOf("window"))));
     }
 
     void theWatchdogFollowsTextLines()

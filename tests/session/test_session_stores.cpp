@@ -134,7 +134,9 @@ private slots:
         QSignalSpy finished(&reads, &session::ReadJob::finished),
             started(&reads, &session::ReadJob::readStarted);
         FakeClock &timeout = *fake->read;
-        reads.setTimeoutMs(3000);
+        session::SessionTiming timing; // the front ends give the read's time through the session
+        timing.readMs = 3000;
+        s->setTiming(timing);
         auto names = [](const QByteArray &slot4) {
             QByteArray out;
             for (int slot = 0; slot < 50; ++slot)
