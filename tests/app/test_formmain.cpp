@@ -4,7 +4,6 @@
 #include "port/port_catalogue.h"
 #include "port/serial_link.h"
 #include "session/port_scanner.h"
-#include "session/support_log.h"
 #include "session/watchdog.h"
 #include "support/messages.h"
 #include "support/window_fixture.h"
@@ -143,40 +142,6 @@ private slots:
         QTRY_COMPARE(f.dialogs.reports.value(0), QStringLiteral("Check This Computer"));
         QVERIFY(f.dialogs.reports.value(1).contains("COM 1 : " + f.unit->devicePath()));
         QVERIFY(f.dialogs.reports.value(1).contains("  held by: test_formmain (process " + pid + ")"));
-    }
-
-    // Help > "Save Support File...": the file says which port and program, and the
-    // window's staff names stay out unless the operator ticks their box.
-    void aSupportFileLeavesStaffNamesOutUnlessIncluded()
-    {
-        halvo::session::support_log::Install();
-        QTemporaryDir dir;
-        const QString file = dir.filePath("support.txt");
-        f.w->helpMenu().Menu_Save_Support_File_Click(); // cancelled: no file asked for
-        QVERIFY(f.dialogs.offered.isEmpty());
-        f.connectPort();
-        f.dialogs.includeConfiguration = false;
-        f.dialogs.fileNames = {file};
-        f.w->helpMenu().Menu_Save_Support_File_Click();
-        QTRY_COMPARE(f.dialogs.messages,
-                     QStringList{"Support file saved: " + QDir::toNativeSeparators(file)});
-        QVERIFY(f.dialogs.offered.value(0).endsWith(
-            QDate::currentDate().toString("|'halvo-support-'yyyy-MM-dd'.txt'")));
-        QString text = QString::fromUtf8(halvo::test::readFile(file));
-        for (const QString &line : {"COM 1 : " + f.unit->devicePath(), "Port: open, " + f.unit->devicePath(),
-                                    QStringLiteral("Program: halvo-config ")})
-            QVERIFY2(text.contains(line), qPrintable(line));
-        QVERIFY(!text.contains("Username"));
-
-        f.dialogs.includeConfiguration = true;
-        f.dialogs.fileNames = {file, dir.filePath("no/such/folder/s.txt")};
-        f.w->helpMenu().Menu_Save_Support_File_Click();
-        QTRY_COMPARE(f.dialogs.messages.size(), 2);
-        text = QString::fromUtf8(halvo::test::readFile(file));
-        QVERIFY(text.contains("| Username 12 ") && !text.contains("[name left out]"));
-        f.w->helpMenu().Menu_Save_Support_File_Click();
-        QTRY_COMPARE(f.dialogs.messages.size(), 3);
-        QVERIFY(f.dialogs.messages.last().startsWith("The support file could not be saved: "));
     }
 
     // The indicators follow the session's watchdog; a banner connects, 21 silent
