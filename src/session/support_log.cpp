@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QMutex>
 
@@ -117,7 +118,13 @@ bool Install(const QString &logFile, QString *why)
     bool opened = true;
     if (!logFile.isEmpty()) {
         auto file = std::make_unique<QFile>(logFile);
-        if (file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+        // A file keeps what earlier runs wrote; a device (a terminal, the null device)
+        // cannot be appended to, only written.
+        const QFileInfo info(logFile);
+        const QIODevice::OpenMode mode =
+            QIODevice::WriteOnly | QIODevice::Text |
+            (!info.exists() || info.isFile() ? QIODevice::Append : QIODevice::NotOpen);
+        if (file->open(mode)) {
             QMutexLocker lock(&s.mutex);
             s.file = std::move(file);
         } else {
