@@ -36,15 +36,23 @@ pass() { echo "PASS: $*"; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 winpath() { echo "Z:${1//\//\\}"; }
 elapsed() { echo "$(($(date +%s) - $1)) s"; }
-# CPU seconds a process has used so far (user and system), and the time now.
-cpu_of() { awk -v hz="$(getconf CLK_TCK)" '{sub(/.*\) /, ""); printf "%.2f", ($12 + $13) / hz}' "/proc/$1/stat"; }
+# CPU seconds used so far (user and system) by the processes whose command line holds
+# $1: under Wine a program runs in a process of its own beside the loader that started
+# it, so both are counted. And the time now.
+cpu_of() {
+  local stats=()
+  for pid in $(pgrep -f -- "$1"); do stats+=("/proc/$pid/stat"); done
+  [ ${#stats[@]} -gt 0 ] || return 1
+  awk -v hz="$(getconf CLK_TCK)" '{sub(/.*\) /, ""); t += $12 + $13} END {printf "%.2f", t / hz}' \
+    "${stats[@]}" 2>/dev/null
+}
 now() { date +%s.%N; }
 # Percent of one core: CPU seconds $1..$2 over wall seconds $3..$4.
 percent() { python3 -c "import sys; a,b,c,d=map(float,sys.argv[1:]); print(f'{100*(b-a)/max(d-c,1e-9):.1f}')" "$@"; }
 # Waits up to $3 seconds until the file $1 has $2 lines or more.
 await_lines() {
   for _ in $(seq 1 $(($3 * 20))); do
-    [ "$(wc -l < "$1" 2>/dev/null || echo 0)" -ge "$2" ] && return 0
+    [ -e "$1" ] && [ "$(wc -l < "$1")" -ge "$2" ] && return 0
     sleep 0.05
   done
   return 1
@@ -74,6 +82,9 @@ export DISPLAY="$display"
 
 started=$(date +%s)
 "$wine" cmd /c exit >/dev/null 2>&1 # makes the prefix
+# One Wine server for the whole check, so that none of the programs below starts its own
+# and leaves its output in theirs.
+/usr/lib/wine/wineserver -p
 echo "Wine $("$wine" --version) prefix ready in $(elapsed "$started")"
 
 # The Linux build to compare with: its command line and its simulated unit.
@@ -182,6 +193,7 @@ else
 fi
 /usr/lib/wine/wineserver -k 2>/dev/null
 sleep 1
+/usr/lib/wine/wineserver -p
 
 # ---------------------------------------------------------------- 4. a COM port
 # Wine opens COMn through the link $WINEPREFIX/dosdevices/comn: here to the simulated
@@ -217,11 +229,13 @@ stop_unit
 start_unit "$files/frames-linux.txt"
 "$linux/src/cli/halvo-cli" restore --port "$pty" --pause-scale 0.2 "$files/unit-linux.csv" >/dev/null 2>&1
 stop_unit
-sent=$(wc -l < "$files/frames-windows.txt" 2>/dev/null || echo 0)
+# The 123 store frames, then the three reads that check what the unit holds.
+sent=$(grep -c "^44 2[23B] " "$files/frames-windows.txt" 2>/dev/null)
 if [ "$sent" = 123 ] && cmp -s "$files/frames-windows.txt" "$files/frames-linux.txt"; then
-  pass "restore --port COM5: the unit received the same 123 frames as from the Linux build"
+  pass "restore --port COM5: the unit received the same 123 store frames and read-back requests as" \
+       "from the Linux build"
 else
-  fail "restore --port COM5: the unit received $sent frames, or others than from Linux (see $files)"
+  fail "restore --port COM5: the unit received $sent store frames, or others than from Linux (see $files)"
 fi
 
 # The whole pass table and the location names at the unit's own pace: the unit times
@@ -232,8 +246,8 @@ ln -sfn "$pty" "$WINEPREFIX/dosdevices/com5"
 tool=$!
 cpu0="" cpu1=""
 if await_lines "$files/frames-paced.txt" 1 30; then
-  cpu0=$(cpu_of "$tool") t0=$(now)
-  await_lines "$files/frames-paced.txt" 123 120 && cpu1=$(cpu_of "$tool") t1=$(now)
+  cpu0=$(cpu_of "halvo-cli.exe restore --port COM5") t0=$(now)
+  await_lines "$files/frames-paced.txt" 123 120 && cpu1=$(cpu_of "halvo-cli.exe restore --port COM5") t1=$(now)
 fi
 wait "$tool"
 stored=$?
@@ -241,12 +255,15 @@ stop_unit
 # The least gap after a pass frame (code 22) and after a location frame (code 2B).
 read -r pass_gap location_gap frames_paced < <(python3 - "$files/frames-paced.txt" <<'GAPS'
 import sys
+# Store frames: settings (23), a pass (22), a location name (2B); the read back of
+# what was stored follows them.
 rows = [line.split() for line in open(sys.argv[1]) if line.strip()]
+stored = [row for row in rows if row[2] in ("22", "23", "2B")]
 gaps = {"22": [], "2B": []}
-for before, after in zip(rows, rows[1:]):
+for before, after in zip(stored, stored[1:]):
     if before[2] in gaps:
         gaps[before[2]].append((int(after[0]) - int(before[0])) / 1e6)
-print(f"{min(gaps['22'], default=0):.3f} {min(gaps['2B'], default=0):.3f} {len(rows)}")
+print(f"{min(gaps['22'], default=0):.3f} {min(gaps['2B'], default=0):.3f} {len(stored)}")
 GAPS
 )
 if [ "$stored" = 0 ] && [ "$frames_paced" = 123 ] &&
@@ -333,10 +350,9 @@ window="$(await_window)"
 if [ -n "$window" ] && await_line "port list read: 2 ports" 10 "$files/installed.log"; then
   pass "the installed halvo-config.exe --demo starts and shows its window (COM1 and the demo listed)"
   # Idle: nothing open, nothing to do; the list of COM ports looked at once a second.
-  idle=$(pgrep -f 'C:\\Halvo\\halvo-config.exe|halvo-config.exe' | head -1)
-  cpu0=$(cpu_of "$idle") t0=$(now)
+  cpu0=$(cpu_of "halvo-config.exe --demo") t0=$(now)
   sleep 10
-  cpu1=$(cpu_of "$idle") t1=$(now)
+  cpu1=$(cpu_of "halvo-config.exe --demo") t1=$(now)
   load=$(percent "$cpu0" "$cpu1" "$t0" "$t1")
   if python3 -c "import sys; sys.exit(not $load <= 1.0)"; then
     pass "the window idle for 10 s: ${load}% of a core"
@@ -360,6 +376,7 @@ else
 fi
 /usr/lib/wine/wineserver -k 2>/dev/null
 sleep 1
+/usr/lib/wine/wineserver -p
 "$wine" 'C:\Halvo\Uninstall.exe' /S >/dev/null 2>&1
 for _ in $(seq 1 30); do [ -e "$installed/halvo-config.exe" ] || break; sleep 1; done
 if [ -n "$shortcut" ] && [ ! -e "$installed/halvo-config.exe" ] && [ ! -e "$shortcut" ]; then

@@ -82,8 +82,12 @@ QString Adapter_Serial_Number(const QString &path)
 
 bool Can_Open_Port(const QString &path)
 {
+#ifdef Q_OS_WIN
+    return win::Try_Open(path, nullptr) == ComPortFacts::Opens::Now;
+#else
     QSerialPort probe(path);
     return probe.open(QIODevice::ReadWrite);
+#endif
 }
 
 QList<ComPortFacts> System_Com_Ports(const QList<PortEntry> &ports)
@@ -109,16 +113,7 @@ QList<ComPortFacts> System_Com_Ports(const QList<PortEntry> &ports)
             facts.friendlyName = driver->friendlyName;
             facts.driver = driver->service;
         }
-        QSerialPort probe(port.path);
-        if (probe.open(QIODevice::ReadWrite)) {
-            facts.opens = ComPortFacts::Opens::Now;
-        } else {
-            // A COM port is opened by one program at a time: Windows refuses another
-            // with "access denied".
-            facts.opens = probe.error() == QSerialPort::PermissionError ? ComPortFacts::Opens::InUse
-                                                                        : ComPortFacts::Opens::No;
-            facts.openError = probe.errorString();
-        }
+        facts.opens = win::Try_Open(port.path, &facts.openError);
         out << facts;
     }
     return out;

@@ -1,5 +1,7 @@
 #include "serial_ports_windows.h"
 
+#include "win_serial_rules.h"
+
 #ifdef Q_OS_WIN
 // clang-format off
 #include <windows.h>
@@ -48,10 +50,32 @@ QMap<QString, PortDriver> Port_Drivers()
     SetupDiDestroyDeviceInfoList(set);
     return out;
 }
+
+ComPortFacts::Opens Try_Open(const QString &port, QString *why)
+{
+    const QString path = Device_Path(port);
+    const HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()),
+                                      GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle);
+        return ComPortFacts::Opens::Now;
+    }
+    const DWORD error = GetLastError();
+    if (why)
+        *why = qt_error_string(static_cast<int>(error));
+    // A COM port is opened by one program at a time: Windows refuses another.
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ? ComPortFacts::Opens::InUse
+                                                                            : ComPortFacts::Opens::No;
+}
 #else
 QMap<QString, PortDriver> Port_Drivers()
 {
     return {};
+}
+
+ComPortFacts::Opens Try_Open(const QString &, QString *)
+{
+    return ComPortFacts::Opens::No;
 }
 #endif
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "doctor.h"
+
 #include <QMap>
 #include <QString>
 
@@ -14,5 +16,11 @@ struct PortDriver
 // For each COM port present ("COM3"), its adapter's name and driver (Windows); empty
 // elsewhere.
 QMap<QString, PortDriver> Port_Drivers();
+// Whether a COM port ("COM3") opens now, asked of Windows itself and closed again at
+// once: nothing is set on the port and no read is started. QSerialPort's open starts
+// waiting for the port's events as well, which Wine answers by blocking the caller
+// when no device stands behind the port. When it does not open, why says the system's
+// words; "access denied" is a port another program holds. Windows only.
+ComPortFacts::Opens Try_Open(const QString &port, QString *why);
 
 } // namespace halvo::port::win
