@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QSerialPortInfo>
-#include <QSettings>
 
 namespace halvo::port {
 
@@ -53,22 +52,12 @@ QList<PortEntry> System_Serial_Ports()
 
 QStringList System_Port_Names()
 {
-#ifdef Q_OS_WIN
-    // The registry's list of the COM ports there are now: read in a moment, so the
-    // port list can follow adapters while nothing is open.
-    QSettings map(QStringLiteral("HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM"),
-                  QSettings::NativeFormat);
     QStringList names;
-    for (const QString &key : map.allKeys()) {
-        const QString name = map.value(key).toString().trimmed();
+    for (const QString &name : win::Registry_Port_Names())
         if (win::Com_Number(name) > 0 && !names.contains(name, Qt::CaseInsensitive))
             names << name;
-    }
     names.sort();
     return names;
-#else
-    return {};
-#endif
 }
 
 QString Adapter_Serial_Number(const QString &path)

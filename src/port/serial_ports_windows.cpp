@@ -51,6 +51,28 @@ QMap<QString, PortDriver> Port_Drivers()
     return out;
 }
 
+QStringList Registry_Port_Names()
+{
+    QStringList out;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS)
+        return out;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256] = {};
+        wchar_t data[64] = {};
+        DWORD nameSize = 255, dataSize = sizeof(data) - sizeof(wchar_t), type = 0;
+        const LONG result =
+            RegEnumValueW(key, i, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE *>(data), &dataSize);
+        if (result == ERROR_NO_MORE_ITEMS)
+            break;
+        if (result == ERROR_SUCCESS && type == REG_SZ)
+            out << QString::fromWCharArray(data).trimmed();
+    }
+    RegCloseKey(key);
+    return out;
+}
+
 ComPortFacts::Opens Try_Open(const QString &port, QString *why)
 {
     const QString path = Device_Path(port);
@@ -63,12 +85,15 @@ ComPortFacts::Opens Try_Open(const QString &port, QString *why)
     const DWORD error = GetLastError();
     if (why)
         *why = qt_error_string(static_cast<int>(error));
-    // A COM port is opened by one program at a time: Windows refuses another.
-    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ? ComPortFacts::Opens::InUse
-                                                                            : ComPortFacts::Opens::No;
+    return Held_Elsewhere(error) ? ComPortFacts::Opens::InUse : ComPortFacts::Opens::No;
 }
 #else
 QMap<QString, PortDriver> Port_Drivers()
+{
+    return {};
+}
+
+QStringList Registry_Port_Names()
 {
     return {};
 }

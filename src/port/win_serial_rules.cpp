@@ -18,4 +18,10 @@ int Com_Number(const QString &name)
     return m.hasMatch() ? m.captured(1).toInt() : 0;
 }
 
+bool Held_Elsewhere(unsigned long systemError)
+{
+    constexpr unsigned long AccessDenied = 5, SharingViolation = 32;
+    return systemError == AccessDenied || systemError == SharingViolation;
+}
+
 } // namespace halvo::port::win

@@ -57,6 +57,10 @@ private slots:
         QCOMPARE(win::Device_Path("COM12"), QStringLiteral("\\\\.\\COM12"));
         QCOMPARE(win::Device_Path("COM123"), QStringLiteral("\\\\.\\COM123"));
         QCOMPARE(win::Device_Path("\\\\.\\COM3"), QStringLiteral("\\\\.\\COM3"));
+        // CreateFile's refusals: access denied (5) and a sharing violation (32) are
+        // another program's port; not found (2), not ready (21) are not.
+        QVERIFY(win::Held_Elsewhere(5) && win::Held_Elsewhere(32));
+        QVERIFY(!win::Held_Elsewhere(2) && !win::Held_Elsewhere(21) && !win::Held_Elsewhere(0));
         const QList<PortEntry> system = {{0, "COM123", {}}, {0, "COM100", {}}, {0, "COM2", {}}};
         QStringList got;
         for (const PortEntry &e : PortCatalogue::Number_Com_Ports({}, system))
