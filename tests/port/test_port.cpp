@@ -170,6 +170,16 @@ private slots:
         QCOMPARE(check.lines.last(), QStringLiteral("Result: nothing wrong found."));
     }
 
+    // The live system is asked through its account database (network users too), not
+    // through its files: /dev/null's owner is root by name, as is its group.
+    void theLiveSystemNamesOwnersFromItsAccounts()
+    {
+        const auto node = SystemSnapshot().node("/dev/null");
+        QVERIFY(node.has_value());
+        QCOMPARE(node->owner, QStringLiteral("root"));
+        QCOMPARE(node->group, QStringLiteral("root"));
+    }
+
     // Opening takes reading and writing: a device this user may only read (0640 in
     // its group, 0644 outside it) cannot be opened. brltty is reported when its rules
     // claim a common serial chip, or the chip of an adapter attached now: either alone.
