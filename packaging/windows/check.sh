@@ -306,14 +306,17 @@ else
 fi
 
 # doctor and the support file, with the unit free on COM5.
+start_unit "$files/frames-free.txt"
+ln -sfn "$pty" "$WINEPREFIX/dosdevices/com5"
 "$wine" halvo-cli.exe doctor --port COM5 > "$files/doctor.txt" 2>&1
 doctor=$?
 tr -d '\r' < "$files/doctor.txt" > "$files/doctor-lf.txt"
 problems=$(grep -c "^  in use\|^  cannot open it" "$files/doctor-lf.txt")
-if grep -qxF 'COM 5 : COM5 (opened as \\.\COM5)' "$files/doctor-lf.txt" &&
-   grep -qxF "  this user: can open it now" "$files/doctor-lf.txt" &&
+if grep -A4 -xF 'COM 5 : COM5 (opened as \\.\COM5)' "$files/doctor-lf.txt" |
+     grep -qxF "  this user: can open it now" &&
    { { [ "$doctor" = 0 ] && [ "$problems" = 0 ]; } || { [ "$doctor" = 1 ] && [ "$problems" -gt 0 ]; }; }; then
-  pass "doctor --port COM5: each COM port with whether it opens now; status $doctor for $problems problem(s)"
+  pass "doctor --port COM5: each COM port with whether it opens now (COM5: it can), status $doctor for" \
+       "$problems problem(s)"
 else
   fail "doctor --port COM5: status $doctor (see $files/doctor.txt)"
 fi
