@@ -71,6 +71,7 @@ struct Dialogs : app::OperatorDialogs
     bool compareWithFile(const QString &, const std::vector<app::ComparisonRow> &) override { return false; }
     void report(const QString &, const QString &) override {}
     bool choosePrinter(QPrinter &) override { return false; }
+    std::optional<bool> supportFileChoice() override { return std::nullopt; }
 };
 
 // Runs the event loop until done() holds, woken by the signal or a timeout; unlike

@@ -2,7 +2,9 @@
 # Builds the Windows release on a Debian 12 machine, by hand (CI does not run it):
 #   1. installs the MinGW-w64 cross compiler, Wine, NSIS and Xvfb from Debian;
 #   2. builds Qt 6.4.2 for x86_64-w64-mingw32 from Debian's qt6-base source package,
-#      with only what the tool uses, and keeps it in a cache outside the repository
+#      with only what the tool uses, and QtSerialPort 6.4.2 from its source archive
+#      (HALVO_VENDOR, default ../shared/vendor beside the repository; its checksum is
+#      checked first), and keeps both in a cache outside the repository
 #      (HALVO_WIN_CACHE, default ~/.cache/halvo-win64), reused on the next run;
 #   3. cross-builds halvo-config.exe, halvo-cli.exe, halvo-screenshot.exe and the
 #      suites that need no pseudo-terminal, in build-win64/build;
@@ -17,6 +19,9 @@ top="$(cd "$here/../.." && pwd)"
 cache="${HALVO_WIN_CACHE:-$HOME/.cache/halvo-win64}"
 qt_version=6.4.2
 qt_prefix="$cache/qt-$qt_version-mingw64"
+vendor="${HALVO_VENDOR:-$top/../shared/vendor}"
+serialport_archive="qtserialport-$qt_version.tar.xz"
+serialport_sha256=55057973ea7a3de4eefcde242d7c293d534246ab2659904645bba2d92a639cea
 out="$top/build-win64"
 jobs="$(nproc)"
 stage="${1:-all}"
@@ -95,6 +100,39 @@ build_qt() {
   rm -rf "$build" "$cache/src/qtbase"
 }
 
+# QtSerialPort, built against the Qt above and installed into the same prefix. The
+# archive is checked before anything is unpacked: a different file stops the build.
+build_serialport() {
+  if [ -f "$qt_prefix/bin/Qt6SerialPort.dll" ] && [ -f "$qt_prefix/.halvo-serialport-complete" ]; then
+    echo "QtSerialPort for Windows: cached in $qt_prefix"
+    return
+  fi
+  local archive="$vendor/$serialport_archive"
+  if [ ! -f "$archive" ]; then
+    echo "build.sh: $archive not found (set HALVO_VENDOR to the folder that holds it)" >&2
+    exit 1
+  fi
+  if ! echo "$serialport_sha256  $archive" | sha256sum --check --quiet -; then
+    echo "build.sh: $archive is not the QtSerialPort $qt_version source this build expects" >&2
+    exit 1
+  fi
+  local src="$cache/src/qtserialport" build="$cache/qtserialport-build"
+  rm -rf "$src" "$build"
+  mkdir -p "$src" "$build"
+  tar -xf "$archive" -C "$src" --strip-components=1
+  cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$qt_prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$here/mingw-toolchain.cmake" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DCMAKE_INSTALL_PREFIX="$qt_prefix" -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
+  cmake --build "$build" -j "$jobs"
+  cmake --install "$build"
+  mkdir -p "$qt_prefix/LICENSES/qtserialport"
+  cp -r "$src/LICENSES/." "$qt_prefix/LICENSES/qtserialport/"
+  touch "$qt_prefix/.halvo-serialport-complete"
+  rm -rf "$build" "$src"
+}
+
 # The tool, its command line, the screenshot tool and the suites, cross-built.
 build_app() {
   cmake -S "$top" -B "$out/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -116,7 +154,7 @@ bundle() {
   rm -rf "$dir"
   mkdir -p "$dir/platforms" "$dir/styles" "$dir/licences"
   cp "$out/build/src/app/halvo-config.exe" "$out/build/src/cli/halvo-cli.exe" "$dir/"
-  for m in Core Gui Widgets PrintSupport; do cp "$qt_prefix/bin/Qt6$m.dll" "$dir/"; done
+  for m in Core Gui Widgets PrintSupport SerialPort; do cp "$qt_prefix/bin/Qt6$m.dll" "$dir/"; done
   cp "$qt_prefix/plugins/platforms/qwindows.dll" "$dir/platforms/"
   cp "$qt_prefix/plugins/styles/qwindowsvistastyle.dll" "$dir/styles/"
   cp "$gcc_dlls/libgcc_s_seh-1.dll" "$gcc_dlls/libstdc++-6.dll" \
@@ -147,10 +185,10 @@ dist() {
 main() {
   install_packages
   case "$stage" in
-    qt) build_qt ;;
+    qt) build_qt; build_serialport ;;
     app) build_app ;;
     dist) dist ;;
-    all) build_qt; build_app; dist ;;
+    all) build_qt; build_serialport; build_app; dist ;;
     *) echo "usage: $0 [qt|app|dist|all]" >&2; exit 2 ;;
   esac
 }

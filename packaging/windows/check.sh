@@ -6,10 +6,13 @@
 #   3. halvo-config.exe --demo opens its window, connects to the demo unit and reads
 #      the pass table (operated with xdotool on Xvfb; a screenshot is kept);
 #   4. a COM port Wine maps to the simulated unit's pseudo-terminal (COM5) is read
-#      and written through the Win32 link, with the bytes the Linux build reads and
-#      sends;
-#   5. the installer installs silently, the installed tool starts, the uninstaller
-#      removes it.
+#      and written through QtSerialPort, with the bytes the Linux build reads and
+#      sends; a store of the whole pass table and the location names keeps the unit's
+#      pauses (timed by the unit as each frame arrives) at little CPU; a silent unit
+#      ends a command when its wait is up; doctor and the support file describe the
+#      port;
+#   5. the installer installs silently, the installed tool starts, idles without
+#      CPU and follows the registry's list of COM ports; the uninstaller removes it.
 # Each check prints PASS or FAIL; the exit status is the number of failures.
 # Runs in a fresh Wine prefix under build-win64/check (HALVO_KEEP_PREFIX=1 keeps the
 # last one). Wine passes Qt's variables on to Windows programs only spelt WINEQT_*.
@@ -33,6 +36,27 @@ pass() { echo "PASS: $*"; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 winpath() { echo "Z:${1//\//\\}"; }
 elapsed() { echo "$(($(date +%s) - $1)) s"; }
+# CPU seconds used so far (user and system) by the processes whose command line holds
+# $1: under Wine a program runs in a process of its own beside the loader that started
+# it, so both are counted. And the time now.
+cpu_of() {
+  local stats=()
+  for pid in $(pgrep -f -- "$1"); do stats+=("/proc/$pid/stat"); done
+  [ ${#stats[@]} -gt 0 ] || return 1
+  awk -v hz="$(getconf CLK_TCK)" '{sub(/.*\) /, ""); t += $12 + $13} END {printf "%.2f", t / hz}' \
+    "${stats[@]}" 2>/dev/null
+}
+now() { date +%s.%N; }
+# Percent of one core: CPU seconds $1..$2 over wall seconds $3..$4.
+percent() { python3 -c "import sys; a,b,c,d=map(float,sys.argv[1:]); print(f'{100*(b-a)/max(d-c,1e-9):.1f}')" "$@"; }
+# Waits up to $3 seconds until the file $1 has $2 lines or more.
+await_lines() {
+  for _ in $(seq 1 $(($3 * 20))); do
+    [ -e "$1" ] && [ "$(wc -l < "$1")" -ge "$2" ] && return 0
+    sleep 0.05
+  done
+  return 1
+}
 
 for needed in "$bundle/halvo-config.exe" "$setup" "$out/build/tests"; do
   [ -e "$needed" ] || { echo "missing $needed: run packaging/windows/build.sh first" >&2; exit 100; }
@@ -58,6 +82,9 @@ export DISPLAY="$display"
 
 started=$(date +%s)
 "$wine" cmd /c exit >/dev/null 2>&1 # makes the prefix
+# One Wine server for the whole check, so that none of the programs below starts its own
+# and leaves its output in theirs.
+/usr/lib/wine/wineserver -p >/dev/null 2>&1
 echo "Wine $("$wine" --version) prefix ready in $(elapsed "$started")"
 
 # The Linux build to compare with: its command line and its simulated unit.
@@ -166,6 +193,7 @@ else
 fi
 /usr/lib/wine/wineserver -k 2>/dev/null
 sleep 1
+/usr/lib/wine/wineserver -p >/dev/null 2>&1
 
 # ---------------------------------------------------------------- 4. a COM port
 # Wine opens COMn through the link $WINEPREFIX/dosdevices/comn: here to the simulated
@@ -174,7 +202,7 @@ sleep 1
 # sets sim and pty.
 start_unit() {
   rm -f "$1" "$files/sim.txt"
-  "$linux/sim/halvo-unit-sim" --banner-interval 500 --record "$1" > "$files/sim.txt" 2>&1 &
+  "$linux/sim/halvo-unit-sim" --banner-interval 500 --record "$1" "${@:2}" > "$files/sim.txt" 2>&1 &
   sim=$!
   await_line "/dev/" 10 "$files/sim.txt"
   pty="$(head -1 "$files/sim.txt")"
@@ -201,11 +229,110 @@ stop_unit
 start_unit "$files/frames-linux.txt"
 "$linux/src/cli/halvo-cli" restore --port "$pty" --pause-scale 0.2 "$files/unit-linux.csv" >/dev/null 2>&1
 stop_unit
-sent=$(wc -l < "$files/frames-windows.txt" 2>/dev/null || echo 0)
+# The 123 store frames, then the three reads that check what the unit holds.
+sent=$(grep -c "^44 2[23B] " "$files/frames-windows.txt" 2>/dev/null)
 if [ "$sent" = 123 ] && cmp -s "$files/frames-windows.txt" "$files/frames-linux.txt"; then
-  pass "restore --port COM5: the unit received the same 123 frames as from the Linux build"
+  pass "restore --port COM5: the unit received the same 123 store frames and read-back requests as" \
+       "from the Linux build"
 else
-  fail "restore --port COM5: the unit received $sent frames, or others than from Linux (see $files)"
+  fail "restore --port COM5: the unit received $sent store frames, or others than from Linux (see $files)"
+fi
+
+# The whole pass table and the location names at the unit's own pace: the unit times
+# each frame as it arrives; the tool's CPU is read from the first frame to the last.
+start_unit "$files/frames-paced.txt" --record-times
+ln -sfn "$pty" "$WINEPREFIX/dosdevices/com5"
+"$wine" halvo-cli.exe restore --port COM5 "$(winpath "$files/unit-over-port.csv")" > "$files/paced.txt" 2>&1 &
+tool=$!
+cpu0="" cpu1=""
+if await_lines "$files/frames-paced.txt" 1 30; then
+  cpu0=$(cpu_of "halvo-cli.exe restore --port COM5") t0=$(now)
+  await_lines "$files/frames-paced.txt" 123 120 && cpu1=$(cpu_of "halvo-cli.exe restore --port COM5") t1=$(now)
+fi
+wait "$tool"
+stored=$?
+stop_unit
+# The least gap after a pass frame (code 22) and after a location frame (code 2B).
+read -r pass_gap location_gap frames_paced < <(python3 - "$files/frames-paced.txt" <<'GAPS'
+import sys
+# Store frames: settings (23), a pass (22), a location name (2B); the read back of
+# what was stored follows them.
+rows = [line.split() for line in open(sys.argv[1]) if line.strip()]
+stored = [row for row in rows if row[2] in ("22", "23", "2B")]
+gaps = {"22": [], "2B": []}
+for before, after in zip(stored, stored[1:]):
+    if before[2] in gaps:
+        gaps[before[2]].append((int(after[0]) - int(before[0])) / 1e6)
+print(f"{min(gaps['22'], default=0):.3f} {min(gaps['2B'], default=0):.3f} {len(stored)}")
+GAPS
+)
+if [ "$stored" = 0 ] && [ "$frames_paced" = 123 ] &&
+   python3 -c "import sys; sys.exit(not ($pass_gap >= 0.2 and $location_gap >= 0.3))"; then
+  pass "store through COM5 at the unit's pace: 123 frames, the least gap ${pass_gap} s after a pass" \
+       "(0.2 s needed), ${location_gap} s after a location name (0.3 s needed)"
+else
+  fail "store through COM5: status $stored, $frames_paced frames, least gaps $pass_gap s / $location_gap s" \
+       "(see $files/frames-paced.txt, $files/paced.txt)"
+fi
+if [ -n "$cpu1" ]; then
+  load=$(percent "$cpu0" "$cpu1" "$t0" "$t1")
+  span=$(python3 -c "print(f'{$t1 - $t0:.1f}')")
+  if python3 -c "import sys; sys.exit(not $load <= 2.0)"; then
+    pass "the tool's CPU during the store: ${load}% of a core ($(python3 -c "print(f'{$cpu1 - $cpu0:.2f}')") s in $span s)"
+  else
+    fail "the tool's CPU during the store: ${load}% of a core over $span s (2% at most)"
+  fi
+else
+  fail "the tool's CPU during the store: the frames never all arrived"
+fi
+
+# A unit that never announces itself: the command ends when its wait is up (3 s
+# here) and says so. (A port another program holds cannot be made here: Wine opens a
+# COM port for a second program as readily as for the first, so "in use" is proven by
+# the suites, from the refusal Windows gives.)
+start_unit "$files/frames-silent.txt" --silent
+ln -sfn "$pty" "$WINEPREFIX/dosdevices/com5"
+t0=$(now)
+timeout 60 "$wine" halvo-cli.exe backup --port COM5 --timeout 3 "$(winpath "$files/silent.csv")" \
+  > "$files/silent.txt" 2>&1
+silent=$?
+took=$(python3 -c "print(f'{$(now) - $t0:.1f}')")
+stop_unit
+expected="halvo-cli: Communications Error Please correct and retry: no base unit announced itself on COM5 within 3 s"
+if [ "$silent" = 1 ] && tr -d '\r' < "$files/silent.txt" | grep -qxF "$expected" && [ ! -e "$files/silent.csv" ]; then
+  pass "a silent unit on COM5: exit 1 after ${took} s, \"${expected#halvo-cli: }\", no file written"
+else
+  fail "a silent unit on COM5: status $silent after ${took} s: $(tr -d '\r' < "$files/silent.txt" | tail -1)"
+fi
+
+# doctor and the support file, with the unit free on COM5.
+start_unit "$files/frames-free.txt"
+ln -sfn "$pty" "$WINEPREFIX/dosdevices/com5"
+"$wine" halvo-cli.exe doctor --port COM5 > "$files/doctor.txt" 2>&1
+doctor=$?
+tr -d '\r' < "$files/doctor.txt" > "$files/doctor-lf.txt"
+problems=$(grep -c "^  in use\|^  cannot open it" "$files/doctor-lf.txt")
+if grep -A4 -xF 'COM 5 : COM5 (opened as \\.\COM5)' "$files/doctor-lf.txt" |
+     grep -qxF "  this user: can open it now" &&
+   { { [ "$doctor" = 0 ] && [ "$problems" = 0 ]; } || { [ "$doctor" = 1 ] && [ "$problems" -gt 0 ]; }; }; then
+  pass "doctor --port COM5: each COM port with whether it opens now (COM5: it can), status $doctor for" \
+       "$problems problem(s)"
+else
+  fail "doctor --port COM5: status $doctor (see $files/doctor.txt)"
+fi
+"$wine" halvo-cli.exe support-file --port COM5 "$(winpath "$files/support.txt")" > /dev/null 2>&1
+supported=$?
+stop_unit
+tr -d '\r' < "$files/support.txt" > "$files/support-lf.txt" 2>/dev/null
+missing=""
+for line in "System: Windows" "Qt: running 6.4.2" \
+            "COM 5 : COM5" "Unit: Halvo Base Unit" "Port: open, COM5"; do
+  grep -qF "$line" "$files/support-lf.txt" || missing="$missing [$line]"
+done
+if [ "$supported" = 0 ] && [ -z "$missing" ]; then
+  pass "support-file --port COM5: $(wc -l < "$files/support-lf.txt") lines: system, Qt, ports, doctor, connection, log"
+else
+  fail "support-file --port COM5: status $supported, missing$missing (see $files/support.txt)"
 fi
 
 # ---------------------------------------------------------------- 5. the installer
@@ -225,6 +352,16 @@ disown
 window="$(await_window)"
 if [ -n "$window" ] && await_line "port list read: 2 ports" 10 "$files/installed.log"; then
   pass "the installed halvo-config.exe --demo starts and shows its window (COM1 and the demo listed)"
+  # Idle: nothing open, nothing to do; the list of COM ports looked at once a second.
+  cpu0=$(cpu_of "halvo-config.exe --demo") t0=$(now)
+  sleep 10
+  cpu1=$(cpu_of "halvo-config.exe --demo") t1=$(now)
+  load=$(percent "$cpu0" "$cpu1" "$t0" "$t1")
+  if python3 -c "import sys; sys.exit(not $load <= 1.0)"; then
+    pass "the window idle for 10 s: ${load}% of a core"
+  else
+    fail "the window idle for 10 s: ${load}% of a core (1% at most)"
+  fi
   # A COM port arrives in the registry's list and leaves it again: the list follows.
   serialcomm='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
   "$wine" reg add "$serialcomm" /v 'Halvo\Check7' /t REG_SZ /d COM7 /f >/dev/null 2>&1
@@ -242,6 +379,7 @@ else
 fi
 /usr/lib/wine/wineserver -k 2>/dev/null
 sleep 1
+/usr/lib/wine/wineserver -p >/dev/null 2>&1
 "$wine" 'C:\Halvo\Uninstall.exe' /S >/dev/null 2>&1
 for _ in $(seq 1 30); do [ -e "$installed/halvo-config.exe" ] || break; sleep 1; done
 if [ -n "$shortcut" ] && [ ! -e "$installed/halvo-config.exe" ] && [ ! -e "$shortcut" ]; then

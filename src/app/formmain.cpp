@@ -120,7 +120,8 @@ void FormMain::buildUi()
     m_fileMenu =
         new FileMenu(menuBar()->addMenu(QStringLiteral("File")), m_config, m_session, m_changes, m_dialogs);
     menuBar()->addMenu(QStringLiteral("Options"));
-    m_helpMenu = new HelpMenu(menuBar()->addMenu(QStringLiteral("Help")), m_ports->catalogue(), m_dialogs);
+    m_helpMenu = new HelpMenu(menuBar()->addMenu(QStringLiteral("Help")), m_ports->catalogue(), m_dialogs,
+                              m_session, m_config);
 
     // Enter on a focused button presses it, as Space does.
     for (QPushButton *b : findChildren<QPushButton *>())

@@ -3,24 +3,29 @@
 #include "operator_dialogs.h"
 #include "port/doctor.h"
 #include "port/port_catalogue.h"
+#include "port/serial_ports.h"
 #include "session/off_thread.h"
+#include "session/support_file.h"
 #include "ui_helpers.h"
 
 #include <QAction>
+#include <QDate>
+#include <QDir>
 #include <QMenu>
 
 namespace halvo::app {
 
-HelpMenu::HelpMenu(QMenu *menu, port::PortCatalogue &ports, OperatorDialogs &dialogs)
-    : QObject(menu), m_ports(ports), m_dialogs(dialogs)
+HelpMenu::HelpMenu(QMenu *menu, port::PortCatalogue &ports, OperatorDialogs &dialogs,
+                   session::UnitSession &session, const config::Configuration &config)
+    : QObject(menu), m_ports(ports), m_dialogs(dialogs), m_session(session), m_config(config)
 {
     auto *check = ui::named(menu->addAction(QStringLiteral("Check This Computer...")),
                             QStringLiteral("Menu_Check_Computer"));
+    auto *support = ui::named(menu->addAction(QStringLiteral("Save Support File...")),
+                              QStringLiteral("Menu_Save_Support_File"));
+    connect(support, &QAction::triggered, this, &HelpMenu::Menu_Save_Support_File_Click);
     auto *about = ui::named(menu->addAction(QStringLiteral("About")), QStringLiteral("Menu_Help_About"));
     connect(check, &QAction::triggered, this, &HelpMenu::Menu_Check_Computer_Click);
-#ifdef Q_OS_WIN
-    check->setVisible(false); // it reads Linux's device files
-#endif
     connect(about, &QAction::triggered, this, &HelpMenu::Menu_Help_About_Click);
 }
 
@@ -38,9 +43,45 @@ void HelpMenu::Menu_Check_Computer_Click()
     m_ports.refresh();
     // It reads every process's open files: away from the window's thread.
     session::Off_Thread(
-        this, [ports = m_ports.entries()] { return port::Check_Computer(port::SystemSnapshot(), ports); },
+        this, [ports = m_ports.entries()] { return port::Check_This_Computer(ports); },
         [this](const port::ComputerCheck &check) {
             m_dialogs.report(QStringLiteral("Check This Computer"), check.lines.join(QLatin1Char('\n')));
+        });
+}
+
+void HelpMenu::Menu_Save_Support_File_Click()
+{
+    const std::optional<bool> include = m_dialogs.supportFileChoice();
+    if (!include)
+        return;
+    const QString file =
+        m_dialogs.saveFileName({QStringLiteral("txt"), documentsFolder(), QStringLiteral("Txt Files (*.txt)"),
+                                QStringLiteral("halvo-support-%1.txt")
+                                    .arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")))});
+    if (file.isEmpty())
+        return;
+    m_ports.refresh();
+    struct Found
+    {
+        QStringList ports, doctor;
+    };
+    session::Off_Thread(
+        this,
+        [ports = m_ports.entries()] {
+            return Found{port::Port_Detail_Lines(ports), port::Check_This_Computer(ports).lines};
+        },
+        [this, file, include = *include](const Found &found) {
+            const session::SupportFacts facts{QStringLiteral("halvo-config"),
+                                              QStringLiteral(HALVO_VERSION),
+                                              found.ports,
+                                              found.doctor,
+                                              &m_config,
+                                              include};
+            QString why;
+            if (session::Save_Support_File(file, m_session, facts, &why))
+                m_dialogs.message(QStringLiteral("Support file saved: ") + QDir::toNativeSeparators(file));
+            else
+                m_dialogs.message(QStringLiteral("The support file could not be saved: ") + why);
         });
 }
 

@@ -1,6 +1,7 @@
 // halvo-config: the Halvo Configuration Tool.
 #include "formmain.h"
 #include "port/link_switch.h"
+#include "session/support_log.h"
 #include "sim_link.h"
 #include "sim_unit.h"
 
@@ -12,6 +13,8 @@
 
 int main(int argc, char **argv)
 {
+    // Every line of the run's log is kept from the start, for a support file.
+    halvo::session::support_log::Install();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("halvo-config"));
 
@@ -28,8 +31,16 @@ int main(int argc, char **argv)
         QStringLiteral("port-dir"),
         QStringLiteral("Also list the devices in folder DIR, and follow it (repeatable)."),
         QStringLiteral("dir"));
-    p.addOptions({demo, port, portDir});
+    const QCommandLineOption log(
+        QStringLiteral("log"),
+        QStringLiteral("Write every line of this run's log to FILE as it happens (appended)."),
+        QStringLiteral("file"));
+    p.addOptions({demo, port, portDir, log});
     p.process(app);
+    QString why;
+    if (p.isSet(log) && !halvo::session::support_log::Install(p.value(log), &why))
+        std::fprintf(stderr, "halvo-config: cannot write the log to %s: %s\n", qPrintable(p.value(log)),
+                     qPrintable(why));
 
     halvo::app::FormOptions options;
     options.extraPorts = p.values(port);

@@ -1,5 +1,7 @@
 #include "operator_dialogs.h"
 
+#include "session/support_log.h"
+
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDialog>
@@ -169,6 +171,44 @@ void QtOperatorDialogs::report(const QString &title, const QString &text)
     v->addWidget(buttons);
     d.resize(760, 460);
     d.exec();
+}
+
+std::optional<bool> QtOperatorDialogs::supportFileChoice()
+{
+    QDialog d(m_parent);
+    d.setObjectName(QStringLiteral("DialogSupportFile"));
+    d.setWindowTitle(QStringLiteral("Save Support File"));
+    auto *v = new QVBoxLayout(&d);
+    auto *text = new QLabel(QStringLiteral(
+        "A support file is one text file to send with a problem report: this tool and computer, the "
+        "ports, the connection, the messages shown and the log of this run.\n\nPass user names and "
+        "location names are left out unless you include the configuration."));
+    text->setWordWrap(true);
+    v->addWidget(text);
+    auto *include = new QCheckBox(QStringLiteral("Include the configuration"));
+    include->setObjectName(QStringLiteral("CheckIncludeConfiguration"));
+    include->setAccessibleDescription(QStringLiteral("Adds the pass table, settings and location names"));
+    v->addWidget(include);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
+    buttons->addButton(QStringLiteral("Save..."), QDialogButtonBox::AcceptRole);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
+    v->addWidget(buttons);
+    if (d.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return include->isChecked();
+}
+
+const QString &SilencedOnClose::shown(const char *how, const QString &text)
+{
+    qCInfo(lcOperator).noquote() << how << text;
+    return text;
+}
+
+bool SilencedOnClose::answered(bool yes, const char *ifYes, const char *ifNo)
+{
+    qCInfo(lcOperator).noquote() << "answered" << (yes ? ifYes : ifNo);
+    return yes;
 }
 
 bool QtOperatorDialogs::choosePrinter(QPrinter &printer)

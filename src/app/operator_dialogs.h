@@ -72,6 +72,9 @@ public:
     virtual void report(const QString &title, const QString &text) = 0;
     // The system's print dialog: true when the operator chose to print on printer.
     virtual bool choosePrinter(QPrinter &printer) = 0;
+    // "Save Support File": whether "Include the configuration" was ticked when the
+    // operator chose "Save...", or nothing for "Cancel". It starts unticked.
+    virtual std::optional<bool> supportFileChoice() = 0;
 };
 
 // Hands everything on to the dialogs in use, until the window closes: then nothing is
@@ -82,16 +85,31 @@ public:
     explicit SilencedOnClose(std::unique_ptr<OperatorDialogs> dialogs) : m_dialogs(std::move(dialogs)) {}
     void replace(std::unique_ptr<OperatorDialogs> dialogs) { m_dialogs = std::move(dialogs); }
     void silence() { m_silent = true; }
+    // Each message and question is logged as it is shown, and each answer: the
+    // support file lists the last of them.
     void message(const QString &text) override
     {
-        if (!m_silent)
-            m_dialogs->message(text);
+        if (m_silent)
+            return;
+        shown("told", text);
+        m_dialogs->message(text);
     }
-    bool question(const QString &text) override { return !m_silent && m_dialogs->question(text); }
-    bool askYesNo(const QString &text) override { return !m_silent && m_dialogs->askYesNo(text); }
+    bool question(const QString &text) override
+    {
+        return !m_silent && answered(m_dialogs->question(shown("asked", text)), "OK", "Cancel");
+    }
+    bool askYesNo(const QString &text) override
+    {
+        return !m_silent && answered(m_dialogs->askYesNo(shown("asked", text)), "Yes", "No");
+    }
     int choose(const QString &text, const QStringList &buttons) override
     {
-        return m_silent ? -1 : m_dialogs->choose(text, buttons);
+        if (m_silent)
+            return -1;
+        shown("asked", text + QStringLiteral(" [") + buttons.join(QLatin1Char('|')) + QLatin1Char(']'));
+        const int chosen = m_dialogs->choose(text, buttons);
+        answered(chosen >= 0, qPrintable(buttons.value(chosen)), "Cancel");
+        return chosen;
     }
     std::optional<std::vector<int>> reviewChanges(const std::vector<ReviewRow> &rows,
                                                   const QString &emptyText) override
@@ -116,8 +134,16 @@ public:
             m_dialogs->report(title, text);
     }
     bool choosePrinter(QPrinter &printer) override { return !m_silent && m_dialogs->choosePrinter(printer); }
+    std::optional<bool> supportFileChoice() override
+    {
+        return m_silent ? std::nullopt : m_dialogs->supportFileChoice();
+    }
 
 private:
+    static const QString &shown(const char *how, const QString &text);
+    // Logs the answer; returns yes.
+    static bool answered(bool yes, const char *ifYes, const char *ifNo);
+
     std::unique_ptr<OperatorDialogs> m_dialogs;
     bool m_silent = false;
 };
@@ -138,6 +164,7 @@ public:
     bool compareWithFile(const QString &fileName, const std::vector<ComparisonRow> &rows) override;
     void report(const QString &title, const QString &text) override;
     bool choosePrinter(QPrinter &printer) override;
+    std::optional<bool> supportFileChoice() override;
 
 private:
     QWidget *m_parent;

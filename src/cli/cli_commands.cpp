@@ -9,8 +9,10 @@
 #include "datafile/data_file.h"
 #include "port/doctor.h"
 #include "port/port_catalogue.h"
+#include "port/serial_ports.h"
 #include "progress.h"
 #include "session/messages.h"
+#include "session/support_file.h"
 #include "session/unit_session.h"
 
 #include <QCoreApplication>
@@ -141,20 +143,38 @@ int clock(const Options &o)
 
 int doctor(const Options &o, const QString &root)
 {
-    const port::SystemSnapshot system(root);
-    QList<port::PortEntry> ports;
+    port::ComputerCheck check;
     if (root == QLatin1String("/")) {
-        ports = catalogue(o).entries(); // the ports as the tool lists them
+        check = port::Check_This_Computer(catalogue(o).entries()); // the ports as the tool lists them
     } else {
+        const port::SystemSnapshot system(root);
         QList<port::PortEntry> found;
         for (const QString &path : system.usbSerialDevices())
             found.append({0, path, {}});
-        ports = port::PortCatalogue::Number_Ports(o.extraPorts, found);
+        check = port::Check_Computer(system, port::PortCatalogue::Number_Ports(o.extraPorts, found));
     }
-    const port::ComputerCheck check = port::Check_Computer(system, ports);
     for (const QString &line : check.lines)
         print(line);
     return check.problems == 0 ? Ok : UnitFailed;
+}
+
+int supportFile(const Options &o, const QString &file, bool includeConfiguration)
+{
+    Unit u(o);
+    std::optional<Configuration> config;
+    int status = Ok;
+    if (!o.port.isEmpty())
+        status = includeConfiguration ? readUnit(u, config) : u.connect();
+    // Written whatever became of the unit: the file is what shows why.
+    const QList<port::PortEntry> ports = catalogue(o).entries();
+    const session::SupportFacts facts{QStringLiteral("halvo-cli"),    QStringLiteral(HALVO_VERSION),
+                                      port::Port_Detail_Lines(ports), port::Check_This_Computer(ports).lines,
+                                      config ? &*config : nullptr,    includeConfiguration};
+    QString why;
+    if (!session::Save_Support_File(file, u.session, facts, &why))
+        return fail(UnitFailed, QStringLiteral("the support file could not be saved: ") + why);
+    Progress::say(QStringLiteral("support file saved to %1").arg(file));
+    return status;
 }
 
 } // namespace halvo::cli

@@ -55,6 +55,11 @@ int clock(const Options &o);
 // Checks what stands between this user and the serial devices; root is "/" or a
 // folder that holds a snapshot of a system's /dev, /sys, /proc and /etc.
 int doctor(const Options &o, const QString &root);
+// A support file: this computer, its ports, the connection to the unit (--port,
+// --demo) and the log of this run; with includeConfiguration the unit's configuration
+// is read into it, staff names and all. Written even when the unit fails, whose status
+// is returned after it.
+int supportFile(const Options &o, const QString &file, bool includeConfiguration);
 // The configuration sheet of a data file, or of the unit when dataFile is empty.
 int sheet(const Options &o, const QString &dataFile, const QString &pdf, bool letter);
 // The roster (or the location names) of a data file as CSV, and a CSV applied to a

@@ -4,6 +4,7 @@
 #include "cli_commands.h"
 #include "logging.h"
 #include "progress.h"
+#include "session/support_log.h"
 #include "sim_link.h"
 #include "sim_unit.h"
 
@@ -49,6 +50,10 @@ const Command Commands[] = {
      "export DATAFILE OUT.csv | import DATAFILE ROSTER.csv OUT_DATAFILE", 3, 4, NoUnit},
     {"locations", "Export the location names of a data file as CSV, or import them into a data file.",
      "export DATAFILE OUT.csv | import DATAFILE NAMES.csv OUT_DATAFILE", 3, 4, NoUnit},
+    {"support-file",
+     "Write a support file: this computer, its ports, the connection to the unit (--port, --demo) and "
+     "the log of this run.",
+     "OUT.txt", 1, 1, MaybeUnit},
 };
 
 int usage(const QString &error = {})
@@ -58,7 +63,7 @@ int usage(const QString &error = {})
     std::fprintf(stderr,
                  "Usage: halvo-cli COMMAND [options]   (halvo-cli COMMAND --help for its options)\n\n");
     for (const Command &c : Commands)
-        std::fprintf(stderr, "  %-9s %s\n", c.name, c.summary);
+        std::fprintf(stderr, "  %-12s %s\n", c.name, c.summary);
     std::fprintf(
         stderr,
         "\nExit status: 0 success, 1 the unit or port failed (doctor: a problem found), 2 bad "
@@ -74,10 +79,6 @@ int run(const QString &verb, Options &o, const QCommandLineParser &p, const QStr
     if (verb == QLatin1String("ports"))
         return ports(o);
     if (verb == QLatin1String("doctor")) {
-#ifdef Q_OS_WIN
-        return usage(QStringLiteral("doctor reads Linux's device files; on Windows, Device Manager lists the "
-                                    "COM ports under \"Ports (COM & LPT)\""));
-#endif
         o.extraPorts += p.values(QStringLiteral("port"));
         return doctor(o, p.value(QStringLiteral("root")));
     }
@@ -115,6 +116,13 @@ int run(const QString &verb, Options &o, const QCommandLineParser &p, const QStr
     }
     if (verb == QLatin1String("clock"))
         return clock(o);
+    if (verb == QLatin1String("support-file")) {
+        const bool include = p.isSet(QStringLiteral("include-configuration"));
+        if (include && o.port.isEmpty())
+            return usage(QStringLiteral("--include-configuration reads the unit: give --port or --demo"));
+        o.extraPorts += p.values(QStringLiteral("port")); // listed with the system's ports
+        return supportFile(o, file, include);
+    }
     const QString how = args.value(0);
     const bool import = how == QLatin1String("import");
     if ((how != QLatin1String("export") && !import) || args.size() != (import ? 4 : 3))
@@ -140,6 +148,8 @@ int main(int argc, char **argv)
     if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 #endif
+    // Every line of the run's log is kept from the start, for a support file.
+    halvo::session::support_log::Install();
     std::unique_ptr<QCoreApplication> app(drawing ? new QGuiApplication(argc, argv)
                                                   : new QCoreApplication(argc, argv));
     QCoreApplication::setApplicationName(QStringLiteral("halvo-cli"));
@@ -166,9 +176,11 @@ int main(int argc, char **argv)
     QCommandLineOption pace("pause-scale", "Scale the pacing (tests).", "factor", "1");
     pace.setFlags(QCommandLineOption::HiddenFromHelp);
     const QCommandLineOption quiet("quiet", "Print nothing but failures (a scheduled run).");
+    const QCommandLineOption log(
+        "log", "Write every line of this run's log to FILE as it happens (appended).", "file");
     QCommandLineOption readOnce("read-once", "Read each part once, unchecked (the benchmark's yardstick).");
     readOnce.setFlags(QCommandLineOption::HiddenFromHelp);
-    p.addOptions({help, demo, pace, readOnce, quiet});
+    p.addOptions({help, demo, pace, readOnce, quiet, log});
     const QString verb = QString::fromLatin1(command->name);
     if (command->unit != NoUnit || verb == QLatin1String("doctor"))
         p.addOption(port);
@@ -193,6 +205,10 @@ int main(int argc, char **argv)
     }
     if (verb == QLatin1String("sheet"))
         p.addOption({"page-size", "a4 or letter.", "size", "a4"});
+    if (verb == QLatin1String("support-file"))
+        p.addOption({"include-configuration",
+                     "Read the unit's configuration into the file, pass user names and "
+                     "location names with it (left out otherwise)."});
     if (command->maxArgs > 0)
         p.addPositionalArgument(QString::fromLatin1(command->arguments), QString());
     if (!p.parse(args))
@@ -210,6 +226,11 @@ int main(int argc, char **argv)
                          : QStringLiteral("%1 takes %2").arg(verb, QLatin1String(command->arguments)));
 
     halvo::cli::Progress::setQuiet(p.isSet(quiet));
+    if (p.isSet(log)) {
+        QString why;
+        if (!halvo::session::support_log::Install(p.value(log), &why))
+            return usage(QStringLiteral("cannot write the log to %1: %2").arg(p.value(log), why));
+    }
     Options o;
     bool ok = true;
     if (command->unit != NoUnit) {

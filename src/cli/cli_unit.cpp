@@ -8,10 +8,11 @@
 #include "session/messages.h"
 #include "session/read_job.h"
 #include "session/store_job.h"
+#include "session/support_log.h"
 #include "session/unit_image.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
+#include <QAbstractEventDispatcher>
+#include <QEventLoop>
 #include <QTimer>
 
 #include <cstdio>
@@ -23,6 +24,7 @@ namespace Msg = session::Msg;
 
 int fail(int status, const QString &text)
 {
+    qCInfo(lcOperator).noquote() << "told" << text;
     Progress::sayFailure(text);
     return status;
 }
@@ -49,25 +51,29 @@ Unit::Unit(const Options &o) : session(session::Serial_Seams(o.demoLink)), m_opt
     session.setTiming(timing);
 }
 
-// The one place halvo-cli waits: it sleeps in the event loop until done() holds or
-// the time is up (no limit: a job that ends itself). The wake-up timer is precise and
-// re-armed for what is left: a coarse one may fire a little early and leave the wait
-// blocked with nothing more to come from a silent unit.
+// The one place halvo-cli waits: it sleeps in an event loop until done() holds or the
+// time is up (no limit: a job that ends itself). Whatever ends the wait happens in an
+// event, so done() is looked at each time the loop is about to sleep again, not after
+// a call that handles "some" events: on Windows one such call may handle a timer and
+// then sleep on, with nothing more to come from a silent unit.
 bool Unit::waitUntil(const std::function<bool()> &done, int timeoutMs)
 {
-    const QDeadlineTimer deadline =
-        timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs, Qt::PreciseTimer);
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.setTimerType(Qt::PreciseTimer);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        if (!deadline.isForever())
-            wake.start(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
+    if (done())
+        return true;
+    QEventLoop loop;
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop,
+                     [&] {
+                         if (done())
+                             loop.quit();
+                     });
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    if (timeoutMs >= 0)
+        deadline.start(timeoutMs);
+    loop.exec();
+    return done();
 }
 
 int Unit::connect()

@@ -1,6 +1,7 @@
 #include "doctor.h"
 
 #include "port_catalogue.h"
+#include "win_serial_rules.h"
 
 #include <QMap>
 
@@ -120,6 +121,42 @@ ComputerCheck Check_Computer(const SystemSnapshot &system, const QList<PortEntry
                          "number, so they share one /dev/serial/by-id name, which leads to only one "
                          "of them. Tell them apart by their /dev/serial/by-path names.")
                          .arg(it.value().join(QStringLiteral(" and ")), it.key());
+    }
+    out.lines << (out.problems == 0   ? QStringLiteral("Result: nothing wrong found.")
+                  : out.problems == 1 ? QStringLiteral("Result: 1 problem found.")
+                                      : QStringLiteral("Result: %1 problems found.").arg(out.problems));
+    return out;
+}
+
+ComputerCheck Check_Com_Ports(const QList<ComPortFacts> &ports)
+{
+    ComputerCheck out;
+    out.lines << QStringLiteral("COM ports: %1").arg(ports.size());
+    for (const ComPortFacts &port : ports) {
+        out.lines << PortCatalogue::Port_Entry_Text(port.number) + QLatin1Char(' ') + port.name +
+                         QStringLiteral(" (opened as %1)").arg(win::Device_Path(port.name));
+        if (!port.friendlyName.isEmpty())
+            out.lines << QStringLiteral("  name: ") + port.friendlyName;
+        if (!port.usbIds.isEmpty())
+            out.lines << QStringLiteral("  adapter: USB %1, %2")
+                             .arg(port.usbIds, port.serialNumber.isEmpty()
+                                                   ? QStringLiteral("no serial number")
+                                                   : QStringLiteral("serial number ") + port.serialNumber);
+        out.lines << QStringLiteral("  driver: ") +
+                         (port.driver.isEmpty() ? QStringLiteral("not known") : port.driver);
+        switch (port.opens) {
+        case ComPortFacts::Opens::Now:
+            out.lines << QStringLiteral("  this user: can open it now");
+            break;
+        case ComPortFacts::Opens::InUse:
+            ++out.problems;
+            out.lines << QStringLiteral("  in use by another program: close it and retry");
+            break;
+        case ComPortFacts::Opens::No:
+            ++out.problems;
+            out.lines << QStringLiteral("  cannot open it: ") + port.openError;
+            break;
+        }
     }
     out.lines << (out.problems == 0   ? QStringLiteral("Result: nothing wrong found.")
                   : out.problems == 1 ? QStringLiteral("Result: 1 problem found.")

@@ -21,4 +21,22 @@ struct ComputerCheck
 };
 ComputerCheck Check_Computer(const SystemSnapshot &system, const QList<PortEntry> &ports);
 
+// What Windows says of a COM port, and whether it opens now.
+struct ComPortFacts
+{
+    int number = 0;
+    QString name;         // "COM3"
+    QString friendlyName; // "USB Serial Port (COM3)"
+    QString usbIds;       // "0403:6001", where the system tells
+    QString serialNumber;
+    QString driver; // "FTSER2K"
+    enum class Opens { Now, InUse, No };
+    Opens opens = Opens::Now;
+    QString openError; // why not, in the system's words
+};
+// "Check This Computer" on Windows: each COM port with its name, adapter, driver,
+// and whether it opens now. A port another program holds, or one that will not open,
+// is a problem.
+ComputerCheck Check_Com_Ports(const QList<ComPortFacts> &ports);
+
 } // namespace halvo::port

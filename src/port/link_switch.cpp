@@ -2,11 +2,7 @@
 
 #include "logging.h"
 
-#ifdef Q_OS_WIN
-#include "win_serial_link.h"
-#else
 #include "serial_link.h"
-#endif
 
 Q_LOGGING_CATEGORY(lcPort, "halvo.port", QtWarningMsg)
 
@@ -14,11 +10,7 @@ namespace halvo::port {
 
 std::unique_ptr<Link> Make_Serial_Link()
 {
-#ifdef Q_OS_WIN
-    return std::make_unique<WinSerialLink>();
-#else
     return std::make_unique<SerialLink>();
-#endif
 }
 
 LinkSwitch::LinkSwitch(std::unique_ptr<Link> serial, QObject *parent)

@@ -5,7 +5,9 @@
 #include <QFileInfo>
 
 #include <QtGlobal>
-#ifdef Q_OS_UNIX
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <sys/ioctl.h>
 #endif
 
@@ -52,8 +54,14 @@ bool SerialLink::open(const QString &path, OpenError *error, QString *errorText)
     if (!m_port.open(QIODevice::ReadWrite)) {
         switch (m_port.error()) {
         case QSerialPort::PermissionError:
+#ifdef Q_OS_WIN
+            // Windows opens a COM port for one program at a time: "access denied"
+            // means another program holds it.
+            return fail(OpenError::Busy, m_port.errorString());
+#else
             return fail(QFileInfo::exists(path) ? OpenError::Permission : OpenError::NotFound,
                         m_port.errorString());
+#endif
         case QSerialPort::DeviceNotFoundError:
             return fail(OpenError::NotFound, m_port.errorString());
         case QSerialPort::OpenError:
@@ -124,12 +132,15 @@ qint64 SerialLink::bytesToWrite() const
 
 qint64 Driver_Output_Queue(const QSerialPort &port)
 {
-#ifdef Q_OS_UNIX
+#ifdef Q_OS_WIN
+    DWORD errors = 0;
+    COMSTAT status{}; // cbOutQue: still in the driver, not yet on the wire
+    if (ClearCommError(port.handle(), &errors, &status))
+        return status.cbOutQue;
+#else
     int queued = 0; // still in the driver, not yet on the wire
     if (::ioctl(port.handle(), TIOCOUTQ, &queued) == 0)
         return queued;
-#else
-    Q_UNUSED(port);
 #endif
     return 0;
 }

@@ -49,8 +49,8 @@ private:
     QueueProbe m_driverQueue;
 };
 
-// What the driver of an open port still holds for the wire (TIOCOUTQ; 0 where the
-// system cannot say).
+// What the driver of an open port still holds for the wire (TIOCOUTQ on Linux,
+// ClearCommError's cbOutQue on Windows; 0 where the system cannot say).
 qint64 Driver_Output_Queue(const QSerialPort &port);
 
 } // namespace halvo::port

@@ -41,7 +41,7 @@ void Connection::start(const QString &path, int bannerWaitMs)
     m_clock->wait(bannerWaitMs, [this, bannerWaitMs] {
         finish(Result::Silent, QStringLiteral("no base unit announced itself on %1 within %2 s")
                                    .arg(m_path)
-                                   .arg(bannerWaitMs / 1000));
+                                   .arg(bannerWaitMs / 1000.0));
     });
 }
 

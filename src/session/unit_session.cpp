@@ -169,7 +169,9 @@ void UnitSession::onBytesReceived()
             QTimer::singleShot(0, this, &UnitSession::onBytesReceived);
             break;
         }
-        m_receive->take(m_link->read(ReceivePieceBytes));
+        const QByteArray piece = m_link->read(ReceivePieceBytes);
+        qCDebug(lcSession) << "received" << piece.size() << "bytes";
+        m_receive->take(piece);
     }
     m_inReceive = false;
 }
@@ -267,8 +269,11 @@ void UnitSession::clearErrorLatch()
 
 bool UnitSession::send(const QByteArray &frame, Tell tell)
 {
-    if (!frame.isEmpty() && m_link->isOpen() && m_link->write(frame))
+    if (!frame.isEmpty() && m_link->isOpen() && m_link->write(frame)) {
+        // The command and the length only: a payload may hold staff names.
+        qCDebug(lcSession) << "sent command" << int(quint8(frame.at(1))) << "in" << frame.size() << "bytes";
         return true;
+    }
     if (tell == Tell::Always || !m_receive->errorLatch())
         tellFailure(!m_link->isOpen() && !m_lost ? QStringLiteral("the port is closed") : QString());
     return false;

@@ -1,6 +1,9 @@
 // File > Save Config Data and Load Config Data in the window: every field goes out
-// and comes back, and a refused or failed file changes nothing.
+// and comes back, and a refused or failed file changes nothing. Help > Save Support
+// File leaves staff names out.
 #include "file_menu.h"
+#include "help_menu.h"
+#include "session/support_log.h"
 #include "session/unit_image.h"
 #include "support/earlier_release_file.h"
 #include "support/messages.h"
@@ -282,6 +285,39 @@ private slots:
             "roster.csv is refused, nothing is changed:\n\nrow 6, User Name:"));
         QCOMPARE(w.configuration().passRow(5)[1], QStringLiteral("Day Porter      "));
         QVERIFY(f.framesSettled().size() == 1); // nothing was sent but the read
+    }
+
+    // Help > "Save Support File...": the file says which port and program, and the
+    // window's staff names stay out unless the operator ticks their box.
+    void aSupportFileLeavesStaffNamesOutUnlessIncluded()
+    {
+        halvo::session::support_log::Install();
+        const QString file = dir.filePath("support.txt");
+        f.w->helpMenu().Menu_Save_Support_File_Click(); // cancelled: no file asked for
+        QVERIFY(f.dialogs.offered.isEmpty());
+        f.connectPort();
+        f.dialogs.includeConfiguration = false;
+        f.dialogs.fileNames = {file};
+        f.w->helpMenu().Menu_Save_Support_File_Click();
+        QTRY_COMPARE(f.dialogs.messages,
+                     QStringList{"Support file saved: " + QDir::toNativeSeparators(file)});
+        QVERIFY(f.dialogs.offered.value(0).endsWith(
+            QDate::currentDate().toString("|'halvo-support-'yyyy-MM-dd'.txt'")));
+        QString text = QString::fromUtf8(halvo::test::readFile(file));
+        for (const QString &line : {"COM 1 : " + f.unit->devicePath(), "Port: open, " + f.unit->devicePath(),
+                                    QStringLiteral("Program: halvo-config ")})
+            QVERIFY2(text.contains(line), qPrintable(line));
+        QVERIFY(!text.contains("Username"));
+
+        f.dialogs.includeConfiguration = true;
+        f.dialogs.fileNames = {file, dir.filePath("no/such/folder/s.txt")};
+        f.w->helpMenu().Menu_Save_Support_File_Click();
+        QTRY_COMPARE(f.dialogs.messages.size(), 2);
+        text = QString::fromUtf8(halvo::test::readFile(file));
+        QVERIFY(text.contains("| Username 12 ") && !text.contains("[name left out]"));
+        f.w->helpMenu().Menu_Save_Support_File_Click();
+        QTRY_COMPARE(f.dialogs.messages.size(), 3);
+        QVERIFY(f.dialogs.messages.last().startsWith("The support file could not be saved: "));
     }
 };
 

@@ -25,6 +25,7 @@
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTimer>
 

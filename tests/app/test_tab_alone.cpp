@@ -18,6 +18,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+
 using namespace halvo;
 
 namespace {
@@ -136,6 +138,14 @@ private slots:
         config.typeParam(2, "45");
         QCOMPARE(shown.size(), 1);
         QVERIFY(rewritten.isEmpty());
+
+        redrawn.clear();
+        config = config::Configuration(); // a whole table at once (a file loaded): every row
+        const bool everyRow = std::any_of(redrawn.begin(), redrawn.end(), [](const QList<QVariant> &signal) {
+            const QModelIndex from = signal.at(0).toModelIndex(), to = signal.at(1).toModelIndex();
+            return from.row() == 0 && from.column() == 0 && to.row() == 71 && to.column() == 12;
+        });
+        QVERIFY(everyRow);
     }
 
     void theLocationTabNormalisesAndMarks()

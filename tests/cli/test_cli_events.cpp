@@ -202,6 +202,37 @@ private slots:
         QCOMPARE(halvo::test::readFile(log).count("\"\r\n"), 8);
         QVERIFY(halvo::test::readFile(log).startsWith("\" Page "));
     }
+
+    // A support file is written when the unit fails too: then it is what shows why.
+    // Staff names go in only when the configuration is asked for.
+    void aSupportFileFromTheCommandLine()
+    {
+        halvo::sim::SimUnit silent;
+        silent.setBannerInterval(0);
+        QVERIFY(silent.start());
+        const QString file = dir.filePath("support.txt"), log = dir.filePath("run.log");
+        Run r = cli({"support-file", "--port", silent.devicePath(), "--timeout", "0.5", "--log", log, file});
+        QCOMPARE(r.status, 1);
+        QString text = QString::fromUtf8(halvo::test::readFile(file));
+        for (const QString &line :
+             {QStringLiteral("Program: halvo-cli "), "COM 1 : " + silent.devicePath(),
+              QStringLiteral("Unit: no banner heard"),
+              QStringLiteral(
+                  "told Communications Error Please correct and retry: no base unit announced itself on ") +
+                  silent.devicePath() + " within 0.5 s",
+              QStringLiteral("None held: halvo-cli keeps no configuration.")})
+            QVERIFY2(text.contains(line), qPrintable(line));
+        QVERIFY(halvo::test::readFile(log).contains("halvo.cli.info: support-file --port"));
+
+        QCOMPARE(cli({"support-file", "--demo", file}).status, 0);
+        QVERIFY(!halvo::test::readFile(file).contains("Pass Device 01"));
+        QCOMPARE(cli({"support-file", "--demo", "--include-configuration", file}).status, 0);
+        text = QString::fromUtf8(halvo::test::readFile(file));
+        QVERIFY(text.contains("| Pass Device 01") && text.contains("Location 0: "));
+        r = cli({"support-file", "--include-configuration", file});
+        QCOMPARE(r.status, 2);
+        QVERIFY(r.err.contains("--include-configuration reads the unit"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCliEvents)

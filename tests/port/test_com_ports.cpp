@@ -1,6 +1,7 @@
 // Windows' side of the port layer, tested on every system: COM ports keep their
-// numbers, the Win32 link's line, names and error meanings, and the registry list
+// numbers and names, the computer check's report of them, and the registry list
 // looked at only while the tool is not busy with a port.
+#include "port/doctor.h"
 #include "port/port_catalogue.h"
 #include "port/port_watcher.h"
 #include "port/system_snapshot.h"
@@ -39,65 +40,72 @@ private slots:
         QCOMPARE(PortCatalogue::Port_Entry_Text(123, "Halvo 2"), QStringLiteral("COM 123 :Halvo 2"));
     }
 
-    void theWin32LinkOpensTheUnitsLine()
+    // Windows' port names: COMn is port n up to COM999; CreateFile opens "\\.\COMn",
+    // which COM10 and above need. A port held elsewhere is "in use".
+    void comPortNamesAndPaths()
     {
-        const win::LineSettings line = win::Unit_Line();
-        QCOMPARE(line.baudRate, 38400u);
-        QCOMPARE(line.byteSize, quint8(8));
-        QCOMPARE(line.parity, quint8(0));   // NOPARITY
-        QCOMPARE(line.stopBits, quint8(0)); // ONESTOPBIT
-        QVERIFY(line.binary && !line.parityCheck && !line.abortOnError);
-        QVERIFY(!line.ctsFlow && !line.dsrFlow && !line.dsrSensitivity && !line.xonXoffOut &&
-                !line.xonXoffIn);
-        QCOMPARE(line.dtrControl, quint8(1)); // DTR_CONTROL_ENABLE
-        QCOMPARE(line.rtsControl, quint8(1)); // RTS_CONTROL_ENABLE
-
-        // No timeouts: a read waits for the bytes it asks for (the pending one-byte
-        // read for the first of a reply), and a write never times out.
-        const win::Timeouts t = win::Reads_Wait_For_Their_Bytes();
-        QCOMPARE(t.readInterval + t.readMultiplier + t.readConstant, 0u);
-        QCOMPARE(t.writeMultiplier + t.writeConstant, 0u);
-        QCOMPARE(win::Bytes_To_Take(42, 4096), 42u); // what came after the first byte
-        QCOMPARE(win::Bytes_To_Take(9000, 4096), 4096u);
-        QCOMPARE(win::Bytes_To_Take(0, 4096), 0u);
-
-        QCOMPARE(win::Device_Path("COM12"), QStringLiteral("\\\\.\\COM12"));
-        QCOMPARE(win::Device_Path("\\\\.\\COM3"), QStringLiteral("\\\\.\\COM3"));
-        QCOMPARE(win::Com_Number("COM12"), 12);
-        QCOMPARE(win::Com_Number("com3"), 3);
-        QCOMPARE(win::Com_Number("\\\\.\\COM7"), 7);
+        for (const auto &[name, number] : {std::pair{"COM1", 1},
+                                           {"COM12", 12},
+                                           {"com3", 3},
+                                           {"COM100", 100},
+                                           {"COM123", 123},
+                                           {"COM999", 999},
+                                           {"\\\\.\\COM7", 7}})
+            QCOMPARE(win::Com_Number(name), number);
         for (const char *notCom : {"COM0", "COM", "COMx", "COM1000", "LPT1", "/dev/ttyUSB0", "demo", " COM4"})
             QVERIFY2(win::Com_Number(notCom) == 0, notCom);
-    }
-
-    // Windows answers "access denied" when another program has the port: that is "in
-    // use", and the operator is told to close the other program, not to seek rights.
-    void aPortHeldElsewhereIsInUse()
-    {
-        QCOMPARE(win::Open_Error(5), Link::OpenError::Busy);  // ERROR_ACCESS_DENIED
-        QCOMPARE(win::Open_Error(32), Link::OpenError::Busy); // ERROR_SHARING_VIOLATION
-        for (quint32 gone : {2u, 3u, 1167u})                  // not found, no path, not connected
-            QCOMPARE(win::Open_Error(gone), Link::OpenError::NotFound);
-        QCOMPARE(win::Open_Error(87), Link::OpenError::Other);
-        QCOMPARE(win::Error_Text(5, "Access is denied.\r\n"), QStringLiteral("Access is denied. (5)"));
-        QCOMPARE(win::Error_Text(31, ""), QStringLiteral("system error (31)"));
+        QCOMPARE(win::Device_Path("COM12"), QStringLiteral("\\\\.\\COM12"));
+        QCOMPARE(win::Device_Path("COM123"), QStringLiteral("\\\\.\\COM123"));
+        QCOMPARE(win::Device_Path("\\\\.\\COM3"), QStringLiteral("\\\\.\\COM3"));
+        // CreateFile's refusals: access denied (5) and a sharing violation (32) are
+        // another program's port; not found (2), not ready (21) are not.
+        QVERIFY(win::Held_Elsewhere(5) && win::Held_Elsewhere(32));
+        QVERIFY(!win::Held_Elsewhere(2) && !win::Held_Elsewhere(21) && !win::Held_Elsewhere(0));
+        const QList<PortEntry> system = {{0, "COM123", {}}, {0, "COM100", {}}, {0, "COM2", {}}};
+        QStringList got;
+        for (const PortEntry &e : PortCatalogue::Number_Com_Ports({}, system))
+            got << PortCatalogue::Port_Entry_Text(e.number) + e.path;
+        QCOMPARE(got, (QStringList{"COM 2 :COM2", "COM 100 :COM100", "COM 123 :COM123"}));
 
         QTemporaryDir nothing; // a system with no device nodes, as Windows
-        const halvo::port::SystemSnapshot system(nothing.path());
-        const auto inUse = halvo::port::Diagnose_Open_Failure(system, "COM5", Link::OpenError::Busy);
+        const halvo::port::SystemSnapshot snapshot(nothing.path());
+        const auto inUse = halvo::port::Diagnose_Open_Failure(snapshot, "COM5", Link::OpenError::Busy);
         QCOMPARE(inUse.kind, halvo::port::OpenDiagnosis::Kind::InUse);
         QCOMPARE(inUse.text, QStringLiteral("COM5 is in use by another program. Close it and retry."));
-        QCOMPARE(halvo::port::Diagnose_Open_Failure(system, "COM5", Link::OpenError::Permission).kind,
-                 halvo::port::OpenDiagnosis::Kind::Other);
     }
 
-    // A frame has gone when its write has completed and the driver's queue is empty.
-    void aFrameIsOutWhenWrittenAndTheQueueIsEmpty()
+    // "Check This Computer" on Windows, from the facts the system gives of its COM
+    // ports: each with its name, adapter and driver, and whether it opens now.
+    void theComputerCheckOnWindows()
     {
-        QCOMPARE(win::Bytes_Not_Out(true, 43, 0), 43);  // still being written
-        QCOMPARE(win::Bytes_Not_Out(true, 43, 50), 50); // the driver counts more
-        QCOMPARE(win::Bytes_Not_Out(false, 43, 12), 12);
-        QCOMPARE(win::Bytes_Not_Out(false, 43, 0), 0);
+        using halvo::port::ComPortFacts;
+        ComPortFacts usb{3,        "COM3",    "USB Serial Port (COM3)", "0403:6001",
+                         "A12345", "FTSER2K", ComPortFacts::Opens::Now, {}};
+        ComPortFacts held{5,
+                          "COM5",
+                          "Prolific USB-to-Serial Comm Port (COM5)",
+                          "067b:2303",
+                          {},
+                          "Ser2pl",
+                          ComPortFacts::Opens::InUse,
+                          "Access is denied."};
+        ComPortFacts built{
+            123, "COM123", {}, {}, {}, {}, ComPortFacts::Opens::No, "The device is not ready."};
+        auto check = halvo::port::Check_Com_Ports({usb});
+        QCOMPARE(check.lines,
+                 (QStringList{"COM ports: 1", "COM 3 : COM3 (opened as \\\\.\\COM3)",
+                              "  name: USB Serial Port (COM3)",
+                              "  adapter: USB 0403:6001, serial number A12345", "  driver: FTSER2K",
+                              "  this user: can open it now", "Result: nothing wrong found."}));
+        QCOMPARE(check.problems, 0);
+        check = halvo::port::Check_Com_Ports({usb, held, built});
+        QCOMPARE(check.problems, 2);
+        QVERIFY(check.lines.contains("  adapter: USB 067b:2303, no serial number"));
+        QVERIFY(check.lines.contains("  in use by another program: close it and retry"));
+        QVERIFY(check.lines.contains("COM 123 : COM123 (opened as \\\\.\\COM123)"));
+        QVERIFY(check.lines.contains("  driver: not known"));
+        QVERIFY(check.lines.contains("  cannot open it: The device is not ready."));
+        QCOMPARE(check.lines.last(), QStringLiteral("Result: 2 problems found."));
     }
 
     // The system's list of ports is looked at once a second, never while a port is

@@ -170,6 +170,59 @@ private slots:
         QCOMPARE(check.lines.last(), QStringLiteral("Result: nothing wrong found."));
     }
 
+    // The live system is asked through its account database (network users too), not
+    // through its files: /dev/null's owner is root by name, as is its group.
+    void theLiveSystemNamesOwnersFromItsAccounts()
+    {
+        const auto node = SystemSnapshot().node("/dev/null");
+        QVERIFY(node.has_value());
+        QCOMPARE(node->owner, QStringLiteral("root"));
+        QCOMPARE(node->group, QStringLiteral("root"));
+    }
+
+    // Opening takes reading and writing: a device this user may only read (0640 in
+    // its group, 0644 outside it) cannot be opened. brltty is reported when its rules
+    // claim a common serial chip, or the chip of an adapter attached now: either alone.
+    void readOnlyDevicesAndBrlttysClaims()
+    {
+        FakeSystem sys;
+        sys.loginWith(true, true);
+        const SystemSnapshot system(sys.root());
+        const halvo::port::UserView alice = system.user();
+        halvo::port::DeviceNode node{"/dev/ttyUSB0", "/dev/ttyUSB0", 0,        FakeSystem::dialout(),
+                                     0660,           "root",         "dialout"};
+        QVERIFY(system.mayOpen(alice, node));
+        for (uint mode : {0640u, 0600u, 0620u}) { // in the group, but not read and write
+            node.mode = mode;
+            QVERIFY2(!system.mayOpen(alice, node), qPrintable(QString::number(mode, 8)));
+        }
+        node.gid = 4711; // a group alice is not in
+        for (const auto &[mode, opens] :
+             {std::pair{0644u, false}, {0664u, false}, {0660u, false}, {0666u, true}}) {
+            node.mode = mode;
+            QCOMPARE(system.mayOpen(alice, node), opens);
+        }
+
+        auto claims = [&](const QByteArray &rules) {
+            sys.write("/usr/bin/brltty", {});
+            sys.write("/usr/lib/udev/rules.d/85-brltty.rules", rules);
+            QList<PortEntry> entries;
+            for (const QString &p : SystemSnapshot(sys.root()).usbSerialDevices())
+                entries.append({int(entries.size()) + 1, p, {}});
+            return halvo::port::Check_Computer(SystemSnapshot(sys.root()), entries).lines.join('\n');
+        };
+        // A common chip, and no adapter attached at all.
+        QVERIFY(claims("ENV{PRODUCT}==\"10c4/ea60/*\", ENV{BRLTTY_BRAILLE_DRIVER}=\"sk\"\n")
+                    .contains("brltty: installed, and its udev rules claim USB serial chips (10c4:ea60)"));
+        // An uncommon chip, claimed because it is the adapter attached now.
+        sys.adapter("ttyUSB0", "0921", "1200", "B777");
+        QVERIFY(claims("ENV{PRODUCT}==\"921/1200/*\", ENV{BRLTTY_BRAILLE_DRIVER}=\"hw\"\n")
+                    .contains("brltty: installed, and its udev rules claim USB serial chips (0921:1200)"));
+        // Neither: nothing said.
+        QVERIFY(
+            !claims("ENV{PRODUCT}==\"f4d5/1234/*\", ENV{BRLTTY_BRAILLE_DRIVER}=\"xx\"\n").contains("brltty"));
+    }
+
     // The demo unit inside the tool: opened by its name through the switch the
     // session talks to, it answers a read on a later turn of the event loop, and its
     // hang-up is a lost link, told once.

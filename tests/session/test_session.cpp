@@ -2,6 +2,7 @@
 // writes. Replies reach the configuration and the unit image, failures are told
 // once, the watchdog follows the unit, and a request on a closed port fails.
 #include "session/connection.h"
+#include "session/event_filing.h"
 #include "session/receive_path.h"
 #include "session/store_job.h"
 #include "session/unit_image.h"
@@ -263,6 +264,33 @@ private slots:
         link->receive(BadPass); // the clock stays quiet while the receive path's message stands
         QVERIFY(!s->setClock(QDateTime::currentDateTime()));
         QCOMPARE(notices.size(), 2);
+    }
+
+    void eventLinesAreFiledFromTheMomentTheFileIsChosen()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("log.txt");
+        session::EventFiling &filing = s->filing();
+        QSignalSpy failed(&filing, &session::EventFiling::failed);
+        link->receive(" before\r");
+        filing.hold();
+        link->receive(" while choosing\r");
+        QVERIFY(filing.start(path));
+        link->receive(" after\r" + QByteArray(80, 'x') + "\r");
+        QCOMPARE(test::readFile(path),
+                 "\"  while choosing\r\"\r\n\"  after\r\"\r\n\" " + QByteArray(62, 'x') + "\"\r\n");
+        // Lines held while a file is chosen do not outlive a stop of filing.
+        filing.hold();
+        link->receive(" held\r");
+        filing.stop();
+        QVERIFY(filing.start(dir.filePath("next.txt")));
+        link->receive(" next\r");
+        QCOMPARE(test::readFile(dir.filePath("next.txt")), "\"  next\r\"\r\n");
+        QVERIFY(filing.start("/dev/full"));
+        link->receive(" one\r two\r");
+        QCOMPARE(failed.size(), 1); // told once, not once per line
+        QVERIFY(!filing.filing());
+        QVERIFY(!filing.start(dir.filePath("no/such/folder.txt")));
     }
 };
 

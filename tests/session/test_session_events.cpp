@@ -5,7 +5,6 @@
 #include "session/archive_download.h"
 #include "session/event_collection.h"
 #include "session/event_download.h"
-#include "session/event_filing.h"
 #include "session/pace_clock.h"
 #include "session/store_job.h"
 #include "session/unit_session.h"
@@ -370,33 +369,6 @@ private slots:
                  QStringLiteral("\" Page %1 Ev 4").arg(496 + logged - 1, 5, 10, QChar('0')));
         qInfo("a day: %d collections, %d pages logged, %d pages asked for, %lld lines appended", 96, logged,
               pagesAsked, static_cast<long long>(lines.size()));
-    }
-
-    void eventLinesAreFiledFromTheMomentTheFileIsChosen()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("log.txt");
-        session::EventFiling &filing = s->filing();
-        QSignalSpy failed(&filing, &session::EventFiling::failed);
-        link->receive(" before\r");
-        filing.hold();
-        link->receive(" while choosing\r");
-        QVERIFY(filing.start(path));
-        link->receive(" after\r" + QByteArray(80, 'x') + "\r");
-        QCOMPARE(test::readFile(path),
-                 "\"  while choosing\r\"\r\n\"  after\r\"\r\n\" " + QByteArray(62, 'x') + "\"\r\n");
-        // Lines held while a file is chosen do not outlive a stop of filing.
-        filing.hold();
-        link->receive(" held\r");
-        filing.stop();
-        QVERIFY(filing.start(dir.filePath("next.txt")));
-        link->receive(" next\r");
-        QCOMPARE(test::readFile(dir.filePath("next.txt")), "\"  next\r\"\r\n");
-        QVERIFY(filing.start("/dev/full"));
-        link->receive(" one\r two\r");
-        QCOMPARE(failed.size(), 1); // told once, not once per line
-        QVERIFY(!filing.filing());
-        QVERIFY(!filing.start(dir.filePath("no/such/folder.txt")));
     }
 };
 

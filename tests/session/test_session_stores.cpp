@@ -85,7 +85,9 @@ private slots:
     {
         session::StoreJob &job = s->stores();
         QSignalSpy finished(&job, &session::StoreJob::finished), started(&job, &session::StoreJob::started);
-        job.setReadBackTimeoutMs(4000);
+        session::SessionTiming timing; // the front ends give the read back's time through the session
+        timing.readBackMs = 4000;
+        s->setTiming(timing);
         config.typeParam(3, "7");
         QVERIFY(job.store(Part::Settings, config));
         QCOMPARE(link->written.size(), 1);

@@ -27,10 +27,11 @@ public:
         bool cancelReview = false;
         QStringList reports; // title, then text, of every report shown (the file of a comparison)
         QList<std::vector<app::ComparisonRow>> comparisons; // every comparison shown
-        bool loadCompared = false; // "Load This File" in the comparisons to come
-        QString printTo;     // print to this PDF file; the print dialog is cancelled without
-        QStringList offered; // every file dialog's start: folder and name, "|" between
+        bool loadCompared = false;                          // "Load This File" in the comparisons to come
+        QString printTo;            // print to this PDF file; the print dialog is cancelled without
+        QStringList offered;        // every file dialog's start: folder and name, "|" between
         QList<bool> overwriteAsked; // every file dialog: whether it asks before replacing a file
+        std::optional<bool> includeConfiguration; // the support file's box; Cancel when empty
     };
 
     explicit FakeDialogs(Log &log) : m_log(log) {}
@@ -77,6 +78,11 @@ public:
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(m_log.printTo);
         return true;
+    }
+    std::optional<bool> supportFileChoice() override
+    {
+        m_log.questions << "Save Support File";
+        return m_log.includeConfiguration;
     }
     QString saveFileName(const app::FileChoice &c) override { return nextFile(c); }
     QString openFileName(const app::FileChoice &c) override { return nextFile(c); }
