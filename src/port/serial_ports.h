@@ -27,7 +27,7 @@ QString Adapter_Serial_Number(const QString &path);
 bool Can_Open_Port(const QString &path);
 // What the system says of each numbered COM port, and whether it opens now: the
 // facts "Check This Computer" reports on Windows.
-QList<ComPortFacts> System_Com_Ports(const QList<PortEntry> &ports);
+QList<ComPortFacts> System_Com_Ports(const QList<PortEntry> &ports, const QString &openHere = {});
 // Each listed port with what the system says of it: its name and maker, the USB
 // adapter's VID:PID and serial number, and the driver behind it, where the system
 // tells (the support file).
@@ -36,6 +36,6 @@ struct ComputerCheck;
 // "Check This Computer" of the system the tool runs on, for the ports it lists: the
 // device files, groups and programs on Linux; the COM ports and their drivers on
 // Windows. It reads every process's open files: run it away from the window's thread.
-ComputerCheck Check_This_Computer(const QList<PortEntry> &ports);
+ComputerCheck Check_This_Computer(const QList<PortEntry> &ports, const QString &openHere = {});
 
 } // namespace halvo::port

@@ -79,7 +79,7 @@ bool Can_Open_Port(const QString &path)
 #endif
 }
 
-QList<ComPortFacts> System_Com_Ports(const QList<PortEntry> &ports)
+QList<ComPortFacts> System_Com_Ports(const QList<PortEntry> &ports, const QString &openHere)
 {
     const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
     const auto drivers = win::Port_Drivers();
@@ -102,7 +102,9 @@ QList<ComPortFacts> System_Com_Ports(const QList<PortEntry> &ports)
             facts.friendlyName = driver->friendlyName;
             facts.driver = driver->service;
         }
-        facts.opens = win::Try_Open(port.path, &facts.openError);
+        // The port this tool is connected through would refuse it as "in use".
+        facts.opens =
+            port.path == openHere ? ComPortFacts::Opens::Here : win::Try_Open(port.path, &facts.openError);
         out << facts;
     }
     return out;
@@ -142,20 +144,20 @@ QStringList Port_Detail_Lines(const QList<PortEntry> &ports)
     return out;
 }
 
-ComputerCheck Check_This_Computer(const QList<PortEntry> &ports)
+ComputerCheck Check_This_Computer(const QList<PortEntry> &ports, const QString &openHere)
 {
 #ifdef Q_OS_WIN
     QList<PortEntry> comPorts;
     for (const PortEntry &e : ports)
         if (win::Com_Number(e.path) > 0)
             comPorts << e; // the demo unit is no port of the system's
-    return Check_Com_Ports(System_Com_Ports(comPorts));
+    return Check_Com_Ports(System_Com_Ports(comPorts, openHere));
 #else
     QList<PortEntry> devices;
     for (const PortEntry &e : ports)
         if (e.path != Demo_Port())
             devices << e;
-    return Check_Computer(SystemSnapshot(), devices);
+    return Check_Computer(SystemSnapshot(), devices, openHere);
 #endif
 }
 

@@ -308,6 +308,9 @@ private slots:
                                     QStringLiteral("Program: halvo-config ")})
             QVERIFY2(text.contains(line), qPrintable(line));
         QVERIFY(!text.contains("Username"));
+        // The port the window is connected through is held by it, which is no problem.
+        QVERIFY(text.contains("  held by: this tool, connected through it; no other program"));
+        QVERIFY(!text.contains("test_datafile_m"));
 
         f.dialogs.includeConfiguration = true;
         f.dialogs.fileNames = {file, dir.filePath("no/such/folder/s.txt")};

@@ -4,6 +4,8 @@
 #include "port/doctor.h"
 #include "port/port_catalogue.h"
 #include "port/port_watcher.h"
+#include "port/serial_ports.h"
+#include "port/serial_ports.h"
 #include "port/system_snapshot.h"
 #include "port/win_serial_rules.h"
 
@@ -106,6 +108,18 @@ private slots:
         QVERIFY(check.lines.contains("  driver: not known"));
         QVERIFY(check.lines.contains("  cannot open it: The device is not ready."));
         QCOMPARE(check.lines.last(), QStringLiteral("Result: 2 problems found."));
+        // The port this tool is connected through: no problem, and said so.
+        usb.opens = ComPortFacts::Opens::Here;
+        check = halvo::port::Check_Com_Ports({usb});
+        QCOMPARE(check.problems, 0);
+        QVERIFY(check.lines.contains("  open in this tool, connected through it"));
+        // Each port the tool lists keeps its number and name, the one it is connected
+        // through is not opened again.
+        const auto facts = halvo::port::System_Com_Ports({{3, "COM3", {}}}, "COM3");
+        QCOMPARE(facts.size(), 1);
+        QCOMPARE(facts.first().number, 3);
+        QCOMPARE(facts.first().name, QStringLiteral("COM3"));
+        QCOMPARE(facts.first().opens, ComPortFacts::Opens::Here);
     }
 
     // The system's list of ports is looked at once a second, never while a port is
