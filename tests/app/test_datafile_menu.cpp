@@ -321,6 +321,24 @@ private slots:
         f.w->helpMenu().Menu_Save_Support_File_Click();
         QTRY_COMPARE(f.dialogs.messages.size(), 3);
         QVERIFY(f.dialogs.messages.last().startsWith("The support file could not be saved: "));
+
+        // The question itself: the box ticked is the answer; Cancel is no file.
+        halvo::app::QtOperatorDialogs real(f.w.get());
+        QStringList seen;
+        QTimer::singleShot(0, [&] {
+            auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(d && d->objectName() == "DialogSupportFile");
+            auto *box = d->findChild<QCheckBox *>("CheckIncludeConfiguration");
+            seen << d->windowTitle() << box->text();
+            box->setChecked(true);
+            for (QPushButton *b : d->findChildren<QPushButton *>())
+                if (b->text() == QStringLiteral("Save..."))
+                    b->click();
+        });
+        QCOMPARE(real.supportFileChoice(), std::optional<bool>(true));
+        QCOMPARE(seen, (QStringList{"Save Support File", "Include the configuration"}));
+        QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+        QCOMPARE(real.supportFileChoice(), std::nullopt);
     }
 };
 
