@@ -329,16 +329,32 @@ private slots:
             auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
             QVERIFY(d && d->objectName() == "DialogSupportFile");
             auto *box = d->findChild<QCheckBox *>("CheckIncludeConfiguration");
-            seen << d->windowTitle() << box->text();
+            seen << d->windowTitle() << box->text() << box->accessibleDescription();
             box->setChecked(true);
             for (QPushButton *b : d->findChildren<QPushButton *>())
                 if (b->text() == QStringLiteral("Save..."))
                     b->click();
         });
         QCOMPARE(real.supportFileChoice(), std::optional<bool>(true));
-        QCOMPARE(seen, (QStringList{"Save Support File", "Include the configuration"}));
+        QCOMPARE(seen, (QStringList{"Save Support File", "Include the configuration",
+                                    "Adds the pass table, settings and location names"}));
         QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
         QCOMPARE(real.supportFileChoice(), std::nullopt);
+
+        // The file lists every question with its answer, a choice by its button.
+        halvo::test::FakeDialogs::Log answers;
+        answers.answers = {true};
+        answers.choices = {1};
+        halvo::app::SilencedOnClose asked(std::make_unique<halvo::test::FakeDialogs>(answers));
+        QVERIFY(asked.question("Store it?"));
+        QCOMPARE(asked.choose("Which?", {"Choose Another Archive...", "Append Anyway"}), 1);
+        QVERIFY(!asked.askYesNo("Close?"));
+        QStringList said;
+        for (const QString &line : halvo::session::support_log::Operator_Lines(6))
+            said << line.section(' ', 1);
+        QCOMPARE(said, (QStringList{"asked Store it?", "answered OK",
+                                    "asked Which? [Choose Another Archive...|Append Anyway]",
+                                    "answered Append Anyway", "asked Close?", "answered No"}));
     }
 };
 
