@@ -355,6 +355,11 @@ private slots:
         QCOMPARE(said, (QStringList{"asked Store it?", "answered OK",
                                     "asked Which? [Choose Another Archive...|Append Anyway]",
                                     "answered Append Anyway", "asked Close?", "answered No"}));
+        // Once the window closes, nothing is asked: a choice is Cancel, not its first button.
+        asked.silence();
+        answers.choices = {0};
+        QCOMPARE(asked.choose("Which?", {"Choose Another Archive...", "Append Anyway"}), -1);
+        QCOMPARE(halvo::session::support_log::Operator_Lines(1).value(0).section(' ', 1), "answered No");
     }
 };
 
