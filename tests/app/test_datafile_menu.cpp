@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -285,6 +286,31 @@ private slots:
             "roster.csv is refused, nothing is changed:\n\nrow 6, User Name:"));
         QCOMPARE(w.configuration().passRow(5)[1], QStringLiteral("Day Porter      "));
         QVERIFY(f.framesSettled().size() == 1); // nothing was sent but the read
+    }
+
+    // halvo-config --log FILE writes the run's log to the file as it happens; a file
+    // that cannot be written is said on standard error, and the window runs all the
+    // same.
+    void theWindowWritesItsLogWhereAsked()
+    {
+        const QString log = dir.filePath("window.log");
+        QProcess window;
+        const auto stop = qScopeGuard([&] {
+            window.kill();
+            window.waitForFinished();
+        });
+        const QString program = QStringLiteral(HALVO_CONFIG_EXE);
+        window.start(program, {"-platform", "offscreen", "--demo", "--log", log});
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(log).contains("halvo.port.info: port list read: "), 20000);
+        window.kill();
+        window.waitForFinished();
+        window.start(program,
+                     {"-platform", "offscreen", "--demo", "--log", dir.filePath("no/such/folder/w.log")});
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (said += window.readAllStandardError()).contains("halvo-config: cannot write the log to "),
+            20000);
+        QCOMPARE(window.state(), QProcess::Running);
     }
 
     // Help > "Save Support File...": the file says which port and program, and the

@@ -74,6 +74,9 @@ private slots:
         for (const char *name : {"Maria", "Lopez", "Kitchen West", "Boiler", "Omar Haddad"})
             QVERIFY2(!text.contains(name), name);
 
+        session::SupportFacts byDefault; // names stay out unless asked for
+        byDefault.configuration = &config;
+        QVERIFY(!session::Support_File_Text(*s, byDefault).contains("Maria"));
         text = session::Support_File_Text(*s, {"halvo-config", "9.9", {}, {}, &config, true});
         for (const char *line : {"was not stored", "Location 4: Kitchen West", "| Maria Lopez"})
             QVERIFY2(text.contains(line), line);
