@@ -6,6 +6,7 @@
 #include "port/serial_ports.h"
 #include "session/off_thread.h"
 #include "session/support_file.h"
+#include "session/unit_session.h"
 #include "ui_helpers.h"
 
 #include <QAction>
@@ -38,12 +39,18 @@ QString HelpMenu::aboutText()
         .arg(QStringLiteral(HALVO_VERSION), QStringLiteral(QT_VERSION_STR), QString::fromLatin1(qVersion()));
 }
 
+QString HelpMenu::openHere() const
+{
+    return m_session.isOpen() ? m_session.path() : QString();
+}
+
 void HelpMenu::Menu_Check_Computer_Click()
 {
     m_ports.refresh();
     // It reads every process's open files: away from the window's thread.
     session::Off_Thread(
-        this, [ports = m_ports.entries()] { return port::Check_This_Computer(ports); },
+        this,
+        [ports = m_ports.entries(), here = openHere()] { return port::Check_This_Computer(ports, here); },
         [this](const port::ComputerCheck &check) {
             m_dialogs.report(QStringLiteral("Check This Computer"), check.lines.join(QLatin1Char('\n')));
         });
@@ -67,8 +74,8 @@ void HelpMenu::Menu_Save_Support_File_Click()
     };
     session::Off_Thread(
         this,
-        [ports = m_ports.entries()] {
-            return Found{port::Port_Detail_Lines(ports), port::Check_This_Computer(ports).lines};
+        [ports = m_ports.entries(), here = openHere()] {
+            return Found{port::Port_Detail_Lines(ports), port::Check_This_Computer(ports, here).lines};
         },
         [this, file, include = *include](const Found &found) {
             const session::SupportFacts facts{QStringLiteral("halvo-config"),

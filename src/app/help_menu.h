@@ -36,6 +36,9 @@ public slots:
     void Menu_Help_About_Click();
 
 private:
+    // The device the window is connected through, if any.
+    QString openHere() const;
+
     port::PortCatalogue &m_ports;
     OperatorDialogs &m_dialogs;
     session::UnitSession &m_session;

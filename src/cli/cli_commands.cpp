@@ -167,9 +167,13 @@ int supportFile(const Options &o, const QString &file, bool includeConfiguration
         status = includeConfiguration ? readUnit(u, config) : u.connect();
     // Written whatever became of the unit: the file is what shows why.
     const QList<port::PortEntry> ports = catalogue(o).entries();
-    const session::SupportFacts facts{QStringLiteral("halvo-cli"),    QStringLiteral(HALVO_VERSION),
-                                      port::Port_Detail_Lines(ports), port::Check_This_Computer(ports).lines,
-                                      config ? &*config : nullptr,    includeConfiguration};
+    const session::SupportFacts facts{
+        QStringLiteral("halvo-cli"),
+        QStringLiteral(HALVO_VERSION),
+        port::Port_Detail_Lines(ports),
+        port::Check_This_Computer(ports, u.session.isOpen() ? u.session.path() : QString()).lines,
+        config ? &*config : nullptr,
+        includeConfiguration};
     QString why;
     if (!session::Save_Support_File(file, u.session, facts, &why))
         return fail(UnitFailed, QStringLiteral("the support file could not be saved: ") + why);

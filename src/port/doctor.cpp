@@ -3,6 +3,7 @@
 #include "port_catalogue.h"
 #include "win_serial_rules.h"
 
+#include <QCoreApplication>
 #include <QMap>
 
 namespace halvo::port {
@@ -39,7 +40,8 @@ QString access(const SystemSnapshot &system, const UserView &user, const DeviceN
 }
 } // namespace
 
-ComputerCheck Check_Computer(const SystemSnapshot &system, const QList<PortEntry> &ports)
+ComputerCheck Check_Computer(const SystemSnapshot &system, const QList<PortEntry> &ports,
+                             const QString &openHere)
 {
     ComputerCheck out;
     const UserView user = system.user();
@@ -76,11 +78,16 @@ ComputerCheck Check_Computer(const SystemSnapshot &system, const QList<PortEntry
                               QString::number(node->mode, 8).rightJustified(4, QLatin1Char('0')));
         bool problem = false;
         out.lines << access(system, user, *node, &problem);
+        // The port this tool is connected through is held by it: its lock names it.
+        const bool here = !openHere.isEmpty() && port.path == openHere;
         QStringList held;
         for (const Holder &h : system.holders(*node))
-            held << QStringLiteral("%1 (process %2)").arg(h.name).arg(h.pid);
-        out.lines << QStringLiteral("  held by: ") + (held.isEmpty() ? QStringLiteral("no other program")
-                                                                     : held.join(QStringLiteral(", ")));
+            if (!here || h.pid != QCoreApplication::applicationPid())
+                held << QStringLiteral("%1 (process %2)").arg(h.name).arg(h.pid);
+        out.lines << QStringLiteral("  held by: ") +
+                         (here ? QStringLiteral("this tool, connected through it; ") : QString()) +
+                         (held.isEmpty() ? QStringLiteral("no other program")
+                                         : held.join(QStringLiteral(", ")));
         problem = problem || !held.isEmpty();
         out.problems += problem;
     }
@@ -155,6 +162,9 @@ ComputerCheck Check_Com_Ports(const QList<ComPortFacts> &ports)
         case ComPortFacts::Opens::No:
             ++out.problems;
             out.lines << QStringLiteral("  cannot open it: ") + port.openError;
+            break;
+        case ComPortFacts::Opens::Here:
+            out.lines << QStringLiteral("  open in this tool, connected through it");
             break;
         }
     }

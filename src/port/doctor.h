@@ -19,7 +19,10 @@ struct ComputerCheck
     QStringList lines;
     int problems = 0;
 };
-ComputerCheck Check_Computer(const SystemSnapshot &system, const QList<PortEntry> &ports);
+// openHere is the device this tool has open now, if any: this tool holding it is no
+// problem, and only other programs are named.
+ComputerCheck Check_Computer(const SystemSnapshot &system, const QList<PortEntry> &ports,
+                             const QString &openHere = {});
 
 // What Windows says of a COM port, and whether it opens now.
 struct ComPortFacts
@@ -29,8 +32,8 @@ struct ComPortFacts
     QString friendlyName; // "USB Serial Port (COM3)"
     QString usbIds;       // "0403:6001", where the system tells
     QString serialNumber;
-    QString driver; // "FTSER2K"
-    enum class Opens { Now, InUse, No };
+    QString driver;                            // "FTSER2K"
+    enum class Opens { Now, InUse, No, Here }; // Here: this tool has it open
     Opens opens = Opens::Now;
     QString openError; // why not, in the system's words
 };

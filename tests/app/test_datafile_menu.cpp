@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -287,6 +288,31 @@ private slots:
         QVERIFY(f.framesSettled().size() == 1); // nothing was sent but the read
     }
 
+    // halvo-config --log FILE writes the run's log to the file as it happens; a file
+    // that cannot be written is said on standard error, and the window runs all the
+    // same.
+    void theWindowWritesItsLogWhereAsked()
+    {
+        const QString log = dir.filePath("window.log");
+        QProcess window;
+        const auto stop = qScopeGuard([&] {
+            window.kill();
+            window.waitForFinished();
+        });
+        const QString program = QStringLiteral(HALVO_CONFIG_EXE);
+        window.start(program, {"-platform", "offscreen", "--demo", "--log", log});
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(log).contains("halvo.port.info: port list read: "), 20000);
+        window.kill();
+        window.waitForFinished();
+        window.start(program,
+                     {"-platform", "offscreen", "--demo", "--log", dir.filePath("no/such/folder/w.log")});
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (said += window.readAllStandardError()).contains("halvo-config: cannot write the log to "),
+            20000);
+        QCOMPARE(window.state(), QProcess::Running);
+    }
+
     // Help > "Save Support File...": the file says which port and program, and the
     // window's staff names stay out unless the operator ticks their box.
     void aSupportFileLeavesStaffNamesOutUnlessIncluded()
@@ -308,6 +334,9 @@ private slots:
                                     QStringLiteral("Program: halvo-config ")})
             QVERIFY2(text.contains(line), qPrintable(line));
         QVERIFY(!text.contains("Username"));
+        // The port the window is connected through is held by it, which is no problem.
+        QVERIFY(text.contains("  held by: this tool, connected through it; no other program"));
+        QVERIFY(!text.contains("test_datafile_m"));
 
         f.dialogs.includeConfiguration = true;
         f.dialogs.fileNames = {file, dir.filePath("no/such/folder/s.txt")};
@@ -318,6 +347,45 @@ private slots:
         f.w->helpMenu().Menu_Save_Support_File_Click();
         QTRY_COMPARE(f.dialogs.messages.size(), 3);
         QVERIFY(f.dialogs.messages.last().startsWith("The support file could not be saved: "));
+
+        // The question itself: the box ticked is the answer; Cancel is no file.
+        halvo::app::QtOperatorDialogs real(f.w.get());
+        QStringList seen;
+        QTimer::singleShot(0, [&] {
+            auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(d && d->objectName() == "DialogSupportFile");
+            auto *box = d->findChild<QCheckBox *>("CheckIncludeConfiguration");
+            seen << d->windowTitle() << box->text() << box->accessibleDescription();
+            box->setChecked(true);
+            for (QPushButton *b : d->findChildren<QPushButton *>())
+                if (b->text() == QStringLiteral("Save..."))
+                    b->click();
+        });
+        QCOMPARE(real.supportFileChoice(), std::optional<bool>(true));
+        QCOMPARE(seen, (QStringList{"Save Support File", "Include the configuration",
+                                    "Adds the pass table, settings and location names"}));
+        QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+        QCOMPARE(real.supportFileChoice(), std::nullopt);
+
+        // The file lists every question with its answer, a choice by its button.
+        halvo::test::FakeDialogs::Log answers;
+        answers.answers = {true};
+        answers.choices = {1};
+        halvo::app::SilencedOnClose asked(std::make_unique<halvo::test::FakeDialogs>(answers));
+        QVERIFY(asked.question("Store it?"));
+        QCOMPARE(asked.choose("Which?", {"Choose Another Archive...", "Append Anyway"}), 1);
+        QVERIFY(!asked.askYesNo("Close?"));
+        QStringList said;
+        for (const QString &line : halvo::session::support_log::Operator_Lines(6))
+            said << line.section(' ', 1);
+        QCOMPARE(said, (QStringList{"asked Store it?", "answered OK",
+                                    "asked Which? [Choose Another Archive...|Append Anyway]",
+                                    "answered Append Anyway", "asked Close?", "answered No"}));
+        // Once the window closes, nothing is asked: a choice is Cancel, not its first button.
+        asked.silence();
+        answers.choices = {0};
+        QCOMPARE(asked.choose("Which?", {"Choose Another Archive...", "Append Anyway"}), -1);
+        QCOMPARE(halvo::session::support_log::Operator_Lines(1).value(0).section(' ', 1), "answered No");
     }
 };
 

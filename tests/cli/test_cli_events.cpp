@@ -38,10 +38,16 @@ private slots:
                                 "Close it and retry.\n")
                      .arg(unit.devicePath())
                      .arg(QCoreApplication::applicationPid()));
+        // The computer check of this computer names the holder too: a problem, exit 1.
+        Run d = cli({"doctor", "--port", unit.devicePath()});
+        QCOMPARE(d.status, 1);
+        QVERIFY2(d.out.contains(QStringLiteral("COM 1 : %1\n").arg(unit.devicePath())), qPrintable(d.out));
+        QVERIFY(d.out.contains(QStringLiteral("  held by: test_cli_events (process %1)\n")
+                                   .arg(QCoreApplication::applicationPid())));
         // The computer check over a system of the test's own: a problem, exit 1.
         halvo::test::FakeSystem sys;
         sys.adapter("ttyACM0", "2341", "0043", "75833353");
-        Run d = cli({"doctor", "--root", sys.root()});
+        d = cli({"doctor", "--root", sys.root()});
         QCOMPARE(d.status, 1);
         QVERIFY2(
             d.out.contains("COM 1 : /dev/ttyACM0\n  also: /dev/serial/by-id/usb-2341_75833353-if00-port0\n"),

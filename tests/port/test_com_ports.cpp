@@ -4,6 +4,7 @@
 #include "port/doctor.h"
 #include "port/port_catalogue.h"
 #include "port/port_watcher.h"
+#include "port/serial_ports.h"
 #include "port/system_snapshot.h"
 #include "port/win_serial_rules.h"
 
@@ -106,6 +107,68 @@ private slots:
         QVERIFY(check.lines.contains("  driver: not known"));
         QVERIFY(check.lines.contains("  cannot open it: The device is not ready."));
         QCOMPARE(check.lines.last(), QStringLiteral("Result: 2 problems found."));
+        // The port this tool is connected through: no problem, and said so.
+        usb.opens = ComPortFacts::Opens::Here;
+        check = halvo::port::Check_Com_Ports({usb});
+        QCOMPARE(check.problems, 0);
+        QVERIFY(check.lines.contains("  open in this tool, connected through it"));
+    }
+
+    // The same check from what the system lists and the device manager says, made up
+    // here: the device manager's name and driver win; USB ids only when both are
+    // told; the port the tool is connected through is not opened again.
+    void theWindowsCheckFromTheSystemsList()
+    {
+        using halvo::port::ComPortFacts;
+        using halvo::port::SystemPort;
+        const QList<SystemPort> system = {
+            {"COM3", "\\\\.\\COM3", "USB Serial Port", "FTDI", "A12345", 0x0403, 0x6001, {}},
+            {"COM5", "\\\\.\\COM5", "Communications Port", {}, {}, 0x067b, std::nullopt, {}}};
+        const QMap<QString, win::PortDriver> drivers = {{"COM3", {"USB Serial Port (COM3)", "FTSER2K"}}};
+        QStringList probed;
+        const auto facts = halvo::port::Com_Port_Facts(
+            {{3, "COM3", {}}, {5, "COM5", {}}, {7, "COM7", {}}}, system, drivers,
+            [&](const QString &port, QString *why) {
+                probed << port;
+                *why = "Access is denied.";
+                return port == "COM5" ? ComPortFacts::Opens::InUse : ComPortFacts::Opens::Now;
+            },
+            "COM7");
+        QCOMPARE(probed, (QStringList{"COM3", "COM5"}));
+        QCOMPARE(
+            halvo::port::Check_Com_Ports(facts).lines,
+            (QStringList{"COM ports: 3", "COM 3 : COM3 (opened as \\\\.\\COM3)",
+                         "  name: USB Serial Port (COM3)", "  adapter: USB 0403:6001, serial number A12345",
+                         "  driver: FTSER2K", "  this user: can open it now",
+                         "COM 5 : COM5 (opened as \\\\.\\COM5)", "  name: Communications Port",
+                         "  driver: not known", "  in use by another program: close it and retry",
+                         "COM 7 : COM7 (opened as \\\\.\\COM7)", "  driver: not known",
+                         "  open in this tool, connected through it", "Result: 1 problem found."}));
+
+        // The support file's port lines, from the same kind of list.
+        const QList<SystemPort> onLinux = {
+            {"/dev/ttyUSB0", "/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A12345", 0x0403, 0x6001, "ftdi_sio"},
+            {"/dev/ttyS0", "/dev/ttyS0", {}, {}, {}, {}, {}, {}}};
+        QCOMPARE(
+            halvo::port::Port_Detail_Lines({{1, "/dev/ttyUSB0", {}}, {2, "/dev/ttyS0", {}}, {3, "COM3", {}}},
+                                           onLinux + system, drivers),
+            (QStringList{"COM 1 : /dev/ttyUSB0", "  name: FT232R USB UART", "  maker: FTDI",
+                         "  adapter: USB 0403:6001, serial number A12345", "  driver: ftdi_sio",
+                         "COM 2 : /dev/ttyS0", "  driver: not known", "COM 3 : COM3",
+                         "  name: USB Serial Port", "  maker: FTDI",
+                         "  adapter: USB 0403:6001, serial number A12345", "  driver: FTSER2K"}));
+
+        // An adapter's serial number, by the name the tool opens or through a link to
+        // its device.
+        QTemporaryDir dir;
+        QFile device(dir.filePath("ttyUSB0"));
+        QVERIFY(device.open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link(device.fileName(), dir.filePath("by-id")));
+        const QList<SystemPort> adapters = {{"COM3", "\\\\.\\COM3", {}, {}, "S3", {}, {}, {}},
+                                            {"elsewhere", device.fileName(), {}, {}, "S1", {}, {}, {}}};
+        QCOMPARE(halvo::port::Serial_Number_Of(dir.filePath("by-id"), adapters), "S1");
+        QCOMPARE(halvo::port::Serial_Number_Of("COM3", adapters), "S3");
+        QCOMPARE(halvo::port::Serial_Number_Of(dir.filePath("none"), adapters), "");
     }
 
     // The system's list of ports is looked at once a second, never while a port is

@@ -39,15 +39,16 @@ private slots:
 
     void sectionsAndNamesLeftOutUnlessIncluded()
     {
-        passes::PassRow row = config.passRow(3);
+        passes::PassRow row = config.passRow(72); // the last pass and location count too
         row[passes::ColUserName] = "Maria Lopez";
-        config.setPassRow(3, row);
+        config.setPassRow(72, row);
         config.setAlias(4, "Kitchen West    ");
+        config.setAlias(49, "Boiler Room     ");
         QVERIFY(s->read(config::Part::Passes));
         link->receive(passReply(0, "Omar Haddad")); // as the unit holds pass 1
         QTRY_COMPARE(s->image().lastReplies().passRow(1)[passes::ColUserName].trimmed(), "Omar Haddad");
         qCInfo(lcOperator).noquote() << "told"
-                                     << "Pass 3 (Maria Lopez) was not stored";
+                                     << "Pass 72 (Maria Lopez) was not stored in the Boiler Room";
 
         const session::SupportFacts facts{"halvo-config",
                                           "9.9",
@@ -67,12 +68,15 @@ private slots:
         for (const char *line :
              {"Program: halvo-config 9.9", "  driver: ftdi_sio", "Result: nothing wrong found.",
               "Port: open, /dev/fake", "Pass Device Configuration: not read from the unit",
-              "told Pass 3 ([name left out]) was not stored"})
+              "told Pass 72 ([name left out]) was not stored in the [name left out]"})
             QVERIFY2(text.contains(line), line);
         QVERIFY(text.contains(QRegularExpression("Qt: running \\d+\\.\\d+")));
-        for (const char *name : {"Maria", "Lopez", "Kitchen West", "Omar Haddad"})
+        for (const char *name : {"Maria", "Lopez", "Kitchen West", "Boiler", "Omar Haddad"})
             QVERIFY2(!text.contains(name), name);
 
+        session::SupportFacts byDefault; // names stay out unless asked for
+        byDefault.configuration = &config;
+        QVERIFY(!session::Support_File_Text(*s, byDefault).contains("Maria"));
         text = session::Support_File_Text(*s, {"halvo-config", "9.9", {}, {}, &config, true});
         for (const char *line : {"was not stored", "Location 4: Kitchen West", "| Maria Lopez"})
             QVERIFY2(text.contains(line), line);
@@ -81,6 +85,14 @@ private slots:
         text = session::Support_File_Text(*s, {"halvo-cli", "9.9", {}, {}, nullptr, true});
         QVERIFY(text.contains("None held: halvo-cli keeps no configuration."));
         QVERIFY(!text.contains("Omar"));
+        // The messages shown: the last 50.
+        for (int i = 0; i < 60; ++i)
+            qCInfo(lcOperator).noquote() << "told note" << i;
+        text = session::Support_File_Text(*s, facts);
+        const QString shown =
+            text.section("== Messages shown to the operator", 1).section("== Configuration", 0, 0);
+        QCOMPARE(shown.count("told "), 50);
+        QVERIFY(shown.contains("told note 10\n") && shown.contains("told note 59\n"));
 
         QTemporaryDir dir;
         QVERIFY(session::Save_Support_File(dir.filePath("s.txt"), *s, facts));
