@@ -166,6 +166,9 @@ private slots:
         const QList<SystemPort> adapters = {{"COM3", "\\\\.\\COM3", {}, {}, "S3", {}, {}, {}},
                                             {"elsewhere", device.fileName(), {}, {}, "S1", {}, {}, {}}};
         QCOMPARE(halvo::port::Serial_Number_Of("COM3", adapters), "S3");
+        // The registry's list, as the watcher compares it: COM ports only, each once.
+        QCOMPARE(halvo::port::Com_Port_Names({"COM3", "LPT1", "com3", "COM10", "COM0", ""}),
+                 (QStringList{"COM10", "COM3"}));
         QCOMPARE(halvo::port::Serial_Number_Of(dir.filePath("none"), adapters), "");
 #ifdef Q_OS_UNIX
         QVERIFY(QFile::link(device.fileName(), dir.filePath("by-id")));
