@@ -1,7 +1,7 @@
 #include "event_view.h"
 
+#include "datafile/data_file.h"
 #include "eventlog/event_log_file.h"
-#include "link/whole_file.h"
 #include "operator_dialogs.h"
 #include "received_lines.h"
 #include "session/messages.h"
@@ -149,7 +149,7 @@ void EventView::CmdExportShownLines_Click()
     QByteArray content;
     for (int row = 0; row < m_filter.shown(); ++row)
         content += eventlog::Event_Log_Entry(m_lines.bytes(m_filter.lineAt(row)));
-    if (!link::Write_Whole_File(path, content))
+    if (!datafile::Save_Whole_File(path, content))
         m_dialogs.message(session::Msg::SaveFileError);
 }
 

@@ -2,7 +2,6 @@
 
 #include "config/differences.h"
 #include "datafile/data_file.h"
-#include "link/whole_file.h"
 #include "operator_dialogs.h"
 #include "report/roster.h"
 #include "session/changes_not_stored.h"
@@ -63,7 +62,7 @@ void FileMenu::Menu_Save_Config_Data_Click()
     // Every record is built before the file is touched; the old file is replaced only
     // when the new one is whole.
     const auto content = datafile::Build_Data_File(m_config);
-    if (!content || !datafile::Save_Data_File(path, *content))
+    if (!content || !datafile::Save_Whole_File(path, *content))
         m_dialogs.message(Msg::SaveFileError);
 }
 
@@ -132,14 +131,14 @@ void FileMenu::Menu_Export_Sheet_Click()
     const QString path =
         m_dialogs.saveFileName(choice("pdf", "PDF Files (*.pdf)", "Halvo_Configuration.pdf"));
     if (!path.isEmpty() &&
-        !link::Write_Whole_File(path, report::Sheet_Pdf(sheet(), report::Local_Page_Size())))
+        !datafile::Save_Whole_File(path, report::Sheet_Pdf(sheet(), report::Local_Page_Size())))
         m_dialogs.message(Msg::SaveFileError);
 }
 
 void FileMenu::exportCsv(const QByteArray &csv, const QString &name)
 {
     const QString path = m_dialogs.saveFileName(choice("csv", "CSV Files (*.csv)", qPrintable(name)));
-    if (!path.isEmpty() && !link::Write_Whole_File(path, csv))
+    if (!path.isEmpty() && !datafile::Save_Whole_File(path, csv))
         m_dialogs.message(Msg::SaveFileError);
 }
 

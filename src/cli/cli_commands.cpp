@@ -59,7 +59,7 @@ int backup(const Options &o, const QString &file)
         return status; // no file written
     QString why;
     const auto content = datafile::Build_Data_File(*config, &why);
-    if (!content || !datafile::Save_Data_File(file, *content, &why))
+    if (!content || !datafile::Save_Whole_File(file, *content, &why))
         return fail(UnitFailed, Msg::SaveFileError + QStringLiteral(": ") + why);
     Progress::say(QStringLiteral("configuration saved to %1").arg(file));
     return Ok;

@@ -2,7 +2,6 @@
 #include "cli_commands.h"
 #include "cli_unit.h"
 #include "datafile/data_file.h"
-#include "link/whole_file.h"
 #include "progress.h"
 #include "report/config_sheet.h"
 #include "report/roster.h"
@@ -20,7 +19,7 @@ namespace {
 int save(const QString &path, const QByteArray &bytes)
 {
     QString why;
-    if (link::Write_Whole_File(path, bytes, &why))
+    if (datafile::Save_Whole_File(path, bytes, &why))
         return Ok;
     return fail(UnitFailed, Msg::SaveFileError + QStringLiteral(": ") + why);
 }

@@ -194,7 +194,7 @@ std::optional<QByteArray> Build_Data_File(const config::Configuration &config, Q
     return file;
 }
 
-bool Save_Data_File(const QString &path, const QByteArray &content, QString *error)
+bool Save_Whole_File(const QString &path, const QByteArray &content, QString *error)
 {
     QString why;
     const bool saved = link::Write_Whole_File(path, content, &why);

@@ -32,8 +32,10 @@ std::optional<QByteArray> Build_Settings_Record(const settings::ParamTexts &para
 // The whole file, every record built before any byte is written.
 std::optional<QByteArray> Build_Data_File(const config::Configuration &config, QString *error = nullptr);
 
-// Writes the file so that the old one is replaced only once the new one is whole.
-bool Save_Data_File(const QString &path, const QByteArray &content, QString *error = nullptr);
+// Writes a file the operator keeps (a data file, a sheet, an export, an event list)
+// so that the old one is replaced only once the new one is whole; the window and
+// halvo-cli save through here.
+bool Save_Whole_File(const QString &path, const QByteArray &content, QString *error = nullptr);
 
 // One record of a file, as the reader found it.
 struct PassData

@@ -39,6 +39,8 @@ QList<PortEntry> System_Serial_Ports();
 // registry lists them (HARDWARE\DEVICEMAP\SERIALCOMM), nothing on Linux (there the
 // device folders are watched instead).
 QStringList System_Port_Names();
+// Of the names the registry lists, the COM ports' names, each once, sorted.
+QStringList Com_Port_Names(const QStringList &listed);
 // The serial number of the USB adapter behind a device, when the system tells one;
 // an empty string otherwise (a built-in port, a pseudo-terminal, the demo unit).
 QString Adapter_Serial_Number(const QString &path);

@@ -66,14 +66,19 @@ QList<PortEntry> System_Serial_Ports()
     return out;
 }
 
-QStringList System_Port_Names()
+QStringList Com_Port_Names(const QStringList &listed)
 {
     QStringList names;
-    for (const QString &name : win::Registry_Port_Names())
+    for (const QString &name : listed)
         if (win::Com_Number(name) > 0 && !names.contains(name, Qt::CaseInsensitive))
             names << name;
     names.sort();
     return names;
+}
+
+QStringList System_Port_Names()
+{
+    return Com_Port_Names(win::Registry_Port_Names());
 }
 
 QString Serial_Number_Of(const QString &path, const QList<SystemPort> &system)

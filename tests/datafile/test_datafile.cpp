@@ -185,21 +185,21 @@ TEST(DataFileSave, AFailedSaveLeavesThePreviousFileAsItWas)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("Halvo_DataFile.csv");
-    ASSERT_TRUE(Save_Data_File(path, "old"));
+    ASSERT_TRUE(Save_Whole_File(path, "old"));
     // byte for byte on every system: no line-end translation on Windows
-    ASSERT_TRUE(Save_Data_File(path, "new\r\nline\n"));
+    ASSERT_TRUE(Save_Whole_File(path, "new\r\nline\n"));
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "new\r\nline\n");
     f.close();
 
-    EXPECT_FALSE(Save_Data_File(dir.filePath("missing/folder/file.csv"), "x"));
+    EXPECT_FALSE(Save_Whole_File(dir.filePath("missing/folder/file.csv"), "x"));
     ASSERT_TRUE(QDir(dir.path()).mkdir("taken"));
-    EXPECT_FALSE(Save_Data_File(dir.filePath("taken"), "x")); // a folder is never replaced
+    EXPECT_FALSE(Save_Whole_File(dir.filePath("taken"), "x")); // a folder is never replaced
 #ifndef _WIN32
     if (geteuid() != 0) { // root may write to a read-only file
         QFile::setPermissions(path, QFileDevice::ReadOwner);
-        EXPECT_FALSE(Save_Data_File(path, "lost"));
+        EXPECT_FALSE(Save_Whole_File(path, "lost"));
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_EQ(f.readAll(), "new\r\nline\n");
     }

@@ -158,17 +158,22 @@ private slots:
                          "  name: USB Serial Port", "  maker: FTDI",
                          "  adapter: USB 0403:6001, serial number A12345", "  driver: FTSER2K"}));
 
-        // An adapter's serial number, by the name the tool opens or through a link to
-        // its device.
+        // An adapter's serial number, by the name the tool opens or, on Linux, through
+        // a link to its device (/dev/serial/by-id).
         QTemporaryDir dir;
         QFile device(dir.filePath("ttyUSB0"));
         QVERIFY(device.open(QIODevice::WriteOnly));
-        QVERIFY(QFile::link(device.fileName(), dir.filePath("by-id")));
         const QList<SystemPort> adapters = {{"COM3", "\\\\.\\COM3", {}, {}, "S3", {}, {}, {}},
                                             {"elsewhere", device.fileName(), {}, {}, "S1", {}, {}, {}}};
-        QCOMPARE(halvo::port::Serial_Number_Of(dir.filePath("by-id"), adapters), "S1");
         QCOMPARE(halvo::port::Serial_Number_Of("COM3", adapters), "S3");
+        // The registry's list, as the watcher compares it: COM ports only, each once.
+        QCOMPARE(halvo::port::Com_Port_Names({"COM3", "LPT1", "com3", "COM10", "COM0", ""}),
+                 (QStringList{"COM10", "COM3"}));
         QCOMPARE(halvo::port::Serial_Number_Of(dir.filePath("none"), adapters), "");
+#ifdef Q_OS_UNIX
+        QVERIFY(QFile::link(device.fileName(), dir.filePath("by-id")));
+        QCOMPARE(halvo::port::Serial_Number_Of(dir.filePath("by-id"), adapters), "S1");
+#endif
     }
 
     // The system's list of ports is looked at once a second, never while a port is

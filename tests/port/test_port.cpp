@@ -326,6 +326,11 @@ private slots:
             paths << listed.path;
         QVERIFY(paths.contains(dir.filePath("adapter")));
         QVERIFY(!paths.contains(system.first().path));
+        // What the system says of a device reaches the tool: the device behind it,
+        // and so the adapter's serial number through a link to it.
+        const auto ports = halvo::port::System_Ports();
+        QCOMPARE(ports.first().systemLocation, system.first().path);
+        QCOMPARE(halvo::port::Serial_Number_Of(dir.filePath("adapter"), ports), ports.first().serialNumber);
     }
 
     // /dev/serial/by-id appears with the first adapter, its parent with it.

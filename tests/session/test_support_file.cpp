@@ -130,6 +130,20 @@ private slots:
         qCDebug(lcTest) << "not asked for";
         QCOMPARE(console, (QStringList{"a warning", "asked for"}));
         QVERIFY(session::support_log::Lines().last().endsWith("not asked for"));
+        // Rules that silence the tool's categories silence the console, never the ring.
+        QLoggingCategory::setFilterRules("halvo.test=false");
+        qCDebug(lcTest) << "quiet debug";
+        qCInfo(lcTest) << "quiet info";
+        qCWarning(lcTest) << "quiet warning";
+        qCCritical(lcTest) << "quiet critical";
+        QLoggingCategory::setFilterRules({});
+        QCOMPARE(console, (QStringList{"a warning", "asked for"}));
+        QStringList levels;
+        for (const QString &line : session::support_log::Lines().mid(2000 - 4))
+            levels << line.section(' ', 1);
+        QCOMPARE(levels,
+                 (QStringList{"halvo.test.debug: quiet debug", "halvo.test.info: quiet info",
+                              "halvo.test.warning: quiet warning", "halvo.test.critical: quiet critical"}));
         // The operator's messages, oldest first, the last of them only.
         for (int i = 0; i < 3; ++i)
             qCInfo(lcOperator).noquote() << "told" << i;
