@@ -1,6 +1,6 @@
 #include "store_plan.h"
 
-#include "link/field_text.h"
+#include "base/field_text.h"
 
 #include <algorithm>
 
@@ -80,7 +80,7 @@ QString Frame_Description(const PacedFrame &frame)
 {
     // A pass frame and a location frame both carry the 16-character name from byte 5.
     const QString name =
-        QLatin1Char('"') + link::From_Single_Byte(frame.bytes.mid(5, 16)).trimmed() + QLatin1Char('"');
+        QLatin1Char('"') + base::From_Single_Byte(frame.bytes.mid(5, 16)).trimmed() + QLatin1Char('"');
     if (!frame.item)
         return QStringLiteral("a frame");
     switch (frame.item->part) {

@@ -4,9 +4,8 @@
 
 Q_LOGGING_CATEGORY(lcDatafile, "halvo.datafile", QtWarningMsg)
 
-#include "link/field_text.h"
-#include "link/frame.h"
-#include "link/whole_file.h"
+#include "base/field_text.h"
+#include "base/whole_file.h"
 
 #include <QFile>
 
@@ -31,7 +30,7 @@ template <class T> std::optional<T> failed(QString *error, const QString &why)
 // Appends the checksum of the record's first `covered` characters, then LF CR.
 QByteArray sealed(QByteArray record, int covered)
 {
-    return record + Byte_To_Hex(link::Frame_Checksum(record.left(covered))) + "\n\r";
+    return record + Byte_To_Hex(base::Sum_Of_Bytes(record.left(covered))) + "\n\r";
 }
 
 bool isHexDigit(char c)
@@ -123,7 +122,7 @@ std::optional<DataRecord> parseLocation(const QByteArray &t, QString *error)
         return failed<DataRecord>(error, QStringLiteral("a location record names no slot 0..49"));
     // The alias as written, then cut or padded to 16 characters as leaving its field does.
     const QByteArray alias = t.mid(6, t.size() - 6 - LocationTailLength - 2);
-    return LocationData{*slot, settings::Normalise_Alias(link::From_Single_Byte(alias))};
+    return LocationData{*slot, settings::Normalise_Alias(base::From_Single_Byte(alias))};
 }
 
 std::optional<DataRecord> parseSettings(const QByteArray &t, QString *error)
@@ -157,7 +156,7 @@ std::optional<QByteArray> Build_Location_Record(int slot, const QString &alias, 
 {
     // A name set without leaving its field is normalised as the store does: a short
     // one would shift every byte after it.
-    const auto name = link::To_Single_Byte(settings::Normalise_Alias(alias));
+    const auto name = base::To_Single_Byte(settings::Normalise_Alias(alias));
     if (!name)
         return failed<QByteArray>(
             error, QStringLiteral("location %1 name holds a character the file cannot hold").arg(slot + 1));
@@ -197,7 +196,7 @@ std::optional<QByteArray> Build_Data_File(const config::Configuration &config, Q
 bool Save_Whole_File(const QString &path, const QByteArray &content, QString *error)
 {
     QString why;
-    const bool saved = link::Write_Whole_File(path, content, &why);
+    const bool saved = base::Write_Whole_File(path, content, &why);
     qCInfo(lcDatafile).noquote() << (saved ? "saved" : "cannot save") << path << why;
     if (!saved && error)
         *error = why;

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/field_text.h"
 #include "config/configuration.h"
-#include "link/field_text.h"
 
 #include <QByteArray>
 #include <QString>
@@ -18,9 +18,9 @@ namespace halvo::datafile {
 // settings record, each a quoted text ending LF CR inside its quotes, one entry per
 // line. Byte values are two upper-case hex digits; names are their characters.
 
-// Byte values are written by link::Byte_To_Hex and read by link::Hex_To_Byte.
-using link::Byte_To_Hex;
-using link::Hex_To_Byte;
+// Byte values are written by base::Byte_To_Hex and read by base::Hex_To_Byte.
+using base::Byte_To_Hex;
+using base::Hex_To_Byte;
 
 // Record texts, LF CR included, without the quotes. They fail with a reason when a
 // field cannot be written (not a number, out of range, a character outside the

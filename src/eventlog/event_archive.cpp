@@ -1,8 +1,8 @@
 #include "event_archive.h"
 
+#include "base/whole_file.h"
 #include "event_log_file.h"
 #include "event_requests.h"
-#include "link/whole_file.h"
 
 #include <QFile>
 
@@ -105,7 +105,7 @@ std::optional<ArchiveRecord> Read_Record(const QString &archive, QString *why)
 
 bool Write_Record(const QString &archive, const ArchiveRecord &record, QString *why)
 {
-    return link::Write_Whole_File(Record_Path(archive), Format_Record(record), why);
+    return base::Write_Whole_File(Record_Path(archive), Format_Record(record), why);
 }
 
 bool Append_Entries(const QString &archive, const QList<QByteArray> &entries, QString *why)

@@ -1,6 +1,6 @@
 #include "event_requests.h"
 
-#include "link/field_text.h"
+#include "base/field_text.h"
 #include "link/frame.h"
 
 #include <algorithm>
@@ -49,7 +49,7 @@ std::optional<int> Decode_Event_Log_Pointer(const QByteArray &reply)
 
 bool Page_Count_Ok(const QString &text)
 {
-    const auto v = link::Round_Int16(text);
+    const auto v = base::Round_Int16(text);
     return v && *v > 0 && *v < RingPages;
 }
 

@@ -1,18 +1,12 @@
 #include "frame.h"
 
+#include "base/field_text.h"
+
 #include "logging.h"
 
 Q_LOGGING_CATEGORY(lcLink, "halvo.link", QtWarningMsg)
 
 namespace halvo::link {
-
-quint8 Frame_Checksum(const QByteArray &bytes)
-{
-    unsigned sum = 0;
-    for (char c : bytes)
-        sum += static_cast<unsigned char>(c);
-    return static_cast<quint8>(sum & 0xFFu);
-}
 
 QByteArray Build_Request_Frame(quint8 code, const QByteArray &payload)
 {
@@ -28,7 +22,7 @@ QByteArray Build_Request_Frame(quint8 code, const QByteArray &payload)
     frame.append('\0');
     frame.append(static_cast<char>(3 + body.size()));
     frame.append(body);
-    frame.append(static_cast<char>(Frame_Checksum(frame)));
+    frame.append(static_cast<char>(base::Sum_Of_Bytes(frame)));
     frame.append(LF);
     frame.append(CR);
     return frame;

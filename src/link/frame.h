@@ -35,9 +35,6 @@ inline constexpr char CR = 13;
 inline constexpr int MaxRequestFrame = 101;
 inline constexpr int MaxRequestPayload = MaxRequestFrame - 7;
 
-// Sum of the byte values, unsigned, keeping the low eight bits.
-quint8 Frame_Checksum(const QByteArray &bytes);
-
 // "D", code, 0, N, payload, checksum, LF, CR where N = 3 + payload length is the
 // index of the last payload byte. The unit expects at least one payload byte, so an
 // empty payload is sent as the single 0 of a request without data. Payload bytes

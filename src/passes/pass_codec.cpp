@@ -1,6 +1,6 @@
 #include "pass_codec.h"
 
-#include "link/field_text.h"
+#include "base/field_text.h"
 #include "link/frame.h"
 
 namespace halvo::passes {
@@ -47,7 +47,7 @@ bool fail(QString *error, const QString &why)
 // One character per byte: only characters of the single-byte set can be sent.
 bool appendSingleByte(QByteArray &out, const QString &text, QString *error, const char *what)
 {
-    const auto bytes = link::To_Single_Byte(text);
+    const auto bytes = base::To_Single_Byte(text);
     if (!bytes)
         return fail(error,
                     QStringLiteral("%1 holds a character the unit cannot show").arg(QLatin1String(what)));
@@ -152,7 +152,7 @@ std::optional<QByteArray> Encode_Pass_Record(int index, const PassRow &row, QStr
     };
     auto byteOf = [&](int col, const char *what) -> std::optional<quint8> {
         const QString &text = row[static_cast<size_t>(col)];
-        const auto v = link::Parse_Int16(text);
+        const auto v = base::Parse_Int16(text);
         if (!v || *v < 0 || *v > 255) {
             fail(error, QStringLiteral("%1 \"%2\" is not a number 0..255").arg(QLatin1String(what), text));
             return std::nullopt;
@@ -190,7 +190,7 @@ std::optional<QByteArray> Encode_Pass_Record(int index, const PassRow &row, QStr
         return failed(QStringLiteral("option flags \"%1\" are not an 8-bit text").arg(row[ColOptionFlags]));
     r.append(static_cast<char>(*flags));
 
-    const auto userId = link::Parse_Int16(row[ColUserId]);
+    const auto userId = base::Parse_Int16(row[ColUserId]);
     const auto userChars = userId ? User_Id_Chars(*userId) : std::nullopt;
     if (!userChars)
         return failed(QStringLiteral("user ID \"%1\" cannot be sent").arg(row[ColUserId]));
@@ -264,14 +264,14 @@ QString Sent_Form(int column, const PassRow &row)
     case ColSystemId:
         return text.left(2);
     case ColOptionModeName:
-        return form(link::Parse_Int16(row[ColOptionMode]));
+        return form(base::Parse_Int16(row[ColOptionMode]));
     case ColAlarmSteering:
     case ColOptionSteering:
         return form(Bits_From_Text_16(text));
     case ColOptionFlags:
         return form(Bits_From_Text_8(text));
     default:
-        return form(link::Parse_Int16(text));
+        return form(base::Parse_Int16(text));
     }
 }
 
@@ -306,7 +306,7 @@ FieldCheck Check_System_Id(const QString &input)
 namespace {
 FieldCheck checkRange(const QString &text, int lo, int hi, const QString &fallback)
 {
-    const auto v = link::Parse_Int16(text);
+    const auto v = base::Parse_Int16(text);
     if (!v || *v < lo || *v > hi)
         return {false, fallback};
     return {true, text};

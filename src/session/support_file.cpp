@@ -1,7 +1,7 @@
 #include "support_file.h"
 
+#include "base/whole_file.h"
 #include "config/configuration.h"
-#include "link/whole_file.h"
 #include "support_log.h"
 #include "unit_image.h"
 #include "unit_session.h"
@@ -147,7 +147,7 @@ QString Support_File_Text(const UnitSession &session, const SupportFacts &facts)
 bool Save_Support_File(const QString &path, const UnitSession &session, const SupportFacts &facts,
                        QString *why)
 {
-    return link::Write_Whole_File(path, Support_File_Text(session, facts).toUtf8(), why);
+    return base::Write_Whole_File(path, Support_File_Text(session, facts).toUtf8(), why);
 }
 
 } // namespace halvo::session

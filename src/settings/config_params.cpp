@@ -1,6 +1,6 @@
 #include "config_params.h"
 
-#include "link/field_text.h"
+#include "base/field_text.h"
 #include "link/frame.h"
 
 namespace halvo::settings {
@@ -61,7 +61,7 @@ bool Is_Switch(int i)
 
 std::optional<int> Param_Value(const QString &text)
 {
-    return link::Round_Int16(text);
+    return base::Round_Int16(text);
 }
 
 std::optional<ParamBytes> Param_Bytes(const ParamTexts &values, QString *error)
@@ -69,7 +69,7 @@ std::optional<ParamBytes> Param_Bytes(const ParamTexts &values, QString *error)
     ParamBytes bytes{};
     for (int i = 0; i < ParamCount; ++i) {
         const QString &text = values[static_cast<size_t>(i)];
-        const auto v = link::Round_Int16(text);
+        const auto v = base::Round_Int16(text);
         if (!v || *v < 0 || *v > 255) {
             if (error)
                 *error = QStringLiteral("%1 \"%2\" is not a number 0..255").arg(Param_Description(i), text);
@@ -105,10 +105,10 @@ std::optional<SettingsPage> Decode_Settings_Page(const QByteArray &reply)
 ValueCheck Check_Config_Value(const QString &value, const QString &maximum, const QString &minimum,
                               const QString &defaultText)
 {
-    const auto v = link::Round_Int16(value);
-    const auto hi = link::Round_Int16(maximum);
-    const auto lo = link::Round_Int16(minimum);
-    const auto def = link::Round_Int16(defaultText);
+    const auto v = base::Round_Int16(value);
+    const auto hi = base::Round_Int16(maximum);
+    const auto lo = base::Round_Int16(minimum);
+    const auto def = base::Round_Int16(defaultText);
     if (v && hi && lo && def && *lo <= *v && *v <= *hi)
         return {true, value};
     return {false, defaultText};
@@ -116,13 +116,13 @@ ValueCheck Check_Config_Value(const QString &value, const QString &maximum, cons
 
 SwitchState Apply_Switch(const QString &written, bool wasChecked)
 {
-    const bool checked = link::Round_Int16(written) == 1;
+    const bool checked = base::Round_Int16(written) == 1;
     return {checked, checked != wasChecked ? Switch_Text(checked) : written};
 }
 
 int Numeric_Value(const QString &text)
 {
-    return link::Round_Int16(text).value_or(0);
+    return base::Round_Int16(text).value_or(0);
 }
 
 } // namespace halvo::settings

@@ -1,6 +1,6 @@
 #include "locations.h"
 
-#include "link/field_text.h"
+#include "base/field_text.h"
 #include "link/frame.h"
 
 namespace halvo::settings {
@@ -12,7 +12,7 @@ QString Default_Location_Name(int slot)
 
 QString Location_Code_Caption(int slot)
 {
-    return QStringLiteral("0x") + QString::fromLatin1(link::Byte_To_Hex(slot + 1));
+    return QStringLiteral("0x") + QString::fromLatin1(base::Byte_To_Hex(slot + 1));
 }
 
 QString Normalise_Alias(const QString &text)
@@ -22,7 +22,7 @@ QString Normalise_Alias(const QString &text)
 
 std::optional<QByteArray> Build_Location_Name_Frame(int slot, const QString &alias, QString *error)
 {
-    const auto name = link::To_Single_Byte(Normalise_Alias(alias));
+    const auto name = base::To_Single_Byte(Normalise_Alias(alias));
     if (!name || slot < 0 || slot >= LocationCount) {
         if (error)
             *error = QStringLiteral("location %1 name \"%2\" holds a character the unit cannot show")
@@ -43,7 +43,7 @@ std::optional<LocationReply> Decode_Location_Reply(const QByteArray &reply)
     const int slot = (static_cast<quint8>(reply.at(2)) - 48) * 10 + (static_cast<quint8>(reply.at(3)) - 48);
     if (slot < 0 || slot >= LocationCount)
         return std::nullopt;
-    return LocationReply{slot, link::From_Single_Byte(reply.mid(4, AliasLength))};
+    return LocationReply{slot, base::From_Single_Byte(reply.mid(4, AliasLength))};
 }
 
 } // namespace halvo::settings

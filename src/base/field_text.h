@@ -5,7 +5,7 @@
 
 #include <optional>
 
-namespace halvo::link {
+namespace halvo::base {
 
 // A whole number as the tool reads one from a field: 16-bit signed decimal, blanks
 // around it allowed. Anything else (empty, letters, a fraction, out of range) fails.
@@ -23,6 +23,10 @@ inline QString From_Single_Byte(const QByteArray &bytes)
     return QString::fromLatin1(bytes);
 }
 
+// The checksum frames and data file records carry: the sum of the byte values,
+// unsigned, keeping the low eight bits.
+quint8 Sum_Of_Bytes(const QByteArray &bytes);
+
 // Two upper-case hex digits of a value 0..255.
 QByteArray Byte_To_Hex(int value);
 // The value of the first two characters, as the data file has always been read: a
@@ -30,4 +34,4 @@ QByteArray Byte_To_Hex(int value);
 // ("a" is not hex: it counts as 42). No check is made.
 int Hex_To_Byte(const QByteArray &text);
 
-} // namespace halvo::link
+} // namespace halvo::base

@@ -2,7 +2,15 @@
 
 #include <cmath>
 
-namespace halvo::link {
+namespace halvo::base {
+
+quint8 Sum_Of_Bytes(const QByteArray &bytes)
+{
+    unsigned sum = 0;
+    for (char c : bytes)
+        sum += static_cast<unsigned char>(c);
+    return static_cast<quint8>(sum & 0xFFu);
+}
 
 namespace {
 bool inInt16(double v)
@@ -61,4 +69,4 @@ int Hex_To_Byte(const QByteArray &text)
     return digit(0) * 16 + digit(1);
 }
 
-} // namespace halvo::link
+} // namespace halvo::base

@@ -2,7 +2,7 @@
 
 #include <QSaveFile>
 
-namespace halvo::link {
+namespace halvo::base {
 
 bool Write_Whole_File(const QString &path, const QByteArray &bytes, QString *why)
 {
@@ -14,4 +14,4 @@ bool Write_Whole_File(const QString &path, const QByteArray &bytes, QString *why
     return false;
 }
 
-} // namespace halvo::link
+} // namespace halvo::base
