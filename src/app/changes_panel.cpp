@@ -16,7 +16,7 @@ namespace halvo::app {
 
 ChangesPanel::ChangesPanel(const TabContext &context, QWidget *parent)
     : QWidget(parent), m_config(context.config), m_session(context.unit), m_changes(context.changes),
-      m_dialogs(context.dialogs), m_ensurePortOpen(context.Ensure_Port_Open)
+      m_dialogs(context.dialogs), m_portReady(context.portReady)
 {
     auto *v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
@@ -56,7 +56,7 @@ void ChangesPanel::CommandReviewChanges_Click()
                                 ? QStringLiteral("Nothing to store: the unit matches the window.")
                                 : QStringLiteral("Nothing to compare yet: read the unit first.");
     const auto chosen = m_dialogs.reviewChanges(rows, nothing);
-    if (!chosen || chosen->empty() || m_session.stores().running() || !m_ensurePortOpen())
+    if (!chosen || chosen->empty() || m_session.stores().running() || !m_portReady())
         return;
     std::vector<config::ItemRef> refs;
     for (int r : *chosen)

@@ -35,7 +35,7 @@ private:
     session::UnitSession &m_session;
     const session::ChangesNotStored &m_changes;
     OperatorDialogs &m_dialogs;
-    std::function<bool()> m_ensurePortOpen;
+    std::function<bool()> m_portReady;
     QLabel *changesLine = nullptr;
 };
 

@@ -252,7 +252,7 @@ void SettingsTab::CommandDisplayPriorityDown_Click()
 
 void SettingsTab::CommandSetSystemClock_Click()
 {
-    if (Ensure_Port_Open())
+    if (m_portReady())
         m_unit.setClock(QDateTime::currentDateTime());
 }
 

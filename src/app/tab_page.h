@@ -28,8 +28,9 @@ struct TabContext
     const session::ChangesNotStored &changes;
     OperatorDialogs &dialogs; // silent once the window closes
     // Every sender runs it first: while the port is closed the operator is asked
-    // whether to open the selected port; true when it is open.
-    std::function<bool()> Ensure_Port_Open;
+    // whether to open the selected port (the window's Ensure_Port_Open); true when
+    // it is open.
+    std::function<bool()> portReady;
 };
 
 // One tab of the window: a view over its part of the configuration. It builds its
@@ -42,7 +43,7 @@ class TabPage : public QWidget
 public:
     TabPage(config::Part part, const TabContext &context, QWidget *parent = nullptr)
         : QWidget(parent), m_config(context.config), m_unit(context.unit), m_changes(context.changes),
-          m_dialogs(context.dialogs), Ensure_Port_Open(context.Ensure_Port_Open), m_part(part)
+          m_dialogs(context.dialogs), m_portReady(context.portReady), m_part(part)
     {
     }
     config::Part part() const { return m_part; }
@@ -52,7 +53,7 @@ protected:
     session::UnitSession &m_unit;
     const session::ChangesNotStored &m_changes;
     OperatorDialogs &m_dialogs;
-    std::function<bool()> Ensure_Port_Open;
+    std::function<bool()> m_portReady;
     ui::FocusChecks m_focusChecks{this};
 
 private:

@@ -16,7 +16,7 @@ public:
     static constexpr int PacedIntervalMs = 200;
     static constexpr int QuietTicksBeforeChunk = 4;
 
-    // What a tick asks the window to send.
+    // What a tick wants sent to the unit; the download that drives the logger sends it.
     struct Action
     {
         enum class Kind { None, ReadPointer, ReadPages };
@@ -33,8 +33,8 @@ public:
     // Abandons a read (the link broke, a request could not be sent).
     void stop() { m_state = State::Idle; }
 
-    // One timer tick. shownPointer is the pointer the tab shows; pagesWanted the page
-    // count field (1..32479).
+    // One timer tick. shownPointer is the pointer the unit last sent, as the tool
+    // shows it; pagesWanted the pages asked for (1..32479).
     Action Event_Logger_Tick(int shownPointer, int pagesWanted);
 
     // The timer interval the logger wants from now on.
