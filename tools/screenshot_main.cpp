@@ -30,7 +30,9 @@ int main(int argc, char **argv)
     w.findChild<QTabWidget *>(QStringLiteral("SSTab1"))->setCurrentIndex(tab);
     if (tab == static_cast<int>(halvo::config::Part::EventLog)) {
         // The last 12 pages read, then the lines of alarms found among them.
-        w.setTiming({1.0, 6.2, 0.25});
+        halvo::session::SessionTiming timing;
+        timing.eventScale = 0.25;
+        w.setTiming(timing);
         w.findChild<QLineEdit *>(QStringLiteral("TxtEventLogPagesToDownload"))->setText(QStringLiteral("12"));
         w.findChild<QPushButton *>(QStringLiteral("CmdReadLastEventLogPages"))->click();
         (void)QTest::qWaitFor([&] { return !w.session().events().running(); }, 20000);

@@ -70,17 +70,6 @@ FormMain::~FormMain()
     m_dialogs.silence();
 }
 
-void FormMain::setTiming(const Timing &t)
-{
-    session::SessionTiming timing;
-    timing.pauseScale = t.pauseScale;
-    timing.eventScale = t.eventScale;
-    timing.readBackMs = static_cast<int>(t.readBackSeconds * 1000);
-    timing.scanListenMs = static_cast<int>(t.scanListen * 1000);
-    timing.collectMinuteMs = static_cast<int>(60000 * t.collectScale);
-    m_session.setTiming(timing);
-}
-
 bool FormMain::isConnectedShown() const
 {
     return m_session.watchdog().connectedShown();

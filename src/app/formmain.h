@@ -26,15 +26,6 @@ class TabPage;
 class TextBox;
 
 // Waits the window uses; tests shorten them.
-struct Timing
-{
-    double pauseScale = 1.0;      // the pauses between a store's frames
-    double scanListen = 6.2;      // seconds of listening on each port during a scan
-    double eventScale = 1.0;      // the paced event read's ticks
-    double readBackSeconds = 5.0; // how long a store's read back may take
-    double collectScale = 1.0;    // the minutes between collections of new events
-};
-
 using FormOptions = PortOptions;
 
 // The window: the ports, the instructions, the received-data list, the link
@@ -49,7 +40,7 @@ public:
     ~FormMain() override;
 
     void setDialogs(std::unique_ptr<OperatorDialogs> dialogs) { m_dialogs.replace(std::move(dialogs)); }
-    void setTiming(const Timing &t);
+    void setTiming(const session::SessionTiming &timing) { m_session.setTiming(timing); }
     config::Part visiblePart() const;
     config::Configuration &configuration() { return m_config; }
     session::UnitSession &session() { return m_session; }

@@ -368,7 +368,7 @@ private slots:
     {
         auto &w = *f.w;
         w.show();
-        w.setTiming(halvo::app::Timing{}); // 6.2 s per port
+        w.setTiming(halvo::session::SessionTiming{}); // 6.2 s per port
         QSignalSpy finished(&w.session().scanner(), &halvo::session::PortScanner::finished);
         w.ports().CommandRescanPorts_Click();
         QVERIFY(w.session().isOpen() && w.session().scanner().running());

@@ -257,7 +257,7 @@ private slots:
     void closingTheWindowStopsAStore()
     {
         auto &w = *f.w;
-        w.setTiming({1.0, 0.4, 1.0});
+        w.setTiming(halvo::session::SessionTiming{}); // the unit's own pauses
         f.connectPort();
         w.Command_Store_Config_Click();
         QTRY_VERIFY(!f.unit->receivedFrames().isEmpty());

@@ -47,10 +47,13 @@ struct WindowFixture
         w->ports().Cmd_ComPort_Click();
         QVERIFY(w->session().isOpen() && dialogs.messages.isEmpty());
     }
-    static app::Timing fastTiming()
+    static session::SessionTiming fastTiming()
     {
-        app::Timing t{0.01, 0.4, 0.1};
-        t.collectScale = 0.0005; // a minute of collection in 30 ms
+        session::SessionTiming t;
+        t.pauseScale = 0.01;
+        t.eventScale = 0.1;
+        t.scanListenMs = 400;
+        t.collectMinuteMs = 30; // a minute of collection in 30 ms
         return t;
     }
 
