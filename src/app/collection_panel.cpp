@@ -2,11 +2,12 @@
 
 #include "operator_dialogs.h"
 #include "session/event_collection.h"
+#include "session/unit_memory.h"
 #include "session/unit_session.h"
 #include "ui_helpers.h"
-#include "unit_memory.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,7 +22,7 @@ constexpr int MostMinutes = 24 * 60;
 
 CollectionPanel::CollectionPanel(session::UnitSession &session, OperatorDialogs &dialogs,
                                  std::function<int()> firstPages, QWidget *parent)
-    : QWidget(parent), m_session(session), m_dialogs(dialogs), m_firstPages(std::move(firstPages))
+    : QWidget(parent), m_session(session), m_dialogs(dialogs)
 {
     auto *v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
@@ -47,7 +48,17 @@ CollectionPanel::CollectionPanel(session::UnitSession &session, OperatorDialogs 
     connect(minutesField, &QLineEdit::editingFinished, this, &CollectionPanel::TxtCollectMinutes_LostFocus);
 
     auto &collection = m_session.collection();
+    collection.setFirstPages(std::move(firstPages));
     connect(&collection, &session::EventCollection::scheduled, this, [this] { show(); });
+    connect(&collection, &session::EventCollection::choiceChanged, this, [this](bool on, int every) {
+        collectBox->setChecked(on);
+        minutesField->setText(QString::number(every));
+        show();
+    });
+    connect(&collection, &session::EventCollection::archiveWanted, this, [this](const QString &gone) {
+        // Asked from the event loop, never from inside the banner that brought it.
+        QTimer::singleShot(0, this, [this, gone] { askForArchive(gone); });
+    });
     connect(&collection, &session::EventCollection::collected, this, [this](const QString &result) {
         m_last = result;
         show();
@@ -62,34 +73,35 @@ CollectionPanel::CollectionPanel(session::UnitSession &session, OperatorDialogs 
                                       .arg(why));
             });
     });
-    connect(&m_session, &session::UnitSession::identified, this, &CollectionPanel::unitKnown);
 }
 
-// The unit has said which it is: its own choice comes back.
-void CollectionPanel::unitKnown()
+// The unit's archive is chosen the first time its events are collected, and again
+// when its file has gone: a new file is never made in its place without a word.
+bool CollectionPanel::haveArchive()
 {
-    m_chosen.clear();
-    const UnitMemory memory(m_session);
-    const bool on = memory.collects() && !memory.archive().isEmpty();
-    if (on == collectBox->isChecked() && (!on || m_session.collection().active()))
-        return;
-    collectBox->setChecked(on);
-    minutesField->setText(QString::number(memory.collectMinutes()));
-    startOrStop();
+    session::UnitMemory memory(m_session);
+    if (!memory.usableArchive().isEmpty())
+        return true;
+    const QString archive = chooseArchive(m_dialogs);
+    if (archive.isEmpty())
+        return false;
+    memory.setArchive(archive); // its first collection makes the file
+    return true;
+}
+
+void CollectionPanel::askForArchive(const QString &gone)
+{
+    m_dialogs.message(QStringLiteral("The event archive of this unit, %1, is no longer there. Choose where "
+                                     "its new events are to be collected.")
+                          .arg(QDir::toNativeSeparators(gone)));
+    collectBox->setChecked(haveArchive());
+    TxtCollectMinutes_LostFocus();
 }
 
 void CollectionPanel::CheckCollectEvents_Click()
 {
-    UnitMemory memory(m_session);
-    if (collectBox->isChecked() && memory.archive().isEmpty() && m_chosen.isEmpty()) {
-        const QString archive = UnitMemory::chooseArchive(m_dialogs);
-        if (archive.isEmpty()) {
-            collectBox->setChecked(false); // cancelled: nothing collects, and the box says so
-            return;
-        }
-        memory.setArchive(archive);
-        m_chosen = archive; // its first collection makes the file
-    }
+    if (collectBox->isChecked() && !haveArchive())
+        collectBox->setChecked(false); // cancelled: nothing collects, and the box says so
     TxtCollectMinutes_LostFocus();
 }
 
@@ -100,20 +112,7 @@ void CollectionPanel::TxtCollectMinutes_LostFocus()
     const int minutes = minutesField->text().trimmed().toInt(&ok);
     if (!ok || minutes < 1 || minutes > MostMinutes)
         minutesField->setText(QStringLiteral("15"));
-    UnitMemory(m_session).setCollection(collectBox->isChecked(), minutesField->text().toInt());
-    startOrStop();
-}
-
-void CollectionPanel::startOrStop()
-{
-    auto &collection = m_session.collection();
-    const QString remembered = UnitMemory(m_session).archive();
-    const QString archive = remembered.isEmpty() ? m_chosen : remembered;
-    if (collectBox->isChecked() && !archive.isEmpty())
-        collection.start(archive, minutesField->text().toInt(), m_firstPages());
-    else
-        collection.stop();
-    show();
+    m_session.collection().choose(collectBox->isChecked(), minutesField->text().toInt());
 }
 
 void CollectionPanel::show()

@@ -18,9 +18,9 @@ class OperatorDialogs;
 
 // "Collect new events every [15] minutes" on the event recorder tab: while the port
 // is open and the box is ticked, new events go into the unit's archive once a period.
-// The choice is kept for each unit. The line below says when the next collection is
-// and how the last one went; a failure is said there each time and in a message only
-// the first time in a row, so an unattended PC gathers no pile of messages.
+// The choice is the collection's, kept for each unit by the session. The line below says when the next
+// collection is and how the last one went; a failure is said there each time and in a message only the first
+// time in a row, so an unattended PC gathers no pile of messages.
 class CollectionPanel : public QWidget
 {
     Q_OBJECT
@@ -34,18 +34,16 @@ public slots:
     void TxtCollectMinutes_LostFocus();
 
 private:
-    void unitKnown();
-    void startOrStop();
+    bool haveArchive();
+    void askForArchive(const QString &gone);
     void show();
 
     session::UnitSession &m_session;
     OperatorDialogs &m_dialogs;
-    std::function<int()> m_firstPages;
     QCheckBox *collectBox = nullptr;
     QLineEdit *minutesField = nullptr;
     QLabel *collectionLine = nullptr;
-    QString m_last;   // how the last collection went
-    QString m_chosen; // the archive chosen for this unit, before its file exists
+    QString m_last; // how the last collection went
 };
 
 } // namespace halvo::app

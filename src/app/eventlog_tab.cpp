@@ -8,9 +8,9 @@
 #include "session/event_download.h"
 #include "session/event_filing.h"
 #include "session/messages.h"
+#include "session/unit_memory.h"
 #include "session/unit_session.h"
 #include "settings/config_params.h"
-#include "unit_memory.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -179,7 +179,7 @@ void EventLogTab::downloadEnded(const session::DownloadEnd &end)
 
 void EventLogTab::CommandReadEventLogPointer_Click()
 {
-    if (Ensure_Port_Open())
+    if (m_portReady())
         m_unit.readPointer();
 }
 
@@ -197,13 +197,13 @@ void EventLogTab::CmdReadEventLogPage_Click()
         return;
     }
     int first = *start;
-    if (Ensure_Port_Open())
+    if (m_portReady())
         m_unit.readPages(first, *count);
 }
 
 void EventLogTab::CmdClearEventLog_Click()
 {
-    if (Ensure_Port_Open())
+    if (m_portReady())
         m_unit.clearEventLog();
 }
 
@@ -225,7 +225,7 @@ int EventLogTab::pageCount()
 void EventLogTab::CmdReadLastEventLogPages_Click()
 {
     // Asked here once: the read's requests on a closed port fail with their reason.
-    if (!Ensure_Port_Open())
+    if (!m_portReady())
         return;
     m_note.clear();
     m_endText.clear();
@@ -243,11 +243,11 @@ void EventLogTab::CmdStopEventDownload_Click()
 // count's pages.
 void EventLogTab::CmdReadNewEvents_Click()
 {
-    if (!Ensure_Port_Open())
+    if (!m_portReady())
         return;
-    QString archive = UnitMemory(m_unit).archive();
+    QString archive = session::UnitMemory(m_unit).usableArchive();
     if (archive.isEmpty())
-        archive = UnitMemory::chooseArchive(m_dialogs);
+        archive = chooseArchive(m_dialogs);
     if (!archive.isEmpty())
         startArchive(archive, false);
 }
@@ -259,7 +259,7 @@ void EventLogTab::startArchive(const QString &archive, bool appendAnyway)
     m_endText.clear();
     QString why;
     if (m_unit.archive().start(archive, pageCount(), &why, appendAnyway)) {
-        UnitMemory(m_unit).setArchive(archive);
+        session::UnitMemory(m_unit).setArchive(archive);
         archiveCaption->setText(QStringLiteral("Archive: ") + QFileInfo(archive).fileName());
         archiveCaption->setToolTip(QDir::toNativeSeparators(archive));
     } else {
@@ -274,7 +274,7 @@ void EventLogTab::askAboutAnotherUnitsArchive(const QString &text)
     switch (m_dialogs.choose(
         text, {QStringLiteral("Choose Another Archive..."), QStringLiteral("Append Anyway")})) {
     case 0:
-        if (const QString other = UnitMemory::chooseArchive(m_dialogs); !other.isEmpty())
+        if (const QString other = chooseArchive(m_dialogs); !other.isEmpty())
             startArchive(other, false);
         break;
     case 1:

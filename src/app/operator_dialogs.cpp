@@ -28,6 +28,14 @@ QString documentsFolder()
     return !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
 }
 
+QString chooseArchive(OperatorDialogs &dialogs)
+{
+    FileChoice choice{QStringLiteral("txt"), documentsFolder(), QStringLiteral("Txt Files (*.txt)"),
+                      QStringLiteral("Halvo_Event_Archive.txt")};
+    choice.confirmOverwrite = false; // it is appended to, never emptied
+    return dialogs.saveFileName(choice);
+}
+
 namespace {
 const QString Caption = QStringLiteral("Halvo Configuration Tool");
 

@@ -26,6 +26,12 @@ struct FileChoice
     bool confirmOverwrite = true; // false for a file the tool appends to
 };
 
+class OperatorDialogs;
+
+// The operator chooses an event archive ("" when cancelled); it is only appended to,
+// so choosing one that exists is no overwrite.
+QString chooseArchive(OperatorDialogs &dialogs);
+
 // One row of the review of changes: an item that differs from the unit.
 struct ReviewRow
 {

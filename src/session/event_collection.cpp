@@ -4,6 +4,7 @@
 #include "eventlog/event_archive.h"
 #include "logging.h"
 #include "pace_clock.h"
+#include "unit_memory.h"
 #include "unit_session.h"
 
 #include <algorithm>
@@ -27,11 +28,70 @@ EventCollection::~EventCollection()
     m_clock->cancel();
 }
 
-void EventCollection::start(const QString &archive, int minutes, int firstPages)
+void EventCollection::choose(bool on, int minutes)
+{
+    UnitMemory memory(m_session);
+    memory.setCollection(on, minutes);
+    m_unit = memory.unit();
+    m_unitUnknown = m_session.identification().isEmpty();
+    m_askedForArchive.removeAll(m_unit); // the operator has answered
+    m_minutes = minutes;
+    const QString archive = memory.usableArchive();
+    if (on && !archive.isEmpty())
+        start(archive, minutes);
+    else
+        stop();
+    emit choiceChanged(m_active, m_minutes);
+}
+
+// Each banner comes here; only a unit other than the one collected from, or the
+// first banner after connecting, brings its own choice back.
+void EventCollection::unitIdentified()
+{
+    UnitMemory memory(m_session);
+    if (m_active && memory.unit() == m_unit)
+        return;
+    if (m_active && m_unitUnknown) {
+        // Started before the unit had said which it is: the choice is this unit's.
+        m_unitUnknown = false;
+        m_unit = memory.unit();
+        memory.setArchive(m_archive);
+        memory.setCollection(true, m_minutes);
+        return;
+    }
+    const bool known = memory.unit() == m_unit;
+    m_unit = memory.unit();
+    m_minutes = memory.collectMinutes();
+    if (!memory.collects()) {
+        if (m_active || !known) {
+            stop();
+            emit choiceChanged(false, m_minutes);
+        }
+        return;
+    }
+    if (memory.archiveGone()) {
+        archiveGone(memory.archive());
+        return;
+    }
+    start(memory.archive(), m_minutes);
+    emit choiceChanged(true, m_minutes);
+}
+
+void EventCollection::archiveGone(const QString &archive)
+{
+    stop();
+    emit choiceChanged(false, m_minutes);
+    if (m_askedForArchive.contains(m_unit))
+        return;
+    m_askedForArchive << m_unit;
+    emit archiveWanted(archive);
+}
+
+void EventCollection::start(const QString &archive, int minutes)
 {
     m_archive = archive;
-    m_periodMs = std::clamp(minutes, 1, 24 * 60) * m_minuteMs;
-    m_firstPages = firstPages;
+    m_minutes = std::clamp(minutes, 1, 24 * 60);
+    m_periodMs = m_minutes * m_minuteMs;
     m_active = true;
     m_failuresInARow = 0;
     schedule(m_periodMs);
@@ -64,9 +124,13 @@ void EventCollection::due()
         m_clock->wait(BusyRetryMs, [this] { due(); });
         return;
     }
+    if (const UnitMemory memory(m_session); memory.archive() == m_archive && memory.archiveGone()) {
+        archiveGone(m_archive); // its file went while collecting: never made anew unasked
+        return;
+    }
     QString why;
     qCInfo(lcSession) << "collection of new events into" << m_archive;
-    if (!m_session.archive().start(m_archive, m_firstPages, &why)) {
+    if (!m_session.archive().start(m_archive, m_firstPages(), &why)) {
         fail(why);
         schedule(m_periodMs);
         return;
@@ -85,8 +149,9 @@ void EventCollection::downloadEnded(DownloadEnd &end)
         QString ignored;
         const auto record = eventlog::Read_Record(m_archive, &ignored);
         const QDateTime since = record ? record->savedAt : m_now();
-        emit collected(end.appended > 0 ? QStringLiteral("%1 new lines at %2").arg(end.appended).arg(clockTime(m_now()))
-                                        : QStringLiteral("No new events since %1").arg(clockTime(since)));
+        emit collected(end.appended > 0
+                           ? QStringLiteral("%1 new lines at %2").arg(end.appended).arg(clockTime(m_now()))
+                           : QStringLiteral("No new events since %1").arg(clockTime(since)));
     } else {
         fail(end.why.isEmpty() ? QStringLiteral("the download broke off") : end.why);
     }

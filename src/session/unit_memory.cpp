@@ -1,13 +1,12 @@
 #include "unit_memory.h"
 
-#include "operator_dialogs.h"
 #include "port/serial_ports.h"
-#include "session/unit_session.h"
+#include "unit_session.h"
 
 #include <QFileInfo>
 #include <QSettings>
 
-namespace halvo::app {
+namespace halvo::session {
 
 namespace {
 constexpr int DefaultMinutes = 15;
@@ -17,31 +16,42 @@ QString hex(const QString &text)
 }
 } // namespace
 
+UnitMemory::UnitMemory(const UnitSession &session)
+{
+    QString adapter = port::Adapter_Serial_Number(session.path());
+    if (adapter.isEmpty())
+        adapter = session.path();
+    m_unit = hex(session.identification()) + QLatin1Char('/') + hex(adapter);
+}
+
 QString UnitMemory::key(const char *what) const
 {
-    QString adapter = port::Adapter_Serial_Number(m_session.path());
-    if (adapter.isEmpty())
-        adapter = m_session.path();
-    return QStringLiteral("%1/%2/%3").arg(QLatin1String(what), hex(m_session.identification()), hex(adapter));
+    return QLatin1String(what) + QLatin1Char('/') + m_unit;
 }
 
 QString UnitMemory::archive() const
 {
-    const QString path = QSettings().value(key("archives")).toString();
-    return QFileInfo::exists(path) ? path : QString();
+    return QSettings().value(key("archives")).toString();
+}
+
+bool UnitMemory::archiveGone() const
+{
+    const QString path = archive();
+    return !path.isEmpty() && QSettings().value(key("archiveMade"), false).toBool() &&
+           !QFileInfo::exists(path);
 }
 
 void UnitMemory::setArchive(const QString &path)
 {
-    QSettings().setValue(key("archives"), path);
+    QSettings s;
+    s.setValue(key("archives"), path);
+    s.setValue(key("archiveMade"), QFileInfo::exists(path));
 }
 
-QString UnitMemory::chooseArchive(OperatorDialogs &dialogs)
+void UnitMemory::noteDownloadInto(const QString &path)
 {
-    FileChoice choice{QStringLiteral("txt"), documentsFolder(), QStringLiteral("Txt Files (*.txt)"),
-                      QStringLiteral("Halvo_Event_Archive.txt")};
-    choice.confirmOverwrite = false; // it is appended to, never emptied
-    return dialogs.saveFileName(choice);
+    if (!path.isEmpty() && path == archive() && QFileInfo::exists(path))
+        QSettings().setValue(key("archiveMade"), true);
 }
 
 bool UnitMemory::collects() const
@@ -61,4 +71,4 @@ void UnitMemory::setCollection(bool on, int minutes)
     s.setValue(key("collect") + QStringLiteral("/minutes"), minutes);
 }
 
-} // namespace halvo::app
+} // namespace halvo::session

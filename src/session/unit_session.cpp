@@ -15,6 +15,7 @@
 #include "receive_path.h"
 #include "store_job.h"
 #include "unit_image.h"
+#include "unit_memory.h"
 #include "watchdog.h"
 
 #include <QElapsedTimer>
@@ -63,6 +64,7 @@ UnitSession::UnitSession(SessionSeams seams, QObject *parent)
     connect(m_receive.get(), &ReceivePath::identified, this, [this](const QString &id) {
         m_watchdog->showConnected(true);
         m_connection->identified();
+        m_collection->unitIdentified();
         emit identified(id);
     });
     connect(m_receive.get(), &ReceivePath::eventLine, this, &UnitSession::onEventLine);
@@ -231,6 +233,8 @@ void UnitSession::onDownloadEnded(DownloadEnd::How how, const QString &why)
     end.how = how;
     end.why = why;
     m_archive->downloadEnded(end);
+    if (end.archive)
+        UnitMemory(*this).noteDownloadInto(m_archive->archive());
     m_collection->downloadEnded(end);
     emit downloadEnded(end);
 }

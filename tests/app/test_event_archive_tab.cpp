@@ -218,6 +218,84 @@ private slots:
         QVERIFY(f.w->session().collection().active());
     }
 
+    // A collection set up with a new archive while the unit announces itself every
+    // 2 s, as units do: no banner stops it, and it collects at its first period and at
+    // the next.
+    void aNewArchiveIsCollectedIntoWhileTheUnitAnnouncesItself()
+    {
+        const QString archive = dir.filePath("first-time.txt");
+        auto *box = f.ctl<QCheckBox>("CheckCollectEvents");
+        auto &collection = f.w->session().collection();
+        auto timing = halvo::test::WindowFixture::fastTiming();
+        timing.collectMinuteMs = 2500; // a banner comes before the first collection
+        f.w->setTiming(timing);
+        QSettings().clear();
+        QSignalSpy banners(&f.w->session(), &halvo::session::UnitSession::identified);
+        f.unit->setBannerInterval(2000);
+        QVERIFY(banners.wait(5000));
+        field("TxtEventLogPagesToDownload")->setText("1");
+        field("TxtCollectMinutes")->setText("1");
+        f.dialogs.fileNames = {archive};
+        banners.clear();
+        box->click();
+        QVERIFY(box->isChecked() && collection.active() && !QFile::exists(archive));
+        QSignalSpy collected(&collection, &halvo::session::EventCollection::collected);
+        QVERIFY(collected.wait(10000));
+        QVERIFY2(!banners.isEmpty(), "no banner came before the first collection");
+        QCOMPARE(collected.takeFirst().first().toString().left(12), QStringLiteral("4 new lines "));
+        f.unit->addEventPages(1);
+        QVERIFY(collected.wait(10000));
+        QVERIFY(box->isChecked() && collection.active());
+        QCOMPARE(readFile(archive).count("\"\r\n"), 8);
+        QCOMPARE(f.dialogs.offered.size(), 1); // the archive was asked for once
+    }
+
+    // A remembered archive whose file has gone is never made anew without a word: the
+    // operator is asked for one when the next collection falls due, when the unit's
+    // choice comes back with its banner, and when the box is ticked.
+    void aGoneArchiveIsAskedForAgain()
+    {
+        const QString gone = dir.filePath("gone.txt"), fresh = dir.filePath("instead.txt");
+        auto *box = f.ctl<QCheckBox>("CheckCollectEvents");
+        auto &collection = f.w->session().collection();
+        QSettings().clear();
+        f.unit->sendBanner();
+        QTRY_VERIFY(!f.w->session().identification().isEmpty());
+        f.dialogs.fileNames = {gone};
+        field("TxtEventLogPagesToDownload")->setText("1");
+        box->click();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(gone), 10000);
+        QTRY_VERIFY(!f.w->session().busy());
+        f.dialogs.fileNames = {fresh};
+        QVERIFY(QFile::remove(gone) && QFile::remove(halvo::eventlog::Record_Path(gone)));
+        QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.offered.size(), 2, 10000);
+        QVERIFY2(f.dialogs.messages.value(0).contains("gone.txt"), qPrintable(f.dialogs.messages.join('|')));
+        QVERIFY(box->isChecked() && collection.active());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(fresh), 10000);
+        QVERIFY(!QFile::exists(gone));
+
+        // The unit's choice comes back with its banner: asked; cancelled, nothing runs,
+        // and the next banner asks nothing.
+        box->click();
+        QTRY_VERIFY(!f.w->session().busy());
+        QVERIFY(QFile::remove(fresh));
+        const QString unit = QString(QByteArray("Halvo Base Unit V2.04 SN 000417").toHex()) + "/" +
+                             QString(f.unit->devicePath().toLatin1().toHex());
+        QSettings().setValue("collect/" + unit + "/on", true);
+        f.unit->sendBanner();
+        QTRY_COMPARE(f.dialogs.offered.size(), 3);
+        QVERIFY(!box->isChecked() && !collection.active());
+        f.unit->sendBanner();
+        QSignalSpy banners(&f.w->session(), &halvo::session::UnitSession::identified);
+        QVERIFY(banners.wait(5000));
+        QCOMPARE(f.dialogs.offered.size(), 3);
+
+        // Ticked by hand: asked again; cancelled, nothing runs and nothing is made.
+        box->click();
+        QCOMPARE(f.dialogs.offered.size(), 4);
+        QVERIFY(!box->isChecked() && !collection.active() && !QFile::exists(fresh));
+    }
+
     // What a read of new events was told before it began goes when a read of the
     // last pages starts.
     void aNoteOfNewEventsGoesWhenTheLastPagesAreRead()

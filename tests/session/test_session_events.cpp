@@ -263,7 +263,8 @@ private slots:
         QSignalSpy collected(&c, &session::EventCollection::collected),
             failed(&c, &session::EventCollection::failed);
         FakeClock &period = *fake->collect, &ticks = *fake->events;
-        c.start(archive, 15, 2);
+        c.setFirstPages([] { return 2; });
+        c.start(archive, 15);
         QCOMPARE(log.last(), "pause 900000");
         QCOMPARE(c.nextAt(), now.addSecs(15 * 60));
 
@@ -346,7 +347,8 @@ private slots:
         day.events().setPauseScale(0.01);
         QSignalSpy collected(&day.collection(), &session::EventCollection::collected),
             failed(&day.collection(), &session::EventCollection::failed);
-        day.collection().start(archive, 15, 3);
+        day.collection().setFirstPages([] { return 3; });
+        day.collection().start(archive, 15);
         int logged = 3, pagesAsked = 0;
         for (int n = 0; n < 96; ++n) {
             const int pages = n % 5;
