@@ -11,12 +11,14 @@
 #include "support/messages.h"
 #include "support/window_fixture.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -95,7 +97,7 @@ private slots:
 
         f.dialogs.messages.clear();
         auto timing = halvo::test::WindowFixture::fastTiming();
-        timing.readBackSeconds = 0.2;
+        timing.readBackMs = 200;
         f.w->setTiming(timing);
         f.unit->faults().deafAfterFrames = static_cast<int>(f.unit->receivedFrames().size()) + 50;
         f.unit->faults().deafFrames = 10;
@@ -131,6 +133,7 @@ private slots:
             // A table made now shows the marks there are already; only the boxes take a tick.
             halvo::session::ChangesNotStored changes(f.w->configuration(), f.w->session().image());
             halvo::app::PassTableModel model(f.w->configuration(), changes);
+            QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
             QVERIFY(model.index(8, 1).data(Qt::FontRole).value<QFont>().bold());
             QVERIFY(!model.setData(model.index(8, 1), Qt::Checked, Qt::CheckStateRole));
             QVERIFY(!model.setData(model.index(8, 0), Qt::Checked, Qt::EditRole));
@@ -140,7 +143,24 @@ private slots:
         QVERIFY(f.ctl<QLineEdit>("TextCurrentPassUsername")->font().bold());
         QVERIFY(alias(4)->font().bold());
         QVERIFY(alias(4)->accessibleDescription().endsWith("changed, unit has \"Zone 5          \""));
-        // Back to the unit's value: the mark goes.
+        // Back to the unit's value: the mark goes, and its cell is redrawn without it.
+        const QAbstractItemModel *table = f.cellAt(9, 1).model();
+        QSignalSpy redrawn(table, &QAbstractItemModel::dataChanged);
+        editPass(9, "Pass Device 09");
+        auto redrew = [&](int row, int column) {
+            for (const QList<QVariant> &r : redrawn) {
+                const auto from = r.at(0).toModelIndex(), to = r.at(1).toModelIndex();
+                const auto roles = r.at(2).value<QList<int>>();
+                if (from.row() <= row - 1 && to.row() >= row - 1 && from.column() <= column &&
+                    to.column() >= column && roles.contains(Qt::FontRole) &&
+                    roles.contains(Qt::BackgroundRole))
+                    return true;
+            }
+            return false;
+        };
+        QVERIFY(redrew(9, 1) && !f.bold(9, 1) && !f.cellAt(9, 1).data(Qt::BackgroundRole).isValid());
+        QVERIFY(!redrew(3, 1)); // a mark that stays is not redrawn
+        editPass(9, "Day Porter");
         alias(4)->setText("Zone 5");
         QCOMPARE(line(), QStringLiteral("2 changes not stored"));
         QVERIFY(!alias(4)->font().bold() && alias(4)->accessibleDescription().isEmpty());

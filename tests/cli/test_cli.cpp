@@ -185,6 +185,13 @@ private slots:
         QCOMPARE(r.status, 0);
         QVERIFY2(r.err.contains("reading again pass records"), qPrintable(r.err));
         QCOMPARE(halvo::test::readFile(file), halvo::test::readFile(clean));
+        // The last pass's reply, damaged once, is read again like any other.
+        unit.faults().flipReplies = {unit.repliesSent() + 71};
+        QFile::remove(file);
+        r = cli(QStringList{"backup"} + port + QStringList{file});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.err.contains("reading again pass records"), qPrintable(r.err));
+        QCOMPARE(halvo::test::readFile(file), halvo::test::readFile(clean));
         // A reply that comes twice changes nothing.
         unit.faults().flipReplies.clear();
         unit.faults().repeatReply = unit.repliesSent() + 10;
@@ -242,6 +249,20 @@ private slots:
         const Run r = cli({"clock", "--demo", "--port", "1"});
         QCOMPARE(r.status, 0);
         QVERIFY2(r.err.startsWith("halvo-cli: port 1 is demo"), qPrintable(r.err));
+    }
+
+    // With no command, or one it does not know, every command is listed with what it does.
+    void noCommandListsTheCommands()
+    {
+        for (const QStringList &args : {QStringList{}, QStringList{"fly"}}) {
+            const Run r = cli(args);
+            QCOMPARE(r.status, args.isEmpty() ? 0 : 2);
+            QVERIFY2(r.err.contains("Usage: halvo-cli COMMAND [options]"), qPrintable(r.err));
+            for (const char *name : {"ports", "backup", "restore", "verify", "diff", "events", "clock",
+                                     "doctor", "sheet", "roster", "locations", "support-file"})
+                QVERIFY2(r.err.contains(QRegularExpression(QStringLiteral("\\n  %1 +[A-Z]").arg(name))),
+                         qPrintable(QStringLiteral("%1 not listed in:\n%2").arg(name, r.err)));
+        }
     }
 
     void badArgumentsAndRefusedFilesExitTwo()

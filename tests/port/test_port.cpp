@@ -17,6 +17,8 @@
 #include "support/fake_system.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -168,6 +170,23 @@ private slots:
         check = halvo::port::Check_Computer(system, entries.mid(0, 2));
         QCOMPARE(check.problems, 0);
         QCOMPARE(check.lines.last(), QStringLiteral("Result: nothing wrong found."));
+    }
+
+    // Under --root, a device is named as the computer being checked names it; one whose
+    // link leads out of that computer keeps the whole path it leads to.
+    void aDeviceIsNamedAsTheCheckedComputerNamesIt()
+    {
+        FakeSystem sys;
+        QTemporaryDir outside;
+        QFile elsewhere(outside.filePath("ttyS9"));
+        QVERIFY(elsewhere.open(QIODevice::WriteOnly));
+        elsewhere.close();
+        sys.write("/dev/ttyS0", {});
+        sys.link("/dev/ttyUSB7", sys.root() + "/dev/ttyS0");
+        sys.link("/dev/ttyUSB8", elsewhere.fileName());
+        const SystemSnapshot system(sys.root());
+        QCOMPARE(system.node("/dev/ttyUSB7")->canonical, QStringLiteral("/dev/ttyS0"));
+        QCOMPARE(system.node("/dev/ttyUSB8")->canonical, QFileInfo(elsewhere).canonicalFilePath());
     }
 
     // The live system is asked through its account database (network users too), not

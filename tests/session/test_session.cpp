@@ -1,6 +1,8 @@
 // The unit session without a port: a fake link feeds it bytes and keeps what it
 // writes. Replies reach the configuration and the unit image, failures are told
 // once, the watchdog follows the unit, and a request on a closed port fails.
+#include "eventlog/event_archive.h"
+#include "session/archive_download.h"
 #include "session/connection.h"
 #include "session/event_filing.h"
 #include "session/receive_path.h"
@@ -31,6 +33,33 @@ class TestSession : public SessionTest
     Q_OBJECT
 
 private slots:
+    // A first download into a new archive leaves its record at the pointer it was
+    // planned with, whatever record an archive before it had.
+    void aFirstDownloadRecordsWhereItEnded()
+    {
+        QTemporaryDir dir;
+        session::ArchiveDownload &a = s->archive();
+        FakeClock &ticks = *fake->events;
+        for (const char *name : {"first.txt", "second.txt"}) {
+            const QString archive = dir.filePath(name);
+            QString why;
+            QVERIFY(a.start(archive, 1, &why));
+            ticks.fire();
+            link->receive(reply('/', test::bytes({0, 0, 11}))); // the tool shows 10
+            for (int t = 0; t < 5; ++t)
+                ticks.fire();
+            const QByteArray asked = link->written.last(); // page 9, one page
+            QCOMPARE(asked.mid(1, 1) + asked.mid(4, 4), QByteArray("\x29\x00\x00\x09\x01", 5));
+            link->receive(" Page 9 Ev 1\r Page 9 Ev 2\r Page 9 Ev 3\r Page 9 Ev 4\r");
+            for (int t = 0; t < 4 && a.running(); ++t)
+                ticks.fire();
+            QVERIFY(!a.running());
+            const auto record = eventlog::Read_Record(archive, &why);
+            QVERIFY2(record, qPrintable(QStringLiteral("%1: %2").arg(name, why)));
+            QCOMPARE(record->endPage, 10);
+        }
+    }
+
     void repliesReachTheConfiguration()
     {
         QSignalSpy rows(config.notifier(), &config::ConfigurationNotifier::changed);
