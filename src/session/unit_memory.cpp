@@ -1,6 +1,5 @@
 #include "unit_memory.h"
 
-#include "port/serial_ports.h"
 #include "unit_session.h"
 
 #include <QFileInfo>
@@ -18,10 +17,7 @@ QString hex(const QString &text)
 
 UnitMemory::UnitMemory(const UnitSession &session)
 {
-    QString adapter = port::Adapter_Serial_Number(session.path());
-    if (adapter.isEmpty())
-        adapter = session.path();
-    m_unit = hex(session.identification()) + QLatin1Char('/') + hex(adapter);
+    m_unit = hex(session.identification()) + QLatin1Char('/') + hex(session.adapter());
 }
 
 QString UnitMemory::key(const char *what) const

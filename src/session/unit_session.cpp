@@ -10,6 +10,7 @@
 #include "logging.h"
 #include "pace_clock.h"
 #include "port/link_switch.h"
+#include "port/serial_ports.h"
 #include "port_scanner.h"
 #include "read_job.h"
 #include "receive_path.h"
@@ -127,6 +128,7 @@ bool UnitSession::open(const QString &path, port::Link::OpenError *error, QStrin
         return false;
     }
     m_link->clearInput(); // bytes from before the connection are not the unit's answers
+    m_adapter.reset();
     m_lost = m_lostTold = false;
     qCInfo(lcSession).noquote() << "connected to" << path;
     return true;
@@ -145,6 +147,15 @@ bool UnitSession::isOpen() const
 QString UnitSession::path() const
 {
     return m_link->path();
+}
+
+QString UnitSession::adapter() const
+{
+    if (!m_adapter || !isOpen()) {
+        const QString serial = port::Adapter_Serial_Number(path());
+        m_adapter = serial.isEmpty() ? path() : serial;
+    }
+    return *m_adapter;
 }
 
 bool UnitSession::busy() const

@@ -45,13 +45,13 @@ struct SessionSeams
 // pacing: only scaled, never dropped.
 struct SessionTiming
 {
-    double pauseScale = 1.0;      // a store's pauses
-    double eventScale = 1.0;      // the paced event read's ticks
-    int readMs = 25000;           // a read's replies; the unit's banner when connecting
-    int readBackMs = 5000;        // a store's read back
-    int pointerWaitMs = 10000;    // the event log pointer, before a paced read is given up
-    int scanListenMs = 6200;      // listening on each port during a scan
-    int collectMinuteMs = 60000;  // a minute of the collection's period
+    double pauseScale = 1.0;     // a store's pauses
+    double eventScale = 1.0;     // the paced event read's ticks
+    int readMs = 25000;          // a read's replies; the unit's banner when connecting
+    int readBackMs = 5000;       // a store's read back
+    int pointerWaitMs = 10000;   // the event log pointer, before a paced read is given up
+    int scanListenMs = 6200;     // listening on each port during a scan
+    int collectMinuteMs = 60000; // a minute of the collection's period
 };
 
 // The serial link, and beside it the demo unit's link when there is one: what the
@@ -85,6 +85,10 @@ public:
     QString path() const;
     // The link broke since it was last opened.
     bool linkLost() const { return m_lost; }
+    // How the link is known apart from the unit at its end: the adapter's serial
+    // number, or the port where the system gives none. Asked of the system once for
+    // each opening: the adapter cannot change while its port is open.
+    QString adapter() const;
 
     // ---- the one write path: false, and the operator told once, when the port is
     // closed, the link broke or the port refused the frame. A sender that stays quiet
@@ -167,6 +171,7 @@ private:
     std::unique_ptr<ArchiveDownload> m_archive;
     std::unique_ptr<EventCollection> m_collection;
     std::unique_ptr<PortScanner> m_scanner;
+    mutable std::optional<QString> m_adapter; // of the port opened last
     bool m_inReceive = false;
     bool m_lost = false;     // the link broke since it was opened
     bool m_lostTold = false; // and the operator has been told
