@@ -76,14 +76,13 @@ int restore(const Options &o, const QString &file, const RestoreHow &how)
         return fail(BadInput, Msg::LoadFileError + QStringLiteral(": ") + why);
     Unit u(o);
     if (how.changedOnly) {
-        // Only the frames whose content the unit does not hold already.
+        // Only the items the unit does not hold already.
         std::optional<Configuration> unit;
         if (const int status = readUnit(u, unit))
             return status;
-        const auto unitPlan = config::Restore_Plan(*unit, &why);
-        if (!unitPlan)
-            return fail(UnitFailed, Msg::CommError + QStringLiteral(": ") + why);
-        plan = config::Changed_Frames(*plan, *unitPlan);
+        plan = config::Changes_Store_Plan(c, *unit, &why); // as Store Selected sends them
+        if (!plan)
+            return fail(BadInput, Msg::LoadFileError + QStringLiteral(": ") + why);
         if (plan->frames.empty()) {
             Progress::say(QStringLiteral("the unit holds what the file holds: nothing to send"));
             return Ok;

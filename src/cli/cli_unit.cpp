@@ -216,23 +216,9 @@ int store(Unit &u, const config::StorePlan &plan, bool check)
 int loadFile(const QString &path, config::Configuration &c)
 {
     QString why;
-    const auto records = datafile::Load_Data_File(path, &why);
+    const auto records = datafile::Load_Whole_Configuration(path, &why);
     if (!records)
-        return fail(BadInput, Msg::LoadFileError + QStringLiteral(": %1: %2").arg(path, why));
-    int passCount = 0, locations = 0, settingsRecords = 0;
-    for (const auto &r : *records) {
-        passCount += std::holds_alternative<datafile::PassData>(r);
-        locations += std::holds_alternative<datafile::LocationData>(r);
-        settingsRecords += std::holds_alternative<datafile::SettingsData>(r);
-    }
-    if (passCount < config::PassCount || locations < config::LocationCount || settingsRecords < 1)
-        return fail(BadInput, Msg::LoadFileError +
-                                  QStringLiteral(": %4 holds %1 pass, %2 location and %3 settings records, "
-                                                 "not a whole configuration")
-                                      .arg(passCount)
-                                      .arg(locations)
-                                      .arg(settingsRecords)
-                                      .arg(path));
+        return fail(BadInput, Msg::LoadFileError + QStringLiteral(": ") + why);
     datafile::Apply_Records(*records, c, datafile::Parameter0::Load);
     return Ok;
 }

@@ -113,13 +113,18 @@ std::optional<StorePlan> Items_Store_Plan(const Configuration &c, const std::vec
     return plan;
 }
 
-StorePlan Changed_Frames(const StorePlan &wanted, const StorePlan &unit)
+std::vector<ItemRef> Changed_Items(const std::vector<Difference> &differences)
 {
-    StorePlan changed;
-    for (size_t i = 0; i < wanted.frames.size(); ++i)
-        if (i >= unit.frames.size() || unit.frames[i].bytes != wanted.frames[i].bytes)
-            changed.frames.push_back(wanted.frames[i]);
-    return changed;
+    std::vector<ItemRef> items;
+    for (const ItemDifferences &i : By_Item(differences))
+        items.push_back({i.part, i.index});
+    return items;
+}
+
+std::optional<StorePlan> Changes_Store_Plan(const Configuration &wanted, const Configuration &unit,
+                                            QString *why)
+{
+    return Items_Store_Plan(wanted, Changed_Items(Differences(wanted, unit)), why);
 }
 
 } // namespace halvo::config

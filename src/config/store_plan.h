@@ -19,7 +19,7 @@ inline constexpr int LocationFramePauseMs = 300;
 struct PacedFrame
 {
     QByteArray bytes;
-    int pauseMs = 0; // after the frame has gone out
+    int pauseMs = 0;             // after the frame has gone out
     std::optional<ItemRef> item; // what it stores, when it is one of the tool's own frames
 };
 
@@ -54,9 +54,12 @@ QString Frame_Description(const PacedFrame &frame);
 std::optional<StorePlan> Items_Store_Plan(const Configuration &c, const std::vector<ItemRef> &items,
                                           QString *why = nullptr);
 
-// The frames of wanted that the unit does not hold already: those whose bytes
-// differ from the frame at the same place in unit, a plan of the same layout built
-// from what the unit holds.
-StorePlan Changed_Frames(const StorePlan &wanted, const StorePlan &unit);
+// The items that differ between the operator's configuration and the unit, one per
+// pass, location slot or the settings, from the differences field by field.
+std::vector<ItemRef> Changed_Items(const std::vector<Difference> &differences);
+// What is not stored yet, as Store Selected and restore --changed-only send it: the
+// frames of the items that differ from the unit, and no others.
+std::optional<StorePlan> Changes_Store_Plan(const Configuration &wanted, const Configuration &unit,
+                                            QString *why = nullptr);
 
 } // namespace halvo::config

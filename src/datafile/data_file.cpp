@@ -276,4 +276,31 @@ void Apply_Records(const std::vector<DataRecord> &records, config::Configuration
     config = loaded;
 }
 
+std::optional<std::vector<DataRecord>> Load_Whole_Configuration(const QString &path, QString *error)
+{
+    QString why;
+    auto records = Load_Data_File(path, &why);
+    if (!records) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(path, why);
+        return std::nullopt;
+    }
+    int passCount = 0, locations = 0, settingsRecords = 0;
+    for (const auto &r : *records) {
+        passCount += std::holds_alternative<PassData>(r);
+        locations += std::holds_alternative<LocationData>(r);
+        settingsRecords += std::holds_alternative<SettingsData>(r);
+    }
+    if (passCount >= config::PassCount && locations >= config::LocationCount && settingsRecords >= 1)
+        return records;
+    if (error)
+        *error =
+            QStringLiteral("%4 holds %1 pass, %2 location and %3 settings records, not a whole configuration")
+                .arg(passCount)
+                .arg(locations)
+                .arg(settingsRecords)
+                .arg(path);
+    return std::nullopt;
+}
+
 } // namespace halvo::datafile

@@ -67,6 +67,12 @@ std::optional<DataRecord> Parse_Data_Record(const QByteArray &text, QString *err
 std::optional<std::vector<DataRecord>> Parse_Data_File(const QByteArray &content, QString *error = nullptr);
 std::optional<std::vector<DataRecord>> Load_Data_File(const QString &path, QString *error = nullptr);
 
+// A file that holds a whole configuration, as a restore or a comparison needs one:
+// every pass, every location and the settings. Nothing, and why (the file named
+// first), for a file that cannot be read or holds less.
+std::optional<std::vector<DataRecord>> Load_Whole_Configuration(const QString &path,
+                                                                QString *error = nullptr);
+
 // Applies records to a configuration: a pass record to its row, a location record
 // to its slot, the settings record's values as the unit's would be written (a
 // switch's box follows). File > Load keeps parameter 0 as it is; a restore to the

@@ -184,13 +184,13 @@ TEST(StorePlans, ChosenItemsAndChangedFrames)
     row[passes::ColUserName] = "Night Porter    ";
     edited.setPassRow(3, row);
     edited.setAlias(49, "Gate");
-    const auto wanted = config::Restore_Plan(edited), unit = config::Restore_Plan(c);
-    ASSERT_TRUE(wanted && unit);
-    const auto changed = config::Changed_Frames(*wanted, *unit);
-    ASSERT_EQ(changed.frames.size(), 2u);
-    EXPECT_EQ(quint8(changed.frames[0].bytes.at(4)), 2);  // pass 3
-    EXPECT_EQ(quint8(changed.frames[1].bytes.at(4)), 49); // slot 49
-    EXPECT_TRUE(config::Changed_Frames(*config::Restore_Plan(c), *config::Restore_Plan(c)).frames.empty());
+    const auto changed = config::Changes_Store_Plan(edited, c);
+    ASSERT_TRUE(changed);
+    ASSERT_EQ(changed->frames.size(), 2u);
+    EXPECT_EQ(quint8(changed->frames[0].bytes.at(4)), 2);  // pass 3
+    EXPECT_EQ(quint8(changed->frames[1].bytes.at(4)), 49); // slot 49
+    EXPECT_EQ(changed->frames[0].bytes, config::Restore_Plan(edited)->frames[2].bytes);
+    EXPECT_TRUE(config::Changes_Store_Plan(c, c)->frames.empty());
 
     // Two settings are one item, stored by one frame.
     edited.typeParam(2, "60");
