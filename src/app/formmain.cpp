@@ -217,6 +217,7 @@ void FormMain::listenToTheSession()
     connect(&stores, &session::StoreJob::finished, this,
             [this](session::StoreOutcome how, const QString &why) {
                 savingFrame->hide();
+                m_passTab->setPassCount(config::PassCount); // a store always ends with all 72 rows
                 // What the unit did not take, or that it did not answer the read back: told once.
                 if (how == session::StoreOutcome::NotTaken || how == session::StoreOutcome::NoAnswer)
                     m_dialogs.message(why);
@@ -269,9 +270,13 @@ void FormMain::Command_Read_Config_Click()
 void FormMain::Command_Store_Config_Click()
 {
     qCInfo(lcApp) << "STORE CONFIGURATION on" << config::Part_Title(visiblePart());
-    if (Ensure_Port_Open() && visiblePart() != Part::EventLog)
-        m_session.stores().store(visiblePart(), m_config,
-                                 halvoStBox->isChecked() ? config::HalvoStPassCount : config::PassCount);
+    if (!Ensure_Port_Open() || visiblePart() == Part::EventLog)
+        return;
+    const int passCount = halvoStBox->isChecked() ? config::HalvoStPassCount : config::PassCount;
+    if (visiblePart() == Part::Locations)
+        m_config.normaliseAliases(); // names set without leaving their field, as leaving it does
+    if (m_session.stores().store(visiblePart(), m_config, passCount) && visiblePart() == Part::Passes)
+        m_passTab->setPassCount(passCount);
 }
 
 // ---------------------------------------------------------------- closing

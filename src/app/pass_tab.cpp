@@ -269,13 +269,13 @@ void PassTab::CommandCurrentPassSave_Click()
 // Whole-table operations cover the pass count: 32 while a "Halvo ST" store runs.
 void PassTab::CommandLoadAllPasses_Click()
 {
-    for (int row = 1; row <= m_unit.stores().passCount(); ++row)
+    for (int row = 1; row <= m_passCount; ++row)
         Write_Editor_Into_Row(row);
 }
 
 void PassTab::CommandSetSelectedPasses_Click()
 {
-    for (int row = 1; row <= m_unit.stores().passCount(); ++row) {
+    for (int row = 1; row <= m_passCount; ++row) {
         if (m_table->ticked(row)) {
             m_table->untick(row);
             Write_Editor_Into_Row(row);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bit_boxes.h"
+#include "config/configuration.h"
 #include "config/configuration_notifier.h"
 #include "tab_page.h"
 
@@ -28,6 +29,9 @@ public:
     explicit PassTab(const TabContext &context, QWidget *parent = nullptr);
     // The row the editor shows and SAVE writes (1..72).
     int currentRow() const { return m_currentRow; }
+    // Whole-table operations cover this many rows: 32 while a "Halvo ST" store runs.
+    int passCount() const { return m_passCount; }
+    void setPassCount(int count) { m_passCount = count; }
 
 public slots:
     void ListView1_ItemClick(const QModelIndex &index);
@@ -48,6 +52,7 @@ private:
     void showEditorMarks();
 
     int m_currentRow = 1;
+    int m_passCount = config::PassCount;
     PassTableModel *m_table = nullptr;
     QTreeView *passList = nullptr;
     QLabel *indexCaption = nullptr;

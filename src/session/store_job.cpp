@@ -59,7 +59,7 @@ StoreJob::~StoreJob()
     m_clock->cancel();
 }
 
-bool StoreJob::store(Part part, config::Configuration &config, int passCount)
+bool StoreJob::store(Part part, const config::Configuration &config, int passCount)
 {
     if (running() || !m_session.isOpen())
         return false;
@@ -67,13 +67,11 @@ bool StoreJob::store(Part part, config::Configuration &config, int passCount)
     std::optional<config::StorePlan> plan;
     switch (part) {
     case Part::Passes:
-        m_passCount = passCount;
         return run(config::Pass_Store_Plan(config, passCount), Check::ReadBack);
     case Part::Settings:
         plan = config::Items_Store_Plan(config, {{Part::Settings, 0}}, &why);
         break;
     case Part::Locations:
-        config.normaliseAliases();                        // names set without leaving their field
         plan = config::Location_Store_Plan(config, &why); // all 50 frames or none
         break;
     case Part::EventLog:
@@ -253,7 +251,6 @@ void StoreJob::finish(StoreOutcome outcome, const QString &why)
     m_clock->cancel();
     m_running = false;
     m_toRead.clear();
-    m_passCount = config::PassCount; // a store always ends with all 72 rows
     qCInfo(lcSession) << "store ended:" << int(outcome) << why;
     if (outcome == StoreOutcome::Failed)
         m_session.tellFailure(why);

@@ -36,17 +36,14 @@ public:
     // How long a read back may take before the unit counts as not answering.
     void setReadBackTimeoutMs(int ms) { m_readBackMs = ms; }
     // The part the visible tab shows: passes 1..passCount (72, or 32 for a "Halvo
-    // ST" unit), the one settings frame (no pause, no progress), all 50 aliases
-    // (normalised first, as leaving their fields does). Nothing is sent, and nothing
-    // said, on a closed port or while another store runs.
-    bool store(config::Part part, config::Configuration &config, int passCount = config::PassCount);
+    // ST" unit), the one settings frame (no pause, no progress), all 50 aliases.
+    // Nothing is sent, and nothing said, on a closed port or while another store runs.
+    bool store(config::Part part, const config::Configuration &config, int passCount = config::PassCount);
     bool storeItems(const std::vector<config::ItemRef> &items, const config::Configuration &config);
     bool start(config::StorePlan plan, Check check = Check::ReadBack);
     void stop();
     bool running() const { return m_running; }
     bool checking() const { return m_running && !m_paced->running(); }
-    // Whole-table operations cover this many rows: 32 while a "Halvo ST" store runs.
-    int passCount() const { return m_passCount; }
     // The pauses still to come in the round under way from frame done on: the time
     // it has left, exact, for the unit paces it.
     qint64 pausesLeftMs(int done) const;
@@ -87,7 +84,6 @@ private:
     UnitSession &m_session;
     std::unique_ptr<PaceClock> m_clock;
     std::unique_ptr<PacedStore> m_paced;
-    int m_passCount = config::PassCount;
     int m_readBackMs = 5000;
     bool m_running = false;
     bool m_quiet = false;

@@ -229,15 +229,15 @@ private slots:
         f.connectPort();
         f.ctl<QCheckBox>("CheckHalvoType")->setChecked(true);
         w.Command_Store_Config_Click();
-        QCOMPARE(w.session().stores().passCount(), 32); // whole-table operations cover the 32 while it runs
-        w.Command_Store_Config_Click();                 // it would interleave two stores' frames
+        QCOMPARE(w.passTab().passCount(), 32); // whole-table operations cover the 32 while it runs
+        w.Command_Store_Config_Click();        // it would interleave two stores' frames
         QVERIFY(f.waitStored());
         const QStringList frames = f.framesSettled();
         QCOMPARE(frames.size(), 33); // the 32 rows, then their read back
         for (int i = 0; i < 32; ++i)
             QCOMPARE(indexOf(frames.at(i)), hex2(i));
         QCOMPARE(frames.last(), QStringLiteral("44 21 00 04 00 69 0A 0D"));
-        QCOMPARE(w.session().stores().passCount(), 72);
+        QCOMPARE(w.passTab().passCount(), 72);
     }
 
     void aRowThatCannotBeBuiltStopsTheStore()
