@@ -154,7 +154,7 @@ bundle() {
   rm -rf "$dir"
   mkdir -p "$dir/platforms" "$dir/styles" "$dir/licences"
   cp "$out/build/src/app/halvo-config.exe" "$out/build/src/cli/halvo-cli.exe" "$dir/"
-  for m in Core Gui Widgets PrintSupport SerialPort; do cp "$qt_prefix/bin/Qt6$m.dll" "$dir/"; done
+  for m in Core Concurrent Gui Widgets PrintSupport SerialPort; do cp "$qt_prefix/bin/Qt6$m.dll" "$dir/"; done
   cp "$qt_prefix/plugins/platforms/qwindows.dll" "$dir/platforms/"
   cp "$qt_prefix/plugins/styles/qwindowsvistastyle.dll" "$dir/styles/"
   cp "$gcc_dlls/libgcc_s_seh-1.dll" "$gcc_dlls/libstdc++-6.dll" \

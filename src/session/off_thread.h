@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QMetaObject>
 #include <QObject>
-#include <QPointer>
-#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <utility>
 
@@ -14,19 +12,7 @@ namespace halvo::session {
 // looking through the system (every process's open files), which may take a while.
 template <class Work, class Done> void Off_Thread(QObject *context, Work work, Done done)
 {
-    QPointer<QObject> guard(context);
-    QThreadPool::globalInstance()->start([guard, work = std::move(work), done = std::move(done)]() mutable {
-        auto result = work();
-        if (!guard)
-            return;
-        QMetaObject::invokeMethod(
-            guard.data(),
-            [guard, done = std::move(done), result = std::move(result)]() mutable {
-                if (guard)
-                    done(std::move(result));
-            },
-            Qt::QueuedConnection);
-    });
+    QtConcurrent::run(std::move(work)).then(context, std::move(done));
 }
 
 } // namespace halvo::session
