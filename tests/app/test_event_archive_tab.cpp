@@ -227,7 +227,7 @@ private slots:
         auto *box = f.ctl<QCheckBox>("CheckCollectEvents");
         auto &collection = f.w->session().collection();
         auto timing = halvo::test::WindowFixture::fastTiming();
-        timing.collectMinuteMs = 2500; // a banner comes before the first collection
+        timing.collectMinuteMs = 3000; // a banner comes before the first collection
         f.w->setTiming(timing);
         QSettings().clear();
         QSignalSpy banners(&f.w->session(), &halvo::session::UnitSession::identified);
