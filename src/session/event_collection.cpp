@@ -62,7 +62,7 @@ void EventCollection::unitIdentified()
     const bool known = memory.unit() == m_unit;
     m_unit = memory.unit();
     m_minutes = memory.collectMinutes();
-    if (!memory.collects()) {
+    if (!memory.collects() || memory.archive().isEmpty()) { // no archive chosen: nothing to collect into
         if (m_active || !known) {
             stop();
             emit choiceChanged(false, m_minutes);
