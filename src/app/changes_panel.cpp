@@ -3,7 +3,7 @@
 #include "config/store_plan.h"
 #include "operator_dialogs.h"
 #include "session/changes_not_stored.h"
-#include "session/store_job.h"
+#include "session/run.h"
 #include "session/unit_session.h"
 #include "ui_helpers.h"
 
@@ -31,12 +31,16 @@ ChangesPanel::ChangesPanel(const TabContext &context, QWidget *parent)
     v->addWidget(changesLine);
     // "Unit matches the window" is said only once a read back has agreed.
     auto show = [this] {
-        changesLine->setText(m_session.stores().checking() ? QStringLiteral("Checking what the unit holds...")
-                                                           : m_changes.summary());
+        changesLine->setText(m_session.storeChecking() ? QStringLiteral("Checking what the unit holds...")
+                                                       : m_changes.summary());
     };
     connect(&m_changes, &session::ChangesNotStored::changed, this, show);
-    connect(&m_session.stores(), &session::StoreJob::checkingStarted, this, show);
-    connect(&m_session.stores(), &session::StoreJob::finished, this, show);
+    connect(&m_session, &session::UnitSession::runStarted, this, [this, show](session::Run *run) {
+        if (run->kind() != session::Run::Kind::Store)
+            return;
+        connect(run, &session::Run::stageChanged, this, show);
+        connect(run, &session::Run::finished, this, show);
+    });
 }
 
 void ChangesPanel::CommandReviewChanges_Click()
@@ -56,12 +60,12 @@ void ChangesPanel::CommandReviewChanges_Click()
                                 ? QStringLiteral("Nothing to store: the unit matches the window.")
                                 : QStringLiteral("Nothing to compare yet: read the unit first.");
     const auto chosen = m_dialogs.reviewChanges(rows, nothing);
-    if (!chosen || chosen->empty() || m_session.stores().running() || !m_portReady())
+    if (!chosen || chosen->empty() || !m_portReady())
         return;
     std::vector<config::ItemRef> refs;
     for (int r : *chosen)
         refs.push_back({items[static_cast<size_t>(r)].part, items[static_cast<size_t>(r)].index});
-    m_session.stores().storeItems(refs, m_config);
+    m_session.storeItems(refs, m_config); // one store at a time: a second is refused unsaid
 }
 
 } // namespace halvo::app

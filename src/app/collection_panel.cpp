@@ -1,7 +1,6 @@
 #include "collection_panel.h"
 
 #include "operator_dialogs.h"
-#include "session/event_collection.h"
 #include "session/unit_memory.h"
 #include "session/unit_session.h"
 #include "ui_helpers.h"
@@ -47,23 +46,23 @@ CollectionPanel::CollectionPanel(session::UnitSession &session, OperatorDialogs 
     connect(collectBox, &QCheckBox::clicked, this, &CollectionPanel::CheckCollectEvents_Click);
     connect(minutesField, &QLineEdit::editingFinished, this, &CollectionPanel::TxtCollectMinutes_LostFocus);
 
-    auto &collection = m_session.collection();
-    collection.setFirstPages(std::move(firstPages));
-    connect(&collection, &session::EventCollection::scheduled, this, [this] { show(); });
-    connect(&collection, &session::EventCollection::choiceChanged, this, [this](bool on, int every) {
+    m_session.setCollectionFirstPages(std::move(firstPages));
+    connect(&m_session, &session::UnitSession::collectionChosen, this, [this](bool on, int every) {
         collectBox->setChecked(on);
         minutesField->setText(QString::number(every));
         show();
     });
-    connect(&collection, &session::EventCollection::archiveWanted, this, [this](const QString &gone) {
+    connect(&m_session, &session::UnitSession::archiveWanted, this, [this](const QString &gone) {
         // Asked from the event loop, never from inside the banner that brought it.
         QTimer::singleShot(0, this, [this, gone] { askForArchive(gone); });
     });
-    connect(&collection, &session::EventCollection::collected, this, [this](const QString &result) {
-        m_last = result;
+    // The next time, or the last collection's result.
+    connect(&m_session, &session::UnitSession::collectionChanged, this, [this](const QString &result) {
+        if (!result.isEmpty())
+            m_last = result;
         show();
     });
-    connect(&collection, &session::EventCollection::failed, this, [this](const QString &why, bool first) {
+    connect(&m_session, &session::UnitSession::collectionFailed, this, [this](const QString &why, bool first) {
         m_last = QStringLiteral("The last collection failed: ") + why;
         show();
         if (first) // told once a row, and never from inside the download's end
@@ -112,16 +111,15 @@ void CollectionPanel::TxtCollectMinutes_LostFocus()
     const int minutes = minutesField->text().trimmed().toInt(&ok);
     if (!ok || minutes < 1 || minutes > MostMinutes)
         minutesField->setText(QStringLiteral("15"));
-    m_session.collection().choose(collectBox->isChecked(), minutesField->text().toInt());
+    m_session.chooseCollection(collectBox->isChecked(), minutesField->text().toInt());
 }
 
 void CollectionPanel::show()
 {
-    const auto &collection = m_session.collection();
     QStringList text;
-    text << (collection.active() ? QStringLiteral("Next collection at ") +
-                                       collection.nextAt().toString(QStringLiteral("HH:mm"))
-                                 : QStringLiteral("No collection"));
+    text << (m_session.collecting() ? QStringLiteral("Next collection at ") +
+                                          m_session.nextCollection().toString(QStringLiteral("HH:mm"))
+                                    : QStringLiteral("No collection"));
     if (!m_last.isEmpty())
         text << m_last;
     collectionLine->setText(text.join(QStringLiteral("; ")));

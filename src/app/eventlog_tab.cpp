@@ -4,9 +4,9 @@
 #include "event_view.h"
 #include "eventlog/event_requests.h"
 #include "operator_dialogs.h"
-#include "session/archive_download.h"
+#include "session/archive_questions.h"
 #include "session/event_download.h"
-#include "session/event_filing.h"
+#include "session/run.h"
 #include "session/messages.h"
 #include "session/unit_memory.h"
 #include "session/unit_session.h"
@@ -31,8 +31,31 @@ namespace Msg = session::Msg;
 using ui::describes;
 using ui::named;
 
+// What a read of new events asks, asked through the window's dialogs.
+class EventLogTab::Questions final : public session::ArchiveQuestions
+{
+public:
+    explicit Questions(OperatorDialogs &dialogs) : m_dialogs(dialogs) {}
+    QString chooseArchive() override { return app::chooseArchive(m_dialogs); }
+    OnMismatch anotherUnitsArchive(const QString &text) override
+    {
+        switch (m_dialogs.choose(text,
+                                 {QStringLiteral("Choose Another Archive..."), QStringLiteral("Append Anyway")})) {
+        case 0:
+            return OnMismatch::ChooseAnother;
+        case 1:
+            return OnMismatch::AppendAnyway;
+        default:
+            return OnMismatch::Cancel;
+        }
+    }
+
+private:
+    OperatorDialogs &m_dialogs;
+};
+
 EventLogTab::EventLogTab(const TabContext &context, const ReceivedLines &lines, QWidget *parent)
-    : TabPage(config::Part::EventLog, context, parent)
+    : TabPage(config::Part::EventLog, context, parent), m_questions(std::make_unique<Questions>(m_dialogs))
 {
     auto *g = new QGridLayout(this);
     auto button = [&](const QString &text, const QString &name, void (EventLogTab::*handler)()) {
@@ -88,21 +111,29 @@ EventLogTab::EventLogTab(const TabContext &context, const ReceivedLines &lines, 
 
     connect(&m_unit, &session::UnitSession::pointerReceived, this,
             [this](int shown) { pointerCaption->setText(QString::number(shown)); });
-    connect(&m_unit.filing(), &session::EventFiling::failed, this, [this] {
-        stopFiling();
-        m_dialogs.message(Msg::SaveFileError);
-    });
-    auto &download = m_unit.events();
-    // Shown at once, then at most every 150 ms while lines come.
+    // Every event download is shown here, the operator's and the collection's alike:
+    // at once, then at most every 150 ms while lines come.
     auto *progress = new ui::Throttle(
         150, [this] { showProgress(); }, this);
-    connect(&download, &session::EventDownload::progressed, progress, &ui::Throttle::request);
-    connect(&m_unit, &session::UnitSession::downloadEnded, this, &EventLogTab::downloadEnded);
-    connect(&m_unit.archive(), &session::ArchiveDownload::note, this, [this](const QString &text) {
-        m_note = text;
+    connect(&m_unit, &session::UnitSession::runStarted, this, [this, progress](session::Run *run) {
+        if (run->kind() != session::Run::Kind::DownloadPages &&
+            run->kind() != session::Run::Kind::DownloadNewEvents)
+            return;
+        m_download = run;
+        m_note.clear();
+        m_endText.clear();
+        connect(run, &session::Run::progressed, progress, &ui::Throttle::request);
+        connect(run, &session::Run::stageChanged, progress, &ui::Throttle::request);
+        connect(run, &session::Run::noted, this, [this](const QString &text) {
+            m_note = text;
+            showProgress();
+        });
+        connect(run, &session::Run::finished, this, &EventLogTab::downloadEnded);
         showProgress();
     });
 }
+
+EventLogTab::~EventLogTab() = default;
 
 // A paced read's progress: a bar, "Page 120 of 250, about 1 min 40 s left" once a
 // chunk has come, and Stop.
@@ -134,42 +165,45 @@ QWidget *EventLogTab::buildDownloadPanel()
 
 void EventLogTab::showProgress()
 {
-    const auto &download = m_unit.events();
-    const auto &p = download.progress();
+    const bool running = m_download && m_download->running();
     QStringList text;
     if (!m_note.isEmpty())
         text << m_note;
-    if (download.running()) {
-        text << session::Download_Line(p);
-        downloadBar->setRange(0, std::max(1, p.pagesExpected));
-        downloadBar->setValue(std::min(p.pagesArrived(), p.pagesExpected));
+    if (running) {
+        text << session::Download_Line(m_download->done(), m_download->total(), m_download->msLeft());
+        downloadBar->setRange(0, std::max(1, m_download->total()));
+        downloadBar->setValue(std::min(m_download->done(), m_download->total()));
+        if (m_download == m_ownDownload) {
+            archiveCaption->setText(QStringLiteral("Archive: ") + QFileInfo(m_download->subject()).fileName());
+            archiveCaption->setToolTip(QDir::toNativeSeparators(m_download->subject()));
+        }
     } else if (!m_endText.isEmpty()) {
         text << m_endText;
     }
-    downloadBar->setVisible(download.running());
-    stopButton->setVisible(download.running());
+    downloadBar->setVisible(running);
+    stopButton->setVisible(running);
     downloadLine->setText(text.join(QStringLiteral("\n")));
 }
 
-// Told once by the session, after an archive being filled has recorded what it took.
-void EventLogTab::downloadEnded(const session::DownloadEnd &end)
+// Told once the archive being filled has recorded what it took.
+void EventLogTab::downloadEnded(const session::RunResult &result)
 {
-    const auto &p = m_unit.events().progress();
+    const session::DownloadEnd &end = result.download;
     using How = session::DownloadEnd::How;
-    if (end.archive && end.mismatch && !end.collected) {
+    if (result.status == session::RunResult::Status::Refused) {
+        m_endText.clear();
+    } else if (end.archive && end.mismatch) {
         m_endText = end.why;
-        // Asked once the download has ended, never from inside the receive path.
-        QTimer::singleShot(0, this, [this, text = end.why] { askAboutAnotherUnitsArchive(text); });
     } else if (end.archive) {
         m_endText =
             end.appendedAll
                 ? QStringLiteral("%1 new lines appended to %2")
                       .arg(end.appended)
-                      .arg(QDir::toNativeSeparators(m_unit.archive().archive()))
+                      .arg(QDir::toNativeSeparators(result.file))
                 : QStringLiteral("%1 lines appended (whole pages only): %2").arg(end.appended).arg(end.why);
     } else {
         const QString pages =
-            QStringLiteral("%1 of %2 pages arrived").arg(p.pagesArrived()).arg(p.pagesExpected);
+            QStringLiteral("%1 of %2 pages arrived").arg(result.pagesArrived).arg(result.pagesExpected);
         m_endText = end.how == How::Complete  ? QStringLiteral("Done: ") + pages
                     : end.how == How::Stopped ? QStringLiteral("Stopped: ") + pages
                                               : QStringLiteral("Broken off (%1): %2").arg(end.why, pages);
@@ -196,15 +230,14 @@ void EventLogTab::CmdReadEventLogPage_Click()
             countField->setText(QStringLiteral("1"));
         return;
     }
-    int first = *start;
     if (m_portReady())
-        m_unit.readPages(first, *count);
+        m_unit.readPages(*start, *count);
 }
 
 void EventLogTab::CmdClearEventLog_Click()
 {
     if (m_portReady())
-        m_unit.clearEventLog();
+        m_unit.clearLog();
 }
 
 void EventLogTab::TxtEventLogPagesToDownload_LostFocus()
@@ -227,15 +260,13 @@ void EventLogTab::CmdReadLastEventLogPages_Click()
     // Asked here once: the read's requests on a closed port fail with their reason.
     if (!m_portReady())
         return;
-    m_note.clear();
-    m_endText.clear();
-    m_unit.events().start(pageCount());
-    showProgress();
+    m_unit.downloadPages(pageCount());
 }
 
 void EventLogTab::CmdStopEventDownload_Click()
 {
-    m_unit.events().stop();
+    if (m_download)
+        m_download->stop();
 }
 
 // Only the pages the unit's archive does not hold yet. The archive is chosen once
@@ -245,44 +276,12 @@ void EventLogTab::CmdReadNewEvents_Click()
 {
     if (!m_portReady())
         return;
-    QString archive = session::UnitMemory(m_unit).usableArchive();
-    if (archive.isEmpty())
-        archive = chooseArchive(m_dialogs);
-    if (!archive.isEmpty())
-        startArchive(archive, false);
-}
-
-// Remembered for the unit only once it has taken the archive.
-void EventLogTab::startArchive(const QString &archive, bool appendAnyway)
-{
-    m_note.clear();
-    m_endText.clear();
-    QString why;
-    if (m_unit.archive().start(archive, pageCount(), &why, appendAnyway)) {
-        session::UnitMemory(m_unit).setArchive(archive);
-        archiveCaption->setText(QStringLiteral("Archive: ") + QFileInfo(archive).fileName());
-        archiveCaption->setToolTip(QDir::toNativeSeparators(archive));
-    } else {
-        m_dialogs.message(why);
-    }
+    session::Run *run = m_unit.readNewEvents(*m_questions, pageCount());
+    if (!run->running() && !run->result().why.isEmpty())
+        m_dialogs.message(run->result().why);
+    if (run->running())
+        m_ownDownload = run;
     showProgress();
-}
-
-void EventLogTab::askAboutAnotherUnitsArchive(const QString &text)
-{
-    const QString archive = m_unit.archive().archive();
-    switch (m_dialogs.choose(
-        text, {QStringLiteral("Choose Another Archive..."), QStringLiteral("Append Anyway")})) {
-    case 0:
-        if (const QString other = chooseArchive(m_dialogs); !other.isEmpty())
-            startArchive(other, false);
-        break;
-    case 1:
-        startArchive(archive, true);
-        break;
-    default:
-        break;
-    }
 }
 
 // ---------------------------------------------------------------- the event log file
@@ -294,23 +293,32 @@ void EventLogTab::Check_Store_Event_Log_Click()
         return;
     }
     m_dialogs.message(Msg::ChooseEventLogFile);
-    m_unit.filing().hold(); // lines that arrive while the file is chosen go to it
+    m_unit.holdEventLines(); // lines that arrive while the file is chosen go to it
     const QString path =
         m_dialogs.saveFileName({QStringLiteral("txt"), documentsFolder(), QStringLiteral("Txt Files (*.txt)"),
                                 QStringLiteral("Halvo_Event_Log.txt")});
+    session::Run *filing = m_unit.fileEvents(path); // none chosen: what was held goes
     if (path.isEmpty()) {
         stopFiling(); // cancelled: no file, and the box says so
         return;
     }
-    if (!m_unit.filing().start(path)) {
+    if (!filing->running()) {
         stopFiling();
         m_dialogs.message(Msg::SaveFileError);
+        return;
     }
+    m_filing = filing;
+    connect(filing, &session::Run::finished, this, [this](const session::RunResult &end) {
+        storeBox->setChecked(false);
+        if (end.status == session::RunResult::Status::Failed)
+            m_dialogs.message(Msg::SaveFileError);
+    });
 }
 
 void EventLogTab::stopFiling()
 {
-    m_unit.filing().stop();
+    if (m_filing)
+        m_filing->stop();
     storeBox->setChecked(false);
 }
 

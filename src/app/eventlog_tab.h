@@ -1,10 +1,13 @@
 #pragma once
 
 #include "received_lines.h"
-#include "session/download_end.h"
+#include "session/run.h"
 
 #include "tab_page.h"
+#include <QPointer>
 #include <QTimer>
+
+#include <memory>
 
 class QCheckBox;
 class QLabel;
@@ -24,6 +27,7 @@ class EventLogTab : public TabPage
     Q_OBJECT
 public:
     EventLogTab(const TabContext &context, const ReceivedLines &lines, QWidget *parent = nullptr);
+    ~EventLogTab() override;
     EventView &view() { return *eventView; }
 
 public slots:
@@ -40,9 +44,7 @@ private:
     QWidget *buildDownloadPanel();
     void stopFiling();
     void showProgress();
-    void downloadEnded(const session::DownloadEnd &end);
-    void startArchive(const QString &archive, bool appendAnyway);
-    void askAboutAnotherUnitsArchive(const QString &text);
+    void downloadEnded(const session::RunResult &result);
     int pageCount();
 
     QLabel *pointerCaption = nullptr;
@@ -54,6 +56,11 @@ private:
     QLabel *downloadLine = nullptr;
     QPushButton *stopButton = nullptr;
     EventView *eventView = nullptr;
+    class Questions;
+    std::unique_ptr<Questions> m_questions;
+    QPointer<session::Run> m_download;    // the event download shown
+    QPointer<session::Run> m_ownDownload; // the operator's read of new events
+    QPointer<session::Run> m_filing;
     QString m_note; // what a read of new events was told before it began
     QString m_endText;
 };

@@ -17,7 +17,7 @@
 #include "session/messages.h"
 #include "session/port_scanner.h"
 #include "session/store_job.h"
-#include "session/watchdog.h"
+#include "session/run.h"
 #include "settings_tab.h"
 #include "text_box.h"
 #include "ui_helpers.h"
@@ -56,7 +56,7 @@ FormMain::FormMain(const FormOptions &options, QWidget *parent)
     m_session.setConfiguration(&m_config);
     buildUi();
     listenToTheSession();
-    m_session.watchdog().start();
+    m_session.startWatchdog();
     QSize size(px(15350), px(10695) + menuBar()->sizeHint().height());
     if (const QScreen *s = screen())
         size = size.boundedTo(s->availableGeometry().size() - frameGeometry().size() + geometry().size());
@@ -72,7 +72,7 @@ FormMain::~FormMain()
 
 bool FormMain::isConnectedShown() const
 {
-    return m_session.watchdog().connectedShown();
+    return m_session.connectedShown();
 }
 
 // ---------------------------------------------------------------- layout
@@ -153,7 +153,7 @@ QWidget *FormMain::buildBottomRow()
     auto *row = new QWidget;
     auto *g = new QGridLayout(row);
     g->setContentsMargins(0, 0, 0, 0);
-    g->addWidget(new LinkIndicators(m_session.watchdog()), 0, 0);
+    g->addWidget(new LinkIndicators(m_session), 0, 0);
 
     halvoStBox = named(new QCheckBox(QStringLiteral("Halvo ST")), QStringLiteral("CheckHalvoType"));
     auto *read =
@@ -206,22 +206,29 @@ void FormMain::listenToTheSession()
             });
     connect(&m_session, &session::UnitSession::eventLine, this,
             [this](const QByteArray &line) { m_lines.append(line); });
-    auto &stores = m_session.stores();
-    connect(&stores, &session::StoreJob::started, this, [this](int total) {
-        savingProgress->setRange(0, total);
-        savingProgress->setValue(0);
-        savingFrame->show();
-    });
-    connect(&stores, &session::StoreJob::progress, savingProgress, &QProgressBar::setValue);
-    connect(&stores, &session::StoreJob::checkingStarted, savingFrame, &QWidget::hide);
-    connect(&stores, &session::StoreJob::finished, this,
-            [this](session::StoreOutcome how, const QString &why) {
+    // A store's progress frame: shown while its frames go out, hidden while the unit
+    // is read back.
+    connect(&m_session, &session::UnitSession::runStarted, this, [this](session::Run *run) {
+        if (run->kind() != session::Run::Kind::Store)
+            return;
+        connect(run, &session::Run::stageChanged, this, [this, run](session::Run::Stage stage) {
+            if (stage == session::Run::Stage::Checking) {
                 savingFrame->hide();
-                m_passTab->setPassCount(config::PassCount); // a store always ends with all 72 rows
-                // What the unit did not take, or that it did not answer the read back: told once.
-                if (how == session::StoreOutcome::NotTaken || how == session::StoreOutcome::NoAnswer)
-                    m_dialogs.message(why);
-            });
+                return;
+            }
+            savingProgress->setRange(0, run->total());
+            savingProgress->setValue(0);
+            savingFrame->show();
+        });
+        connect(run, &session::Run::progressed, savingProgress, &QProgressBar::setValue);
+        connect(run, &session::Run::finished, this, [this](const session::RunResult &result) {
+            savingFrame->hide();
+            m_passTab->setPassCount(config::PassCount); // a store always ends with all 72 rows
+            // What the unit did not take, or that it did not answer the read back: told once.
+            if (result.store == session::StoreOutcome::NotTaken || result.store == session::StoreOutcome::NoAnswer)
+                m_dialogs.message(result.why);
+        });
+    });
 }
 
 TabContext FormMain::tabContext()
@@ -262,7 +269,7 @@ void FormMain::Command_Read_Config_Click()
 {
     qCInfo(lcApp) << "READ CONFIGURATION on" << config::Part_Title(visiblePart());
     if (Ensure_Port_Open() && visiblePart() != Part::EventLog)
-        m_session.read(visiblePart());
+        m_session.read({visiblePart()});
 }
 
 // A store sends one frame after another, paced, behind the progress frame; the
@@ -275,7 +282,7 @@ void FormMain::Command_Store_Config_Click()
     const int passCount = halvoStBox->isChecked() ? config::HalvoStPassCount : config::PassCount;
     if (visiblePart() == Part::Locations)
         m_config.normaliseAliases(); // names set without leaving their field, as leaving it does
-    if (m_session.stores().store(visiblePart(), m_config, passCount) && visiblePart() == Part::Passes)
+    if (m_session.store(visiblePart(), m_config, passCount)->running() && visiblePart() == Part::Passes)
         m_passTab->setPassCount(passCount);
 }
 

@@ -1,6 +1,6 @@
 #include "link_indicators.h"
 
-#include "session/watchdog.h"
+#include "session/unit_session.h"
 #include "ui_helpers.h"
 
 #include <QLineEdit>
@@ -10,7 +10,7 @@ namespace halvo::app {
 
 using ui::px;
 
-LinkIndicators::LinkIndicators(session::Watchdog &watchdog, QWidget *parent) : QWidget(parent)
+LinkIndicators::LinkIndicators(session::UnitSession &session, QWidget *parent) : QWidget(parent)
 {
     auto indicator = [](const QString &text, const QString &name, const QColor &bg) {
         auto *e = ui::named(new QLineEdit(text), name, QStringLiteral("Link state"));
@@ -33,8 +33,8 @@ LinkIndicators::LinkIndicators(session::Watchdog &watchdog, QWidget *parent) : Q
     v->setSpacing(0);
     v->addWidget(disconnectedIndicator);
     v->addWidget(connectedIndicator);
-    connect(&watchdog, &session::Watchdog::connectedShownChanged, this, &LinkIndicators::showConnected);
-    showConnected(watchdog.connectedShown());
+    connect(&session, &session::UnitSession::connectedShownChanged, this, &LinkIndicators::showConnected);
+    showConnected(session.connectedShown());
 }
 
 void LinkIndicators::showConnected(bool connected)

@@ -5,7 +5,7 @@
 class QLineEdit;
 
 namespace halvo::session {
-class Watchdog;
+class UnitSession;
 }
 
 namespace halvo::app {
@@ -16,7 +16,7 @@ class LinkIndicators : public QWidget
 {
     Q_OBJECT
 public:
-    explicit LinkIndicators(session::Watchdog &watchdog, QWidget *parent = nullptr);
+    explicit LinkIndicators(session::UnitSession &session, QWidget *parent = nullptr);
     void showConnected(bool connected);
 
 private:

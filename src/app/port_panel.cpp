@@ -5,9 +5,8 @@
 #include "port/link_switch.h"
 #include "session/connection.h"
 #include "session/messages.h"
-#include "session/port_scanner.h"
 #include "session/unit_session.h"
-#include "session/watchdog.h"
+#include "session/run.h"
 #include "ui_helpers.h"
 
 #include <QComboBox>
@@ -67,31 +66,10 @@ PortPanel::PortPanel(session::UnitSession &session, OperatorDialogs &dialogs, co
     connect(connectButton, &QPushButton::clicked, this, &PortPanel::Cmd_ComPort_Click);
     connect(scanButton, &QPushButton::clicked, this, &PortPanel::CommandRescanPorts_Click);
     connect(&m_watcher, &port::PortWatcher::devicesChanged, this, &PortPanel::refreshPortList);
-    connect(&session.connection(), &session::Connection::finished, this, &PortPanel::connectionEnded);
-    m_watcher.setBusy([this] { return m_session.isOpen() || m_session.scanner().running(); });
+    m_watcher.setBusy([this] { return m_session.isOpen() || m_session.busy(); });
     // An adapter that was pulled may have left the list stale while its port was open.
     connect(&session, &session::UnitSession::linkBroke, this,
             [this] { QTimer::singleShot(0, this, &PortPanel::refreshPortList); });
-
-    // A scan lists each port that opened with what was heard on it, and shows how far
-    // it has come on its button.
-    auto &scanner = session.scanner();
-    connect(&scanner, &session::PortScanner::listening, this, [this](int i, int n, const port::PortEntry &e) {
-        scanButton->setText(QStringLiteral("Scanning %1 (%2 of %3)...")
-                                .arg(PortCatalogue::Port_Entry_Text(e.number).chopped(2))
-                                .arg(i + 1)
-                                .arg(n));
-    });
-    connect(&scanner, &session::PortScanner::heard, this,
-            [this](const port::PortEntry &e, const QString &id) {
-                m_heardOn[e.path] = id;
-                addPort(e, id);
-            });
-    connect(&scanner, &session::PortScanner::finished, this, [this] {
-        scanButton->setText(QStringLiteral("Scan For Halvo"));
-        if (portBox->count() > 0)
-            portBox->setCurrentIndex(0);
-    });
 
     Build_Port_Table();
     for (int i = 0; i < portBox->count(); ++i)
@@ -133,7 +111,7 @@ void PortPanel::Build_Port_Table()
 void PortPanel::refreshPortList()
 {
     // A list that shifted under an open link, or under a scan, would mislead.
-    if (m_session.isOpen() || m_session.scanner().running())
+    if (m_session.isOpen() || m_scanning)
         return;
     const int selected = portBox->currentIndex();
     const QString device = selected >= 0 ? portBox->itemData(selected, PathRole).toString() : QString();
@@ -162,14 +140,34 @@ void PortPanel::refreshPortList()
 // scan listens does nothing.
 void PortPanel::CommandRescanPorts_Click()
 {
-    if (m_session.scanner().running())
+    if (m_scanning)
         return;
     portBox->clear();
     m_heardOn.clear();
     m_dialogs.message(Msg::Scanning);
     qCInfo(lcApp) << "Scan For Halvo";
     m_catalogue.refresh();
-    m_session.scanner().start(m_catalogue.entries());
+    // A scan lists each port that opened with what was heard on it, and shows how far
+    // it has come on its button.
+    session::Run *scan = m_session.scan(m_catalogue.entries());
+    if (!scan->running())
+        return;
+    m_scanning = scan;
+    connect(scan, &session::Run::progressed, this, [this, scan](int i, int n) {
+        scanButton->setText(QStringLiteral("Scanning %1 (%2 of %3)...")
+                                .arg(PortCatalogue::Port_Entry_Text(scan->port().number).chopped(2))
+                                .arg(i + 1)
+                                .arg(n));
+    });
+    connect(scan, &session::Run::heard, this, [this](const port::PortEntry &e, const QString &id) {
+        m_heardOn[e.path] = id;
+        addPort(e, id);
+    });
+    connect(scan, &session::Run::finished, this, [this] {
+        scanButton->setText(QStringLiteral("Scan For Halvo"));
+        if (portBox->count() > 0)
+            portBox->setCurrentIndex(0);
+    });
 }
 
 void PortPanel::Cmd_ComPort_Click()
@@ -190,15 +188,15 @@ void PortPanel::Cmd_ComPort_Click()
         return;
     }
     qCInfo(lcApp).noquote() << "Connect to Base:" << entry->path;
-    m_session.connection().start(entry->path);
+    connect(m_session.connectTo(entry->path), &session::Run::finished, this, &PortPanel::connectionEnded);
 }
 
 // A port that did not open says why, once the system has been looked into (which
 // program holds it, which group is missing).
-void PortPanel::connectionEnded(session::Connection::Result result, const QString &why)
+void PortPanel::connectionEnded(const session::RunResult &end)
 {
-    if (result != session::Connection::Result::Opened)
-        m_dialogs.message(session::Connection::Operator_Text(result, why, false));
+    if (end.status == session::RunResult::Status::Failed)
+        m_dialogs.message(session::Connection::Operator_Text(end.connection, end.why, false));
 }
 
 bool PortPanel::askToOpenThePort()

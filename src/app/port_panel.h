@@ -3,10 +3,11 @@
 #include "port/link.h"
 #include "port/port_catalogue.h"
 #include "port/port_watcher.h"
-#include "session/connection.h"
+#include "session/run.h"
 
 #include <QGroupBox>
 #include <QHash>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
@@ -59,12 +60,13 @@ public slots:
 private:
     void listPorts(const QList<port::PortEntry> &ports);
     void addPort(const port::PortEntry &entry, const QString &heard);
-    void connectionEnded(session::Connection::Result result, const QString &why);
+    void connectionEnded(const session::RunResult &end);
 
     session::UnitSession &m_session;
     OperatorDialogs &m_dialogs;
     port::PortCatalogue m_catalogue;
     port::PortWatcher m_watcher;
+    QPointer<session::Run> m_scanning; // the scan under way
     QHash<QString, QString> m_heardOn; // device -> the identification a scan heard on it
     QComboBox *portBox = nullptr;
     QPushButton *scanButton = nullptr;

@@ -253,7 +253,7 @@ void SettingsTab::CommandDisplayPriorityDown_Click()
 void SettingsTab::CommandSetSystemClock_Click()
 {
     if (m_portReady())
-        m_unit.setClock(QDateTime::currentDateTime());
+        m_unit.setClock(QDateTime::currentDateTime()); // a frame that cannot go out is told
 }
 
 } // namespace halvo::app

@@ -132,10 +132,9 @@ int clock(const Options &o)
     if (const int status = u.connect())
         return status;
     const QDateTime now = QDateTime::currentDateTime();
-    if (!u.session.setClock(now))
-        return fail(UnitFailed, Msg::CommError);
-    // The frame leaves the port before the port closes.
-    u.waitUntil([&] { return u.session.bytesToWrite() == 0; }, 1000);
+    // Done once the frame has left the port, before the port closes.
+    if (const session::RunResult end = u.wait(u.session.setClock(now)); !end.ok())
+        return fail(UnitFailed, Msg::CommError + QStringLiteral(": ") + end.why);
     Progress::say(QStringLiteral("clock set to ") + now.toString(QStringLiteral("MM/dd/yy HH:mm:ss")));
     return Ok;
 }

@@ -2,12 +2,11 @@
 // or only the pages an archive does not hold yet.
 #include "cli_commands.h"
 #include "cli_unit.h"
+#include "eventlog/event_archive.h"
 #include "eventlog/event_log_file.h"
 #include "eventlog/event_requests.h"
 #include "progress.h"
-#include "session/archive_download.h"
 #include "session/event_download.h"
-#include "session/event_filing.h"
 #include "session/messages.h"
 
 #include <QCoreApplication>
@@ -31,45 +30,23 @@ int events(const Options &o, int pages, const QString &file)
     if (const int status = u.connect())
         return status;
 
-    session::EventDownload &download = s.events();
     Progress progress;
     progress.stage(QStringLiteral("event pages"), pages);
-    QObject guard;
-    bool opened = false, fileFailed = false, ended = false;
-    session::EventDownload::End how = session::EventDownload::End::Broken;
-    QString endWhy;
-    QObject::connect(&s, &session::UnitSession::pointerReceived, &guard, [&] {
-        if (opened)
-            return;
-        opened = toStdout ? s.filing().startToStandardOutput() : s.filing().start(file, &why);
-        if (!opened) {
-            fileFailed = true;
-            download.stop();
-        }
-    });
-    QObject::connect(&s.filing(), &session::EventFiling::failed, &guard, [&] { fileFailed = true; });
-    QObject::connect(&download, &session::EventDownload::progressed, &guard,
-                     [&] { progress.step(download.progress().pagesArrived(), download.progress().msLeft); });
-    QObject::connect(&s, &session::UnitSession::downloadEnded, &guard, [&](const session::DownloadEnd &end) {
-        ended = true;
-        how = end.how;
-        endWhy = end.why;
-    });
-    download.start(pages);
-    u.waitUntil([&] { return ended; });
-    const auto &got = download.progress();
-    const bool whole = how == session::EventDownload::End::Complete && !fileFailed;
-    progress.finish(whole);
-    if (fileFailed)
-        return fail(UnitFailed, Msg::SaveFileError + QStringLiteral(": ") + (why.isEmpty() ? file : why));
-    if (!whole)
+    session::Run *run = s.downloadPages(pages, file);
+    QObject::connect(run, &session::Run::progressed, run,
+                     [&progress, run](int arrived) { progress.step(arrived, run->msLeft()); });
+    const session::RunResult end = u.wait(run);
+    progress.finish(end.ok());
+    if (!end.ok() && end.why.startsWith(Msg::SaveFileError))
+        return fail(UnitFailed, end.why);
+    if (!end.ok())
         return fail(UnitFailed,
                     Msg::CommError + QStringLiteral(": %1; %2 event lines (%3 pages) arrived and are "
                                                     "kept")
-                                         .arg(s.linkLost() ? QStringLiteral("the link broke") : endWhy)
-                                         .arg(got.lines)
-                                         .arg(got.pagesArrived()));
-    Progress::say(QStringLiteral("%1 event lines from %2 pages").arg(got.lines).arg(pages));
+                                         .arg(s.linkLost() ? QStringLiteral("the link broke") : end.why)
+                                         .arg(end.lines)
+                                         .arg(end.pagesArrived));
+    Progress::say(QStringLiteral("%1 event lines from %2 pages").arg(end.lines).arg(pages));
     return Ok;
 }
 
@@ -91,28 +68,20 @@ int newEvents(const Options &o, std::optional<int> pages, const QString &archive
     session::UnitSession &s = u.session;
     if (const int status = u.connect())
         return status;
-    session::EventDownload &download = s.events();
     Progress progress;
-    QObject guard;
-    bool ended = false;
-    session::DownloadEnd end;
-    QObject::connect(&s.archive(), &session::ArchiveDownload::note, &guard,
-                     [](const QString &text) { Progress::say(text); });
-    QObject::connect(&download, &session::EventDownload::progressed, &guard, [&] {
-        progress.total(download.progress().pagesExpected);
-        progress.step(download.progress().pagesArrived(), download.progress().msLeft);
-    });
-    QObject::connect(&s, &session::UnitSession::downloadEnded, &guard, [&](const session::DownloadEnd &e) {
-        ended = true;
-        end = e;
-    });
     // Another unit's archive is refused before anything is asked of the unit.
-    if (!s.archive().start(archive, pages, &why, appendAnyway))
-        return fail(BadInput, why);
+    session::Run *run = s.downloadNewEvents(archive, pages, appendAnyway);
+    if (!run->running())
+        return fail(BadInput, run->result().why);
     progress.stage(QStringLiteral("new event pages"), 0);
-    u.waitUntil([&] { return ended; });
+    QObject::connect(run, &session::Run::noted, run, [](const QString &text) { Progress::say(text); });
+    QObject::connect(run, &session::Run::progressed, run, [&progress, run](int arrived, int expected) {
+        progress.total(expected);
+        progress.step(arrived, run->msLeft());
+    });
+    const session::RunResult result = u.wait(run);
+    const session::DownloadEnd &end = result.download;
     progress.finish(end.appendedAll);
-    const auto &got = download.progress();
     if (end.mismatch)
         return fail(BadInput,
                     end.why + QStringLiteral(" (--append-anyway appends the unit's pages all the same)"));
@@ -126,7 +95,7 @@ int newEvents(const Options &o, std::optional<int> pages, const QString &archive
     Progress::say(QStringLiteral("%1 new event lines appended to %2 (%3 pages read)")
                       .arg(end.appended)
                       .arg(archive)
-                      .arg(got.pagesAsked));
+                      .arg(result.pagesAsked));
     return Ok;
 }
 

@@ -76,6 +76,17 @@ bool Unit::waitUntil(const std::function<bool()> &done, int timeoutMs)
     return done();
 }
 
+session::RunResult Unit::wait(session::Run *run)
+{
+    std::optional<session::RunResult> end;
+    if (!run->running())
+        end = run->result();
+    else
+        QObject::connect(run, &session::Run::finished, run, [&](const session::RunResult &r) { end = r; });
+    waitUntil([&] { return end.has_value(); });
+    return *end;
+}
+
 int Unit::connect()
 {
     QString path = m_options.port;
@@ -90,15 +101,11 @@ int Unit::connect()
         Progress::say(QStringLiteral("port %1 is %2").arg(number).arg(path)); // for the script's log
     }
     using Result = session::Connection::Result;
-    std::optional<std::pair<Result, QString>> end;
-    QObject guard;
-    QObject::connect(&session.connection(), &session::Connection::finished, &guard,
-                     [&](Result result, const QString &why) { end.emplace(result, why); });
     // Nothing is sent before the unit has said it is there.
-    session.connection().start(path, m_options.timeoutMs);
-    waitUntil([&] { return end.has_value(); });
-    const auto [result, why] = *end;
-    if (result == Result::Opened)
+    const session::RunResult end = wait(session.connectTo(path, m_options.timeoutMs));
+    const Result result = end.connection;
+    const QString &why = end.why;
+    if (end.ok())
         return Ok;
     // A scheduled collection finds the window holding the port: not now, not a failure.
     if (result == Result::InUse && m_options.portHeldIsNotNow)
@@ -123,27 +130,23 @@ std::optional<config::Configuration> readConfiguration(Unit &u, QString *why)
                                     QStringLiteral("location names")};
     Progress progress;
     u.config = config::Configuration();
-    session::ReadJob &reads = u.session.reads();
-    QObject guard;
-    bool ended = false, ok = false;
-    QObject::connect(&reads, &session::ReadJob::readStarted, &guard, [&](Part part, int attempt) {
-        progress.stage((attempt == 1 ? QStringLiteral("reading ") : QStringLiteral("reading again ")) +
-                           names[int(part)],
-                       session::UnitImage::Expected(part));
-    });
-    QObject::connect(&reads, &session::ReadJob::progressed, &guard,
-                     [&](int arrived) { progress.step(arrived); });
-    QObject::connect(&reads, &session::ReadJob::finished, &guard, [&](bool whole, const QString &w) {
-        ended = true;
-        ok = whole;
-        *why = w;
-    });
-    if (!reads.start({Part::Passes, Part::Settings, Part::Locations},
-                     u.readOnce() ? session::ReadJob::Reads::Once : session::ReadJob::Reads::UntilTwoAgree)) {
-        *why = Msg::CommError + QStringLiteral(": the port is closed");
-        return std::nullopt;
-    }
-    u.waitUntil([&] { return ended; });
+    session::Run *run = u.session.read({Part::Passes, Part::Settings, Part::Locations},
+                                       u.readOnce() ? session::UnitSession::Reads::Once
+                                                    : session::UnitSession::Reads::UntilTwoAgree);
+    auto stage = [&progress, run](session::Run::Stage now) {
+        progress.stage((now == session::Run::Stage::Reading ? QStringLiteral("reading ")
+                                                            : QStringLiteral("reading again ")) +
+                           names[int(run->part())],
+                       run->total());
+    };
+    QObject::connect(run, &session::Run::stageChanged, run, stage);
+    if (run->running() && run->stage() != session::Run::Stage::Starting)
+        stage(run->stage()); // the first read went out as the run began
+    QObject::connect(run, &session::Run::progressed, run, [&progress](int arrived) { progress.step(arrived); });
+    const session::RunResult end = u.wait(run);
+    const bool ok = end.ok();
+    *why = end.status == session::RunResult::Status::Refused ? Msg::CommError + QStringLiteral(": ") + end.why
+                                                               : end.why;
     progress.finish(ok);
     if (ok)
         return u.config;
@@ -166,40 +169,32 @@ int store(Unit &u, const config::StorePlan &plan, bool check)
 {
     Progress progress;
     const int total = static_cast<int>(plan.frames.size());
-    int round = 0, roundFrames = 0;
-    bool ended = false;
-    session::StoreOutcome outcome = session::StoreOutcome::Failed;
-    QString why;
-    QObject guard;
-    session::StoreJob &stores = u.session.stores();
-    QObject::connect(&stores, &session::StoreJob::started, &guard, [&](int frames) {
-        progress.stage(round++ == 0 ? QStringLiteral("storing") : QStringLiteral("sending again"), frames);
-        roundFrames = frames;
-    });
-    QObject::connect(&stores, &session::StoreJob::progress, &guard,
-                     [&](int i) { progress.step(i, stores.pausesLeftMs(i)); });
-    QObject::connect(&stores, &session::StoreJob::checkingStarted, &guard, [&] {
-        progress.finish();
-        progress.stage(QStringLiteral("checking what the unit holds"), roundFrames);
-    });
-    QObject::connect(&stores, &session::StoreJob::roundChecked, &guard, [&](int lacking, int frames) {
-        progress.finish(lacking == 0 ? QStringLiteral("done, the unit holds all %1").arg(frames)
-                                     : QStringLiteral("the unit lacks %1 of %2").arg(lacking).arg(frames));
-    });
-    QObject::connect(&stores, &session::StoreJob::finished, &guard,
-                     [&](session::StoreOutcome how, const QString &w) {
-                         ended = true;
-                         outcome = how;
-                         why = w;
-                     });
-    if (!stores.start(plan, check ? session::StoreJob::Check::ReadBack : session::StoreJob::Check::None))
-        return fail(UnitFailed, Msg::CommError + QStringLiteral(": the port is closed"));
-    u.waitUntil([&] { return ended; });
-    const bool sent = outcome == session::StoreOutcome::Done;
-    progress.finish(sent);
+    session::Run *run = u.session.store(plan, check);
+    auto stage = [&progress, run](session::Run::Stage now) {
+        if (now == session::Run::Stage::Checking) {
+            progress.finish();
+            progress.stage(QStringLiteral("checking what the unit holds"), run->total());
+        } else {
+            progress.stage(now == session::Run::Stage::Sending ? QStringLiteral("storing")
+                                                               : QStringLiteral("sending again"),
+                           run->total());
+        }
+    };
+    QObject::connect(run, &session::Run::stageChanged, run, stage);
+    if (run->running() && run->stage() != session::Run::Stage::Starting)
+        stage(run->stage()); // the first frames went out as the run began
+    QObject::connect(run, &session::Run::progressed, run,
+                     [&progress, run](int i) { progress.step(i, run->msLeft()); });
+    QObject::connect(run, &session::Run::noted, run, [&progress](const QString &text) { progress.finish(text); });
+    const session::RunResult end = u.wait(run);
+    if (end.status == session::RunResult::Status::Refused)
+        return fail(UnitFailed, Msg::CommError + QStringLiteral(": ") + end.why);
+    const session::StoreOutcome outcome = end.store;
+    const QString &why = end.why;
+    progress.finish(end.ok());
     switch (outcome) {
     case session::StoreOutcome::Done:
-        Progress::say(stores.checked()
+        Progress::say(end.checked
                           ? QStringLiteral("%1 frames sent and read back: the unit holds them all").arg(total)
                           : QStringLiteral("%1 frames sent, not checked").arg(total));
         return Ok;

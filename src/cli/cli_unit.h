@@ -5,6 +5,7 @@
 #include "cli_commands.h"
 #include "config/configuration.h"
 #include "config/store_plan.h"
+#include "session/run.h"
 #include "session/unit_session.h"
 
 #include <QObject>
@@ -36,6 +37,8 @@ public:
     // Runs events until done() holds (true) or timeoutMs pass (false; -1: no limit,
     // for a job that ends itself).
     bool waitUntil(const std::function<bool()> &done, int timeoutMs = -1);
+    // Waits until run has ended, and says how.
+    session::RunResult wait(session::Run *run);
     // Opens the port and waits for the unit's banner: nothing is sent before the unit
     // has said it is there.
     int connect();

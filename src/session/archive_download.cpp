@@ -2,24 +2,28 @@
 
 #include "event_download.h"
 #include "logging.h"
-#include "unit_session.h"
+#include "pace_clock.h"
+#include "unit_channel.h"
 
 namespace halvo::session {
 
 using eventlog::ArchiveRecord;
 
-ArchiveDownload::ArchiveDownload(UnitSession &session, QObject *parent) : QObject(parent), m_session(session)
+ArchiveDownload::ArchiveDownload(UnitChannel &unit, std::unique_ptr<PaceClock> clock)
+    : m_unit(unit), m_download(std::make_unique<EventDownload>(unit, std::move(clock)))
 {
+    connect(m_download.get(), &EventDownload::progressed, this, &ArchiveDownload::progressed);
+    connect(m_download.get(), &EventDownload::ended, this, &ArchiveDownload::downloadEnded);
 }
 
 ArchiveDownload::~ArchiveDownload() = default;
 
-bool ArchiveDownload::start(const QString &archive, std::optional<int> firstPages, QString *why,
-                            bool appendAnyway)
+bool ArchiveDownload::canStart(const QString &archive, std::optional<int> firstPages, QString *why,
+                               bool appendAnyway) const
 {
     QString problem;
-    auto record = eventlog::Read_Record(archive, &problem);
-    const QString unit = m_session.identification();
+    const auto record = eventlog::Read_Record(archive, &problem);
+    const QString unit = m_unit.identification();
     if (!record && problem.isEmpty() && !firstPages)
         problem = QStringLiteral("%1 has no record of an earlier download: the first one needs a page count")
                       .arg(archive);
@@ -28,15 +32,25 @@ bool ArchiveDownload::start(const QString &archive, std::optional<int> firstPage
         problem = unit.isEmpty()
                       ? QStringLiteral("%1 holds the events of \"%2\"; the unit on %3 has not said "
                                        "which unit it is yet. Wait for CONNECTED and retry.")
-                            .arg(archive, record->unitId, m_session.path())
+                            .arg(archive, record->unitId, m_unit.path())
                       : QStringLiteral("%1 holds the events of \"%2\"; the unit on %3 is \"%4\". "
                                        "Choose another archive.")
-                            .arg(archive, record->unitId, m_session.path(), unit);
+                            .arg(archive, record->unitId, m_unit.path(), unit);
     if (!problem.isEmpty()) {
         if (why)
             *why = problem;
         return false;
     }
+    return true;
+}
+
+bool ArchiveDownload::start(const QString &archive, std::optional<int> firstPages, QString *why,
+                            bool appendAnyway)
+{
+    if (!canStart(archive, firstPages, why, appendAnyway))
+        return false;
+    QString ignored;
+    auto record = eventlog::Read_Record(archive, &ignored);
     m_archive = archive;
     m_record = record;
     m_appended = m_pagesWritten = 0;
@@ -47,11 +61,11 @@ bool ArchiveDownload::start(const QString &archive, std::optional<int> firstPage
     if (!record) { // a first download: the last pages, as "Read Last # of Pages of Events"
         m_pages = std::make_unique<eventlog::PageCollector>();
         m_firstPage = -*firstPages; // counted from the pointer once it is known
-        m_session.events().start(*firstPages);
+        m_download->start(*firstPages);
         return true;
     }
     m_pages.reset();
-    m_session.events().startPlanned([this, appendAnyway](int pointer) {
+    m_download->startPlanned([this, appendAnyway](int pointer) {
         const eventlog::NewPages plan = eventlog::Plan_New_Pages(*m_record, pointer);
         if (!plan.note.isEmpty())
             emit note(plan.note);
@@ -76,8 +90,15 @@ void ArchiveDownload::noteCleared()
     eventlog::Write_Record(m_archive, *record);
 }
 
+void ArchiveDownload::stop()
+{
+    m_download->stop();
+}
+
+// The line paces the download first, then fills the archive.
 void ArchiveDownload::lineArrived(const QByteArray &line)
 {
+    static_cast<UnitListener &>(*m_download).lineArrived(line);
     if (!m_active || !m_pages || !m_failure.isEmpty())
         return;
     const int pages = m_pages->wholePages();
@@ -86,7 +107,7 @@ void ArchiveDownload::lineArrived(const QByteArray &line)
         // Not the page the archive ends with: nothing of this download is written.
         m_mismatch = true;
         m_failure = eventlog::Mismatch_Note(*m_record);
-        m_session.events().stop();
+        m_download->stop();
         return;
     }
     if (m_pages->wholePages() > pages)
@@ -104,21 +125,29 @@ bool ArchiveDownload::append(const QList<QByteArray> &entries)
         return true;
     }
     m_failure = QStringLiteral("%1 cannot be written: %2").arg(m_archive, why);
-    m_session.events().stop(); // nothing more is asked for
+    m_download->stop(); // nothing more is asked for
     return false;
 }
 
 // A complete download hands out its last page as it is and moves the record to the
 // pointer it planned with; any other end moves it only past the whole pages appended.
-void ArchiveDownload::downloadEnded(DownloadEnd &end)
+void ArchiveDownload::linkBroke(const QString &reason)
+{
+    static_cast<UnitListener &>(*m_download).linkBroke(reason);
+}
+
+void ArchiveDownload::downloadEnded(DownloadEnd::How how, const QString &why)
 {
     if (!m_active)
         return;
     m_active = false;
+    DownloadEnd end;
+    end.how = how;
+    end.why = why;
     const bool complete = end.how == DownloadEnd::How::Complete && m_failure.isEmpty();
     if (complete && m_pages && m_pages->pending())
         append(m_pages->finish());
-    const auto pointer = m_session.events().plannedPointer();
+    const auto pointer = m_download->plannedPointer();
     ArchiveRecord record = m_record.value_or(ArchiveRecord{});
     const int firstPage = m_record ? m_firstPage : pointer.value_or(0) + m_firstPage;
     const int pages = m_pagesWritten;
@@ -135,8 +164,8 @@ void ArchiveDownload::downloadEnded(DownloadEnd &end)
             record.lastPage = m_lastPage;
         record.cleared = false;
         record.savedAt = QDateTime::currentDateTime();
-        record.unitId = m_session.identification();
-        record.port = m_session.path();
+        record.unitId = m_unit.identification();
+        record.port = m_unit.path();
         QString problem;
         if (!eventlog::Write_Record(m_archive, record, &problem) && m_failure.isEmpty())
             m_failure = QStringLiteral("the record of %1 cannot be written: %2").arg(m_archive, problem);
@@ -149,6 +178,7 @@ void ArchiveDownload::downloadEnded(DownloadEnd &end)
     end.mismatch = m_mismatch;
     if (!m_failure.isEmpty())
         end.why = m_failure;
+    emit ended(end);
 }
 
 } // namespace halvo::session

@@ -5,13 +5,12 @@
 #include "off_thread.h"
 #include "pace_clock.h"
 #include "port/system_snapshot.h"
-#include "unit_session.h"
-#include "watchdog.h"
+#include "unit_channel.h"
 
 namespace halvo::session {
 
-Connection::Connection(UnitSession &session, std::unique_ptr<PaceClock> clock)
-    : m_session(session), m_clock(std::move(clock))
+Connection::Connection(UnitChannel &unit, std::unique_ptr<PaceClock> clock)
+    : m_unit(unit), m_clock(std::move(clock))
 {
 }
 
@@ -28,7 +27,7 @@ void Connection::start(const QString &path, int bannerWaitMs)
     m_waitingForBanner = false;
     port::Link::OpenError error = port::Link::OpenError::None;
     QString text;
-    if (!m_session.open(path, &error, &text)) {
+    if (!m_unit.open(path, &error, &text)) {
         refused(error, text);
         return;
     }
@@ -36,7 +35,7 @@ void Connection::start(const QString &path, int bannerWaitMs)
         finish(Result::Opened);
         return;
     }
-    m_session.forgetUnit(); // the banner of this connection, not of one before
+    m_unit.forgetUnit(); // the banner of this connection, not of one before
     m_waitingForBanner = true;
     m_clock->wait(bannerWaitMs, [this, bannerWaitMs] {
         finish(Result::Silent, QStringLiteral("no base unit announced itself on %1 within %2 s")
@@ -71,7 +70,7 @@ void Connection::refused(port::Link::OpenError error, const QString &text)
         });
 }
 
-void Connection::identified()
+void Connection::unitIdentified()
 {
     if (m_running && m_waitingForBanner)
         finish(Result::Opened);
@@ -87,7 +86,7 @@ void Connection::finish(Result result, const QString &why)
 {
     m_clock->cancel();
     if (result == Result::Opened)
-        m_session.watchdog().showConnected(true);
+        m_unit.showConnected(true);
     m_running = m_waitingForBanner = false;
     qCInfo(lcSession).noquote() << "connection to" << m_path << "ended:" << int(result) << why;
     emit finished(result, why);

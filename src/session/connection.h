@@ -2,6 +2,8 @@
 
 #include "port/link.h"
 
+#include "unit_channel.h"
+
 #include <QObject>
 #include <QString>
 
@@ -10,14 +12,14 @@
 namespace halvo::session {
 
 class PaceClock;
-class UnitSession;
+class UnitChannel;
 
 // Connecting to a unit: the port opened and, for halvo-cli, the unit's banner waited
 // for, since nothing is sent before the unit has said it is there. A port that will
 // not open is looked into away from the window's thread (which program holds it,
 // which group the user lacks, whether a new login is all it takes); the end says
 // what the operator is to read.
-class Connection : public QObject
+class Connection : public QObject, public UnitListener
 {
     Q_OBJECT
 public:
@@ -30,7 +32,7 @@ public:
         LinkLost,     // the link broke while waiting
     };
 
-    Connection(UnitSession &session, std::unique_ptr<PaceClock> clock);
+    Connection(UnitChannel &unit, std::unique_ptr<PaceClock> clock);
     ~Connection() override;
 
     // Opens path; with bannerWaitMs > 0 the end waits for the unit's banner that long.
@@ -42,18 +44,17 @@ public:
     // else the fixed message, with the reason after it when detailed.
     static QString Operator_Text(Result result, const QString &why, bool detailed);
 
-    // ---- the session's side
-    void identified();
-    void linkBroke(const QString &reason);
-
 signals:
     void finished(halvo::session::Connection::Result result, const QString &why);
 
 private:
+    void unitIdentified() override;
+    void linkBroke(const QString &reason) override;
+
     void refused(port::Link::OpenError error, const QString &text);
     void finish(Result result, const QString &why = {});
 
-    UnitSession &m_session;
+    UnitChannel &m_unit;
     std::unique_ptr<PaceClock> m_clock;
     QString m_path;
     bool m_running = false;

@@ -17,7 +17,6 @@ struct DownloadEnd
     int appended = 0;         // archive: entries appended
     int pagesAppended = 0;    // archive: pages whose entries were appended
     bool mismatch = false;    // archive: the page read again is not the one it ends with
-    bool collected = false;   // a collection on its schedule ran it, not the operator
 };
 
 } // namespace halvo::session

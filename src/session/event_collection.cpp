@@ -1,10 +1,10 @@
 #include "event_collection.h"
 
-#include "archive_download.h"
 #include "eventlog/event_archive.h"
 #include "logging.h"
 #include "pace_clock.h"
 #include "unit_memory.h"
+#include "run.h"
 #include "unit_session.h"
 
 #include <algorithm>
@@ -128,22 +128,19 @@ void EventCollection::due()
         archiveGone(m_archive); // its file went while collecting: never made anew unasked
         return;
     }
-    QString why;
     qCInfo(lcSession) << "collection of new events into" << m_archive;
-    if (!m_session.archive().start(m_archive, m_firstPages(), &why)) {
-        fail(why);
+    Run *run = m_session.downloadNewEvents(m_archive, m_firstPages());
+    if (!run->running()) {
+        fail(run->result().why);
         schedule(m_periodMs);
         return;
     }
-    m_collecting = true;
+    connect(run, &Run::finished, this, &EventCollection::downloadEnded);
 }
 
-void EventCollection::downloadEnded(DownloadEnd &end)
+void EventCollection::downloadEnded(const RunResult &result)
 {
-    if (!m_collecting)
-        return;
-    m_collecting = false;
-    end.collected = true;
+    const DownloadEnd &end = result.download;
     if (end.appendedAll) {
         m_failuresInARow = 0;
         QString ignored;

@@ -3,6 +3,8 @@
 #include "download_end.h"
 
 #include <QDateTime>
+#include "unit_channel.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -12,6 +14,7 @@
 namespace halvo::session {
 
 class PaceClock;
+struct RunResult;
 class UnitSession;
 
 // "Collect new events every N minutes": while it is on, "Read New Events" runs into
@@ -26,7 +29,7 @@ class UnitSession;
 // collected from changes nothing; an archive chosen stays chosen until its first
 // collection makes the file; a remembered archive whose file has gone is asked for
 // again, once, and never made anew without a word.
-class EventCollection : public QObject
+class EventCollection : public QObject, public UnitListener
 {
     Q_OBJECT
 public:
@@ -47,15 +50,8 @@ public:
     void stop();
     bool active() const { return m_active; }
     int minutes() const { return m_minutes; }
-    // Whether the download under way is one this collection started.
-    bool collecting() const { return m_collecting; }
     QDateTime nextAt() const { return m_next; }
 
-    // ---- the session's side
-    // The unit said which it is.
-    void unitIdentified();
-    // The session's download ended; end says it was a collection's.
-    void downloadEnded(DownloadEnd &end);
 
     // A busy session is looked at again after this long.
     static constexpr int BusyRetryMs = 1000;
@@ -72,6 +68,9 @@ signals:
     void failed(const QString &why, bool firstInARow);
 
 private:
+    // Each banner comes here.
+    void unitIdentified() override;
+    void downloadEnded(const RunResult &result);
     void schedule(int ms);
     void due();
     void fail(const QString &why);
@@ -89,7 +88,6 @@ private:
     bool m_unitUnknown = false;    // chosen before the unit's first banner
     QStringList m_askedForArchive; // units whose gone archive was asked for
     bool m_active = false;
-    bool m_collecting = false;
     int m_failuresInARow = 0;
     QDateTime m_next;
 };

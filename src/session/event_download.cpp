@@ -2,14 +2,14 @@
 
 #include "logging.h"
 #include "pace_clock.h"
-#include "unit_session.h"
+#include "unit_channel.h"
 
 namespace halvo::session {
 
 using eventlog::EventLogger;
 
-EventDownload::EventDownload(UnitSession &session, std::unique_ptr<PaceClock> clock)
-    : m_session(session), m_clock(std::move(clock))
+EventDownload::EventDownload(UnitChannel &unit, std::unique_ptr<PaceClock> clock)
+    : m_unit(unit), m_clock(std::move(clock))
 {
 }
 
@@ -61,7 +61,7 @@ void EventDownload::startPlanned(Planner planner)
     m_logger.stop();
     m_planner = std::move(planner);
     qCInfo(lcSession) << "planned event download begins";
-    if (!m_session.readPointer()) {
+    if (!m_unit.readPointer()) {
         end(End::Broken, QStringLiteral("a request could not be sent"));
         return;
     }
@@ -74,7 +74,7 @@ void EventDownload::startPlanned(Planner planner)
 void EventDownload::plannedTick()
 {
     if (!m_plannedPointer) {
-        const auto pointer = m_session.lastPointer();
+        const auto pointer = m_unit.lastPointer();
         if (!pointer) {
             m_pointerWaited += EventLogger::StartIntervalMs;
             if (m_pointerWaited > m_pointerWaitMs)
@@ -119,7 +119,7 @@ void EventDownload::planWith(int pointer)
 
 bool EventDownload::ask(int firstPage, int count)
 {
-    if (!m_session.readPagesFrom(firstPage, count)) {
+    if (!m_unit.readPagesFrom(firstPage, count)) {
         end(End::Broken, QStringLiteral("a request could not be sent"));
         return false;
     }
@@ -155,7 +155,7 @@ void EventDownload::tick()
             schedule(EventLogger::PacedIntervalMs);
         return;
     }
-    const auto pointer = m_session.lastPointer();
+    const auto pointer = m_unit.lastPointer();
     if (m_logger.state() == EventLogger::State::Plan && !pointer) {
         // Planned only with the pointer the unit sent.
         m_pointerWaited += m_logger.intervalMs();
@@ -170,10 +170,10 @@ void EventDownload::tick()
     const auto action = m_logger.Event_Logger_Tick(pointer.value_or(0), m_progress.pagesExpected);
     bool sent = true;
     if (action.kind == Kind::ReadPointer) {
-        sent = m_session.readPointer();
+        sent = m_unit.readPointer();
     } else if (action.kind == Kind::ReadPages) {
-        int start = action.start;
-        sent = m_session.readPages(start, action.count);
+        sent = m_unit.isOpen() &&
+               m_unit.readPagesFrom(eventlog::First_Page(action.start, action.count), action.count);
         if (sent) {
             if (!m_sinceFirstAsk.isValid())
                 m_sinceFirstAsk.start();
@@ -190,7 +190,7 @@ void EventDownload::tick()
     schedule(m_logger.intervalMs());
 }
 
-void EventDownload::lineArrived()
+void EventDownload::lineArrived(const QByteArray &)
 {
     m_logger.lineReceived();
     m_quietTicks = 0;
@@ -216,13 +216,13 @@ void EventDownload::end(End how, const QString &why)
     emit ended(how, why);
 }
 
-QString Download_Line(const EventDownload::Progress &p)
+QString Download_Line(int pagesArrived, int pagesExpected, qint64 msLeft)
 {
-    if (p.pagesExpected <= 0)
+    if (pagesExpected <= 0)
         return QStringLiteral("Asking the unit for its pointer");
-    QString line = QStringLiteral("Page %1 of %2").arg(p.pagesArrived()).arg(p.pagesExpected);
-    if (p.msLeft >= 0)
-        line += QStringLiteral(", %1 left").arg(eventlog::About_Time(p.msLeft));
+    QString line = QStringLiteral("Page %1 of %2").arg(pagesArrived).arg(pagesExpected);
+    if (msLeft >= 0)
+        line += QStringLiteral(", %1 left").arg(eventlog::About_Time(msLeft));
     return line;
 }
 

@@ -4,6 +4,8 @@
 #include "eventlog/event_logger.h"
 #include "eventlog/event_requests.h"
 
+#include "unit_channel.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 
@@ -16,7 +18,7 @@
 namespace halvo::session {
 
 class PaceClock;
-class UnitSession;
+class UnitChannel;
 
 // "Read Last # of Pages of Events", for the window and halvo-cli alike: the pointer
 // request, then, planned with the pointer the unit sent, the pages before it in
@@ -25,7 +27,7 @@ class UnitSession;
 // been quiet as long again (complete), when the operator stops it (no further
 // request; lines of chunks already asked for still come), or when the link breaks
 // or the event log file fails (broken).
-class EventDownload : public QObject
+class EventDownload : public QObject, public UnitListener
 {
     Q_OBJECT
 public:
@@ -39,7 +41,7 @@ public:
         int pagesArrived() const { return lines / eventlog::EventsPerPage; }
     };
 
-    EventDownload(UnitSession &session, std::unique_ptr<PaceClock> clock);
+    EventDownload(UnitChannel &unit, std::unique_ptr<PaceClock> clock);
     ~EventDownload() override;
 
     // Ticks are multiplied by scale (tests shorten them).
@@ -61,9 +63,7 @@ public:
     const Progress &progress() const { return m_progress; }
     eventlog::EventLogger::State state() const { return m_logger.state(); }
 
-    // ---- the session's side
-    void lineArrived();
-    void linkBroke(const QString &reason);
+    // The file the lines go to failed: the download breaks off.
     void fileFailed();
 
 signals:
@@ -71,6 +71,9 @@ signals:
     void ended(halvo::session::EventDownload::End how, const QString &why);
 
 private:
+    void lineArrived(const QByteArray &line) override;
+    void linkBroke(const QString &reason) override;
+
     void tick();
     void plannedTick();
     void planWith(int pointer);
@@ -79,7 +82,7 @@ private:
     void schedule(int ms);
     void end(End how, const QString &why = {});
 
-    UnitSession &m_session;
+    UnitChannel &m_unit;
     std::unique_ptr<PaceClock> m_clock;
     eventlog::EventLogger m_logger;
     Progress m_progress;
@@ -100,6 +103,6 @@ private:
 
 // What the operator reads of a download under way: "Page 120 of 250, about 1 min 40 s
 // left" (the estimate once a chunk has come), or "Asking the unit for its pointer".
-QString Download_Line(const EventDownload::Progress &progress);
+QString Download_Line(int pagesArrived, int pagesExpected, qint64 msLeft);
 
 } // namespace halvo::session

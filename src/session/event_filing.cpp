@@ -17,7 +17,7 @@ bool EventFiling::start(const QString &path, QString *why)
     if (!m_file.open(path, why))
         return false;
     for (const QByteArray &line : held)
-        take(line);
+        lineArrived(line);
     return true;
 }
 
@@ -34,7 +34,7 @@ void EventFiling::stop()
     m_held.clear();
 }
 
-void EventFiling::take(const QByteArray &line)
+void EventFiling::lineArrived(const QByteArray &line)
 {
     if (m_holding) {
         m_held << line; // the file is being chosen: it gets the line once open

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "eventlog/event_log_file.h"
+#include "unit_channel.h"
 
 #include <QList>
 #include <QObject>
@@ -10,7 +11,7 @@ namespace halvo::session {
 // Event lines to the event log file while "Store Event Log Data" is checked: held
 // while the file is being chosen, written once it is open, each flushed. A failed
 // write stops the filing and says so once.
-class EventFiling : public QObject
+class EventFiling : public QObject, public UnitListener
 {
     Q_OBJECT
 public:
@@ -21,13 +22,12 @@ public:
     bool startToStandardOutput();
     void stop();
     bool filing() const { return m_file.isOpen(); }
-    // An event line, as the session hands it over.
-    void take(const QByteArray &line);
-
 signals:
     void failed();
 
 private:
+    void lineArrived(const QByteArray &line) override;
+
     eventlog::EventLogFile m_file;
     bool m_holding = false;
     QList<QByteArray> m_held;

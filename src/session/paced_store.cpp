@@ -1,12 +1,12 @@
 #include "paced_store.h"
 
 #include "pace_clock.h"
-#include "unit_session.h"
+#include "unit_channel.h"
 
 namespace halvo::session {
 
-PacedStore::PacedStore(UnitSession &session, PaceClock &clock, QObject *parent)
-    : QObject(parent), m_session(session), m_clock(clock)
+PacedStore::PacedStore(UnitChannel &unit, PaceClock &clock, QObject *parent)
+    : QObject(parent), m_unit(unit), m_clock(clock)
 {
 }
 
@@ -51,11 +51,11 @@ void PacedStore::sendNext()
     emit progress(static_cast<int>(m_next), total);
     if (!m_running) // stopped from the progress report
         return;
-    if (!m_session.send(m_plan.frames[m_next].bytes)) {
+    if (!m_unit.send(m_plan.frames[m_next].bytes)) {
         stop(StoreOutcome::Failed);
         return;
     }
-    m_waitingForBytes = m_session.bytesToWrite() > 0;
+    m_waitingForBytes = m_unit.bytesToWrite() > 0;
     if (!m_waitingForBytes)
         pauseAfterFrame();
 }

@@ -7,7 +7,7 @@
 namespace halvo::session {
 
 class PaceClock;
-class UnitSession;
+class UnitChannel;
 
 enum class StoreOutcome {
     Done,      // every frame went out, with its pause
@@ -25,7 +25,7 @@ class PacedStore : public QObject
 {
     Q_OBJECT
 public:
-    PacedStore(UnitSession &session, PaceClock &clock, QObject *parent = nullptr);
+    PacedStore(UnitChannel &unit, PaceClock &clock, QObject *parent = nullptr);
 
     // A frame reaches the unit a little sooner or later after leaving the port than
     // the one before it did (the adapter's and the driver's own jitter, a few ms on a
@@ -56,7 +56,7 @@ private:
     void sendNext();
     void pauseAfterFrame();
 
-    UnitSession &m_session;
+    UnitChannel &m_unit;
     PaceClock &m_clock;
     double m_scale = 1.0;
     config::StorePlan m_plan;

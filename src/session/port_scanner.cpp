@@ -1,18 +1,17 @@
 #include "port_scanner.h"
 
 #include "logging.h"
-#include "unit_session.h"
-#include "watchdog.h"
+#include "unit_channel.h"
 
 namespace halvo::session {
 
-PortScanner::PortScanner(UnitSession &session, QObject *parent) : QObject(parent), m_session(session)
+PortScanner::PortScanner(UnitChannel &unit, QObject *parent) : QObject(parent), m_unit(unit)
 {
     m_listen.setSingleShot(true);
     m_listen.setInterval(6200);
     connect(&m_listen, &QTimer::timeout, this, [this] {
-        emit heard(m_ports.at(m_index), m_session.unitId());
-        m_session.close();
+        emit heard(m_ports.at(m_index), m_unit.unitId());
+        m_unit.close();
         listenOnNext();
     });
 }
@@ -22,7 +21,7 @@ bool PortScanner::start(const QList<port::PortEntry> &ports)
     if (running())
         return false;
     qCInfo(lcSession) << "scan of" << ports.size() << "ports begins";
-    m_session.clearErrorLatch();
+    m_unit.clearErrorLatch();
     m_ports = ports;
     listenOnNext();
     return true;
@@ -33,7 +32,7 @@ void PortScanner::stop()
     if (!running())
         return;
     m_listen.stop();
-    m_session.close();
+    m_unit.close();
     m_index = -1;
     emit finished();
 }
@@ -41,11 +40,11 @@ void PortScanner::stop()
 void PortScanner::listenOnNext()
 {
     for (++m_index; m_index < m_ports.size(); ++m_index) {
-        m_session.watchdog().showConnected(false);
-        m_session.close();
-        if (!m_session.open(m_ports.at(m_index).path))
+        m_unit.showConnected(false);
+        m_unit.close();
+        if (!m_unit.open(m_ports.at(m_index).path))
             continue; // held elsewhere or gone: not listed
-        m_session.forgetUnit();
+        m_unit.forgetUnit();
         emit listening(m_index, static_cast<int>(m_ports.size()), m_ports.at(m_index));
         m_listen.start();
         return;

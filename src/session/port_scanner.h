@@ -7,7 +7,7 @@
 
 namespace halvo::session {
 
-class UnitSession;
+class UnitChannel;
 
 // "Scan For Halvo": opens each port in turn and listens for the unit's banner; the
 // unit announces itself, so nothing is sent. The window stays live meanwhile; every
@@ -16,7 +16,7 @@ class PortScanner : public QObject
 {
     Q_OBJECT
 public:
-    explicit PortScanner(UnitSession &session, QObject *parent = nullptr);
+    explicit PortScanner(UnitChannel &unit, QObject *parent = nullptr);
     // How long to listen on each port (6.2 s; tests shorten it).
     void setListenMs(int ms) { m_listen.setInterval(ms); }
     // False, and nothing done, while a scan runs.
@@ -33,7 +33,7 @@ signals:
 private:
     void listenOnNext();
 
-    UnitSession &m_session;
+    UnitChannel &m_unit;
     QTimer m_listen;
     QList<port::PortEntry> m_ports;
     int m_index = -1;

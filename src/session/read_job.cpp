@@ -5,7 +5,7 @@
 #include "messages.h"
 #include "pace_clock.h"
 #include "unit_image.h"
-#include "unit_session.h"
+#include "unit_channel.h"
 
 #include <algorithm>
 
@@ -22,12 +22,12 @@ QString repliesName(Part part)
 }
 } // namespace
 
-ReadJob::ReadJob(UnitSession &session, std::unique_ptr<PaceClock> clock)
-    : m_session(session), m_clock(std::move(clock))
+ReadJob::ReadJob(UnitChannel &unit, std::unique_ptr<PaceClock> clock)
+    : m_unit(unit), m_clock(std::move(clock))
 {
 }
 
-void ReadJob::linkBroke()
+void ReadJob::linkBroke(const QString &)
 {
     if (m_running)
         finish(false, Msg::CommError + QStringLiteral(": the link to the unit broke"));
@@ -51,7 +51,7 @@ ReadJob::~ReadJob()
 
 bool ReadJob::start(std::vector<Part> parts, Reads reads)
 {
-    if (m_running || parts.empty() || !m_session.isOpen())
+    if (m_running || parts.empty() || !m_unit.isOpen())
         return false;
     m_running = true;
     m_reads = reads;
@@ -77,18 +77,18 @@ void ReadJob::readPart()
     emit readStarted(part(), m_attempt);
     if (!m_running)
         return;
-    if (!m_session.read(part())) {
+    if (!m_unit.read(part())) {
         finish(false, Msg::CommError + QStringLiteral(": the port refused the read request"));
         return;
     }
     m_clock->wait(m_timeoutMs, [this] { timedOut(); });
 }
 
-void ReadJob::replyArrived(Part p)
+void ReadJob::replyPlaced(Part p)
 {
     if (!m_running || p != part())
         return;
-    const UnitImage &image = m_session.image();
+    const UnitImage &image = m_unit.image();
     const int expected = UnitImage::Expected(p);
     emit progressed(image.arrived(p), expected);
     if (image.arrived(p) == expected) {
@@ -100,7 +100,7 @@ void ReadJob::replyArrived(Part p)
 // A record is taken from a read only when the one before it read the same.
 void ReadJob::partRead()
 {
-    const config::Configuration &now = m_session.image().lastReplies();
+    const config::Configuration &now = m_unit.image().lastReplies();
     bool agreed = m_reads == Reads::Once;
     if (!agreed && m_previous) {
         const auto changed = config::Items_Read_Differently(*m_previous, now, part());
@@ -140,7 +140,7 @@ void ReadJob::partRead()
 
 void ReadJob::timedOut()
 {
-    const UnitImage &image = m_session.image();
+    const UnitImage &image = m_unit.image();
     const Part p = part();
     finish(false, QStringLiteral("%1 of %2 %3 arrived; missing: %4%5")
                       .arg(image.arrived(p))

@@ -3,6 +3,8 @@
 #include "config/configuration.h"
 #include "notice.h"
 
+#include "unit_channel.h"
+
 #include <QObject>
 
 #include <memory>
@@ -11,7 +13,7 @@
 namespace halvo::session {
 
 class PaceClock;
-class UnitSession;
+class UnitChannel;
 
 // Reads parts of the unit whole, one after another, into the session's
 // configuration. A read that becomes a record (a backup, a comparison, a sheet) is
@@ -19,7 +21,7 @@ class UnitSession;
 // reply changed on its way reads as a value the unit never held. A read ends when
 // every reply of the part is in; it fails when the unit stays silent for the
 // timeout, a reply cannot be placed, or the link breaks.
-class ReadJob : public QObject
+class ReadJob : public QObject, public UnitListener
 {
     Q_OBJECT
 public:
@@ -27,7 +29,7 @@ public:
     // The most reads of one part before its replies count as untrustworthy.
     static constexpr int MostReads = 4;
 
-    ReadJob(UnitSession &session, std::unique_ptr<PaceClock> clock);
+    ReadJob(UnitChannel &unit, std::unique_ptr<PaceClock> clock);
     ~ReadJob() override;
 
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
@@ -37,11 +39,6 @@ public:
     config::Part part() const { return m_parts.empty() ? config::Part::Passes : m_parts.front(); }
     int attempt() const { return m_attempt; }
 
-    // ---- the session's side
-    void replyArrived(config::Part part);
-    void noticed(Notice what, const QString &detail);
-    void linkBroke();
-
 signals:
     // A read of a part goes out (attempt 1, 2, ...).
     void readStarted(halvo::config::Part part, int attempt);
@@ -50,12 +47,16 @@ signals:
     void finished(bool ok, const QString &why);
 
 private:
+    void replyPlaced(config::Part part) override;
+    void noticed(Notice what, const QString &detail) override;
+    void linkBroke(const QString &reason) override;
+
     void readPart();
     void partRead();
     void timedOut();
     void finish(bool ok, const QString &why = {});
 
-    UnitSession &m_session;
+    UnitChannel &m_unit;
     std::unique_ptr<PaceClock> m_clock;
     int m_timeoutMs = 25000;
     bool m_running = false;

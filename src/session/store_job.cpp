@@ -3,7 +3,7 @@
 #include "logging.h"
 #include "pace_clock.h"
 #include "unit_image.h"
-#include "unit_session.h"
+#include "unit_channel.h"
 
 #include <algorithm>
 
@@ -37,14 +37,14 @@ QString partName(Part part)
 }
 } // namespace
 
-StoreJob::StoreJob(UnitSession &session, std::unique_ptr<PaceClock> clock)
-    : m_session(session), m_clock(std::move(clock)), m_paced(std::make_unique<PacedStore>(session, *m_clock))
+StoreJob::StoreJob(UnitChannel &unit, std::unique_ptr<PaceClock> clock)
+    : m_unit(unit), m_clock(std::move(clock)), m_paced(std::make_unique<PacedStore>(unit, *m_clock))
 {
     connect(m_paced.get(), &PacedStore::progress, this, &StoreJob::progress);
     connect(m_paced.get(), &PacedStore::finished, this, &StoreJob::onSent);
 }
 
-void StoreJob::linkBroke()
+void StoreJob::linkBroke(const QString &)
 {
     if (m_paced->running())
         m_paced->stop(StoreOutcome::LinkLost);
@@ -61,7 +61,7 @@ StoreJob::~StoreJob()
 
 bool StoreJob::store(Part part, const config::Configuration &config, int passCount)
 {
-    if (running() || !m_session.isOpen())
+    if (running() || !m_unit.isOpen())
         return false;
     QString why;
     std::optional<config::StorePlan> plan;
@@ -78,7 +78,7 @@ bool StoreJob::store(Part part, const config::Configuration &config, int passCou
         return false;
     }
     if (!plan) {
-        m_session.tellFailure(why);
+        m_unit.tellFailure(why);
         return false;
     }
     return run(std::move(*plan), Check::ReadBack, part == Part::Settings);
@@ -86,12 +86,12 @@ bool StoreJob::store(Part part, const config::Configuration &config, int passCou
 
 bool StoreJob::storeItems(const std::vector<config::ItemRef> &items, const config::Configuration &config)
 {
-    if (running() || !m_session.isOpen())
+    if (running() || !m_unit.isOpen())
         return false;
     QString why;
     auto plan = config::Items_Store_Plan(config, items, &why);
     if (!plan) {
-        m_session.tellFailure(why);
+        m_unit.tellFailure(why);
         return false;
     }
     return run(std::move(*plan), Check::ReadBack);
@@ -99,7 +99,7 @@ bool StoreJob::storeItems(const std::vector<config::ItemRef> &items, const confi
 
 bool StoreJob::start(config::StorePlan plan, Check check)
 {
-    return !running() && m_session.isOpen() && run(std::move(plan), check);
+    return !running() && m_unit.isOpen() && run(std::move(plan), check);
 }
 
 void StoreJob::stop()
@@ -191,8 +191,8 @@ void StoreJob::readNextPart()
         return;
     }
     const Part part = m_toRead.front();
-    if (!m_session.readBack(part)) {
-        finish(m_session.linkLost() ? StoreOutcome::LinkLost : StoreOutcome::Failed,
+    if (!m_unit.readBack(part)) {
+        finish(m_unit.linkLost() ? StoreOutcome::LinkLost : StoreOutcome::Failed,
                QStringLiteral("the read back could not be sent"));
         return;
     }
@@ -205,11 +205,11 @@ void StoreJob::readNextPart()
 }
 
 // The read back of a part is in once every item this round stored has answered.
-void StoreJob::replyArrived(Part part)
+void StoreJob::replyPlaced(Part part)
 {
     if (!checking() || m_toRead.empty() || m_toRead.front() != part)
         return;
-    const UnitImage &image = m_session.image();
+    const UnitImage &image = m_unit.image();
     for (const PacedFrame &f : m_roundFrames)
         if (f.item->part == part && !image.hasArrived(part, replyItem(*f.item)))
             return;
@@ -220,7 +220,7 @@ void StoreJob::replyArrived(Part part)
 
 void StoreJob::compare()
 {
-    const config::Configuration &unit = m_session.image().lastReplies();
+    const config::Configuration &unit = m_unit.image().lastReplies();
     std::vector<PacedFrame> lacking;
     for (const PacedFrame &f : m_roundFrames) {
         const auto held = config::Item_Frame(unit, *f.item);
@@ -253,7 +253,7 @@ void StoreJob::finish(StoreOutcome outcome, const QString &why)
     m_toRead.clear();
     qCInfo(lcSession) << "store ended:" << int(outcome) << why;
     if (outcome == StoreOutcome::Failed)
-        m_session.tellFailure(why);
+        m_unit.tellFailure(why);
     emit finished(outcome, why);
 }
 

@@ -3,6 +3,8 @@
 #include "config/store_plan.h"
 #include "paced_store.h"
 
+#include "unit_channel.h"
+
 #include <QObject>
 
 #include <memory>
@@ -11,7 +13,7 @@
 namespace halvo::session {
 
 class PaceClock;
-class UnitSession;
+class UnitChannel;
 
 // The session's stores: a whole part (STORE CONFIGURATION), the items the operator
 // chose (Review Changes), or a plan as it is (halvo-cli restore). Frames go out one
@@ -22,13 +24,13 @@ class UnitSession;
 // unit's reply would make. Frames whose content the unit lacks go out again, with the
 // same pacing, and are read back again; after two rounds of resending, what is still
 // lacking is named. The unit image takes what was read back, never what was sent.
-class StoreJob : public QObject
+class StoreJob : public QObject, public UnitListener
 {
     Q_OBJECT
 public:
     enum class Check { ReadBack, None };
 
-    StoreJob(UnitSession &session, std::unique_ptr<PaceClock> clock);
+    StoreJob(UnitChannel &unit, std::unique_ptr<PaceClock> clock);
     ~StoreJob() override;
 
     // Pauses are multiplied by scale (tests and benchmarks shorten them).
@@ -50,11 +52,6 @@ public:
     // Of the last store that ended Done: whether the unit was read back.
     bool checked() const { return m_checked; }
 
-    // ---- the session's side
-    void frameWentOut() { m_paced->frameWentOut(); }
-    void replyArrived(config::Part part);
-    void linkBroke();
-
     // The most rounds of resending after the first sending.
     static constexpr int ResendRounds = 2;
 
@@ -73,6 +70,10 @@ signals:
     void finished(halvo::session::StoreOutcome outcome, const QString &why);
 
 private:
+    void writtenOut() override { m_paced->frameWentOut(); }
+    void replyPlaced(config::Part part) override;
+    void linkBroke(const QString &reason) override;
+
     bool run(config::StorePlan plan, Check check, bool quiet = false);
     void sendRound(std::vector<config::PacedFrame> frames);
     void onSent(StoreOutcome outcome, const QString &why);
@@ -81,7 +82,7 @@ private:
     void finish(StoreOutcome outcome, const QString &why = {});
     int &timesSent(const config::PacedFrame &frame);
 
-    UnitSession &m_session;
+    UnitChannel &m_unit;
     std::unique_ptr<PaceClock> m_clock;
     std::unique_ptr<PacedStore> m_paced;
     int m_readBackMs = 5000;

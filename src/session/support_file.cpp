@@ -5,7 +5,6 @@
 #include "support_log.h"
 #include "unit_image.h"
 #include "unit_session.h"
-#include "watchdog.h"
 
 #include <QDateTime>
 #include <QLibraryInfo>
@@ -42,7 +41,7 @@ QStringList connectionLines(const UnitSession &session)
         out << QStringLiteral("The link broke since the port was last opened.");
     const QString banner = session.identification();
     out << (banner.isEmpty() ? QStringLiteral("Unit: no banner heard") : QStringLiteral("Unit: ") + banner);
-    out << QStringLiteral("Shown as connected: %1").arg(session.watchdog().connectedShown() ? "yes" : "no");
+    out << QStringLiteral("Shown as connected: %1").arg(session.connectedShown() ? "yes" : "no");
     out << QStringLiteral("Error latch: %1")
                .arg(session.errorLatch() ? QStringLiteral("set (a reply was refused)")
                                          : QStringLiteral("clear"));

@@ -18,6 +18,9 @@
 #include "unit_image.h"
 #include "unit_memory.h"
 #include "watchdog.h"
+#include "archive_questions.h"
+#include "messages.h"
+#include "run.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -31,6 +34,7 @@ using config::Part;
 namespace {
 constexpr qint64 ReceivePieceBytes = 4096;
 constexpr qint64 ReceiveSliceMs = 8; // then the window's events run before the next piece
+constexpr int FrameOutMs = 5000;     // a single frame leaves the port well within this
 } // namespace
 
 SessionSeams Serial_Seams(std::function<std::unique_ptr<port::Link>()> demoLink)
@@ -41,53 +45,199 @@ SessionSeams Serial_Seams(std::function<std::unique_ptr<port::Link>()> demoLink)
     return {std::move(links), {}};
 }
 
+// The jobs' way to the unit: the session's link, receive path and image, and nothing
+// of the session's face.
+class UnitSession::Channel final : public UnitChannel
+{
+public:
+    explicit Channel(UnitSession &session) : s(session) {}
+
+    bool isOpen() const override { return s.m_link->isOpen(); }
+    QString path() const override { return s.m_link->path(); }
+    bool linkLost() const override { return s.m_lost; }
+
+    bool open(const QString &path, port::Link::OpenError *error, QString *why) override
+    {
+        QString text;
+        if (!s.m_link->open(path, error, &text)) {
+            qCInfo(lcSession).noquote() << "open refused:" << path << text;
+            if (why)
+                *why = text;
+            return false;
+        }
+        s.m_link->clearInput(); // bytes from before the connection are not the unit's answers
+        s.m_adapter.reset();
+        s.m_lost = s.m_lostTold = false;
+        qCInfo(lcSession).noquote() << "connected to" << path;
+        return true;
+    }
+    void close() override { s.m_link->close(); }
+
+    bool send(const QByteArray &frame, Tell tell) override
+    {
+        if (!frame.isEmpty() && s.m_link->isOpen() && s.m_link->write(frame)) {
+            // The command and the length only: a payload may hold staff names.
+            qCDebug(lcSession) << "sent command" << int(quint8(frame.at(1))) << "in" << frame.size() << "bytes";
+            return true;
+        }
+        if (tell == Tell::Always || !s.m_receive->errorLatch())
+            tellFailure(!s.m_link->isOpen() && !s.m_lost ? QStringLiteral("the port is closed") : QString());
+        return false;
+    }
+    qint64 bytesToWrite() const override { return s.m_link->bytesToWrite(); }
+    void tellFailure(const QString &why) override
+    {
+        if (s.m_lostTold && !isOpen())
+            return;
+        emit s.notice(Notice::CommError, !why.isEmpty() ? why
+                                         : s.m_lost     ? QStringLiteral("the link to the unit broke")
+                                                        : QStringLiteral("the port refused the frame"));
+    }
+
+    bool read(Part part) override
+    {
+        static const quint8 codes[] = {link::Cmd::ReadPassTable, link::Cmd::ReadSettings,
+                                       link::Cmd::ReadLocations};
+        if (part == Part::EventLog || !isOpen())
+            return false;
+        s.m_image->startRead(part, false);
+        return send(link::Build_Short_Request(codes[int(part)]), Tell::Always);
+    }
+    bool readBack(Part part) override
+    {
+        if (!read(part))
+            return false;
+        s.m_image->startRead(part, true);
+        return true;
+    }
+    bool readPointer() override
+    {
+        s.m_receive->forgetPointer();
+        return isOpen() && send(eventlog::Build_Pointer_Request(), Tell::Always);
+    }
+    bool readPagesFrom(int firstPage, int count) override
+    {
+        const auto frame = eventlog::Build_Page_Request(firstPage, count); // a count above 255 cannot be sent
+        if (!isOpen() || !send(frame.value_or(QByteArray()), Tell::Always))
+            return false;
+        s.m_watchdog->reset();
+        return true;
+    }
+
+    const UnitImage &image() const override { return *s.m_image; }
+    QString unitId() const override { return s.m_receive->unitId(); }
+    QString identification() const override { return s.m_receive->identification(); }
+    std::optional<int> lastPointer() const override { return s.m_receive->lastPointer(); }
+    void forgetUnit() override { s.m_receive->clearUnitId(); }
+    void clearErrorLatch() override { s.m_receive->clearErrorLatch(); }
+    void showConnected(bool connected) override { s.m_watchdog->showConnected(connected); }
+
+private:
+    UnitSession &s;
+};
+
+namespace {
+RunResult::Status Status_Of(StoreOutcome outcome)
+{
+    return outcome == StoreOutcome::Done        ? RunResult::Status::Done
+           : outcome == StoreOutcome::Cancelled ? RunResult::Status::Stopped
+                                                : RunResult::Status::Failed;
+}
+
+RunResult::Status Status_Of(DownloadEnd::How how)
+{
+    return how == DownloadEnd::How::Complete  ? RunResult::Status::Done
+           : how == DownloadEnd::How::Stopped ? RunResult::Status::Stopped
+                                              : RunResult::Status::Failed;
+}
+
+// A download's progress as its run shows it: asking for the pointer, then pages.
+void Show_Download(Run &run, const EventDownload::Progress &p, std::function<void(Run::Stage, int)> enter,
+                   std::function<void(int)> advance)
+{
+    const Run::Stage stage = p.pagesExpected > 0 ? Run::Stage::Downloading : Run::Stage::Asking;
+    if (run.stage() != stage || run.total() != p.pagesExpected)
+        enter(stage, p.pagesExpected);
+    advance(p.pagesArrived());
+}
+
+void Fill_Download(RunResult &r, const EventDownload::Progress &p)
+{
+    r.lines = p.lines;
+    r.pagesArrived = p.pagesArrived();
+    r.pagesExpected = p.pagesExpected;
+    r.pagesAsked = p.pagesAsked;
+}
+} // namespace
+
 UnitSession::UnitSession(SessionSeams seams, QObject *parent)
     : QObject(parent), m_link(seams.link ? std::move(seams.link) : port::Make_Serial_Link()),
       m_image(std::make_unique<UnitImage>()), m_receive(std::make_unique<ReceivePath>(*m_image)),
-      m_watchdog(std::make_unique<Watchdog>())
+      m_watchdog(std::make_unique<Watchdog>()), m_channel(std::make_unique<Channel>(*this))
 {
     auto clock = [&](const char *job) -> std::unique_ptr<PaceClock> {
         return seams.clock ? seams.clock(job) : std::make_unique<TimerPaceClock>();
     };
-    m_connection = std::make_unique<Connection>(*this, clock("connect"));
-    m_stores = std::make_unique<StoreJob>(*this, clock("store"));
-    m_reads = std::make_unique<ReadJob>(*this, clock("read"));
-    m_filing = std::make_unique<EventFiling>();
-    m_events = std::make_unique<EventDownload>(*this, clock("events"));
-    m_archive = std::make_unique<ArchiveDownload>(*this);
-    m_collection = std::make_unique<EventCollection>(*this, clock("collect"));
-    m_scanner = std::make_unique<PortScanner>(*this);
-    // What the unit sends is heard here first, and handed on in the order below.
+    UnitChannel &unit = *m_channel;
+    // The jobs, in the order they hear the unit.
+    m_listeners.push_back(m_watchdog.get());
+    m_connection = hearing(std::make_unique<Connection>(unit, clock("connect")));
+    m_stores = hearing(std::make_unique<StoreJob>(unit, clock("store")));
+    m_reads = hearing(std::make_unique<ReadJob>(unit, clock("read")));
+    m_filing = hearing(std::make_unique<EventFiling>());
+    m_events = hearing(std::make_unique<EventDownload>(unit, clock("events")));
+    m_archive = hearing(std::make_unique<ArchiveDownload>(unit, clock("archive")));
+    m_collection = hearing(std::make_unique<EventCollection>(*this, clock("collect")));
+    m_scanner = std::make_unique<PortScanner>(unit);
+
     connect(m_link.get(), &port::Link::bytesReceived, this, &UnitSession::onBytesReceived);
     connect(m_link.get(), &port::Link::linkLost, this, &UnitSession::onLinkLost);
-    connect(m_link.get(), &port::Link::writtenOut, this, [this] { m_stores->frameWentOut(); });
+    connect(m_link.get(), &port::Link::writtenOut, this, [this] {
+        for (UnitListener *l : m_listeners)
+            l->writtenOut();
+    });
     connect(m_receive.get(), &ReceivePath::notice, this, &UnitSession::onNotice);
     connect(m_receive.get(), &ReceivePath::identified, this, [this](const QString &id) {
-        m_watchdog->showConnected(true);
-        m_connection->identified();
-        m_collection->unitIdentified();
+        for (UnitListener *l : m_listeners)
+            l->unitIdentified();
         emit identified(id);
     });
     connect(m_receive.get(), &ReceivePath::eventLine, this, &UnitSession::onEventLine);
     connect(m_receive.get(), &ReceivePath::pointerReceived, this, &UnitSession::pointerReceived);
     connect(m_image.get(), &UnitImage::replyArrived, this, &UnitSession::onReplyPlaced);
-    connect(m_events.get(), &EventDownload::ended, this, &UnitSession::onDownloadEnded);
     connect(m_filing.get(), &EventFiling::failed, this, [this] {
         qCInfo(lcSession) << "event log file failed";
         m_events->fileFailed();
+        if (m_filingRun)
+            m_filingRun->finish(RunResult::Of(RunResult::Status::Failed, Msg::SaveFileError));
     });
+    connect(m_watchdog.get(), &Watchdog::connectedShownChanged, this, &UnitSession::connectedShownChanged);
+    connect(m_collection.get(), &EventCollection::choiceChanged, this, &UnitSession::collectionChosen);
+    connect(m_collection.get(), &EventCollection::scheduled, this, [this] { emit collectionChanged({}); });
+    connect(m_collection.get(), &EventCollection::collected, this, &UnitSession::collectionChanged);
+    connect(m_collection.get(), &EventCollection::failed, this, &UnitSession::collectionFailed);
+    connect(m_collection.get(), &EventCollection::archiveWanted, this, &UnitSession::archiveWanted);
+}
+
+template <typename Job>
+std::unique_ptr<Job> UnitSession::hearing(std::unique_ptr<Job> job)
+{
+    m_listeners.push_back(job.get());
+    return job;
 }
 
 UnitSession::~UnitSession()
 {
-    // Whoever listened may be half gone: the jobs end without a word.
+    // Whoever listened may be half gone: the jobs and the runs end without a word.
     for (QObject *job : std::initializer_list<QObject *>{m_connection.get(), m_stores.get(), m_reads.get(),
                                                          m_archive.get(), m_collection.get(), m_events.get(),
                                                          m_scanner.get(), m_filing.get()})
         job->disconnect();
+    for (Run *run : findChildren<Run *>(Qt::FindDirectChildrenOnly))
+        run->disconnect();
     disconnect();
     stopJobs();
-    close();
+    m_link->close();
 }
 
 void UnitSession::setConfiguration(config::Configuration *config)
@@ -100,8 +250,10 @@ void UnitSession::setTiming(const SessionTiming &t)
     m_stores->setPauseScale(t.pauseScale);
     m_stores->setReadBackTimeoutMs(t.readBackMs);
     m_reads->setTimeoutMs(t.readMs);
-    m_events->setPauseScale(t.eventScale);
-    m_events->setPointerWaitMs(t.pointerWaitMs);
+    for (EventDownload *d : {m_events.get(), &m_archive->download()}) {
+        d->setPauseScale(t.eventScale);
+        d->setPointerWaitMs(t.pointerWaitMs);
+    }
     m_scanner->setListenMs(t.scanListenMs);
     m_collection->setMinuteMs(t.collectMinuteMs);
 }
@@ -113,26 +265,359 @@ void UnitSession::stopJobs()
     m_stores->stop();
     m_reads->stop();
     m_events->stop();
+    m_archive->stop();
     m_scanner->stop();
+    for (Run *run : findChildren<Run *>(Qt::FindDirectChildrenOnly))
+        run->stop();
 }
 
-// ---------------------------------------------------------------- the link
+// ---------------------------------------------------------------- runs
 
-bool UnitSession::open(const QString &path, port::Link::OpenError *error, QString *why)
+Run *UnitSession::refuse(Run::Kind kind, const QString &why)
 {
-    QString text;
-    if (!m_link->open(path, error, &text)) {
-        qCInfo(lcSession).noquote() << "open refused:" << path << text;
-        if (why)
-            *why = text;
-        return false;
-    }
-    m_link->clearInput(); // bytes from before the connection are not the unit's answers
-    m_adapter.reset();
-    m_lost = m_lostTold = false;
-    qCInfo(lcSession).noquote() << "connected to" << path;
-    return true;
+    auto *run = new Run(kind, this);
+    run->finish(RunResult::Of(RunResult::Status::Refused, why));
+    return run;
 }
+
+// A run told to its watchers before its work begins. Stopping it stops the job, and
+// a job that ends without a word on being stopped ends its run all the same.
+Run *UnitSession::begin(Run::Kind kind, std::function<void()> stop)
+{
+    auto *run = new Run(kind, this);
+    run->m_stop = [run, stop = std::move(stop)] {
+        stop();
+        run->finish(RunResult::Of(RunResult::Status::Stopped, QStringLiteral("stopped")));
+    };
+    emit runStarted(run);
+    return run;
+}
+
+Run *UnitSession::connectTo(const QString &path, int bannerWaitMs)
+{
+    if (m_connection->running() || m_scanner->running())
+        return refuse(Run::Kind::Connect, QStringLiteral("a connection is being made"));
+    Run *run = begin(Run::Kind::Connect, [this] { m_connection->stop(); });
+    run->m_subject = path;
+    connect(m_connection.get(), &Connection::finished, run, [run](Connection::Result result, const QString &why) {
+        RunResult r = RunResult::Of(result == Connection::Result::Opened ? RunResult::Status::Done : RunResult::Status::Failed,
+                    why);
+        r.connection = result;
+        run->finish(r);
+    });
+    m_connection->start(path, bannerWaitMs);
+    return run;
+}
+
+Run *UnitSession::scan(const QList<port::PortEntry> &ports)
+{
+    if (m_scanner->running() || m_connection->running())
+        return refuse(Run::Kind::Scan, QStringLiteral("a scan runs"));
+    Run *run = begin(Run::Kind::Scan, [this] { m_scanner->stop(); });
+    connect(m_scanner.get(), &PortScanner::listening, run, [run](int i, int n, const port::PortEntry &e) {
+        run->m_port = e;
+        if (run->stage() != Run::Stage::Listening)
+            run->enter(Run::Stage::Listening, n);
+        run->advance(i);
+    });
+    connect(m_scanner.get(), &PortScanner::heard, run, &Run::heard);
+    connect(m_scanner.get(), &PortScanner::finished, run, [run] { run->finish(RunResult::Of(RunResult::Status::Done)); });
+    m_scanner->start(ports);
+    return run;
+}
+
+Run *UnitSession::read(std::vector<Part> parts, Reads reads)
+{
+    if (m_reads->running())
+        return refuse(Run::Kind::Read, QStringLiteral("a read runs"));
+    if (!isOpen())
+        return refuse(Run::Kind::Read, QStringLiteral("the port is closed"));
+    Run *run = begin(Run::Kind::Read, [this] { m_reads->stop(); });
+    connect(m_reads.get(), &ReadJob::readStarted, run, [run](Part part, int attempt) {
+        run->m_part = part;
+        run->enter(attempt == 1 ? Run::Stage::Reading : Run::Stage::ReadingAgain, UnitImage::Expected(part));
+    });
+    connect(m_reads.get(), &ReadJob::progressed, run, [run](int arrived) { run->advance(arrived); });
+    connect(m_reads.get(), &ReadJob::finished, run, [run](bool ok, const QString &why) {
+        run->finish(RunResult::Of(ok ? RunResult::Status::Done : RunResult::Status::Failed, why));
+    });
+    if (!m_reads->start(std::move(parts),
+                        reads == Reads::Once ? ReadJob::Reads::Once : ReadJob::Reads::UntilTwoAgree))
+        run->finish(RunResult::Of(RunResult::Status::Refused, QStringLiteral("nothing to read")));
+    return run;
+}
+
+// A store's rounds: its frames, the unit read back, what it lacks sent again.
+Run *UnitSession::startStore(const std::function<bool()> &start)
+{
+    if (m_stores->running())
+        return refuse(Run::Kind::Store, QStringLiteral("a store runs"));
+    if (!isOpen())
+        return refuse(Run::Kind::Store, QStringLiteral("the port is closed"));
+    Run *run = begin(Run::Kind::Store, [this] { m_stores->stop(); });
+    run->m_msLeft = [this](int done) { return m_stores->pausesLeftMs(done); };
+    StoreJob *job = m_stores.get();
+    connect(job, &StoreJob::started, run, [run](int total) {
+        run->enter(run->stage() == Run::Stage::Starting ? Run::Stage::Sending : Run::Stage::SendingAgain, total);
+    });
+    connect(job, &StoreJob::progress, run, [run](int done) { run->advance(done); });
+    connect(job, &StoreJob::checkingStarted, run, [run] { run->enter(Run::Stage::Checking, run->total()); });
+    connect(job, &StoreJob::roundChecked, run, [run](int lacking, int frames) {
+        emit run->noted(lacking == 0 ? QStringLiteral("done, the unit holds all %1").arg(frames)
+                                     : QStringLiteral("the unit lacks %1 of %2").arg(lacking).arg(frames));
+    });
+    connect(job, &StoreJob::finished, run, [this, run](StoreOutcome outcome, const QString &why) {
+        RunResult r = RunResult::Of(Status_Of(outcome), why);
+        r.store = outcome;
+        r.checked = m_stores->checked();
+        run->finish(r);
+    });
+    if (!start())
+        run->finish(RunResult::Of(RunResult::Status::Refused, QStringLiteral("nothing to store")));
+    return run;
+}
+
+Run *UnitSession::store(Part part, const config::Configuration &config, int passCount)
+{
+    Run *run = startStore([&] { return m_stores->store(part, config, passCount); });
+    run->m_part = part;
+    return run;
+}
+
+Run *UnitSession::storeItems(const std::vector<config::ItemRef> &items, const config::Configuration &config)
+{
+    return startStore([&] { return m_stores->storeItems(items, config); });
+}
+
+Run *UnitSession::store(config::StorePlan plan, bool check)
+{
+    const int frames = static_cast<int>(plan.frames.size());
+    Run *run = startStore([&] {
+        return m_stores->start(std::move(plan), check ? StoreJob::Check::ReadBack : StoreJob::Check::None);
+    });
+    run->m_result.frames = frames;
+    return run;
+}
+
+Run *UnitSession::downloadPages(int pages, const QString &file)
+{
+    if (m_events->running() || m_archive->running())
+        return refuse(Run::Kind::DownloadPages, QStringLiteral("an event download runs"));
+    if (!isOpen())
+        return refuse(Run::Kind::DownloadPages, QStringLiteral("the port is closed"));
+    Run *run = begin(Run::Kind::DownloadPages, [this] { m_events->stop(); });
+    run->m_subject = file;
+    run->m_msLeft = [this](int) { return m_events->progress().msLeft; };
+    auto fileFailed = std::make_shared<QString>();
+    if (!file.isEmpty()) {
+        // The operator's earlier file stays as it is until the unit has answered.
+        auto opened = std::make_shared<bool>(false);
+        connect(this, &UnitSession::pointerReceived, run, [this, file, opened, fileFailed] {
+            if (std::exchange(*opened, true))
+                return;
+            QString why;
+            if (!(file == QLatin1String("-") ? m_filing->startToStandardOutput() : m_filing->start(file, &why))) {
+                *fileFailed = why.isEmpty() ? file : why;
+                m_events->stop();
+            }
+        });
+        connect(m_filing.get(), &EventFiling::failed, run, [fileFailed, file] { *fileFailed = file; });
+    }
+    connect(m_events.get(), &EventDownload::progressed, run, [this, run] {
+        Show_Download(
+            *run, m_events->progress(), [run](Run::Stage s, int n) { run->enter(s, n); },
+            [run](int d) { run->advance(d); });
+    });
+    connect(m_events.get(), &EventDownload::ended, run,
+            [this, run, file, fileFailed](DownloadEnd::How how, const QString &why) {
+                if (!file.isEmpty())
+                    m_filing->stop();
+                RunResult r = RunResult::Of(Status_Of(how), why);
+                r.download.how = how;
+                r.download.why = why;
+                r.file = file;
+                Fill_Download(r, m_events->progress());
+                if (!fileFailed->isEmpty()) {
+                    r.status = RunResult::Status::Failed;
+                    r.why = Msg::SaveFileError + QStringLiteral(": ") + *fileFailed;
+                }
+                run->finish(r);
+            });
+    run->enter(Run::Stage::Asking, 0);
+    m_events->start(pages);
+    return run;
+}
+
+Run *UnitSession::downloadNewEvents(const QString &archive, std::optional<int> firstPages, bool appendAnyway)
+{
+    if (m_events->running() || m_archive->running())
+        return refuse(Run::Kind::DownloadNewEvents, QStringLiteral("an event download runs"));
+    if (!isOpen())
+        return refuse(Run::Kind::DownloadNewEvents, QStringLiteral("the port is closed"));
+    QString why;
+    if (!m_archive->canStart(archive, firstPages, &why, appendAnyway))
+        return refuse(Run::Kind::DownloadNewEvents, why);
+    Run *run = begin(Run::Kind::DownloadNewEvents, [this] { m_archive->stop(); });
+    startNewEvents(run, archive, firstPages, appendAnyway, nullptr);
+    return run;
+}
+
+Run *UnitSession::readNewEvents(ArchiveQuestions &questions, int firstPages)
+{
+    if (m_events->running() || m_archive->running())
+        return refuse(Run::Kind::DownloadNewEvents, QStringLiteral("an event download runs"));
+    if (!isOpen())
+        return refuse(Run::Kind::DownloadNewEvents, QStringLiteral("the port is closed"));
+    QString archive = UnitMemory(*this).usableArchive();
+    if (archive.isEmpty())
+        archive = questions.chooseArchive();
+    if (archive.isEmpty())
+        return refuse(Run::Kind::DownloadNewEvents); // cancelled: nothing to tell
+    QString why;
+    if (!m_archive->canStart(archive, firstPages, &why, false))
+        return refuse(Run::Kind::DownloadNewEvents, why);
+    Run *run = begin(Run::Kind::DownloadNewEvents, [this] { m_archive->stop(); });
+    startNewEvents(run, archive, firstPages, false, &questions);
+    return run;
+}
+
+// Into archive, remembered for the unit once it has taken it. When the operator is
+// there to ask (questions), an archive that ends with a page the unit does not hold
+// is another unit's, or the ring went round: another archive is chosen, or the
+// unit's pages appended all the same, and the same run goes on.
+void UnitSession::startNewEvents(Run *run, const QString &archive, std::optional<int> firstPages,
+                                 bool appendAnyway, ArchiveQuestions *questions)
+{
+    QString why;
+    if (!m_archive->start(archive, firstPages, &why, appendAnyway)) {
+        run->finish(RunResult::Of(RunResult::Status::Failed, why));
+        return;
+    }
+    if (questions)
+        UnitMemory(*this).setArchive(archive);
+    run->m_subject = archive;
+    run->m_msLeft = [this](int) { return m_archive->download().progress().msLeft; };
+    run->enter(Run::Stage::Asking, 0);
+    if (run->property("heard").toBool())
+        return; // the same run again: it hears the archive already
+    run->setProperty("heard", true);
+    connect(m_archive.get(), &ArchiveDownload::note, run, &Run::noted);
+    connect(m_archive.get(), &ArchiveDownload::progressed, run, [this, run] {
+        Show_Download(
+            *run, m_archive->download().progress(), [run](Run::Stage s, int n) { run->enter(s, n); },
+            [run](int d) { run->advance(d); });
+    });
+    connect(m_archive.get(), &ArchiveDownload::ended, run,
+            [this, run, firstPages, questions](const DownloadEnd &end) {
+                UnitMemory(*this).noteDownloadInto(m_archive->archive());
+                RunResult r = RunResult::Of(end.appendedAll ? RunResult::Status::Done : Status_Of(end.how), end.why);
+                if (r.status == RunResult::Status::Done && !end.appendedAll)
+                    r.status = RunResult::Status::Failed;
+                r.download = end;
+                r.file = m_archive->archive();
+                Fill_Download(r, m_archive->download().progress());
+                if (!(end.mismatch && questions)) {
+                    run->finish(r);
+                    return;
+                }
+                emit run->noted(end.why);
+                // Asked once the download has ended, never from inside the receive path.
+                QTimer::singleShot(0, run, [this, run, r, firstPages, questions] {
+                    QString other;
+                    switch (questions->anotherUnitsArchive(r.why)) {
+                    case ArchiveQuestions::OnMismatch::ChooseAnother:
+                        other = questions->chooseArchive();
+                        if (!other.isEmpty())
+                            return startNewEvents(run, other, firstPages, false, questions);
+                        break;
+                    case ArchiveQuestions::OnMismatch::AppendAnyway:
+                        return startNewEvents(run, r.file, firstPages, true, questions);
+                    case ArchiveQuestions::OnMismatch::Cancel:
+                        break;
+                    }
+                    run->finish(r);
+                });
+            });
+}
+
+void UnitSession::holdEventLines()
+{
+    if (m_filingRun)
+        m_filingRun->stop();
+    m_filing->hold();
+}
+
+Run *UnitSession::fileEvents(const QString &file)
+{
+    if (m_filingRun)
+        m_filingRun->stop();
+    if (file.isEmpty()) {
+        m_filing->stop(); // the choice was cancelled: what was held goes
+        return refuse(Run::Kind::FileEvents);
+    }
+    QString why;
+    if (!m_filing->start(file, &why)) {
+        m_filing->stop();
+        return refuse(Run::Kind::FileEvents, why.isEmpty() ? file : why);
+    }
+    Run *run = begin(Run::Kind::FileEvents, [this] { m_filing->stop(); });
+    run->m_subject = file;
+    run->enter(Run::Stage::Filing);
+    m_filingRun = run;
+    return run;
+}
+
+// A single frame's run is done once the frame has left the port.
+Run *UnitSession::sendOne(Run::Kind kind, const QByteArray &frame, UnitChannel::Tell tell,
+                          const std::function<void()> &sent)
+{
+    if (!isOpen())
+        return refuse(kind, QStringLiteral("the port is closed"));
+    Run *run = begin(kind, [] {});
+    run->enter(Run::Stage::Sending, 1);
+    if (!m_channel->send(frame, tell)) {
+        run->finish(RunResult::Of(RunResult::Status::Failed, linkLost() ? QStringLiteral("the link to the unit broke")
+                                                           : QStringLiteral("the port refused the frame")));
+        return run;
+    }
+    if (sent)
+        sent();
+    auto check = [this, run] {
+        if (m_link->bytesToWrite() == 0)
+            run->finish(RunResult::Of(RunResult::Status::Done));
+    };
+    connect(m_link.get(), &port::Link::writtenOut, run, check);
+    QTimer::singleShot(FrameOutMs, run, [run] {
+        run->finish(RunResult::Of(RunResult::Status::Failed, QStringLiteral("the frame did not leave the port")));
+    });
+    check();
+    return run;
+}
+
+// The clock sender stays quiet while the receive path's message stands.
+Run *UnitSession::setClock(const QDateTime &now)
+{
+    return sendOne(Run::Kind::SetClock, eventlog::Build_Clock_Request(now), UnitChannel::Tell::UnlessLatched, {});
+}
+
+Run *UnitSession::clearLog()
+{
+    // The archive in use reads from the start of the ring next time.
+    return sendOne(Run::Kind::ClearLog, eventlog::Build_Clear_Request(), UnitChannel::Tell::Always,
+                   [this] { m_archive->noteCleared(); });
+}
+
+bool UnitSession::readPointer()
+{
+    return m_channel->readPointer();
+}
+
+bool UnitSession::readPages(int start, int count)
+{
+    return isOpen() && m_channel->readPagesFrom(eventlog::First_Page(start, count), count);
+}
+
+// ---------------------------------------------------------------- the link and the state
 
 void UnitSession::close()
 {
@@ -158,9 +643,50 @@ QString UnitSession::adapter() const
     return *m_adapter;
 }
 
+void UnitSession::startWatchdog()
+{
+    m_watchdog->start();
+}
+
+bool UnitSession::connectedShown() const
+{
+    return m_watchdog->connectedShown();
+}
+
 bool UnitSession::busy() const
 {
-    return m_stores->running() || m_reads->running() || m_events->running() || m_scanner->running();
+    return m_stores->running() || m_reads->running() || m_events->running() || m_archive->running() ||
+           m_scanner->running();
+}
+
+bool UnitSession::storeChecking() const
+{
+    return m_stores->checking();
+}
+
+QString UnitSession::archiveInUse() const
+{
+    return m_archive->archive();
+}
+
+void UnitSession::setCollectionFirstPages(std::function<int()> pages)
+{
+    m_collection->setFirstPages(std::move(pages));
+}
+
+void UnitSession::chooseCollection(bool on, int minutes)
+{
+    m_collection->choose(on, minutes);
+}
+
+bool UnitSession::collecting() const
+{
+    return m_collection->active();
+}
+
+QDateTime UnitSession::nextCollection() const
+{
+    return m_collection->nextAt();
 }
 
 // ---------------------------------------------------------------- what the unit sends
@@ -198,23 +724,22 @@ void UnitSession::take(const QByteArray &bytes)
 // download and fills the archive, then is listed.
 void UnitSession::onEventLine(const QByteArray &line)
 {
-    m_watchdog->reset();
-    m_filing->take(line);
-    m_events->lineArrived();
-    m_archive->lineArrived(line);
+    for (UnitListener *l : m_listeners)
+        l->lineArrived(line);
     emit eventLine(line);
 }
 
 // A reply placed in the unit image: a store's read back, then a read.
 void UnitSession::onReplyPlaced(Part part)
 {
-    m_stores->replyArrived(part);
-    m_reads->replyArrived(part);
+    for (UnitListener *l : m_listeners)
+        l->replyPlaced(part);
 }
 
 void UnitSession::onNotice(Notice what, const QString &detail)
 {
-    m_reads->noticed(what, detail);
+    for (UnitListener *l : m_listeners)
+        l->noticed(what, detail);
     emit notice(what, detail);
 }
 
@@ -222,32 +747,14 @@ void UnitSession::onLinkLost(const QString &reason)
 {
     m_lost = true;
     qCInfo(lcSession).noquote() << "link lost:" << reason;
-    m_watchdog->showConnected(false);
-    m_connection->linkBroke(reason);
-    m_stores->linkBroke();
-    m_reads->linkBroke();
-    m_events->linkBroke(reason);
+    for (UnitListener *l : m_listeners)
+        l->linkBroke(reason);
     emit linkBroke(reason);
     if (m_lostTold)
         return;
     m_lostTold = true;
     // Told from the event loop, not from inside the port's error signal.
     QTimer::singleShot(0, this, [this, reason] { emit notice(Notice::CommError, reason); });
-}
-
-// The end of an event download, in one order: the archive being filled records what
-// it appended, a collection on its schedule takes note, then the front ends hear of
-// it, once.
-void UnitSession::onDownloadEnded(DownloadEnd::How how, const QString &why)
-{
-    DownloadEnd end;
-    end.how = how;
-    end.why = why;
-    m_archive->downloadEnded(end);
-    if (end.archive)
-        UnitMemory(*this).noteDownloadInto(m_archive->archive());
-    m_collection->downloadEnded(end);
-    emit downloadEnded(end);
 }
 
 QString UnitSession::unitId() const
@@ -260,11 +767,6 @@ QString UnitSession::identification() const
     return m_receive->identification();
 }
 
-void UnitSession::forgetUnit()
-{
-    m_receive->clearUnitId();
-}
-
 std::optional<int> UnitSession::lastPointer() const
 {
     return m_receive->lastPointer();
@@ -273,96 +775,6 @@ std::optional<int> UnitSession::lastPointer() const
 bool UnitSession::errorLatch() const
 {
     return m_receive->errorLatch();
-}
-
-void UnitSession::clearErrorLatch()
-{
-    m_receive->clearErrorLatch();
-}
-
-// ---------------------------------------------------------------- the write path
-
-bool UnitSession::send(const QByteArray &frame, Tell tell)
-{
-    if (!frame.isEmpty() && m_link->isOpen() && m_link->write(frame)) {
-        // The command and the length only: a payload may hold staff names.
-        qCDebug(lcSession) << "sent command" << int(quint8(frame.at(1))) << "in" << frame.size() << "bytes";
-        return true;
-    }
-    if (tell == Tell::Always || !m_receive->errorLatch())
-        tellFailure(!m_link->isOpen() && !m_lost ? QStringLiteral("the port is closed") : QString());
-    return false;
-}
-
-qint64 UnitSession::bytesToWrite() const
-{
-    return m_link->bytesToWrite();
-}
-
-void UnitSession::tellFailure(const QString &why)
-{
-    if (m_lostTold && !isOpen())
-        return;
-    emit notice(Notice::CommError, !why.isEmpty() ? why
-                                   : m_lost       ? QStringLiteral("the link to the unit broke")
-                                                  : QStringLiteral("the port refused the frame"));
-}
-
-// ---------------------------------------------------------------- requests
-
-bool UnitSession::read(Part part)
-{
-    static const quint8 codes[] = {link::Cmd::ReadPassTable, link::Cmd::ReadSettings,
-                                   link::Cmd::ReadLocations};
-    if (part == Part::EventLog || !isOpen())
-        return false;
-    m_image->startRead(part, false);
-    return send(link::Build_Short_Request(codes[int(part)]));
-}
-
-bool UnitSession::readBack(Part part)
-{
-    if (!read(part))
-        return false;
-    m_image->startRead(part, true);
-    return true;
-}
-
-bool UnitSession::readPointer()
-{
-    m_receive->forgetPointer();
-    return isOpen() && send(eventlog::Build_Pointer_Request());
-}
-
-bool UnitSession::readPages(int &start, int count)
-{
-    if (!isOpen())
-        return false;
-    start = eventlog::First_Page(start, count);
-    return readPagesFrom(start, count);
-}
-
-bool UnitSession::readPagesFrom(int firstPage, int count)
-{
-    const auto frame = eventlog::Build_Page_Request(firstPage, count); // a count above 255 cannot be sent
-    if (!isOpen() || !send(frame.value_or(QByteArray())))
-        return false;
-    m_watchdog->reset();
-    return true;
-}
-
-bool UnitSession::clearEventLog()
-{
-    if (!isOpen() || !send(eventlog::Build_Clear_Request()))
-        return false;
-    m_archive->noteCleared(); // the archive in use reads from the start of the ring next time
-    return true;
-}
-
-// The clock sender stays quiet while the receive path's message stands.
-bool UnitSession::setClock(const QDateTime &now)
-{
-    return isOpen() && send(eventlog::Build_Clock_Request(now), Tell::UnlessLatched);
 }
 
 } // namespace halvo::session

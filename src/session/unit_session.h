@@ -1,15 +1,18 @@
 #pragma once
 
 #include "config/part.h"
-#include "download_end.h"
 #include "notice.h"
+#include "run.h"
+#include "unit_channel.h"
 #include "port/link.h"
 
 #include <QDateTime>
 #include <QObject>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
+#include <vector>
 #include <optional>
 
 namespace halvo::config {
@@ -19,6 +22,7 @@ class Configuration;
 namespace halvo::session {
 
 class ArchiveDownload;
+class ArchiveQuestions;
 class Connection;
 class EventCollection;
 class EventDownload;
@@ -73,13 +77,45 @@ public:
 
     void setConfiguration(config::Configuration *config);
     void setTiming(const SessionTiming &timing);
-    // Every job ends without sending more (the window closes).
+    // Every run ends without sending more (the window closes).
     void stopJobs();
 
+    // ---- commands. Each returns its run, owned by the session until it has told its
+    // end; runStarted is told before the work begins. A command that cannot begin
+    // (its kind runs already, the port is closed, the input is refused) returns a run
+    // that ends Refused, and runStarted is not told.
+    // Opens path; with bannerWaitMs > 0 the run ends once the unit announced itself.
+    Run *connectTo(const QString &path, int bannerWaitMs = 0);
+    // Listens on each port in turn for a unit's banner; nothing is sent.
+    Run *scan(const QList<port::PortEntry> &ports);
+    // Reads parts whole into the configuration; a record is read until two reads agree.
+    enum class Reads { Once, UntilTwoAgree };
+    Run *read(std::vector<config::Part> parts, Reads reads = Reads::Once);
+    // STORE CONFIGURATION of a part (passes 1..passCount), the items the operator chose,
+    // or a plan as it is; each checked by reading the unit back unless told not to.
+    Run *store(config::Part part, const config::Configuration &config, int passCount = config::PassCount);
+    Run *storeItems(const std::vector<config::ItemRef> &items, const config::Configuration &config);
+    Run *store(config::StorePlan plan, bool check = true);
+    // The last pages of the event log, paced, into file as they come when one is
+    // given ("-": standard output), opened once the unit has answered.
+    Run *downloadPages(int pages, const QString &file = {});
+    // Only the pages archive does not hold yet; a first one reads firstPages.
+    Run *downloadNewEvents(const QString &archive, std::optional<int> firstPages, bool appendAnyway = false);
+    // The same for the window: the unit's own archive, chosen when it has none, and
+    // what to do when the archive ends with another unit's page, asked.
+    Run *readNewEvents(ArchiveQuestions &questions, int firstPages);
+    // Every event line from now on goes into file, until the run is stopped or the
+    // file fails. Held first: lines that come while the file is chosen go to it.
+    void holdEventLines();
+    Run *fileEvents(const QString &file);
+    // One frame each; the run is done once the frame has left the port.
+    Run *setClock(const QDateTime &now);
+    Run *clearLog();
+    // The single requests of the event recorder tab; each says whether it went out.
+    bool readPointer();
+    bool readPages(int start, int count);
+
     // ---- the link
-    // Opens the device and drops what arrived before. A refusal says which (error)
-    // and the system's words (why); Connection says what stands in the way.
-    bool open(const QString &path, port::Link::OpenError *error = nullptr, QString *why = nullptr);
     void close();
     bool isOpen() const;
     QString path() const;
@@ -89,80 +125,78 @@ public:
     // number, or the port where the system gives none. Asked of the system once for
     // each opening: the adapter cannot change while its port is open.
     QString adapter() const;
+    // The link watchdog's CONNECTED, ticking every second from startWatchdog on.
+    void startWatchdog();
+    bool connectedShown() const;
 
-    // ---- the one write path: false, and the operator told once, when the port is
-    // closed, the link broke or the port refused the frame. A sender that stays quiet
-    // while the receive path's message stands (the clock) says so.
-    enum class Tell { Always, UnlessLatched };
-    bool send(const QByteArray &frame, Tell tell = Tell::Always);
-    // Of the frames handed over, the bytes that have not left the port yet.
-    qint64 bytesToWrite() const;
-    // A job's failure the operator is to hear of, unless it is the broken link just told.
-    void tellFailure(const QString &why = {});
-
-    // ---- requests; each says whether it went out (a closed port: it did not)
-    bool read(config::Part part);
-    // Reads a part back into the unit image only: the operator's fields stay.
-    bool readBack(config::Part part);
-    bool readPointer();
-    // Asks for the count pages that end just before start; start becomes the first.
-    bool readPages(int &start, int count);
-    // Asks for count pages from firstPage on (a planned read).
-    bool readPagesFrom(int firstPage, int count);
-    bool clearEventLog();
-    bool setClock(const QDateTime &now);
-
-    // ---- what the unit said
+    // ---- state
     // The first 12 characters of its last banner, and the banner whole.
     QString unitId() const;
     QString identification() const;
-    void forgetUnit();
+    bool errorLatch() const;
     // The pointer the unit last sent since it was asked, if any.
     std::optional<int> lastPointer() const;
-    bool errorLatch() const;
-    void clearErrorLatch();
+    // What the unit was last read to hold.
+    const UnitImage &image() const { return *m_image; }
+    // A run of the operator's is under way: a store, a read, an event download, a scan.
+    bool busy() const;
+    bool storeChecking() const;
+    // The archive the last download of new events went into.
+    QString archiveInUse() const;
+
+    // ---- collecting new events on a schedule, for the unit on the link
+    void setCollectionFirstPages(std::function<int()> pages);
+    // The operator's choice, kept for the unit.
+    void chooseCollection(bool on, int minutes);
+    bool collecting() const;
+    QDateTime nextCollection() const;
+
     // One receive event's bytes as the link would hand them over (the fuzz target).
     void take(const QByteArray &bytes);
     const ReceivePath &receivePath() const { return *m_receive; }
 
-    // ---- its jobs, to start and to listen to
-    const UnitImage &image() const { return *m_image; }
-    Watchdog &watchdog() { return *m_watchdog; }
-    const Watchdog &watchdog() const { return *m_watchdog; }
-    Connection &connection() { return *m_connection; }
-    StoreJob &stores() { return *m_stores; }
-    ReadJob &reads() { return *m_reads; }
-    EventDownload &events() { return *m_events; }
-    ArchiveDownload &archive() { return *m_archive; }
-    EventCollection &collection() { return *m_collection; }
-    EventFiling &filing() { return *m_filing; }
-    PortScanner &scanner() { return *m_scanner; }
-    // A job of the operator's runs: a store, a read, an event download, a scan.
-    bool busy() const;
-
 signals:
+    // A run begins: told to passive watchers (the progress frame, the changes line).
+    void runStarted(halvo::session::Run *run);
     void notice(halvo::session::Notice what, const QString &detail);
-    // The link broke (unplugged, hung up); the port is closed already, the jobs told.
+    // The link broke (unplugged, hung up); the port is closed already, the runs told.
     void linkBroke(const QString &reason);
     // The unit's banner; an event line; the event log pointer as the tool shows it.
     void identified(const QString &unitId);
     void eventLine(const QByteArray &line);
     void pointerReceived(int shown);
-    // An event download ended, told once the session's jobs have finished with it.
-    void downloadEnded(const halvo::session::DownloadEnd &end);
+    void connectedShownChanged(bool connected);
+    // The collection: the unit's choice came back or the operator's was taken; its
+    // next time or last result changed; it failed (the first of a row or not); the
+    // file of the archive it collects into has gone and one is to be chosen again.
+    void collectionChosen(bool on, int minutes);
+    void collectionChanged(const QString &lastResult);
+    void collectionFailed(const QString &why, bool firstInARow);
+    void archiveWanted(const QString &gone);
 
 private:
+    friend class SessionProbe; // the tests' view of the jobs
+    class Channel;
+
+    template <typename Job>
+    std::unique_ptr<Job> hearing(std::unique_ptr<Job> job);
+    Run *refuse(Run::Kind kind, const QString &why = {});
+    Run *begin(Run::Kind kind, std::function<void()> stop);
+    Run *startStore(const std::function<bool()> &start);
+    Run *sendOne(Run::Kind kind, const QByteArray &frame, UnitChannel::Tell tell, const std::function<void()> &sent);
+    void startNewEvents(Run *run, const QString &archive, std::optional<int> firstPages, bool appendAnyway,
+                        ArchiveQuestions *questions);
     void onBytesReceived();
     void onLinkLost(const QString &reason);
     void onEventLine(const QByteArray &line);
     void onReplyPlaced(config::Part part);
     void onNotice(Notice what, const QString &detail);
-    void onDownloadEnded(DownloadEnd::How how, const QString &why);
 
     std::unique_ptr<port::Link> m_link;
     std::unique_ptr<UnitImage> m_image;
     std::unique_ptr<ReceivePath> m_receive;
     std::unique_ptr<Watchdog> m_watchdog;
+    std::unique_ptr<Channel> m_channel;
     std::unique_ptr<Connection> m_connection;
     std::unique_ptr<StoreJob> m_stores;
     std::unique_ptr<ReadJob> m_reads;
@@ -171,6 +205,9 @@ private:
     std::unique_ptr<ArchiveDownload> m_archive;
     std::unique_ptr<EventCollection> m_collection;
     std::unique_ptr<PortScanner> m_scanner;
+    std::vector<UnitListener *> m_listeners; // in the order they hear the unit
+    QPointer<Run> m_downloadRun;             // the event download's, or the archive's
+    QPointer<Run> m_filingRun;
     mutable std::optional<QString> m_adapter; // of the port opened last
     bool m_inReceive = false;
     bool m_lost = false;     // the link broke since it was opened

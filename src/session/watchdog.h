@@ -1,5 +1,7 @@
 #pragma once
 
+#include "unit_channel.h"
+
 #include <QObject>
 #include <QTimer>
 
@@ -8,7 +10,7 @@ namespace halvo::session {
 // The link watchdog: the unit is shown CONNECTED while it keeps talking. It ticks
 // every second; more than 20 ticks without a text line from the unit (its banner or
 // an event line) show DISCONNECTED again, and re-assert it every 21 ticks.
-class Watchdog : public QObject
+class Watchdog : public QObject, public UnitListener
 {
     Q_OBJECT
 public:
@@ -30,6 +32,10 @@ signals:
     void connectedShownChanged(bool connected);
 
 private:
+    void unitIdentified() override { showConnected(true); }
+    void lineArrived(const QByteArray &) override { reset(); }
+    void linkBroke(const QString &) override { showConnected(false); }
+
     QTimer m_timer;
     int m_count = 0;
     bool m_shown = false;
