@@ -1,6 +1,7 @@
 // halvo-window-bench: measures the real window against the simulated unit on a pty,
 // offscreen, at the unit's real pacing, and prints one markdown row per figure.
 #include "bench_support.h"
+#include "../tests/support/session_probe.h"
 
 using namespace halvo::bench;
 
@@ -58,11 +59,11 @@ void measureStore(app::FormMain &w, const QString &record, config::Part tab, int
     // Each frame is written right after the progress report that names it.
     QList<qint64> departures;
     QObject stamps;
-    QObject::connect(&w.session().stores(), &session::StoreJob::progress, &stamps,
+    QObject::connect(&Probe::stores(w.session()), &session::StoreJob::progress, &stamps,
                      [&] { departures << clock.nsecsElapsed() / 1000; });
     w.Command_Store_Config_Click();
     waitFor(
-        &w.session().stores(), &session::StoreJob::finished, [&] { return !w.session().stores().running(); },
+        &Probe::stores(w.session()), &session::StoreJob::finished, [&] { return !Probe::stores(w.session()).running(); },
         60000);
     const qint64 wall = clock.elapsed();
     const double cpu = cpuMs() - cpu0;

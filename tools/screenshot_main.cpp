@@ -35,7 +35,7 @@ int main(int argc, char **argv)
         w.setTiming(timing);
         w.findChild<QLineEdit *>(QStringLiteral("TxtEventLogPagesToDownload"))->setText(QStringLiteral("12"));
         w.findChild<QPushButton *>(QStringLiteral("CmdReadLastEventLogPages"))->click();
-        (void)QTest::qWaitFor([&] { return !w.session().events().running(); }, 20000);
+        (void)QTest::qWaitFor([&] { return !w.session().busy(); }, 20000);
         w.findChild<QLineEdit *>(QStringLiteral("TxtFilterEventLines"))
             ->setText(QStringLiteral("pass alarm"));
     } else {

@@ -28,8 +28,9 @@ void Run::advance(int done)
     emit progressed(done, m_total);
 }
 
-// Told from the event loop: a run refused as it is asked is told after the command
-// has returned it, to whoever connected meanwhile.
+// An end that comes while the command that began the run is still under way (a port
+// that would not open, a run refused as it is asked) is told from the event loop,
+// once the command has returned the run to whoever asked; any other end at once.
 void Run::finish(RunResult result)
 {
     if (!m_running)
@@ -38,10 +39,14 @@ void Run::finish(RunResult result)
     m_result = std::move(result);
     m_stop = {};
     m_msLeft = {};
-    QTimer::singleShot(0, this, [this] {
+    auto tell = [this] {
         emit finished(m_result);
         deleteLater();
-    });
+    };
+    if (m_beginning)
+        QTimer::singleShot(0, this, tell);
+    else
+        tell();
 }
 
 } // namespace halvo::session

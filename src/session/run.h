@@ -111,6 +111,7 @@ private:
 
     Kind m_kind;
     bool m_running = true;
+    bool m_beginning = true; // the command that began it has not returned yet
     RunResult m_result;
     Stage m_stage = Stage::Starting;
     int m_done = 0;

@@ -226,6 +226,11 @@ std::unique_ptr<Job> UnitSession::hearing(std::unique_ptr<Job> job)
     return job;
 }
 
+UnitChannel &UnitSession::channel()
+{
+    return *m_channel;
+}
+
 UnitSession::~UnitSession()
 {
     // Whoever listened may be half gone: the jobs and the runs end without a word.
@@ -277,7 +282,7 @@ Run *UnitSession::refuse(Run::Kind kind, const QString &why)
 {
     auto *run = new Run(kind, this);
     run->finish(RunResult::Of(RunResult::Status::Refused, why));
-    return run;
+    return begun(run);
 }
 
 // A run told to its watchers before its work begins. Stopping it stops the job, and
@@ -290,6 +295,12 @@ Run *UnitSession::begin(Run::Kind kind, std::function<void()> stop)
         run->finish(RunResult::Of(RunResult::Status::Stopped, QStringLiteral("stopped")));
     };
     emit runStarted(run);
+    return run;
+}
+
+Run *UnitSession::begun(Run *run)
+{
+    run->m_beginning = false;
     return run;
 }
 
@@ -306,7 +317,7 @@ Run *UnitSession::connectTo(const QString &path, int bannerWaitMs)
         run->finish(r);
     });
     m_connection->start(path, bannerWaitMs);
-    return run;
+    return begun(run);
 }
 
 Run *UnitSession::scan(const QList<port::PortEntry> &ports)
@@ -323,7 +334,7 @@ Run *UnitSession::scan(const QList<port::PortEntry> &ports)
     connect(m_scanner.get(), &PortScanner::heard, run, &Run::heard);
     connect(m_scanner.get(), &PortScanner::finished, run, [run] { run->finish(RunResult::Of(RunResult::Status::Done)); });
     m_scanner->start(ports);
-    return run;
+    return begun(run);
 }
 
 Run *UnitSession::read(std::vector<Part> parts, Reads reads)
@@ -344,7 +355,7 @@ Run *UnitSession::read(std::vector<Part> parts, Reads reads)
     if (!m_reads->start(std::move(parts),
                         reads == Reads::Once ? ReadJob::Reads::Once : ReadJob::Reads::UntilTwoAgree))
         run->finish(RunResult::Of(RunResult::Status::Refused, QStringLiteral("nothing to read")));
-    return run;
+    return begun(run);
 }
 
 // A store's rounds: its frames, the unit read back, what it lacks sent again.
@@ -374,14 +385,14 @@ Run *UnitSession::startStore(const std::function<bool()> &start)
     });
     if (!start())
         run->finish(RunResult::Of(RunResult::Status::Refused, QStringLiteral("nothing to store")));
-    return run;
+    return begun(run);
 }
 
 Run *UnitSession::store(Part part, const config::Configuration &config, int passCount)
 {
     Run *run = startStore([&] { return m_stores->store(part, config, passCount); });
     run->m_part = part;
-    return run;
+    return begun(run);
 }
 
 Run *UnitSession::storeItems(const std::vector<config::ItemRef> &items, const config::Configuration &config)
@@ -395,8 +406,9 @@ Run *UnitSession::store(config::StorePlan plan, bool check)
     Run *run = startStore([&] {
         return m_stores->start(std::move(plan), check ? StoreJob::Check::ReadBack : StoreJob::Check::None);
     });
-    run->m_result.frames = frames;
-    return run;
+    if (run->running())
+        run->m_result.frames = frames;
+    return begun(run);
 }
 
 Run *UnitSession::downloadPages(int pages, const QString &file)
@@ -445,7 +457,7 @@ Run *UnitSession::downloadPages(int pages, const QString &file)
             });
     run->enter(Run::Stage::Asking, 0);
     m_events->start(pages);
-    return run;
+    return begun(run);
 }
 
 Run *UnitSession::downloadNewEvents(const QString &archive, std::optional<int> firstPages, bool appendAnyway)
@@ -459,7 +471,7 @@ Run *UnitSession::downloadNewEvents(const QString &archive, std::optional<int> f
         return refuse(Run::Kind::DownloadNewEvents, why);
     Run *run = begin(Run::Kind::DownloadNewEvents, [this] { m_archive->stop(); });
     startNewEvents(run, archive, firstPages, appendAnyway, nullptr);
-    return run;
+    return begun(run);
 }
 
 Run *UnitSession::readNewEvents(ArchiveQuestions &questions, int firstPages)
@@ -478,7 +490,7 @@ Run *UnitSession::readNewEvents(ArchiveQuestions &questions, int firstPages)
         return refuse(Run::Kind::DownloadNewEvents, why);
     Run *run = begin(Run::Kind::DownloadNewEvents, [this] { m_archive->stop(); });
     startNewEvents(run, archive, firstPages, false, &questions);
-    return run;
+    return begun(run);
 }
 
 // Into archive, remembered for the unit once it has taken it. When the operator is
@@ -564,7 +576,7 @@ Run *UnitSession::fileEvents(const QString &file)
     run->m_subject = file;
     run->enter(Run::Stage::Filing);
     m_filingRun = run;
-    return run;
+    return begun(run);
 }
 
 // A single frame's run is done once the frame has left the port.
@@ -591,7 +603,7 @@ Run *UnitSession::sendOne(Run::Kind kind, const QByteArray &frame, UnitChannel::
         run->finish(RunResult::Of(RunResult::Status::Failed, QStringLiteral("the frame did not leave the port")));
     });
     check();
-    return run;
+    return begun(run);
 }
 
 // The clock sender stays quiet while the receive path's message stands.

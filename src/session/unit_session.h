@@ -177,11 +177,13 @@ signals:
 private:
     friend class SessionProbe; // the tests' view of the jobs
     class Channel;
+    UnitChannel &channel();
 
     template <typename Job>
     std::unique_ptr<Job> hearing(std::unique_ptr<Job> job);
     Run *refuse(Run::Kind kind, const QString &why = {});
     Run *begin(Run::Kind kind, std::function<void()> stop);
+    Run *begun(Run *run);
     Run *startStore(const std::function<bool()> &start);
     Run *sendOne(Run::Kind kind, const QByteArray &frame, UnitChannel::Tell tell, const std::function<void()> &sent);
     void startNewEvents(Run *run, const QString &archive, std::optional<int> firstPages, bool appendAnyway,

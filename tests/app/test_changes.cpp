@@ -2,6 +2,7 @@
 // "Review Changes" storing only the chosen items and reading them back, and the
 // question on closing, against the simulated unit on a pty.
 #include "change_marks.h"
+#include "support/session_probe.h"
 #include "changes_panel.h"
 #include "file_menu.h"
 #include "pass_tab.h"
@@ -75,7 +76,7 @@ private slots:
         alias(9)->setText("Loading Dock");
         QCOMPARE(line(), QStringLiteral("3 changes not stored"));
         QStringList seen;
-        connect(&f.w->session().stores(), &halvo::session::StoreJob::checkingStarted, this,
+        connect(&Probe::stores(f.w->session()), &halvo::session::StoreJob::checkingStarted, this,
                 [&] { seen << line(); });
         f.unit->faults().dropStores = {4};
         f.w->Command_Store_Config_Click();

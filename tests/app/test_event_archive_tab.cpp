@@ -3,6 +3,7 @@
 // named on the tab, only new pages, nothing of another unit's, the question when the
 // archive's last page is not the unit's, and the box that collects every N minutes.
 #include "eventlog/event_archive.h"
+#include "support/session_probe.h"
 #include "eventlog_tab.h"
 #include "session/archive_download.h"
 #include "session/event_collection.h"
@@ -38,7 +39,7 @@ private slots:
     void newEventsGoToTheUnitsArchiveOnce()
     {
         const QString archive = dir.filePath("archive.txt");
-        QSignalSpy ended(&f.w->session(), &halvo::session::UnitSession::downloadEnded);
+        QSignalSpy ended(&Probe::archive(f.w->session()), &halvo::session::ArchiveDownload::ended);
         auto readNew = [&](bool stopAtOnce = false) {
             ended.clear();
             f.click("CmdReadNewEvents");
@@ -83,7 +84,7 @@ private slots:
     void anArchiveHoldsTheEventsOfOneUnit()
     {
         const QString archive = dir.filePath("gate.txt"), other = dir.filePath("other.txt");
-        QSignalSpy ended(&f.w->session(), &halvo::session::UnitSession::downloadEnded);
+        QSignalSpy ended(&Probe::archive(f.w->session()), &halvo::session::ArchiveDownload::ended);
         auto readNew = [&] {
             ended.clear();
             f.click("CmdReadNewEvents");
@@ -173,7 +174,7 @@ private slots:
         f.unit->sendBanner();
         QTRY_VERIFY(!f.w->session().identification().isEmpty());
         box->click(); // no archive for the unit yet, and the choice cancelled: nothing collects
-        QVERIFY(!box->isChecked() && !f.w->session().collection().active());
+        QVERIFY(!box->isChecked() && !Probe::collection(f.w->session()).active());
         field("TxtCollectMinutes")->setText("0");
         field("TxtEventLogPagesToDownload")->setText("2");
         f.dialogs.fileNames = {archive};
@@ -190,7 +191,7 @@ private slots:
         QCOMPARE(remembered.value("collect/" + unit + "/minutes").toInt(), 15);
         QCOMPARE(remembered.value("archives/" + unit).toString(), archive); // chosen once for the unit
 
-        QSignalSpy failed(&f.w->session().collection(), &halvo::session::EventCollection::failed);
+        QSignalSpy failed(&Probe::collection(f.w->session()), &halvo::session::EventCollection::failed);
         QFile record(halvo::eventlog::Record_Path(archive));
         QVERIFY(record.open(QIODevice::WriteOnly) && record.write("damaged\n") > 0);
         record.close();
@@ -199,7 +200,7 @@ private slots:
         QTRY_COMPARE(f.dialogs.messages.size(), 1); // once, however many periods fail
         QVERIFY(f.dialogs.messages.first().startsWith("New events could not be collected: "));
         box->click();
-        QVERIFY(!f.w->session().collection().active());
+        QVERIFY(!Probe::collection(f.w->session()).active());
         QCOMPARE(remembered.value("collect/" + unit + "/on").toBool(), false);
 
         // 1 to 1440 minutes.
@@ -215,7 +216,7 @@ private slots:
         f.unit->sendBanner();
         QTRY_VERIFY(box->isChecked());
         QCOMPARE(field("TxtCollectMinutes")->text(), QStringLiteral("30"));
-        QVERIFY(f.w->session().collection().active());
+        QVERIFY(Probe::collection(f.w->session()).active());
     }
 
     // A collection set up with a new archive while the unit announces itself every
@@ -225,7 +226,7 @@ private slots:
     {
         const QString archive = dir.filePath("first-time.txt");
         auto *box = f.ctl<QCheckBox>("CheckCollectEvents");
-        auto &collection = f.w->session().collection();
+        auto &collection = Probe::collection(f.w->session());
         auto timing = halvo::test::WindowFixture::fastTiming();
         timing.collectMinuteMs = 3000; // a banner comes before the first collection
         f.w->setTiming(timing);
@@ -257,7 +258,7 @@ private slots:
     {
         const QString gone = dir.filePath("gone.txt"), fresh = dir.filePath("instead.txt");
         auto *box = f.ctl<QCheckBox>("CheckCollectEvents");
-        auto &collection = f.w->session().collection();
+        auto &collection = Probe::collection(f.w->session());
         QSettings().clear();
         f.unit->sendBanner();
         QTRY_VERIFY(!f.w->session().identification().isEmpty());
@@ -308,7 +309,7 @@ private slots:
         QVERIFY(halvo::eventlog::Write_Record(archive, r));
         QSettings().clear();
         f.dialogs.fileNames = {archive};
-        QSignalSpy ended(&f.w->session(), &halvo::session::UnitSession::downloadEnded);
+        QSignalSpy ended(&Probe::archive(f.w->session()), &halvo::session::ArchiveDownload::ended);
         f.unit->setEventLogPointer(3);
         f.click("CmdReadNewEvents");
         QVERIFY(ended.wait(20000));

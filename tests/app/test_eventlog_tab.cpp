@@ -1,6 +1,7 @@
 // The Event Recorder/Logger tab and the clock button, against the simulated unit on
 // a pty; the paced read ticks ten times as fast.
 #include "event_view.h"
+#include "support/session_probe.h"
 #include "eventlog/event_archive.h"
 #include "eventlog_tab.h"
 #include "session/archive_download.h"
@@ -37,7 +38,7 @@ class TestEventLogTab : public halvo::test::WindowTest
     // "Read Last # of Pages of Events", until the read has ended.
     void readLastPages()
     {
-        QSignalSpy ended(&f.w->session().events(), &EventDownload::ended);
+        QSignalSpy ended(&Probe::events(f.w->session()), &EventDownload::ended);
         f.click("CmdReadLastEventLogPages");
         QVERIFY(ended.wait(20000));
         QCOMPARE(ended.first().first().value<EventDownload::End>(), EventDownload::End::Complete);
@@ -86,7 +87,7 @@ private slots:
         const QString path = dir.filePath("log.txt");
         f.dialogs.fileNames = {path};
         storeBox()->click();
-        QVERIFY(w.session().filing().filing());
+        QVERIFY(Probe::filing(w.session()).filing());
         QCOMPARE(f.dialogs.messages, QStringList{ChooseFile});
 
         f.unit->setEventLogPointer(51); // shown as 50
@@ -110,7 +111,7 @@ private slots:
     // lines and exports them.
     void aPacedReadShowsProgressStopsAndItsLinesAreFound()
     {
-        auto &events = f.w->session().events();
+        auto &events = Probe::events(f.w->session());
         auto *line = f.ctl<QLabel>("LabelEventDownload");
         f.unit->setEventLogPointer(51);
         field("TxtEventLogPagesToDownload")->setText("250");
@@ -177,7 +178,7 @@ private slots:
         auto &w = *f.w;
         // Cancelled: the box is cleared again and no file is open.
         storeBox()->click();
-        QVERIFY(!storeBox()->isChecked() && !w.session().filing().filing());
+        QVERIFY(!storeBox()->isChecked() && !Probe::filing(w.session()).filing());
         QCOMPARE(f.dialogs.offered, QStringList{halvo::app::documentsFolder() + "|Halvo_Event_Log.txt"});
         // A folder that does not exist: the message, the box cleared.
         f.dialogs.fileNames = {dir.filePath("missing/log.txt")};
@@ -191,7 +192,7 @@ private slots:
         f.unit->sendRaw(" one\r two\r three\r");
         QVERIFY(QTest::qWaitFor([&] { return listed() == 3; }, 3000));
         QCOMPARE(f.dialogs.messages, (QStringList{ChooseFile, SaveError}));
-        QVERIFY(!storeBox()->isChecked() && !w.session().filing().filing());
+        QVERIFY(!storeBox()->isChecked() && !Probe::filing(w.session()).filing());
 
         // Checking again with the same name empties the file and starts again.
         const QString path = dir.filePath("log.txt");
@@ -202,7 +203,7 @@ private slots:
             QVERIFY(QTest::qWaitFor([&] { return readFile(path).contains(line); }, 3000));
             QCOMPARE(readFile(path), "\" " + QByteArray(line) + "\"\r\n"); // the line's leading blank kept
             storeBox()->click();                                           // unchecked: closed
-            QVERIFY(!w.session().filing().filing());
+            QVERIFY(!Probe::filing(w.session()).filing());
         }
     }
 };

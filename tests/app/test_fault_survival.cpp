@@ -2,6 +2,7 @@
 // returns on the same device, as a re-plugged adapter does. The messages that no
 // other suite reaches are reached here.
 #include "eventlog_tab.h"
+#include "support/session_probe.h"
 #include "file_menu.h"
 #include "session/event_download.h"
 #include "session/port_scanner.h"
@@ -85,15 +86,15 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !f.dialogs.messages.isEmpty(); }, 3000));
         // Every job has stopped, no timer is left to tick, and it was said once.
         auto &s = w.session();
-        QVERIFY(!s.isOpen() && !s.stores().running() && !s.events().running() &&
+        QVERIFY(!s.isOpen() && !Probe::stores(s).running() && !Probe::events(s).running() &&
                 f.ctl("FrameSavingData")->isHidden() && !w.isConnectedShown());
-        QCOMPARE(s.events().state(), halvo::eventlog::EventLogger::State::Idle);
+        QCOMPARE(Probe::events(s).state(), halvo::eventlog::EventLogger::State::Idle);
         QCoreApplication::processEvents();
         QCOMPARE(f.dialogs.messages, QStringList{CommError});
 
         // Plugged back in: a scan lists it again and a connect reads it.
         plugIn();
-        QSignalSpy scanned(&s.scanner(), &halvo::session::PortScanner::finished);
+        QSignalSpy scanned(&Probe::scanner(s), &halvo::session::PortScanner::finished);
         w.ports().CommandRescanPorts_Click();
         QVERIFY(scanned.wait(10000));
         QVERIFY2(f.ctl<QComboBox>("Combo_Com_Port")->itemText(0).startsWith("COM 1 : Halvo"),

@@ -1,6 +1,7 @@
 // The main window: start-up contents, help text, ports, connection, watchdog and the
 // receive path, driven offscreen against a simulated unit on a real pty.
 #include "help_menu.h"
+#include "support/session_probe.h"
 #include "port/port_catalogue.h"
 #include "port/serial_link.h"
 #include "session/port_scanner.h"
@@ -149,7 +150,7 @@ private slots:
     void indicatorsAndTheReceivedDataList()
     {
         auto &w = *f.w;
-        auto &dog = w.session().watchdog();
+        auto &dog = Probe::watchdog(w.session());
         dog.stop(); // the test is the clock
         f.connectPort();
         QVERIFY(w.isConnectedShown() && f.ctl<QLineEdit>("TextDisConnected")->isHidden());
@@ -177,8 +178,8 @@ private slots:
         f.unit->setBannerInterval(100);
         auto &w = *f.w;
         w.ports().catalogue().setExtraPorts({f.unit->devicePath(), silent.devicePath()});
-        QSignalSpy listened(&w.session().scanner(), &halvo::session::PortScanner::listening);
-        QSignalSpy finished(&w.session().scanner(), &halvo::session::PortScanner::finished);
+        QSignalSpy listened(&Probe::scanner(w.session()), &halvo::session::PortScanner::listening);
+        QSignalSpy finished(&Probe::scanner(w.session()), &halvo::session::PortScanner::finished);
         w.ports().CommandRescanPorts_Click();
         QCOMPARE(f.dialogs.messages.first(), Scanning);
         w.ports().CommandRescanPorts_Click(); // a second click while it listens does nothing
@@ -369,12 +370,12 @@ private slots:
         auto &w = *f.w;
         w.show();
         w.setTiming(halvo::session::SessionTiming{}); // 6.2 s per port
-        QSignalSpy finished(&w.session().scanner(), &halvo::session::PortScanner::finished);
+        QSignalSpy finished(&Probe::scanner(w.session()), &halvo::session::PortScanner::finished);
         w.ports().CommandRescanPorts_Click();
-        QVERIFY(w.session().isOpen() && w.session().scanner().running());
+        QVERIFY(w.session().isOpen() && Probe::scanner(w.session()).running());
         QVERIFY(w.close());
         QCOMPARE(finished.size(), 1);
-        QVERIFY(!w.session().isOpen() && !w.session().scanner().running());
+        QVERIFY(!w.session().isOpen() && !Probe::scanner(w.session()).running());
     }
 };
 

@@ -1,6 +1,7 @@
 // The pass table in the window: reading it from the unit, the pass editor, and
 // storing it back, against the simulated unit on a pty.
 #include "pass_tab.h"
+#include "support/session_probe.h"
 #include "support/messages.h"
 #include "support/window_fixture.h"
 
@@ -262,7 +263,7 @@ private slots:
         w.Command_Store_Config_Click();
         QTRY_VERIFY(!f.unit->receivedFrames().isEmpty());
         w.close();
-        QVERIFY(!w.session().stores().running() && f.ctl("FrameSavingData")->isHidden() &&
+        QVERIFY(!Probe::stores(w.session()).running() && f.ctl("FrameSavingData")->isHidden() &&
                 !w.session().isOpen());
         QVERIFY(f.unit->receivedFrames().size() < 72 && f.dialogs.messages.isEmpty());
     }

@@ -2,6 +2,7 @@
 // window: it follows the model whatever changes it, writes the operator's edits into
 // it, and marks what differs from the unit.
 #include "change_marks.h"
+#include "support/session_probe.h"
 #include "config/configuration.h"
 #include "location_tab.h"
 #include "pass_tab.h"
@@ -67,7 +68,7 @@ private slots:
         fake = std::make_unique<test::FakeSession>(log);
         fake->session->setConfiguration(&config);
         changes = std::make_unique<session::ChangesNotStored>(config, fake->session->image());
-        QVERIFY(fake->session->open("/dev/fake"));
+        QVERIFY(Probe::channel(*fake->session).open("/dev/fake"));
     }
 
     void theSettingsTabFollowsTheModelAndWritesEditsIntoIt()
@@ -75,7 +76,7 @@ private slots:
         app::SettingsTab tab(context());
         auto *timeout = tab.findChild<QLineEdit *>("Text_Config_Parameters(2)");
         auto *max = tab.findChild<QLabel *>("Label_Config_Parameters_Max(2)");
-        fake->session->read(config::Part::Settings);
+        Probe::channel(*fake->session).read(config::Part::Settings);
         fake->link->receive(settingsPage('0', {{2, 120}}) + settingsPage('3', {{2, 45}, {16, 1}}));
         QCOMPARE(timeout->text() + "/" + max->text(), QStringLiteral("45/120"));
         QVERIFY(!timeout->font().bold());
@@ -88,7 +89,7 @@ private slots:
         QCOMPARE(timeout->text(), QStringLiteral("45"));
         QVERIFY(!app::marks::isMarked(timeout));
         timeout->setText("90");
-        QVERIFY(fake->session->stores().store(config::Part::Settings, config));
+        QVERIFY(Probe::stores(*fake->session).store(config::Part::Settings, config));
         QCOMPARE(fake->link->written.last().size(), 39);
         QCOMPARE(quint8(fake->link->written.last().at(6)), 90); // parameter 2
         QVERIFY(app::marks::isMarked(timeout));                 // sent, but not yet read back
@@ -106,7 +107,7 @@ private slots:
     {
         app::PassTab passes(context());
         auto *table = passes.findChild<QAbstractItemView *>("ListView1")->model();
-        fake->session->read(config::Part::Passes);
+        Probe::channel(*fake->session).read(config::Part::Passes);
         fake->link->receive(passTable());
         QSignalSpy redrawn(table, &QAbstractItemModel::dataChanged);
         auto row = config.passRow(5);
@@ -152,7 +153,7 @@ private slots:
     {
         app::LocationTab tab(context());
         auto *alias = tab.findChild<QLineEdit *>("Text_Location_Name(4)");
-        fake->session->read(config::Part::Locations);
+        Probe::channel(*fake->session).read(config::Part::Locations);
         QByteArray replies;
         for (int s = 0; s < 50; ++s)
             replies += "D-" + QByteArray::number(s).rightJustified(2, '0') + "Zone            " +

@@ -3,6 +3,7 @@
 // driver's queue is empty, a broken link told once per opening, folders that appear
 // late.
 #include "port/doctor.h"
+#include "support/session_probe.h"
 #include "port/link_switch.h"
 #include "port/port_catalogue.h"
 #include "port/port_watcher.h"
@@ -257,9 +258,9 @@ private slots:
         halvo::session::UnitSession session(halvo::session::SessionSeams{std::move(links), {}});
         session.setConfiguration(&config);
         QSignalSpy broke(&session, &halvo::session::UnitSession::linkBroke);
-        QVERIFY(session.open("demo"));
+        QVERIFY(Probe::channel(session).open("demo"));
         QCOMPARE(session.path(), QStringLiteral("demo"));
-        QVERIFY(session.read(halvo::config::Part::Passes));
+        QVERIFY(Probe::channel(session).read(halvo::config::Part::Passes));
         QVERIFY(!session.image().read(halvo::config::Part::Passes)); // not within the write
         QTRY_VERIFY(session.image().read(halvo::config::Part::Passes));
         QCOMPARE(config.passRow(72)[1], QStringLiteral("Pass Device 72  "));
@@ -270,9 +271,9 @@ private slots:
         QCOMPARE(delivered.size(), deliveries);
 
         // A store finishes: the demo's "gone out" reaches the session through the switch.
-        QSignalSpy stored(&session.stores(), &halvo::session::StoreJob::finished);
-        session.stores().setPauseScale(0.01);
-        QVERIFY(session.stores().store(halvo::config::Part::Locations, config));
+        QSignalSpy stored(&Probe::stores(session), &halvo::session::StoreJob::finished);
+        Probe::stores(session).setPauseScale(0.01);
+        QVERIFY(Probe::stores(session).store(halvo::config::Part::Locations, config));
         QTRY_COMPARE(stored.size(), 1);
         QCOMPARE(stored.first().first().value<halvo::session::StoreOutcome>(),
                  halvo::session::StoreOutcome::Done);
@@ -281,8 +282,8 @@ private slots:
         unit.hangUp();
         QCOMPARE(broke.size(), 1);
         QVERIFY(!session.isOpen());
-        QVERIFY(!session.open("demo"));
-        QVERIFY(!session.open("/dev/no-such-port")); // the serial link still
+        QVERIFY(!Probe::channel(session).open("demo"));
+        QVERIFY(!Probe::channel(session).open("/dev/no-such-port")); // the serial link still
     }
 
     void anAdapterIsDescribedByWhatTheSystemKnows()

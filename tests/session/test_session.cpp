@@ -2,6 +2,7 @@
 // writes. Replies reach the configuration and the unit image, failures are told
 // once, the watchdog follows the unit, and a request on a closed port fails.
 #include "eventlog/event_archive.h"
+#include "support/session_probe.h"
 #include "session/archive_download.h"
 #include "session/connection.h"
 #include "session/event_filing.h"
@@ -38,8 +39,8 @@ private slots:
     void aFirstDownloadRecordsWhereItEnded()
     {
         QTemporaryDir dir;
-        session::ArchiveDownload &a = s->archive();
-        FakeClock &ticks = *fake->events;
+        session::ArchiveDownload &a = Probe::archive(*s);
+        FakeClock &ticks = *fake->archive;
         for (const char *name : {"first.txt", "second.txt"}) {
             const QString archive = dir.filePath(name);
             QString why;
@@ -64,7 +65,7 @@ private slots:
     {
         QSignalSpy rows(config.notifier(), &config::ConfigurationNotifier::changed);
         QSignalSpy complete(&s->image(), &session::UnitImage::readComplete);
-        QVERIFY(s->read(Part::Passes));
+        QVERIFY(Probe::channel(*s).read(Part::Passes));
         QCOMPARE(link->written, QList<QByteArray>{QByteArray("\x44\x21\x00\x04\x00\x69\x0A\x0D", 8)});
         link->receive(passReply(253, "Night Porter")); // the unit reports pass 13 as 253
         QCOMPARE(config.passRow(14)[passes::ColUserName], "Night Porter    ");
@@ -100,7 +101,7 @@ private slots:
         QByteArray table;
         for (int i = 0; i < 72; ++i)
             table += passReply(i, "P" + QByteArray::number(i));
-        s->read(Part::Passes);
+        Probe::channel(*s).read(Part::Passes);
         link->receive(table.left(71 * 40));
         QVERIFY(!image.read(Part::Passes) && changed.isEmpty());
         link->receive(table.mid(71 * 40));
@@ -111,9 +112,9 @@ private slots:
         row[passes::ColUserName] = "Edited";
         config.setPassRow(3, row);
         s->close();
-        QVERIFY(!s->readBack(Part::Passes)); // nothing went out: nothing is read back
-        QVERIFY(s->open("/dev/fake"));
-        QVERIFY(s->readBack(Part::Passes));
+        QVERIFY(!Probe::channel(*s).readBack(Part::Passes)); // nothing went out: nothing is read back
+        QVERIFY(Probe::channel(*s).open("/dev/fake"));
+        QVERIFY(Probe::channel(*s).readBack(Part::Passes));
         table.replace("P2  ", "Q2  ");
         link->receive(table);
         QCOMPARE(config.passRow(3)[passes::ColUserName], "Edited"); // the operator's edit stays
@@ -193,7 +194,7 @@ private slots:
 
     void theWatchdogFollowsTextLines()
     {
-        session::Watchdog &dog = s->watchdog();
+        session::Watchdog &dog = Probe::watchdog(*s);
         QSignalSpy shown(&dog, &session::Watchdog::connectedShownChanged);
         link->receive("Halvo Base Unit V2.04\r");
         QCOMPARE(s->unitId(), "Halvo Base U"); // the first line: no leading blank
@@ -216,7 +217,7 @@ private slots:
         link->pull();
         QTRY_COMPARE(notices.size(), 1);
         QVERIFY(s->linkLost());
-        QVERIFY(s->open("/dev/fake"));
+        QVERIFY(Probe::channel(*s).open("/dev/fake"));
         QVERIFY(!s->linkLost());
         link->pull();
         QTRY_COMPARE(notices.size(), 2);
@@ -227,12 +228,12 @@ private slots:
     void aConnectionOpensThePortAndWaitsForTheUnit()
     {
         using Result = session::Connection::Result;
-        session::Connection &c = s->connection();
+        session::Connection &c = Probe::connection(*s);
         QSignalSpy ended(&c, &session::Connection::finished);
         s->close();
         c.start("/dev/fake");
         QCOMPARE(ended.takeFirst().first().value<Result>(), Result::Opened);
-        QVERIFY(s->isOpen() && s->watchdog().connectedShown());
+        QVERIFY(s->isOpen() && Probe::watchdog(*s).connectedShown());
 
         c.start("/dev/fake", 3000);
         QCOMPARE(log.last(), "pause 3000");
@@ -273,25 +274,25 @@ private slots:
     void requestsOnAClosedPortFail()
     {
         s->close();
-        QVERIFY(!s->read(Part::Settings));
-        QVERIFY(!s->clearEventLog());
+        QVERIFY(!Probe::channel(*s).read(Part::Settings));
+        QVERIFY(!Probe::sent(s->clearLog()));
         QVERIFY(!s->readPointer());
         int start = 20;
         QVERIFY(!s->readPages(start, 10));
-        QVERIFY(!s->setClock(QDateTime::currentDateTime()));
+        QVERIFY(!Probe::sent(s->setClock(QDateTime::currentDateTime())));
         QVERIFY(link->written.isEmpty() && notices.isEmpty());
-        QVERIFY(!s->send("D(\x00\x04\x00\x70\n\r"));
+        QVERIFY(!Probe::channel(*s).send("D(\x00\x04\x00\x70\n\r"));
         QCOMPARE(notices, QStringList{"comm: the port is closed"}); // a job's frame is told
         notices.clear();
-        QVERIFY(s->open("/dev/fake"));
-        QVERIFY(s->read(Part::Settings));
+        QVERIFY(Probe::channel(*s).open("/dev/fake"));
+        QVERIFY(Probe::channel(*s).read(Part::Settings));
         QCOMPARE(link->written.last(), QByteArray("\x44\x24\x00\x04\x00\x6C\x0A\x0D", 8));
         link->refuseWrites = true;
-        QVERIFY(!s->clearEventLog());
+        QVERIFY(!Probe::sent(s->clearLog()));
         QCOMPARE(notices, QStringList{"comm: the port refused the frame"});
-        s->watchdog().showConnected(false);
+        Probe::watchdog(*s).showConnected(false);
         link->receive(BadPass); // the clock stays quiet while the receive path's message stands
-        QVERIFY(!s->setClock(QDateTime::currentDateTime()));
+        QVERIFY(!Probe::sent(s->setClock(QDateTime::currentDateTime())));
         QCOMPARE(notices.size(), 2);
     }
 
@@ -299,7 +300,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("log.txt");
-        session::EventFiling &filing = s->filing();
+        session::EventFiling &filing = Probe::filing(*s);
         QSignalSpy failed(&filing, &session::EventFiling::failed);
         link->receive(" before\r");
         filing.hold();

@@ -2,6 +2,7 @@
 // into an archive, the collection on its schedule (and a day of it against the
 // simulated unit), the event log file.
 #include "eventlog/event_archive.h"
+#include "support/session_probe.h"
 #include "session/archive_download.h"
 #include "session/event_collection.h"
 #include "session/event_download.h"
@@ -35,7 +36,7 @@ private slots:
     // quiet as long again. Progress counts pages asked and lines come.
     void theEventDownloadPacesItsChunksAndKnowsWhenItIsComplete()
     {
-        session::EventDownload &d = s->events();
+        session::EventDownload &d = Probe::events(*s);
         QSignalSpy ended(&d, &session::EventDownload::ended);
         FakeClock &ticks = *fake->events;
         QVERIFY(!d.running());
@@ -61,7 +62,7 @@ private slots:
         ticks.fire(); // the fourth quiet tick
         QCOMPARE(firstPages(), QStringList{"32280/100"});
         QCOMPARE(d.progress().msLeft, -1); // no estimate before a chunk has come
-        QCOMPARE(session::Download_Line(d.progress()), "Page 0 of 250");
+        QCOMPARE(session::Download_Line(d.progress().pagesArrived(), d.progress().pagesExpected, d.progress().msLeft), "Page 0 of 250");
         for (int t = 0; t < 3; ++t) {
             ticks.fire();
             link->receive(" event line\r"); // lines keep the next chunk waiting
@@ -72,7 +73,7 @@ private slots:
         QCOMPARE(d.progress().pagesArrived(), 100);
         QVERIFY(d.progress().msLeft >= 0);
         QVERIFY(QRegularExpression("^Page 100 of 250, about \\d+ s left$")
-                    .match(session::Download_Line(d.progress()))
+                    .match(session::Download_Line(d.progress().pagesArrived(), d.progress().pagesExpected, d.progress().msLeft))
                     .hasMatch());
         for (int t = 0; t < 8; ++t)
             ticks.fire();
@@ -92,7 +93,7 @@ private slots:
     // and in a planned one alike.
     void aLineRestartsTheQuietCount()
     {
-        session::EventDownload &d = s->events();
+        session::EventDownload &d = Probe::events(*s);
         FakeClock &ticks = *fake->events;
         auto pageRequests = [&] {
             return std::count_if(link->written.begin(), link->written.end(),
@@ -129,7 +130,7 @@ private slots:
 
     void anEventDownloadStopsOrBreaks()
     {
-        session::EventDownload &d = s->events();
+        session::EventDownload &d = Probe::events(*s);
         QSignalSpy ended(&d, &session::EventDownload::ended);
         FakeClock &ticks = *fake->events;
         d.start(10);
@@ -153,7 +154,7 @@ private slots:
         QCOMPARE(ended.takeFirst().first().value<session::EventDownload::End>(),
                  session::EventDownload::End::Broken);
         QCOMPARE(d.state(), eventlog::EventLogger::State::Idle);
-        QVERIFY(s->open("/dev/fake"));
+        QVERIFY(Probe::channel(*s).open("/dev/fake"));
         d.start(10);
         s->close(); // a request that cannot go out ends the read: not asked again and again
         ticks.fire();
@@ -168,14 +169,14 @@ private slots:
     {
         QTemporaryDir dir;
         const QString archive = dir.filePath("archive.txt");
-        session::ArchiveDownload &a = s->archive();
+        session::ArchiveDownload &a = Probe::archive(*s);
         QList<QVariantList> ended; // each archive download's end: all appended, entries, why
-        connect(s, &session::UnitSession::downloadEnded, this, [&](const session::DownloadEnd &e) {
+        connect(&a, &session::ArchiveDownload::ended, this, [&](const session::DownloadEnd &e) {
             QVERIFY(e.archive);
             ended << QVariantList{e.appendedAll, e.appended, e.why};
         });
         QSignalSpy notes(&a, &session::ArchiveDownload::note);
-        FakeClock &ticks = *fake->events;
+        FakeClock &ticks = *fake->archive;
         auto pointer = [&](int shown) {
             const int raw = shown + 1;
             link->receive(reply('/', test::bytes({raw / 256, raw / 16 % 16, raw % 16})));
@@ -257,18 +258,18 @@ private slots:
     {
         QTemporaryDir dir;
         const QString archive = dir.filePath("collected.txt");
-        session::EventCollection &c = s->collection();
+        session::EventCollection &c = Probe::collection(*s);
         QDateTime now(QDate(2026, 12, 8), QTime(10, 0));
         c.setNow([&] { return now; });
         QSignalSpy collected(&c, &session::EventCollection::collected),
             failed(&c, &session::EventCollection::failed);
-        FakeClock &period = *fake->collect, &ticks = *fake->events;
+        FakeClock &period = *fake->collect, &ticks = *fake->archive;
         c.setFirstPages([] { return 2; });
         c.start(archive, 15);
         QCOMPARE(log.last(), "pause 900000");
         QCOMPARE(c.nextAt(), now.addSecs(15 * 60));
 
-        QVERIFY(s->stores().start(plan({200}), session::StoreJob::Check::None));
+        QVERIFY(Probe::stores(*s).start(plan({200}), session::StoreJob::Check::None));
         now = now.addSecs(15 * 60);
         period.fire(); // due while the store runs: it waits, nothing is asked
         QCOMPARE(log.last(), "pause 1000");
@@ -343,12 +344,12 @@ private slots:
                                       period = c.get();
                                       return c;
                                   }});
-        QVERIFY(day.open(sim::SimLink::Demo_Path()));
-        day.events().setPauseScale(0.01);
-        QSignalSpy collected(&day.collection(), &session::EventCollection::collected),
-            failed(&day.collection(), &session::EventCollection::failed);
-        day.collection().setFirstPages([] { return 3; });
-        day.collection().start(archive, 15);
+        QVERIFY(Probe::channel(day).open(sim::SimLink::Demo_Path()));
+        Probe::events(day).setPauseScale(0.01);
+        QSignalSpy collected(&Probe::collection(day), &session::EventCollection::collected),
+            failed(&Probe::collection(day), &session::EventCollection::failed);
+        Probe::collection(day).setFirstPages([] { return 3; });
+        Probe::collection(day).start(archive, 15);
         int logged = 3, pagesAsked = 0;
         for (int n = 0; n < 96; ++n) {
             const int pages = n % 5;

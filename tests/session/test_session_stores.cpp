@@ -2,6 +2,7 @@
 // frame, read back and sent again until the unit holds them; reads that become
 // records read until two agree.
 #include "session/read_job.h"
+#include "support/session_probe.h"
 #include "session/store_job.h"
 #include "session/unit_image.h"
 #include "session/unit_session.h"
@@ -29,7 +30,7 @@ private slots:
     // goes again, paced, at most twice more; what it still lacks is named.
     void aStoreIsReadBackAndWhatIsLackingGoesAgain()
     {
-        session::StoreJob &job = s->stores();
+        session::StoreJob &job = Probe::stores(*s);
         QSignalSpy finished(&job, &session::StoreJob::finished);
         const session::UnitImage &image = s->image();
         auto names = [](const QByteArray &slot4) {
@@ -83,7 +84,7 @@ private slots:
     // stays silent is waited for, then the store ends without a word of success.
     void aStoreReadBackThatIsNotAnsweredEndsIt()
     {
-        session::StoreJob &job = s->stores();
+        session::StoreJob &job = Probe::stores(*s);
         QSignalSpy finished(&job, &session::StoreJob::finished), started(&job, &session::StoreJob::started);
         session::SessionTiming timing; // the front ends give the read back's time through the session
         timing.readBackMs = 4000;
@@ -132,7 +133,7 @@ private slots:
     // waited for, then what is missing is named.
     void aRecordIsReadUntilTwoReadsAgree()
     {
-        session::ReadJob &reads = s->reads();
+        session::ReadJob &reads = Probe::reads(*s);
         QSignalSpy finished(&reads, &session::ReadJob::finished),
             started(&reads, &session::ReadJob::readStarted);
         FakeClock &timeout = *fake->read;
@@ -184,7 +185,7 @@ private slots:
     // Each pause starts only when its frame has left the port, however late.
     void aStorePausesAfterEachFrameHasGoneOut()
     {
-        session::StoreJob &job = s->stores();
+        session::StoreJob &job = Probe::stores(*s);
         QSignalSpy progress(&job, &session::StoreJob::progress);
         QSignalSpy finished(&job, &session::StoreJob::finished);
         link->holdBytes = true;
@@ -209,7 +210,7 @@ private slots:
 
     void aStoreStopsAtOnce()
     {
-        session::StoreJob &job = s->stores();
+        session::StoreJob &job = Probe::stores(*s);
         QSignalSpy finished(&job, &session::StoreJob::finished);
         job.setPauseScale(0.5);
         QVERIFY(job.start(plan({200, 200, 200})));
@@ -218,10 +219,10 @@ private slots:
         QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::LinkLost);
         QVERIFY(!clock->waiting() && link->written.size() == 1);
         QTRY_COMPARE(notices, QStringList{"comm: the device went away"}); // told once, from the event loop
-        QVERIFY(!s->clearEventLog()); // a sender failing on the broken link says nothing more
+        QVERIFY(!Probe::sent(s->clearLog())); // a sender failing on the broken link says nothing more
         QCOMPARE(notices.size(), 1);
 
-        QVERIFY(s->open("/dev/fake"));
+        QVERIFY(Probe::channel(*s).open("/dev/fake"));
         config::StorePlan short4 = plan({200, 200});
         short4.stopsShort = "row 3 cannot be built";
         QVERIFY(job.start(short4));
@@ -248,7 +249,7 @@ private slots:
         QByteArray table;
         for (int i = 0; i < 72; ++i)
             table += passReply(i, "P" + QByteArray::number(i));
-        s->read(Part::Passes);
+        Probe::channel(*s).read(Part::Passes);
         link->receive(table);
         for (int r = 1; r <= 72; ++r)
             config.setPassRow(r, s->image().unit().passRow(r));
@@ -256,7 +257,7 @@ private slots:
         row[passes::ColUserName] = "Changed         ";
         config.setPassRow(2, row);
         link->written.clear();
-        QVERIFY(s->stores().store(Part::Passes, config, 32));
+        QVERIFY(Probe::stores(*s).store(Part::Passes, config, 32));
         for (int f = 0; f < 32; ++f)
             clock->fire();
         QCOMPARE(link->written.size(), 33);
@@ -264,7 +265,7 @@ private slots:
         QCOMPARE(link->written.last(), QByteArray("\x44\x21\x00\x04\x00\x69\x0A\x0D", 8));
         link->receive(
             table.replace("P1              ", "Changed         ").left(32 * 40)); // the 32 rows sent suffice
-        QVERIFY(!s->stores().running() && s->stores().checked());
+        QVERIFY(!Probe::stores(*s).running() && Probe::stores(*s).checked());
         link->receive(table.mid(32 * 40));
         QCOMPARE(s->image().unit().passRow(2)[passes::ColUserName], "Changed         ");
     }

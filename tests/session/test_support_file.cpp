@@ -2,6 +2,7 @@
 // run's log behind it (the last 2000 lines at debug level, the console as quiet as it
 // was, a log file as it happens).
 #include "session/support_file.h"
+#include "support/session_probe.h"
 #include "session/support_log.h"
 #include "session/unit_image.h"
 #include "session/unit_session.h"
@@ -44,7 +45,7 @@ private slots:
         config.setPassRow(72, row);
         config.setAlias(4, "Kitchen West    ");
         config.setAlias(49, "Boiler Room     ");
-        QVERIFY(s->read(config::Part::Passes));
+        QVERIFY(Probe::channel(*s).read(config::Part::Passes));
         link->receive(passReply(0, "Omar Haddad")); // as the unit holds pass 1
         QTRY_COMPARE(s->image().lastReplies().passRow(1)[passes::ColUserName].trimmed(), "Omar Haddad");
         qCInfo(lcOperator).noquote() << "told"

@@ -122,6 +122,7 @@ struct FakeSession
                                        : name == "store"   ? store
                                        : name == "read"    ? read
                                        : name == "collect" ? collect
+                                       : name == "archive" ? archive
                                                            : events) = c.get();
                                       return c;
                                   }});
@@ -133,6 +134,7 @@ struct FakeSession
     FakeClock *connect = nullptr; // the wait for the unit's banner
     FakeClock *collect = nullptr; // the period of the collection of new events
     FakeClock *events = nullptr;  // the event download's ticks
+    FakeClock *archive = nullptr; // the ticks of a download of new events
 };
 
 } // namespace halvo::test

@@ -3,6 +3,7 @@
 // the replies a unit sends written out byte by byte, and every notice kept.
 
 #include "config/configuration.h"
+#include "session_probe.h"
 #include "config/store_plan.h"
 #include "session/paced_store.h"
 #include "support/fake_link.h"
@@ -72,7 +73,7 @@ private slots:
         connect(s, &session::UnitSession::notice, this, [this](session::Notice what, const QString &detail) {
             notices << (what == session::Notice::CommError ? "comm: " : "terminator: ") + detail;
         });
-        QVERIFY(s->open("/dev/fake"));
+        QVERIFY(Probe::channel(*s).open("/dev/fake"));
     }
 };
 

@@ -3,6 +3,7 @@
 // scripted dialogs; controls are found by their object names.
 
 #include "bytes.h"
+#include "session_probe.h"
 #include "fake_dialogs.h"
 #include "formmain.h"
 #include "port_panel.h"
@@ -99,7 +100,7 @@ struct WindowFixture
     // Waits until a store under way has sent its last frame and paused after it.
     bool waitStored(int ms = 10000) const
     {
-        return QTest::qWaitFor([&] { return !w->session().stores().running(); }, ms);
+        return QTest::qWaitFor([&] { return !Probe::stores(w->session()).running(); }, ms);
     }
 };
 
