@@ -10,8 +10,10 @@ Run::Run(Kind kind, QObject *parent) : QObject(parent), m_kind(kind)
 
 void Run::stop()
 {
-    if (m_running && m_stop)
-        m_stop();
+    if (!m_running || !m_stop)
+        return;
+    const auto stopping = m_stop; // the end clears m_stop while it runs
+    stopping();
 }
 
 void Run::enter(Stage stage, int total)

@@ -594,15 +594,14 @@ Run *UnitSession::sendOne(Run::Kind kind, const QByteArray &frame, UnitChannel::
     }
     if (sent)
         sent();
-    auto check = [this, run] {
-        if (m_link->bytesToWrite() == 0)
-            run->finish(RunResult::Of(RunResult::Status::Done));
-    };
-    connect(m_link.get(), &port::Link::writtenOut, run, check);
+    // Out once the port says it has written what it was handed, as a store's pause
+    // waits for it.
+    connect(m_link.get(), &port::Link::writtenOut, run, [run] { run->finish(RunResult::Of(RunResult::Status::Done)); });
     QTimer::singleShot(FrameOutMs, run, [run] {
         run->finish(RunResult::Of(RunResult::Status::Failed, QStringLiteral("the frame did not leave the port")));
     });
-    check();
+    if (m_link->bytesToWrite() == 0)
+        run->finish(RunResult::Of(RunResult::Status::Done));
     return begun(run);
 }
 
