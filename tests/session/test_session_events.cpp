@@ -345,7 +345,7 @@ private slots:
                                       return c;
                                   }});
         QVERIFY(Probe::channel(day).open(sim::SimLink::Demo_Path()));
-        Probe::events(day).setPauseScale(0.01);
+        Probe::archive(day).download().setPauseScale(0.01);
         QSignalSpy collected(&Probe::collection(day), &session::EventCollection::collected),
             failed(&Probe::collection(day), &session::EventCollection::failed);
         Probe::collection(day).setFirstPages([] { return 3; });
