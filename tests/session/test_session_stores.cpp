@@ -2,6 +2,7 @@
 // frame, read back and sent again until the unit holds them; reads that become
 // records read until two agree.
 #include "session/read_job.h"
+#include "session/run.h"
 #include "support/session_probe.h"
 #include "session/store_job.h"
 #include "session/unit_image.h"
@@ -10,6 +11,7 @@
 #include "support/session_fixture.h"
 
 #include <QDir>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -26,6 +28,68 @@ class TestSessionStores : public SessionTest
     Q_OBJECT
 
 private slots:
+    // A run is told to watchers before its work; a second store asked while one runs
+    // is refused, told once the command has returned, and never begins; a run
+    // stopped midway sends nothing more, ends Stopped, and is gone after its end.
+    void runsAreRefusedWhileTheirKindRunsAndStopWhereTheyAreStopped()
+    {
+        QSignalSpy begun(s, &session::UnitSession::runStarted);
+        session::Run *run = s->store(plan({200, 200, 200}), false);
+        QVERIFY(run->running());
+        QCOMPARE(run->kind(), session::Run::Kind::Store);
+        QCOMPARE(begun.size(), 1);
+        QSignalSpy ended(run, &session::Run::finished), moved(run, &session::Run::progressed);
+        QCOMPARE(link->written.size(), 1);
+        clock->fire();
+        QCOMPARE(link->written.size(), 2);
+        QCOMPARE(moved.size(), 1);
+        QCOMPARE(run->done(), 1);
+        QCOMPARE(run->total(), 3);
+
+        session::Run *second = s->store(plan({200}), false);
+        QVERIFY(!second->running());
+        QCOMPARE(second->result().status, session::RunResult::Status::Refused);
+        QVERIFY(!second->result().why.isEmpty());
+        QSignalSpy secondEnded(second, &session::Run::finished);
+        QVERIFY(secondEnded.wait(1000)); // told to whoever connected after it was returned
+        QCOMPARE(begun.size(), 1);
+        QCOMPARE(link->written.size(), 2);
+
+        QPointer<session::Run> stopped(run);
+        run->stop();
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(ended.first().first().value<session::RunResult>().status, session::RunResult::Status::Stopped);
+        clock->fire();
+        QCOMPARE(link->written.size(), 2);
+        QTRY_VERIFY(!stopped);
+
+        // Once it has ended, the next one begins.
+        session::Run *next = s->store(plan({200}), false);
+        QVERIFY(next->running());
+        QCOMPARE(begun.size(), 2);
+        QSignalSpy nextEnded(next, &session::Run::finished);
+        clock->fire();
+        QCOMPARE(nextEnded.size(), 1);
+        const auto done = nextEnded.first().first().value<session::RunResult>();
+        QVERIFY(done.ok());
+        QVERIFY(!done.checked); // unchecked, and it says so
+    }
+
+    // A run asked on a closed port never begins, and says why.
+    void aRunOnAClosedPortIsRefused()
+    {
+        s->close();
+        QSignalSpy begun(s, &session::UnitSession::runStarted);
+        for (session::Run *run : {s->store(plan({200}), false), s->read({Part::Passes}), s->downloadPages(2),
+                                  s->setClock(QDateTime::currentDateTime()), s->clearLog()}) {
+            QVERIFY(!run->running());
+            QCOMPARE(run->result().status, session::RunResult::Status::Refused);
+            QVERIFY(run->result().why.contains("closed"));
+        }
+        QVERIFY(begun.isEmpty());
+        QVERIFY(link->written.isEmpty());
+    }
+
     // The unit never answers a store: each is read back, and only what the unit lacks
     // goes again, paced, at most twice more; what it still lacks is named.
     void aStoreIsReadBackAndWhatIsLackingGoesAgain()
