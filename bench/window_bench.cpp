@@ -1,7 +1,7 @@
 // halvo-window-bench: measures the real window against the simulated unit on a pty,
 // offscreen, at the unit's real pacing, and prints one markdown row per figure.
-#include "bench_support.h"
 #include "../tests/support/session_probe.h"
+#include "bench_support.h"
 
 using namespace halvo::bench;
 
@@ -63,8 +63,8 @@ void measureStore(app::FormMain &w, const QString &record, config::Part tab, int
                      [&] { departures << clock.nsecsElapsed() / 1000; });
     w.Command_Store_Config_Click();
     waitFor(
-        &Probe::stores(w.session()), &session::StoreJob::finished, [&] { return !Probe::stores(w.session()).running(); },
-        60000);
+        &Probe::stores(w.session()), &session::StoreJob::finished,
+        [&] { return !Probe::stores(w.session()).running(); }, 60000);
     const qint64 wall = clock.elapsed();
     const double cpu = cpuMs() - cpu0;
     QTest::qWait(100);

@@ -62,16 +62,18 @@ CollectionPanel::CollectionPanel(session::UnitSession &session, OperatorDialogs 
             m_last = result;
         show();
     });
-    connect(&m_session, &session::UnitSession::collectionFailed, this, [this](const QString &why, bool first) {
-        m_last = QStringLiteral("The last collection failed: ") + why;
-        show();
-        if (first) // told once a row, and never from inside the download's end
-            QTimer::singleShot(0, this, [this, why] {
-                m_dialogs.message(QStringLiteral("New events could not be collected: %1\n\nThe next period "
-                                                 "tries again.")
-                                      .arg(why));
+    connect(&m_session, &session::UnitSession::collectionFailed, this,
+            [this](const QString &why, bool first) {
+                m_last = QStringLiteral("The last collection failed: ") + why;
+                show();
+                if (first) // told once a row, and never from inside the download's end
+                    QTimer::singleShot(0, this, [this, why] {
+                        m_dialogs.message(
+                            QStringLiteral("New events could not be collected: %1\n\nThe next period "
+                                           "tries again.")
+                                .arg(why));
+                    });
             });
-    });
 }
 
 // The unit's archive is chosen the first time its events are collected, and again

@@ -6,8 +6,8 @@
 #include "operator_dialogs.h"
 #include "session/archive_questions.h"
 #include "session/event_download.h"
-#include "session/run.h"
 #include "session/messages.h"
+#include "session/run.h"
 #include "session/unit_memory.h"
 #include "session/unit_session.h"
 #include "settings/config_params.h"
@@ -39,8 +39,8 @@ public:
     QString chooseArchive() override { return app::chooseArchive(m_dialogs); }
     OnMismatch anotherUnitsArchive(const QString &text) override
     {
-        switch (m_dialogs.choose(text,
-                                 {QStringLiteral("Choose Another Archive..."), QStringLiteral("Append Anyway")})) {
+        switch (m_dialogs.choose(
+            text, {QStringLiteral("Choose Another Archive..."), QStringLiteral("Append Anyway")})) {
         case 0:
             return OnMismatch::ChooseAnother;
         case 1:
@@ -174,7 +174,8 @@ void EventLogTab::showProgress()
         downloadBar->setRange(0, std::max(1, m_download->total()));
         downloadBar->setValue(std::min(m_download->done(), m_download->total()));
         if (m_download == m_ownDownload) {
-            archiveCaption->setText(QStringLiteral("Archive: ") + QFileInfo(m_download->subject()).fileName());
+            archiveCaption->setText(QStringLiteral("Archive: ") +
+                                    QFileInfo(m_download->subject()).fileName());
             archiveCaption->setToolTip(QDir::toNativeSeparators(m_download->subject()));
         }
     } else if (!m_endText.isEmpty()) {

@@ -16,8 +16,8 @@
 #include "session/event_download.h"
 #include "session/messages.h"
 #include "session/port_scanner.h"
-#include "session/store_job.h"
 #include "session/run.h"
+#include "session/store_job.h"
 #include "settings_tab.h"
 #include "text_box.h"
 #include "ui_helpers.h"
@@ -225,7 +225,8 @@ void FormMain::listenToTheSession()
             savingFrame->hide();
             m_passTab->setPassCount(config::PassCount); // a store always ends with all 72 rows
             // What the unit did not take, or that it did not answer the read back: told once.
-            if (result.store == session::StoreOutcome::NotTaken || result.store == session::StoreOutcome::NoAnswer)
+            if (result.store == session::StoreOutcome::NotTaken ||
+                result.store == session::StoreOutcome::NoAnswer)
                 m_dialogs.message(result.why);
         });
     });

@@ -5,8 +5,8 @@
 #include "port/link_switch.h"
 #include "session/connection.h"
 #include "session/messages.h"
-#include "session/unit_session.h"
 #include "session/run.h"
+#include "session/unit_session.h"
 #include "ui_helpers.h"
 
 #include <QComboBox>

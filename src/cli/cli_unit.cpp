@@ -142,11 +142,12 @@ std::optional<config::Configuration> readConfiguration(Unit &u, QString *why)
     QObject::connect(run, &session::Run::stageChanged, run, stage);
     if (run->running() && run->stage() != session::Run::Stage::Starting)
         stage(run->stage()); // the first read went out as the run began
-    QObject::connect(run, &session::Run::progressed, run, [&progress](int arrived) { progress.step(arrived); });
+    QObject::connect(run, &session::Run::progressed, run,
+                     [&progress](int arrived) { progress.step(arrived); });
     const session::RunResult end = u.wait(run);
     const bool ok = end.ok();
     *why = end.status == session::RunResult::Status::Refused ? Msg::CommError + QStringLiteral(": ") + end.why
-                                                               : end.why;
+                                                             : end.why;
     progress.finish(ok);
     if (ok)
         return u.config;
@@ -185,7 +186,8 @@ int store(Unit &u, const config::StorePlan &plan, bool check)
         stage(run->stage()); // the first frames went out as the run began
     QObject::connect(run, &session::Run::progressed, run,
                      [&progress, run](int i) { progress.step(i, run->msLeft()); });
-    QObject::connect(run, &session::Run::noted, run, [&progress](const QString &text) { progress.finish(text); });
+    QObject::connect(run, &session::Run::noted, run,
+                     [&progress](const QString &text) { progress.finish(text); });
     const session::RunResult end = u.wait(run);
     if (end.status == session::RunResult::Status::Refused)
         return fail(UnitFailed, Msg::CommError + QStringLiteral(": ") + end.why);

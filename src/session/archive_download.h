@@ -46,7 +46,6 @@ public:
     // The tool cleared the unit's log: the next download starts at the start of the ring.
     void noteCleared();
 
-
 signals:
     // Said before anything is read: no new events, or the pointer went back.
     void note(const QString &text);

@@ -3,8 +3,8 @@
 #include "eventlog/event_archive.h"
 #include "logging.h"
 #include "pace_clock.h"
-#include "unit_memory.h"
 #include "run.h"
+#include "unit_memory.h"
 #include "unit_session.h"
 
 #include <algorithm>

@@ -2,8 +2,8 @@
 
 #include "download_end.h"
 
-#include <QDateTime>
 #include "unit_channel.h"
+#include <QDateTime>
 
 #include <QObject>
 #include <QStringList>
@@ -51,7 +51,6 @@ public:
     bool active() const { return m_active; }
     int minutes() const { return m_minutes; }
     QDateTime nextAt() const { return m_next; }
-
 
     // A busy session is looked at again after this long.
     static constexpr int BusyRetryMs = 1000;

@@ -4,9 +4,7 @@
 
 namespace halvo::session {
 
-Run::Run(Kind kind, QObject *parent) : QObject(parent), m_kind(kind)
-{
-}
+Run::Run(Kind kind, QObject *parent) : QObject(parent), m_kind(kind) {}
 
 void Run::stop()
 {

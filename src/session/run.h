@@ -74,7 +74,18 @@ public:
     // short), then Checking; a read: Reading each part (again until two agree); an
     // event download: Asking for the pointer, then Downloading pages; a scan:
     // Listening on each port.
-    enum class Stage { Starting, Sending, SendingAgain, Checking, Reading, ReadingAgain, Asking, Downloading, Listening, Filing };
+    enum class Stage {
+        Starting,
+        Sending,
+        SendingAgain,
+        Checking,
+        Reading,
+        ReadingAgain,
+        Asking,
+        Downloading,
+        Listening,
+        Filing
+    };
 
     Kind kind() const { return m_kind; }
     bool running() const { return m_running; }

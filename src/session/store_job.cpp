@@ -2,8 +2,8 @@
 
 #include "logging.h"
 #include "pace_clock.h"
-#include "unit_image.h"
 #include "unit_channel.h"
+#include "unit_image.h"
 
 #include <algorithm>
 

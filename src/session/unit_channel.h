@@ -49,7 +49,8 @@ public:
     virtual bool linkLost() const = 0;
     // Opening and closing, for the connection and the scan. A refusal says which
     // (error) and the system's words (why).
-    virtual bool open(const QString &path, port::Link::OpenError *error = nullptr, QString *why = nullptr) = 0;
+    virtual bool open(const QString &path, port::Link::OpenError *error = nullptr,
+                      QString *why = nullptr) = 0;
     virtual void close() = 0;
 
     // False, and the operator told once, when the port is closed, the link broke or

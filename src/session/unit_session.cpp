@@ -1,6 +1,7 @@
 #include "unit_session.h"
 
 #include "archive_download.h"
+#include "archive_questions.h"
 #include "connection.h"
 #include "event_collection.h"
 #include "event_download.h"
@@ -8,19 +9,18 @@
 #include "eventlog/event_requests.h"
 #include "link/frame.h"
 #include "logging.h"
+#include "messages.h"
 #include "pace_clock.h"
 #include "port/link_switch.h"
 #include "port/serial_ports.h"
 #include "port_scanner.h"
 #include "read_job.h"
 #include "receive_path.h"
+#include "run.h"
 #include "store_job.h"
 #include "unit_image.h"
 #include "unit_memory.h"
 #include "watchdog.h"
-#include "archive_questions.h"
-#include "messages.h"
-#include "run.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -77,7 +77,8 @@ public:
     {
         if (!frame.isEmpty() && s.m_link->isOpen() && s.m_link->write(frame)) {
             // The command and the length only: a payload may hold staff names.
-            qCDebug(lcSession) << "sent command" << int(quint8(frame.at(1))) << "in" << frame.size() << "bytes";
+            qCDebug(lcSession) << "sent command" << int(quint8(frame.at(1))) << "in" << frame.size()
+                               << "bytes";
             return true;
         }
         if (tell == Tell::Always || !s.m_receive->errorLatch())
@@ -219,8 +220,7 @@ UnitSession::UnitSession(SessionSeams seams, QObject *parent)
     connect(m_collection.get(), &EventCollection::archiveWanted, this, &UnitSession::archiveWanted);
 }
 
-template <typename Job>
-std::unique_ptr<Job> UnitSession::hearing(std::unique_ptr<Job> job)
+template <typename Job> std::unique_ptr<Job> UnitSession::hearing(std::unique_ptr<Job> job)
 {
     m_listeners.push_back(job.get());
     return job;
@@ -310,12 +310,14 @@ Run *UnitSession::connectTo(const QString &path, int bannerWaitMs)
         return refuse(Run::Kind::Connect, QStringLiteral("a connection is being made"));
     Run *run = begin(Run::Kind::Connect, [this] { m_connection->stop(); });
     run->m_subject = path;
-    connect(m_connection.get(), &Connection::finished, run, [run](Connection::Result result, const QString &why) {
-        RunResult r = RunResult::Of(result == Connection::Result::Opened ? RunResult::Status::Done : RunResult::Status::Failed,
-                    why);
-        r.connection = result;
-        run->finish(r);
-    });
+    connect(m_connection.get(), &Connection::finished, run,
+            [run](Connection::Result result, const QString &why) {
+                RunResult r = RunResult::Of(result == Connection::Result::Opened ? RunResult::Status::Done
+                                                                                 : RunResult::Status::Failed,
+                                            why);
+                r.connection = result;
+                run->finish(r);
+            });
     m_connection->start(path, bannerWaitMs);
     return begun(run);
 }
@@ -332,7 +334,8 @@ Run *UnitSession::scan(const QList<port::PortEntry> &ports)
         run->advance(i);
     });
     connect(m_scanner.get(), &PortScanner::heard, run, &Run::heard);
-    connect(m_scanner.get(), &PortScanner::finished, run, [run] { run->finish(RunResult::Of(RunResult::Status::Done)); });
+    connect(m_scanner.get(), &PortScanner::finished, run,
+            [run] { run->finish(RunResult::Of(RunResult::Status::Done)); });
     m_scanner->start(ports);
     return begun(run);
 }
@@ -369,7 +372,8 @@ Run *UnitSession::startStore(const std::function<bool()> &start)
     run->m_msLeft = [this](int done) { return m_stores->pausesLeftMs(done); };
     StoreJob *job = m_stores.get();
     connect(job, &StoreJob::started, run, [run](int total) {
-        run->enter(run->stage() == Run::Stage::Starting ? Run::Stage::Sending : Run::Stage::SendingAgain, total);
+        run->enter(run->stage() == Run::Stage::Starting ? Run::Stage::Sending : Run::Stage::SendingAgain,
+                   total);
     });
     connect(job, &StoreJob::progress, run, [run](int done) { run->advance(done); });
     connect(job, &StoreJob::checkingStarted, run, [run] { run->enter(Run::Stage::Checking, run->total()); });
@@ -428,7 +432,8 @@ Run *UnitSession::downloadPages(int pages, const QString &file)
             if (std::exchange(*opened, true))
                 return;
             QString why;
-            if (!(file == QLatin1String("-") ? m_filing->startToStandardOutput() : m_filing->start(file, &why))) {
+            if (!(file == QLatin1String("-") ? m_filing->startToStandardOutput()
+                                             : m_filing->start(file, &why))) {
                 *fileFailed = why.isEmpty() ? file : why;
                 m_events->stop();
             }
@@ -522,7 +527,8 @@ void UnitSession::startNewEvents(Run *run, const QString &archive, std::optional
     connect(m_archive.get(), &ArchiveDownload::ended, run,
             [this, run, firstPages, questions](const DownloadEnd &end) {
                 UnitMemory(*this).noteDownloadInto(m_archive->archive());
-                RunResult r = RunResult::Of(end.appendedAll ? RunResult::Status::Done : Status_Of(end.how), end.why);
+                RunResult r =
+                    RunResult::Of(end.appendedAll ? RunResult::Status::Done : Status_Of(end.how), end.why);
                 if (r.status == RunResult::Status::Done && !end.appendedAll)
                     r.status = RunResult::Status::Failed;
                 r.download = end;
@@ -588,17 +594,20 @@ Run *UnitSession::sendOne(Run::Kind kind, const QByteArray &frame, UnitChannel::
     Run *run = begin(kind, [] {});
     run->enter(Run::Stage::Sending, 1);
     if (!m_channel->send(frame, tell)) {
-        run->finish(RunResult::Of(RunResult::Status::Failed, linkLost() ? QStringLiteral("the link to the unit broke")
-                                                           : QStringLiteral("the port refused the frame")));
+        run->finish(RunResult::Of(RunResult::Status::Failed,
+                                  linkLost() ? QStringLiteral("the link to the unit broke")
+                                             : QStringLiteral("the port refused the frame")));
         return run;
     }
     if (sent)
         sent();
     // Out once the port says it has written what it was handed, as a store's pause
     // waits for it.
-    connect(m_link.get(), &port::Link::writtenOut, run, [run] { run->finish(RunResult::Of(RunResult::Status::Done)); });
+    connect(m_link.get(), &port::Link::writtenOut, run,
+            [run] { run->finish(RunResult::Of(RunResult::Status::Done)); });
     QTimer::singleShot(FrameOutMs, run, [run] {
-        run->finish(RunResult::Of(RunResult::Status::Failed, QStringLiteral("the frame did not leave the port")));
+        run->finish(
+            RunResult::Of(RunResult::Status::Failed, QStringLiteral("the frame did not leave the port")));
     });
     if (m_link->bytesToWrite() == 0)
         run->finish(RunResult::Of(RunResult::Status::Done));
@@ -608,7 +617,8 @@ Run *UnitSession::sendOne(Run::Kind kind, const QByteArray &frame, UnitChannel::
 // The clock sender stays quiet while the receive path's message stands.
 Run *UnitSession::setClock(const QDateTime &now)
 {
-    return sendOne(Run::Kind::SetClock, eventlog::Build_Clock_Request(now), UnitChannel::Tell::UnlessLatched, {});
+    return sendOne(Run::Kind::SetClock, eventlog::Build_Clock_Request(now), UnitChannel::Tell::UnlessLatched,
+                   {});
 }
 
 Run *UnitSession::clearLog()

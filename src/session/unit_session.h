@@ -2,9 +2,9 @@
 
 #include "config/part.h"
 #include "notice.h"
+#include "port/link.h"
 #include "run.h"
 #include "unit_channel.h"
-#include "port/link.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -12,8 +12,8 @@
 
 #include <functional>
 #include <memory>
-#include <vector>
 #include <optional>
+#include <vector>
 
 namespace halvo::config {
 class Configuration;
@@ -179,13 +179,13 @@ private:
     class Channel;
     UnitChannel &channel();
 
-    template <typename Job>
-    std::unique_ptr<Job> hearing(std::unique_ptr<Job> job);
+    template <typename Job> std::unique_ptr<Job> hearing(std::unique_ptr<Job> job);
     Run *refuse(Run::Kind kind, const QString &why = {});
     Run *begin(Run::Kind kind, std::function<void()> stop);
     Run *begun(Run *run);
     Run *startStore(const std::function<bool()> &start);
-    Run *sendOne(Run::Kind kind, const QByteArray &frame, UnitChannel::Tell tell, const std::function<void()> &sent);
+    Run *sendOne(Run::Kind kind, const QByteArray &frame, UnitChannel::Tell tell,
+                 const std::function<void()> &sent);
     void startNewEvents(Run *run, const QString &archive, std::optional<int> firstPages, bool appendAnyway,
                         ArchiveQuestions *questions);
     void onBytesReceived();

@@ -2,7 +2,6 @@
 // "Review Changes" storing only the chosen items and reading them back, and the
 // question on closing, against the simulated unit on a pty.
 #include "change_marks.h"
-#include "support/session_probe.h"
 #include "changes_panel.h"
 #include "file_menu.h"
 #include "pass_tab.h"
@@ -10,6 +9,7 @@
 #include "session/changes_not_stored.h"
 #include "session/unit_image.h"
 #include "support/messages.h"
+#include "support/session_probe.h"
 #include "support/window_fixture.h"
 
 #include <QAbstractItemModelTester>

@@ -3,11 +3,11 @@
 // named on the tab, only new pages, nothing of another unit's, the question when the
 // archive's last page is not the unit's, and the box that collects every N minutes.
 #include "eventlog/event_archive.h"
-#include "support/session_probe.h"
 #include "eventlog_tab.h"
 #include "session/archive_download.h"
 #include "session/event_collection.h"
 #include "session/event_download.h"
+#include "support/session_probe.h"
 #include "support/window_fixture.h"
 
 #include <QCheckBox>

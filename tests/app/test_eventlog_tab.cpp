@@ -1,7 +1,6 @@
 // The Event Recorder/Logger tab and the clock button, against the simulated unit on
 // a pty; the paced read ticks ten times as fast.
 #include "event_view.h"
-#include "support/session_probe.h"
 #include "eventlog/event_archive.h"
 #include "eventlog_tab.h"
 #include "session/archive_download.h"
@@ -10,6 +9,7 @@
 #include "session/event_filing.h"
 #include "session/receive_path.h"
 #include "support/messages.h"
+#include "support/session_probe.h"
 #include "support/window_fixture.h"
 
 #include <QCheckBox>

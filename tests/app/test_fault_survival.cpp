@@ -2,11 +2,11 @@
 // returns on the same device, as a re-plugged adapter does. The messages that no
 // other suite reaches are reached here.
 #include "eventlog_tab.h"
-#include "support/session_probe.h"
 #include "file_menu.h"
 #include "session/event_download.h"
 #include "session/port_scanner.h"
 #include "support/messages.h"
+#include "support/session_probe.h"
 #include "support/warnings.h"
 #include "support/window_fixture.h"
 

@@ -1,12 +1,12 @@
 // The main window: start-up contents, help text, ports, connection, watchdog and the
 // receive path, driven offscreen against a simulated unit on a real pty.
 #include "help_menu.h"
-#include "support/session_probe.h"
 #include "port/port_catalogue.h"
 #include "port/serial_link.h"
 #include "session/port_scanner.h"
 #include "session/watchdog.h"
 #include "support/messages.h"
+#include "support/session_probe.h"
 #include "support/window_fixture.h"
 #include "text_box.h"
 

@@ -1,8 +1,8 @@
 // The pass table in the window: reading it from the unit, the pass editor, and
 // storing it back, against the simulated unit on a pty.
 #include "pass_tab.h"
-#include "support/session_probe.h"
 #include "support/messages.h"
+#include "support/session_probe.h"
 #include "support/window_fixture.h"
 
 #include <QCheckBox>

@@ -2,7 +2,6 @@
 // window: it follows the model whatever changes it, writes the operator's edits into
 // it, and marks what differs from the unit.
 #include "change_marks.h"
-#include "support/session_probe.h"
 #include "config/configuration.h"
 #include "location_tab.h"
 #include "pass_tab.h"
@@ -11,6 +10,7 @@
 #include "settings_tab.h"
 #include "support/fake_dialogs.h"
 #include "support/fake_link.h"
+#include "support/session_probe.h"
 #include "support/warnings.h"
 
 #include <QAbstractItemView>

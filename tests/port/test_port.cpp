@@ -3,7 +3,6 @@
 // driver's queue is empty, a broken link told once per opening, folders that appear
 // late.
 #include "port/doctor.h"
-#include "support/session_probe.h"
 #include "port/link_switch.h"
 #include "port/port_catalogue.h"
 #include "port/port_watcher.h"
@@ -16,6 +15,7 @@
 #include "sim_unit.h"
 #include "support/fake_link.h"
 #include "support/fake_system.h"
+#include "support/session_probe.h"
 
 #include <QDir>
 #include <QFile>

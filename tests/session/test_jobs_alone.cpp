@@ -28,15 +28,15 @@ namespace {
 class FakeChannel final : public session::UnitChannel
 {
 public:
-    bool isUp = true;             // the port is open
-    bool opens = true;            // open() succeeds
-    QStringList refusedPaths;     // ... except on these
-    QList<QByteArray> frames;     // sent
-    QStringList asked;            // requests
-    QStringList failures;         // told
-    std::optional<int> pointer;   // the unit's last pointer
-    QString banner;               // what it said
-    QStringList shown;            // the watchdog's indicator, each time it is set
+    bool isUp = true;           // the port is open
+    bool opens = true;          // open() succeeds
+    QStringList refusedPaths;   // ... except on these
+    QList<QByteArray> frames;   // sent
+    QStringList asked;          // requests
+    QStringList failures;       // told
+    std::optional<int> pointer; // the unit's last pointer
+    QString banner;             // what it said
+    QStringList shown;          // the watchdog's indicator, each time it is set
     session::UnitImage unitImage;
 
     bool isOpen() const override { return isUp; }
@@ -168,7 +168,8 @@ private slots:
         auto clock = std::make_unique<FakeClock>(log);
         FakeClock &pauses = *clock;
         session::StoreJob job(unit, std::move(clock));
-        QSignalSpy ended(&job, &session::StoreJob::finished), checking(&job, &session::StoreJob::checkingStarted);
+        QSignalSpy ended(&job, &session::StoreJob::finished),
+            checking(&job, &session::StoreJob::checkingStarted);
         config::Configuration config;
         QVERIFY(job.store(Part::Settings, config));
         QCOMPARE(unit.frames.size(), 1);
@@ -246,7 +247,8 @@ private slots:
         for (int t = 0; t < 8 && job.running(); ++t)
             ticks.fire();
         QCOMPARE(ended.size(), 1);
-        QCOMPARE(ended.first().first().value<session::EventDownload::End>(), session::EventDownload::End::Complete);
+        QCOMPARE(ended.first().first().value<session::EventDownload::End>(),
+                 session::EventDownload::End::Complete);
 
         ended.clear();
         unit.asked.clear();
@@ -258,7 +260,8 @@ private slots:
         QCOMPARE(unit.asked.last(), "pages 50 100");
         job.stop();
         QCOMPARE(ended.size(), 1);
-        QCOMPARE(ended.first().first().value<session::EventDownload::End>(), session::EventDownload::End::Stopped);
+        QCOMPARE(ended.first().first().value<session::EventDownload::End>(),
+                 session::EventDownload::End::Stopped);
         for (int t = 0; t < 10; ++t)
             ticks.fire();
         QCOMPARE(unit.asked.size(), 2); // no chunk after the stop

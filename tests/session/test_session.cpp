@@ -2,7 +2,6 @@
 // writes. Replies reach the configuration and the unit image, failures are told
 // once, the watchdog follows the unit, and a request on a closed port fails.
 #include "eventlog/event_archive.h"
-#include "support/session_probe.h"
 #include "session/archive_download.h"
 #include "session/connection.h"
 #include "session/event_filing.h"
@@ -13,6 +12,7 @@
 #include "session/watchdog.h"
 #include "support/bytes.h"
 #include "support/session_fixture.h"
+#include "support/session_probe.h"
 
 #include <QDir>
 #include <QElapsedTimer>

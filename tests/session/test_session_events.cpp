@@ -2,7 +2,6 @@
 // into an archive, the collection on its schedule (and a day of it against the
 // simulated unit), the event log file.
 #include "eventlog/event_archive.h"
-#include "support/session_probe.h"
 #include "session/archive_download.h"
 #include "session/event_collection.h"
 #include "session/event_download.h"
@@ -13,6 +12,7 @@
 #include "sim_unit.h"
 #include "support/bytes.h"
 #include "support/session_fixture.h"
+#include "support/session_probe.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -62,7 +62,9 @@ private slots:
         ticks.fire(); // the fourth quiet tick
         QCOMPARE(firstPages(), QStringList{"32280/100"});
         QCOMPARE(d.progress().msLeft, -1); // no estimate before a chunk has come
-        QCOMPARE(session::Download_Line(d.progress().pagesArrived(), d.progress().pagesExpected, d.progress().msLeft), "Page 0 of 250");
+        QCOMPARE(session::Download_Line(d.progress().pagesArrived(), d.progress().pagesExpected,
+                                        d.progress().msLeft),
+                 "Page 0 of 250");
         for (int t = 0; t < 3; ++t) {
             ticks.fire();
             link->receive(" event line\r"); // lines keep the next chunk waiting
@@ -73,7 +75,8 @@ private slots:
         QCOMPARE(d.progress().pagesArrived(), 100);
         QVERIFY(d.progress().msLeft >= 0);
         QVERIFY(QRegularExpression("^Page 100 of 250, about \\d+ s left$")
-                    .match(session::Download_Line(d.progress().pagesArrived(), d.progress().pagesExpected, d.progress().msLeft))
+                    .match(session::Download_Line(d.progress().pagesArrived(), d.progress().pagesExpected,
+                                                  d.progress().msLeft))
                     .hasMatch());
         for (int t = 0; t < 8; ++t)
             ticks.fire();

@@ -3,12 +3,12 @@
 // records read until two agree.
 #include "session/read_job.h"
 #include "session/run.h"
-#include "support/session_probe.h"
 #include "session/store_job.h"
 #include "session/unit_image.h"
 #include "session/unit_session.h"
 #include "support/bytes.h"
 #include "support/session_fixture.h"
+#include "support/session_probe.h"
 
 #include <QDir>
 #include <QPointer>
@@ -58,7 +58,8 @@ private slots:
         QPointer<session::Run> stopped(run);
         run->stop();
         QCOMPARE(ended.size(), 1);
-        QCOMPARE(ended.first().first().value<session::RunResult>().status, session::RunResult::Status::Stopped);
+        QCOMPARE(ended.first().first().value<session::RunResult>().status,
+                 session::RunResult::Status::Stopped);
         clock->fire();
         QCOMPARE(link->written.size(), 2);
         QTRY_VERIFY(!stopped);
@@ -127,7 +128,7 @@ private slots:
         QCOMPARE(finished.takeFirst().first().value<StoreOutcome>(), StoreOutcome::Done);
         QVERIFY(job.checked() && !job.running());
         QCOMPARE(image.unit().alias(4), "Gate West       "); // what was read back, never what was sent
-        QCOMPARE(config.alias(4), "Gate West"); // a store changes no configuration
+        QCOMPARE(config.alias(4), "Gate West");              // a store changes no configuration
 
         // A unit that never takes it: sent three times in all, then named.
         QVERIFY(job.store(Part::Locations, config));

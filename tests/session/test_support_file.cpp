@@ -2,11 +2,11 @@
 // run's log behind it (the last 2000 lines at debug level, the console as quiet as it
 // was, a log file as it happens).
 #include "session/support_file.h"
-#include "support/session_probe.h"
 #include "session/support_log.h"
 #include "session/unit_image.h"
 #include "session/unit_session.h"
 #include "support/session_fixture.h"
+#include "support/session_probe.h"
 
 #include <QFile>
 #include <QLoggingCategory>

@@ -3,9 +3,9 @@
 // the replies a unit sends written out byte by byte, and every notice kept.
 
 #include "config/configuration.h"
-#include "session_probe.h"
 #include "config/store_plan.h"
 #include "session/paced_store.h"
+#include "session_probe.h"
 #include "support/fake_link.h"
 
 #include <QSignalSpy>

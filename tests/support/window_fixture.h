@@ -3,11 +3,11 @@
 // scripted dialogs; controls are found by their object names.
 
 #include "bytes.h"
-#include "session_probe.h"
 #include "fake_dialogs.h"
 #include "formmain.h"
 #include "port_panel.h"
 #include "session/store_job.h"
+#include "session_probe.h"
 #include "sim_unit.h"
 #include "support/warnings.h"
 
