@@ -126,8 +126,6 @@ QString Unit::failure() const
 // what the unit sent twice alike.
 std::optional<config::Configuration> readConfiguration(Unit &u, QString *why)
 {
-    static const QString names[] = {QStringLiteral("pass records"), QStringLiteral("settings pages"),
-                                    QStringLiteral("location names")};
     Progress progress;
     u.config = config::Configuration();
     session::Run *run = u.session.read({Part::Passes, Part::Settings, Part::Locations},
@@ -136,7 +134,7 @@ std::optional<config::Configuration> readConfiguration(Unit &u, QString *why)
     auto stage = [&progress, run](session::Run::Stage now) {
         progress.stage((now == session::Run::Stage::Reading ? QStringLiteral("reading ")
                                                             : QStringLiteral("reading again ")) +
-                           names[int(run->part())],
+                           config::Part_Replies(run->part()),
                        run->total());
     };
     QObject::connect(run, &session::Run::stageChanged, run, stage);

@@ -17,6 +17,36 @@ QString Part_Title(Part part)
     return QStringLiteral("Event Recorder/Logger");
 }
 
+QString Part_Name(Part part)
+{
+    switch (part) {
+    case Part::Passes:
+        return QStringLiteral("pass table");
+    case Part::Settings:
+        return QStringLiteral("settings");
+    case Part::Locations:
+        return QStringLiteral("location names");
+    case Part::EventLog:
+        break;
+    }
+    return QStringLiteral("event log");
+}
+
+QString Part_Replies(Part part)
+{
+    switch (part) {
+    case Part::Passes:
+        return QStringLiteral("pass records");
+    case Part::Settings:
+        return QStringLiteral("settings pages");
+    case Part::Locations:
+        return QStringLiteral("location names");
+    case Part::EventLog:
+        break;
+    }
+    return QStringLiteral("event pages");
+}
+
 Configuration::Configuration() : m_notifier(std::make_unique<ConfigurationNotifier>())
 {
     for (int r = 1; r <= PassCount; ++r)

@@ -22,5 +22,9 @@ struct ItemRef
 
 // The tab's title: "Pass Device Configuration ", "System Settings", ...
 QString Part_Title(Part part);
+// The part in a sentence: "pass table", "settings", "location names", "event log".
+QString Part_Name(Part part);
+// What a whole read of the part brings: "pass records", "settings pages", "location names".
+QString Part_Replies(Part part);
 
 } // namespace halvo::config

@@ -13,15 +13,6 @@ namespace halvo::session {
 
 using config::Part;
 
-namespace {
-QString repliesName(Part part)
-{
-    return part == Part::Passes     ? QStringLiteral("pass records")
-           : part == Part::Settings ? QStringLiteral("settings pages")
-                                    : QStringLiteral("location names");
-}
-} // namespace
-
 ReadJob::ReadJob(UnitChannel &unit, std::unique_ptr<PaceClock> clock)
     : m_unit(unit), m_clock(std::move(clock))
 {
@@ -129,7 +120,7 @@ void ReadJob::partRead()
         finish(false,
                QStringLiteral("the unit's %1 read differently each of %2 times (changed between reads: "
                               "%3): its replies are being damaged on the way")
-                   .arg(repliesName(part()))
+                   .arg(config::Part_Replies(part()))
                    .arg(m_attempt)
                    .arg(names.join(QStringLiteral(", "))));
         return;
@@ -145,7 +136,7 @@ void ReadJob::timedOut()
     finish(false, QStringLiteral("%1 of %2 %3 arrived; missing: %4%5")
                       .arg(image.arrived(p))
                       .arg(UnitImage::Expected(p))
-                      .arg(repliesName(p), image.missing(p).join(QStringLiteral(", ")),
+                      .arg(config::Part_Replies(p), image.missing(p).join(QStringLiteral(", ")),
                            m_damaged ? QStringLiteral(" (%1 arrived damaged: ").arg(m_damaged) +
                                            Msg::TerminatorError.trimmed() + QLatin1Char(')')
                                      : QString()));

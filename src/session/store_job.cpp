@@ -29,12 +29,6 @@ int replyItem(const config::ItemRef &item)
     return item.index;
 }
 
-QString partName(Part part)
-{
-    return part == Part::Passes     ? QStringLiteral("pass table")
-           : part == Part::Settings ? QStringLiteral("settings")
-                                    : QStringLiteral("location names");
-}
 } // namespace
 
 StoreJob::StoreJob(UnitChannel &unit, std::unique_ptr<PaceClock> clock)
@@ -200,7 +194,7 @@ void StoreJob::readNextPart()
         finish(StoreOutcome::NoAnswer,
                QStringLiteral("The unit did not answer when its %1 was read back after the store, so what "
                               "it holds is not known. Check the link, then read the unit again.")
-                   .arg(partName(part)));
+                   .arg(config::Part_Name(part)));
     });
 }
 
