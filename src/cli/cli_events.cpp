@@ -6,6 +6,7 @@
 #include "eventlog/event_log_file.h"
 #include "eventlog/event_requests.h"
 #include "progress.h"
+#include "session/archive_download.h"
 #include "session/event_download.h"
 #include "session/messages.h"
 
@@ -58,12 +59,10 @@ int newEvents(const Options &o, std::optional<int> pages, const QString &archive
     if (!eventlog::Can_Write_File(archive, &why))
         return fail(BadInput, Msg::SaveFileError + QStringLiteral(": ") + why);
     // A damaged record, or a first download without a page count: nothing is read.
-    if (!eventlog::Read_Record(archive, &why) && (!why.isEmpty() || !pages))
-        return fail(BadInput, !why.isEmpty()
-                                  ? why
-                                  : QStringLiteral("%1 has no record of an earlier download: give --pages N "
-                                                   "for the first one")
-                                        .arg(archive));
+    if (const QString problem = session::ArchiveDownload::Record_Problem(
+            archive, pages, QStringLiteral("give --pages N for the first one"));
+        !problem.isEmpty())
+        return fail(BadInput, problem);
     Unit u(o);
     session::UnitSession &s = u.session;
     if (const int status = u.connect())

@@ -18,16 +18,23 @@ ArchiveDownload::ArchiveDownload(UnitChannel &unit, std::unique_ptr<PaceClock> c
 
 ArchiveDownload::~ArchiveDownload() = default;
 
+QString ArchiveDownload::Record_Problem(const QString &archive, std::optional<int> firstPages,
+                                        const QString &hint)
+{
+    QString problem;
+    if (!eventlog::Read_Record(archive, &problem) && problem.isEmpty() && !firstPages)
+        problem = QStringLiteral("%1 has no record of an earlier download: %2").arg(archive, hint);
+    return problem;
+}
+
 bool ArchiveDownload::canStart(const QString &archive, std::optional<int> firstPages, QString *why,
                                bool appendAnyway) const
 {
-    QString problem;
-    const auto record = eventlog::Read_Record(archive, &problem);
+    QString problem = Record_Problem(archive, firstPages);
+    QString ignored;
+    const auto record = problem.isEmpty() ? eventlog::Read_Record(archive, &ignored) : std::nullopt;
     const QString unit = m_unit.identification();
-    if (!record && problem.isEmpty() && !firstPages)
-        problem = QStringLiteral("%1 has no record of an earlier download: the first one needs a page count")
-                      .arg(archive);
-    else if (record && !appendAnyway && !eventlog::Record_Is_Of_Unit(*record, unit))
+    if (problem.isEmpty() && record && !appendAnyway && !eventlog::Record_Is_Of_Unit(*record, unit))
         // Another unit's events never go into this archive; nothing is asked of the unit.
         problem = unit.isEmpty()
                       ? QStringLiteral("%1 holds the events of \"%2\"; the unit on %3 has not said "

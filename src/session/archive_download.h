@@ -34,6 +34,11 @@ public:
     // is checked against the archive's last page unless appendAnyway.
     bool start(const QString &archive, std::optional<int> firstPages, QString *why,
                bool appendAnyway = false);
+    // What stands in the way of a download into archive before the unit is asked
+    // anything: a damaged record, or no record and no page count for a first one (hint
+    // says how to give one). Empty when nothing does.
+    static QString Record_Problem(const QString &archive, std::optional<int> firstPages,
+                                  const QString &hint = QStringLiteral("the first one needs a page count"));
     // Whether start would take archive, without starting.
     bool canStart(const QString &archive, std::optional<int> firstPages, QString *why,
                   bool appendAnyway = false) const;
