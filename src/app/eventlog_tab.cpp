@@ -128,7 +128,9 @@ EventLogTab::EventLogTab(const TabContext &context, const ReceivedLines &lines, 
             m_note = text;
             showProgress();
         });
-        connect(run, &session::Run::finished, this, &EventLogTab::downloadEnded);
+        connect(run, &session::Run::finished, this, [this, run](const session::RunResult &result) {
+            downloadEnded(result, run == m_ownDownload);
+        });
         showProgress();
     });
 }
@@ -187,13 +189,13 @@ void EventLogTab::showProgress()
 }
 
 // Told once the archive being filled has recorded what it took.
-void EventLogTab::downloadEnded(const session::RunResult &result)
+void EventLogTab::downloadEnded(const session::RunResult &result, bool own)
 {
     const session::DownloadEnd &end = result.download;
     using How = session::DownloadEnd::How;
     if (result.status == session::RunResult::Status::Refused) {
         m_endText.clear();
-    } else if (end.archive && end.mismatch) {
+    } else if (end.archive && end.mismatch && own) {
         m_endText = end.why;
     } else if (end.archive) {
         m_endText =
@@ -261,6 +263,8 @@ void EventLogTab::CmdReadLastEventLogPages_Click()
     // Asked here once: the read's requests on a closed port fail with their reason.
     if (!m_portReady())
         return;
+    if (m_download)
+        m_download->stop(); // asked again: it starts again from the pointer request
     m_unit.downloadPages(pageCount());
 }
 

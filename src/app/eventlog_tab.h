@@ -44,7 +44,8 @@ private:
     QWidget *buildDownloadPanel();
     void stopFiling();
     void showProgress();
-    void downloadEnded(const session::RunResult &result);
+    // own: the operator's read of new events, not a collection's.
+    void downloadEnded(const session::RunResult &result, bool own);
     int pageCount();
 
     QLabel *pointerCaption = nullptr;

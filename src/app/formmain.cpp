@@ -269,8 +269,11 @@ config::Part FormMain::visiblePart() const
 void FormMain::Command_Read_Config_Click()
 {
     qCInfo(lcApp) << "READ CONFIGURATION on" << config::Part_Title(visiblePart());
-    if (Ensure_Port_Open() && visiblePart() != Part::EventLog)
-        m_session.read({visiblePart()});
+    if (!Ensure_Port_Open() || visiblePart() == Part::EventLog)
+        return;
+    if (m_read)
+        m_read->stop(); // READ again asks again, as the operator means it
+    m_read = m_session.read({visiblePart()});
 }
 
 // A store sends one frame after another, paced, behind the progress frame; the

@@ -9,11 +9,16 @@
 #include "tab_page.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 class QCheckBox;
 class QGroupBox;
 class QProgressBar;
 class QTabWidget;
+
+namespace halvo::session {
+class Run;
+}
 
 namespace halvo::app {
 
@@ -88,6 +93,7 @@ private:
     QGroupBox *savingFrame = nullptr;
     QProgressBar *savingProgress = nullptr;
     PassTab *m_passTab = nullptr;
+    QPointer<session::Run> m_read; // READ CONFIGURATION under way
     EventLogTab *m_eventLogTab = nullptr;
 };
 

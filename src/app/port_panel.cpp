@@ -111,7 +111,7 @@ void PortPanel::Build_Port_Table()
 void PortPanel::refreshPortList()
 {
     // A list that shifted under an open link, or under a scan, would mislead.
-    if (m_session.isOpen() || m_scanning)
+    if (m_session.isOpen() || (m_scanning && m_scanning->running()))
         return;
     const int selected = portBox->currentIndex();
     const QString device = selected >= 0 ? portBox->itemData(selected, PathRole).toString() : QString();
@@ -140,7 +140,7 @@ void PortPanel::refreshPortList()
 // scan listens does nothing.
 void PortPanel::CommandRescanPorts_Click()
 {
-    if (m_scanning)
+    if (m_scanning && m_scanning->running())
         return;
     portBox->clear();
     m_heardOn.clear();

@@ -542,7 +542,9 @@ void UnitSession::startNewEvents(Run *run, const QString &archive, std::optional
                 // Asked once the download has ended, never from inside the receive path.
                 QTimer::singleShot(0, run, [this, run, r, firstPages, questions] {
                     QString other;
-                    switch (questions->anotherUnitsArchive(r.why)) {
+                    const auto answer = questions->anotherUnitsArchive(r.why);
+                    emit run->noted({}); // asked and answered
+                    switch (answer) {
                     case ArchiveQuestions::OnMismatch::ChooseAnother:
                         other = questions->chooseArchive();
                         if (!other.isEmpty())
