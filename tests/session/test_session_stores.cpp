@@ -76,6 +76,22 @@ private slots:
         QVERIFY(!done.checked); // unchecked, and it says so
     }
 
+    // A read's run says which part it reads, and how much of it has come; silence
+    // ends it Failed, never Done.
+    void aReadRunSaysWhichPartItReads()
+    {
+        session::Run *run = s->read({Part::Locations, Part::Settings});
+        QVERIFY(run->running());
+        QCOMPARE(run->kind(), session::Run::Kind::Read);
+        QCOMPARE(run->part(), Part::Locations);
+        QCOMPARE(run->stage(), session::Run::Stage::Reading);
+        QCOMPARE(run->total(), 50);
+        QSignalSpy ended(run, &session::Run::finished);
+        fake->read->fire(); // the unit stays silent
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(ended.first().first().value<session::RunResult>().status, session::RunResult::Status::Failed);
+    }
+
     // A run asked on a closed port never begins, and says why.
     void aRunOnAClosedPortIsRefused()
     {
