@@ -25,6 +25,8 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <type_traits>
+
 Q_LOGGING_CATEGORY(lcSession, "halvo.session", QtWarningMsg)
 
 namespace halvo::session {
@@ -189,7 +191,7 @@ UnitSession::UnitSession(SessionSeams seams, QObject *parent)
     m_events = hearing(std::make_unique<EventDownload>(unit, clock("events")));
     m_archive = hearing(std::make_unique<ArchiveDownload>(unit, clock("archive")));
     m_collection = hearing(std::make_unique<EventCollection>(*this, clock("collect")));
-    m_scanner = std::make_unique<PortScanner>(unit);
+    m_scanner = hearing(std::make_unique<PortScanner>(unit));
 
     connect(m_link.get(), &port::Link::bytesReceived, this, &UnitSession::onBytesReceived);
     connect(m_link.get(), &port::Link::linkLost, this, &UnitSession::onLinkLost);
@@ -220,9 +222,13 @@ UnitSession::UnitSession(SessionSeams seams, QObject *parent)
     connect(m_collection.get(), &EventCollection::archiveWanted, this, &UnitSession::archiveWanted);
 }
 
+// A job of the session's: told what the unit says, in the order jobs were added, if
+// it listens; disconnected when the session goes.
 template <typename Job> std::unique_ptr<Job> UnitSession::hearing(std::unique_ptr<Job> job)
 {
-    m_listeners.push_back(job.get());
+    m_jobs.push_back(job.get());
+    if constexpr (std::is_base_of_v<UnitListener, Job>)
+        m_listeners.push_back(job.get());
     return job;
 }
 
@@ -234,9 +240,7 @@ UnitChannel &UnitSession::channel()
 UnitSession::~UnitSession()
 {
     // Whoever listened may be half gone: the jobs and the runs end without a word.
-    for (QObject *job : std::initializer_list<QObject *>{m_connection.get(), m_stores.get(), m_reads.get(),
-                                                         m_archive.get(), m_collection.get(), m_events.get(),
-                                                         m_scanner.get(), m_filing.get()})
+    for (QObject *job : m_jobs)
         job->disconnect();
     for (Run *run : findChildren<Run *>(Qt::FindDirectChildrenOnly))
         run->disconnect();
@@ -263,15 +267,10 @@ void UnitSession::setTiming(const SessionTiming &t)
     m_collection->setMinuteMs(t.collectMinuteMs);
 }
 
+// Every job works for a run, but the collection's schedule.
 void UnitSession::stopJobs()
 {
     m_collection->stop();
-    m_connection->stop();
-    m_stores->stop();
-    m_reads->stop();
-    m_events->stop();
-    m_archive->stop();
-    m_scanner->stop();
     for (Run *run : findChildren<Run *>(Qt::FindDirectChildrenOnly))
         run->stop();
 }
@@ -678,8 +677,13 @@ bool UnitSession::connectedShown() const
 
 bool UnitSession::busy() const
 {
-    return m_stores->running() || m_reads->running() || m_events->running() || m_archive->running() ||
-           m_scanner->running();
+    using Kind = Run::Kind;
+    for (const Run *run : findChildren<Run *>(Qt::FindDirectChildrenOnly))
+        if (run->running() &&
+            (run->kind() == Kind::Store || run->kind() == Kind::Read || run->kind() == Kind::Scan ||
+             run->kind() == Kind::DownloadPages || run->kind() == Kind::DownloadNewEvents))
+            return true;
+    return false;
 }
 
 bool UnitSession::storeChecking() const

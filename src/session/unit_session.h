@@ -207,6 +207,7 @@ private:
     std::unique_ptr<ArchiveDownload> m_archive;
     std::unique_ptr<EventCollection> m_collection;
     std::unique_ptr<PortScanner> m_scanner;
+    std::vector<QObject *> m_jobs;
     std::vector<UnitListener *> m_listeners; // in the order they hear the unit
     QPointer<Run> m_downloadRun;             // the event download's, or the archive's
     QPointer<Run> m_filingRun;

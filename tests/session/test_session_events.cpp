@@ -272,7 +272,7 @@ private slots:
         QCOMPARE(log.last(), "pause 900000");
         QCOMPARE(c.nextAt(), now.addSecs(15 * 60));
 
-        QVERIFY(Probe::stores(*s).start(plan({200}), session::StoreJob::Check::None));
+        QVERIFY(s->store(plan({200}), false)->running());
         now = now.addSecs(15 * 60);
         period.fire(); // due while the store runs: it waits, nothing is asked
         QCOMPARE(log.last(), "pause 1000");
