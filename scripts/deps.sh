@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   poppler-utils
+  libgit2-dev git
 )
 
 missing=()

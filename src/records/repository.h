@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace halvo::records {
+
+// A unit's name as its folder in the records: the same name on every system. The
+// characters no system takes in a file name (/ \ : * ? " < > |, control characters)
+// become "_", as does "..", blanks and dots at the end go, a name the system keeps
+// for a device (CON, NUL, COM1...) gets "_" after it, and at most 64 characters stay.
+// Nothing left: no folder, and why.
+std::optional<QString> Unit_Folder(const QString &name, QString *why = nullptr);
+
+// Who made a version: the operator's name, and the PC it was made on.
+struct Author
+{
+    QString name;
+    QString host;
+};
+
+// One version of a unit, as the records hold it.
+struct Version
+{
+    int number = 0; // the unit's first version is 1
+    QString commit; // the commit's id, in hex
+    QDateTime when;
+    Author author;
+    QString summary; // the first line of the message
+    QString message;
+};
+
+// The records: an ordinary git repository, one folder per unit, read by plain git as
+// it is. Each version of a unit is one commit that changes that unit's folder only.
+class Repository
+{
+public:
+    ~Repository();
+    Repository(const Repository &) = delete;
+    Repository &operator=(const Repository &) = delete;
+
+    // Opens the records in folder. A folder that is not there yet, or is empty, becomes
+    // a new repository; a folder with files in it that is not one is not taken over.
+    static std::unique_ptr<Repository> Open(const QString &folder, QString *why);
+
+    QString folder() const { return m_folder; }
+
+    // Writes files (paths inside the unit's folder) and commits them as the unit's next
+    // version; the unit's other files stay as they were. Content the last version held
+    // already makes no version: unchanged says so, and the number is the last one's.
+    // nullopt and why when nothing could be recorded.
+    std::optional<int> record(const QString &unit, const std::map<QString, QByteArray> &files,
+                              const Author &author, const QString &message, bool *unchanged, QString *why);
+
+    // The unit's versions, newest first.
+    std::vector<Version> history(const QString &unit, QString *why = nullptr) const;
+    // A file of the unit as a version holds it; nullopt when that version has none.
+    std::optional<QByteArray> fileAt(const QString &unit, const Version &version, const QString &file) const;
+    // The units the records hold, by folder.
+    QStringList units() const;
+
+private:
+    struct Git;
+    Repository(QString folder, std::unique_ptr<Git> git);
+
+    QString m_folder;
+    std::unique_ptr<Git> m_git;
+};
+
+} // namespace halvo::records
