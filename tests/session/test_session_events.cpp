@@ -12,6 +12,7 @@
 #include "sim_unit.h"
 #include "support/bytes.h"
 #include "support/session_fixture.h"
+#include "session/run.h"
 #include "support/session_probe.h"
 
 #include <QDir>
@@ -31,6 +32,41 @@ class TestSessionEvents : public SessionTest
     Q_OBJECT
 
 private slots:
+    // Filing event lines: held while the file is chosen, then written; choosing another
+    // file ends the first run; a cancelled choice drops what was held and files nothing.
+    void eventLinesAreFiledByOneRunAtATime()
+    {
+        QTemporaryDir dir;
+        const QString first = dir.filePath("first.txt"), second = dir.filePath("second.txt");
+        s->holdEventLines();
+        link->receive(" held line\r");
+        session::Run *one = s->fileEvents(first);
+        QVERIFY(one->running());
+        QCOMPARE(one->kind(), session::Run::Kind::FileEvents);
+        QCOMPARE(one->subject(), first);
+        link->receive(" live line\r");
+        QSignalSpy oneEnded(one, &session::Run::finished);
+        session::Run *two = s->fileEvents(second);
+        QCOMPARE(oneEnded.size(), 1); // the first file is done with
+        QCOMPARE(oneEnded.first().first().value<session::RunResult>().status, session::RunResult::Status::Stopped);
+        QVERIFY(two->running());
+        link->receive(" later line\r");
+        QCOMPARE(QString::fromLatin1(test::readFile(first)).count("line"), 2);
+        QVERIFY(test::readFile(first).contains("held line"));
+        QVERIFY(test::readFile(second).contains("later line"));
+        QVERIFY(!test::readFile(second).contains("live line"));
+
+        QSignalSpy twoEnded(two, &session::Run::finished);
+        s->holdEventLines(); // another file is being chosen...
+        QCOMPARE(twoEnded.size(), 1);
+        link->receive(" while choosing\r");
+        session::Run *none = s->fileEvents({}); // ...and the choice is cancelled
+        QVERIFY(!none->running());
+        link->receive(" after\r");
+        QVERIFY(!test::readFile(second).contains("while choosing"));
+        QVERIFY(!test::readFile(second).contains("after"));
+    }
+
     // "Read Last # of Pages": the pointer, the plan with the unit's pointer, chunks of
     // at most 100 each after four quiet ticks, then complete once the unit has been
     // quiet as long again. Progress counts pages asked and lines come.
