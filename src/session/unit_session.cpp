@@ -691,11 +691,6 @@ bool UnitSession::storeChecking() const
     return m_stores->checking();
 }
 
-QString UnitSession::archiveInUse() const
-{
-    return m_archive->archive();
-}
-
 void UnitSession::setCollectionFirstPages(std::function<int()> pages)
 {
     m_collection->setFirstPages(std::move(pages));

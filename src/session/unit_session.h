@@ -141,8 +141,6 @@ public:
     // A run of the operator's is under way: a store, a read, an event download, a scan.
     bool busy() const;
     bool storeChecking() const;
-    // The archive the last download of new events went into.
-    QString archiveInUse() const;
 
     // ---- collecting new events on a schedule, for the unit on the link
     void setCollectionFirstPages(std::function<int()> pages);
