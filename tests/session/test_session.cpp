@@ -296,6 +296,27 @@ private slots:
         QCOMPARE(notices.size(), 2);
     }
 
+    // A single frame's run is done once the frame has left the port, not when it was
+    // handed over; at once when nothing waits.
+    void aSingleFramesRunIsDoneOnceTheFrameIsOut()
+    {
+        session::Run *cleared = s->clearLog();
+        QSignalSpy clearedEnded(cleared, &session::Run::finished);
+        QVERIFY(clearedEnded.wait(1000)); // told once the command has returned
+        QVERIFY(clearedEnded.first().first().value<session::RunResult>().ok());
+        QCOMPARE(link->written.last(), QByteArray("\x44\x28\x00\x04\x00\x70\x0A\x0D", 8));
+
+        link->holdBytes = true;
+        session::Run *setting = s->setClock(QDateTime(QDate(2026, 12, 9), QTime(10, 30, 5)));
+        QSignalSpy ended(setting, &session::Run::finished);
+        QCoreApplication::processEvents();
+        QVERIFY(setting->running()); // handed over, not out yet
+        QVERIFY(ended.isEmpty());
+        link->drain();
+        QCOMPARE(ended.size(), 1);
+        QVERIFY(ended.first().first().value<session::RunResult>().ok());
+    }
+
     void eventLinesAreFiledFromTheMomentTheFileIsChosen()
     {
         QTemporaryDir dir;
