@@ -384,6 +384,18 @@ private slots:
         QCOMPARE(heard.at(1).first().value<port::PortEntry>().path, "/dev/c");
         QVERIFY(!unit.isOpen());
         QVERIFY(unit.asked.contains("open /dev/b"));
+
+        // Stopped while it listens: the port it listens on is closed, and it ends.
+        ended.clear();
+        heard.clear();
+        job.setListenMs(60000);
+        QVERIFY(job.start({a, c}));
+        QVERIFY(unit.isOpen());
+        job.stop();
+        QVERIFY(!unit.isOpen());
+        QCOMPARE(ended.size(), 1);
+        QVERIFY(heard.isEmpty());
+        QVERIFY(!job.running());
     }
 };
 
