@@ -123,7 +123,6 @@ EventLogTab::EventLogTab(const TabContext &context, const ReceivedLines &lines, 
         m_note.clear();
         m_endText.clear();
         connect(run, &session::Run::progressed, progress, &ui::Throttle::request);
-        connect(run, &session::Run::stageChanged, progress, &ui::Throttle::request);
         connect(run, &session::Run::noted, this, [this](const QString &text) {
             m_note = text;
             showProgress();

@@ -474,6 +474,7 @@ Run *UnitSession::downloadNewEvents(const QString &archive, std::optional<int> f
     if (!m_archive->canStart(archive, firstPages, &why, appendAnyway))
         return refuse(Run::Kind::DownloadNewEvents, why);
     Run *run = begin(Run::Kind::DownloadNewEvents, [this] { m_archive->stop(); });
+    hearNewEvents(run, firstPages, nullptr);
     startNewEvents(run, archive, firstPages, appendAnyway, nullptr);
     return begun(run);
 }
@@ -493,6 +494,7 @@ Run *UnitSession::readNewEvents(ArchiveQuestions &questions, int firstPages)
     if (!m_archive->canStart(archive, firstPages, &why, false))
         return refuse(Run::Kind::DownloadNewEvents, why);
     Run *run = begin(Run::Kind::DownloadNewEvents, [this] { m_archive->stop(); });
+    hearNewEvents(run, firstPages, &questions);
     startNewEvents(run, archive, firstPages, false, &questions);
     return begun(run);
 }
@@ -514,9 +516,12 @@ void UnitSession::startNewEvents(Run *run, const QString &archive, std::optional
     run->m_subject = archive;
     run->m_msLeft = [this](int) { return m_archive->download().progress().msLeft; };
     run->enter(Run::Stage::Asking, 0);
-    if (run->property("heard").toBool())
-        return; // the same run again: it hears the archive already
-    run->setProperty("heard", true);
+}
+
+// What the archive's download says is the run's, once for the run however often it
+// starts again.
+void UnitSession::hearNewEvents(Run *run, std::optional<int> firstPages, ArchiveQuestions *questions)
+{
     connect(m_archive.get(), &ArchiveDownload::note, run, &Run::noted);
     connect(m_archive.get(), &ArchiveDownload::progressed, run, [this, run] {
         Show_Download(

@@ -186,6 +186,7 @@ private:
                  const std::function<void()> &sent);
     void startNewEvents(Run *run, const QString &archive, std::optional<int> firstPages, bool appendAnyway,
                         ArchiveQuestions *questions);
+    void hearNewEvents(Run *run, std::optional<int> firstPages, ArchiveQuestions *questions);
     void onBytesReceived();
     void onLinkLost(const QString &reason);
     void onEventLine(const QByteArray &line);
