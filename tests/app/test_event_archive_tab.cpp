@@ -99,6 +99,7 @@ private slots:
         QCOMPARE(line->text(),
                  QStringLiteral("8 new lines appended to %1").arg(QDir::toNativeSeparators(archive)));
         QCOMPARE(f.ctl<QLabel>("LabelEventArchive")->text(), QStringLiteral("Archive: gate.txt"));
+        QCOMPARE(f.ctl<QLabel>("LabelEventArchive")->toolTip(), QDir::toNativeSeparators(archive)); // where it is
         QSettings remembered;
         QCOMPARE(remembered
                      .value(QStringLiteral("archives/%1/%2")
