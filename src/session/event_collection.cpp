@@ -48,6 +48,8 @@ void EventCollection::choose(bool on, int minutes)
 // first banner after connecting, brings its own choice back.
 void EventCollection::unitIdentified()
 {
+    if (!m_session.isOpen())
+        return; // bytes handed in without a link (the fuzz target): no unit to know
     UnitMemory memory(m_session);
     if (m_active && memory.unit() == m_unit)
         return;
