@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 namespace halvo::session {
 
@@ -30,6 +31,10 @@ struct RunResult
     StoreOutcome store = StoreOutcome::Failed;
     bool checked = false;
     int frames = 0;
+    // What a read or a store found the unit to hold (the session's image holds it): the
+    // parts a read read whole, the items a store read back after sending them, taken or not.
+    std::vector<config::Part> parts;
+    std::vector<config::ItemRef> items;
     // A connection: how the port opened, or what stood in the way.
     Connection::Result connection = Connection::Result::Failed;
     // An event download: what arrived, and what an archive took.

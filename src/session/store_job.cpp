@@ -143,6 +143,15 @@ int &StoreJob::timesSent(const PacedFrame &frame)
     return m_sends.emplace_back(item, 0).second;
 }
 
+std::vector<config::ItemRef> StoreJob::sentItems() const
+{
+    std::vector<config::ItemRef> items;
+    for (const auto &[item, times] : m_sends)
+        if (item.part != Part::EventLog)
+            items.push_back(item);
+    return items;
+}
+
 qint64 StoreJob::pausesLeftMs(int done) const
 {
     qint64 ms = 0;

@@ -51,6 +51,8 @@ public:
     qint64 pausesLeftMs(int done) const;
     // Of the last store that ended Done: whether the unit was read back.
     bool checked() const { return m_checked; }
+    // The items the last store sent, each once.
+    std::vector<config::ItemRef> sentItems() const;
 
     // The most rounds of resending after the first sending.
     static constexpr int ResendRounds = 2;

@@ -326,8 +326,11 @@ Run *UnitSession::read(std::vector<Part> parts, Reads reads)
         run->enter(attempt == 1 ? Run::Stage::Reading : Run::Stage::ReadingAgain, UnitImage::Expected(part));
     });
     connect(m_reads.get(), &ReadJob::progressed, run, [run](int arrived) { run->advance(arrived); });
-    connect(m_reads.get(), &ReadJob::finished, run, [run](bool ok, const QString &why) {
-        run->finish(RunResult::Of(ok ? RunResult::Status::Done : RunResult::Status::Failed, why));
+    connect(m_reads.get(), &ReadJob::finished, run, [run, parts](bool ok, const QString &why) {
+        RunResult r = RunResult::Of(ok ? RunResult::Status::Done : RunResult::Status::Failed, why);
+        if (ok)
+            r.parts = parts;
+        run->finish(r);
     });
     if (!m_reads->start(std::move(parts),
                         reads == Reads::Once ? ReadJob::Reads::Once : ReadJob::Reads::UntilTwoAgree))
@@ -359,6 +362,8 @@ Run *UnitSession::startStore(const std::function<bool()> &start)
         RunResult r = RunResult::Of(Status_Of(outcome), why);
         r.store = outcome;
         r.checked = m_stores->checked();
+        if (r.checked || outcome == StoreOutcome::NotTaken)
+            r.items = m_stores->sentItems();
         run->finish(r);
     });
     if (!start())
