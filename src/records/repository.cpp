@@ -163,14 +163,9 @@ std::optional<int> Repository::record(const QString &unit, const std::map<QStrin
         return fail(Git_Error("the records' index cannot be read"));
     for (const auto &[file, content] : files) {
         const QString inRepo = unit + QLatin1Char('/') + file;
-        if (file.isEmpty() || file.contains(QStringLiteral("..")) || QDir::isAbsolutePath(file))
-            return fail(QStringLiteral("\"%1\" is not a file of the unit's folder").arg(file));
-        const QString path = QDir(m_folder).filePath(inRepo);
-        QSaveFile out(path);
-        if (!QDir().mkpath(QFileInfo(path).path()) || !out.open(QIODevice::WriteOnly) ||
-            out.write(content) != content.size() || !out.commit())
-            return fail(QStringLiteral("%1 cannot be written: %2")
-                            .arg(QDir::toNativeSeparators(path), out.errorString()));
+        QString error;
+        if (!writeAside(unit, file, content, &error))
+            return fail(error);
         if (git_index_add_bypath(index.get(), inRepo.toUtf8().constData()) != 0)
             return fail(Git_Error("the records' index cannot take the file"));
     }
@@ -272,6 +267,36 @@ std::optional<QByteArray> Repository::fileAt(const QString &unit, const Version 
         return std::nullopt;
     return QByteArray(static_cast<const char *>(git_blob_rawcontent(blob.get())),
                       static_cast<qsizetype>(git_blob_rawsize(blob.get())));
+}
+
+std::optional<QByteArray> Repository::lastFile(const QString &unit, const QString &file) const
+{
+    Version head;
+    git_oid id;
+    if (git_reference_name_to_id(&id, m_git->repo, "HEAD") != 0)
+        return std::nullopt;
+    char hex[41] = {};
+    git_oid_tostr(hex, sizeof hex, &id);
+    head.commit = QString::fromLatin1(hex);
+    return fileAt(unit, head, file);
+}
+
+bool Repository::writeAside(const QString &unit, const QString &file, const QByteArray &content, QString *why)
+{
+    if (Unit_Folder(unit) != unit || file.isEmpty() || file.contains(QStringLiteral("..")) ||
+        QDir::isAbsolutePath(file)) {
+        if (why)
+            *why = QStringLiteral("\"%1/%2\" is not a file of a unit's folder").arg(unit, file);
+        return false;
+    }
+    const QString path = QDir(m_folder).filePath(unit + QLatin1Char('/') + file);
+    QSaveFile out(path);
+    if (QDir().mkpath(QFileInfo(path).path()) && out.open(QIODevice::WriteOnly) &&
+        out.write(content) == content.size() && out.commit())
+        return true;
+    if (why)
+        *why = QStringLiteral("%1 cannot be written: %2").arg(QDir::toNativeSeparators(path), out.errorString());
+    return false;
 }
 
 QStringList Repository::units() const

@@ -63,6 +63,11 @@ public:
     std::vector<Version> history(const QString &unit, QString *why = nullptr) const;
     // A file of the unit as a version holds it; nullopt when that version has none.
     std::optional<QByteArray> fileAt(const QString &unit, const Version &version, const QString &file) const;
+    // The same, as the last version of the records holds it.
+    std::optional<QByteArray> lastFile(const QString &unit, const QString &file) const;
+    // Writes a file of the unit into the folder only, for the next version to take:
+    // what changes no version (the time of a read that found nothing new).
+    bool writeAside(const QString &unit, const QString &file, const QByteArray &content, QString *why);
     // The units the records hold, by folder.
     QStringList units() const;
 

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "records/unit_records.h"
+
+#include <QObject>
+#include <QString>
+
+#include <deque>
+#include <map>
+#include <optional>
+
+namespace halvo::session {
+class Run;
+class UnitSession;
+struct RunResult;
+} // namespace halvo::session
+
+namespace halvo::recorder {
+
+// What the recorder asks of the operator: the window asks with its dialogs, halvo-cli
+// answers from its options, tests answer as they like.
+class RecordQuestions
+{
+public:
+    virtual ~RecordQuestions() = default;
+    // A unit the records have not met: the name to keep it by (its banner offered),
+    // or nothing to leave it unrecorded.
+    virtual std::optional<QString> nameUnit(const QString &banner) = 0;
+    // A unit whose banner a unit in the records has, met through another adapter or
+    // through one that gives no serial number: whether it is that unit.
+    virtual bool isThisUnit(const QString &name, const QString &banner) = 0;
+};
+
+// Keeps the history of the unit on a session: each read and store that ends with the
+// unit's content checked (a read whole, a store read back) becomes the unit's next
+// version in the records, unless the last version holds it already. It only listens:
+// nothing a run does waits for it, and a version that cannot be written never undoes
+// or holds back what the unit was sent. The writing is done away from the caller's
+// thread, one version after another, in the order the runs ended.
+class UnitRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    UnitRecorder(session::UnitSession &session, RecordQuestions &questions, QObject *parent = nullptr);
+    ~UnitRecorder() override;
+
+    // The records' folder; empty records nothing.
+    void setFolder(const QString &folder);
+    QString folder() const { return m_folder; }
+    void setAuthor(const records::Author &author) { m_author = author; }
+    const records::Author &author() const { return m_author; }
+    // No version waits to be written.
+    bool idle() const { return m_queue.empty() && !m_writing; }
+
+    // "recorded as version 12 of Engine 3"; "unchanged since version 12 of Engine 3".
+    static QString Recorded_Text(const records::Recorded &r);
+
+signals:
+    void recorded(const halvo::records::Recorded &recorded, const QString &text);
+    // Said once for each version that could not be written: "not recorded: " and why.
+    void notRecorded(const QString &text);
+    void idleAgain();
+
+private:
+    struct Pending
+    {
+        QString unit, name;
+        records::Meeting meeting;
+        records::Finding::Kind kind;
+        std::vector<config::Part> parts;
+        std::vector<config::ItemRef> items;
+        QByteArray unitData; // what the unit holds, as a data file
+        QString notTaken;
+        records::Author author;
+    };
+    struct Outcome
+    {
+        std::optional<records::Recorded> recorded;
+        QString why;
+    };
+    void heard(session::Run *run);
+    void ended(bool store, const session::RunResult &result);
+    std::optional<QString> identify(const records::Meeting &meeting, QString *why);
+    void writeNext();
+    static Outcome Write(const QString &folder, const Pending &pending);
+
+    session::UnitSession &m_session;
+    RecordQuestions &m_questions;
+    QString m_folder;
+    records::Author m_author;
+    std::map<QString, QString> m_known; // banner and adapter (or port) met, to its folder
+    std::map<QString, QString> m_names; // a new unit's folder, to the name it was given
+    std::deque<Pending> m_queue;
+    bool m_writing = false;
+};
+
+} // namespace halvo::recorder

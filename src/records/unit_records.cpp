@@ -1,0 +1,153 @@
+#include "unit_records.h"
+
+#include <algorithm>
+
+#include <QDir>
+#include <QFile>
+
+namespace halvo::records {
+
+using config::Part;
+
+UnitRecords::Found UnitRecords::find(const Meeting &meeting) const
+{
+    Found found;
+    QStringList exact;
+    for (const QString &unit : m_repository.units()) {
+        const auto file = unitFile(unit);
+        if (!file || file->banner != meeting.banner)
+            continue;
+        found.sameBanner << unit;
+        if (!meeting.adapter.isEmpty() && file->adapters.contains(meeting.adapter))
+            exact << unit;
+    }
+    if (exact.size() == 1)
+        found.unit = exact.front();
+    return found;
+}
+
+std::optional<QString> UnitRecords::newFolder(const QString &name, QString *why) const
+{
+    const auto folder = Unit_Folder(name, why);
+    if (!folder)
+        return std::nullopt;
+    const QStringList taken = m_repository.units();
+    const QDir dir(m_repository.folder());
+    QString candidate = *folder;
+    for (int n = 2; taken.contains(candidate, Qt::CaseInsensitive) || dir.exists(candidate); ++n)
+        candidate = Unit_Folder(QStringLiteral("%1 (%2)").arg(folder->left(58)).arg(n)).value_or(*folder);
+    return candidate;
+}
+
+std::optional<UnitVersion> UnitRecords::last(const QString &unit, QString *why) const
+{
+    return Read_Version(m_repository.lastFile(unit, QStringLiteral("unit.txt")),
+                        m_repository.lastFile(unit, QStringLiteral("configuration.csv")), why);
+}
+
+std::optional<UnitVersion> UnitRecords::at(const QString &unit, const Version &version, QString *why) const
+{
+    return Read_Version(m_repository.fileAt(unit, version, QStringLiteral("unit.txt")),
+                        m_repository.fileAt(unit, version, QStringLiteral("configuration.csv")), why);
+}
+
+std::optional<UnitFile> UnitRecords::unitFile(const QString &unit) const
+{
+    QFile f(QDir(m_repository.folder()).filePath(unit + QStringLiteral("/unit.txt")));
+    if (f.open(QIODevice::ReadOnly))
+        if (auto u = UnitFile::Parse(f.read(64 * 1024)))
+            return u;
+    const auto committed = m_repository.lastFile(unit, QStringLiteral("unit.txt"));
+    return committed ? UnitFile::Parse(*committed) : std::nullopt;
+}
+
+std::optional<Recorded> UnitRecords::record(const QString &unit, const QString &name, const Meeting &meeting,
+                                            const Finding &finding, const Author &author, QString *why)
+{
+    QString error;
+    const bool known = m_repository.lastFile(unit, QStringLiteral("unit.txt")).has_value();
+    std::optional<UnitVersion> before = known ? last(unit, &error) : UnitVersion{};
+    if (!before) {
+        if (why)
+            *why = QStringLiteral("the last version of %1 cannot be read: %2").arg(unit, error);
+        return std::nullopt;
+    }
+    if (known) // the folder's unit file carries the times of reads that made no version
+        if (const auto now = unitFile(unit)) {
+            before->unit.lastSeen = now->lastSeen;
+            before->unit.lastUnchanged = now->lastUnchanged;
+        }
+    if (!known) {
+        before->unit.name = name;
+        before->unit.banner = meeting.banner;
+        before->unit.firstSeen = meeting.when;
+    }
+    UnitVersion next = *before;
+    // A part becomes known once the unit has been found to hold all of it; a store of
+    // some of its items to a unit never read tells nothing of the rest.
+    std::vector<Part> whole = finding.parts;
+    for (const config::ItemRef &item : finding.items)
+        Take_Item(next.configuration, finding.unit, item);
+    for (Part p : RecordedParts) {
+        const auto count = std::count_if(finding.items.begin(), finding.items.end(),
+                                         [p](const config::ItemRef &i) { return i.part == p; });
+        if (count > 0 && count == (p == Part::Passes ? config::PassCount
+                                   : p == Part::Settings ? 1
+                                                         : config::LocationCount))
+            whole.push_back(p);
+    }
+    for (Part p : finding.parts)
+        Take_Part(next.configuration, finding.unit, p);
+    QStringList notes; // what a store's message says of parts the records did not know
+    for (Part p : whole)
+        if (!next.unit.knows(p))
+            notes << QStringLiteral("the %1, not recorded before").arg(config::Part_Name(p));
+    for (const config::ItemRef &item : finding.items)
+        if (!next.unit.knows(item.part) && std::find(whole.begin(), whole.end(), item.part) == whole.end())
+            notes << QStringLiteral("%1, in a %2 never read").arg(config::Item_Name(item.part, item.index),
+                                                                  config::Part_Name(item.part));
+    for (Part p : whole)
+        next.unit.learn(p);
+    if (!meeting.adapter.isEmpty() && !next.unit.adapters.contains(meeting.adapter))
+        next.unit.adapters << meeting.adapter;
+
+    Recorded out{unit, next.unit.name, 0, false};
+    const auto beforeFiles = Version_Files(*before, why);
+    auto nextFiles = Version_Files(next, why);
+    if (!beforeFiles || !nextFiles)
+        return std::nullopt;
+    if (known && *beforeFiles == *nextFiles) {
+        // Nothing new: the version stays, and the folder says when it was last found so.
+        UnitFile seen = next.unit;
+        seen.lastSeen = meeting.when;
+        if (finding.kind == Finding::Kind::Read)
+            seen.lastUnchanged = meeting.when;
+        if (!m_repository.writeAside(unit, QStringLiteral("unit.txt"), seen.text(), why))
+            return std::nullopt;
+        out.unchanged = true;
+        out.version = static_cast<int>(m_repository.history(unit).size());
+        return out;
+    }
+    next.unit.lastSeen = meeting.when;
+    (*nextFiles)[QStringLiteral("unit.txt")] = next.unit.text();
+
+    QString message;
+    if (finding.kind == Finding::Kind::Read) {
+        message = Read_Message(meeting.port, finding.parts);
+    } else {
+        std::vector<config::Difference> changes;
+        for (const config::Difference &d : config::Differences(before->configuration, next.configuration))
+            if (before->unit.knows(d.part))
+                changes.push_back(d);
+        message = Store_Message(changes, notes, finding.notTaken);
+    }
+    bool unchanged = false;
+    const auto version = m_repository.record(unit, *nextFiles, author, message, &unchanged, why);
+    if (!version)
+        return std::nullopt;
+    out.version = *version;
+    out.unchanged = unchanged;
+    return out;
+}
+
+} // namespace halvo::records
