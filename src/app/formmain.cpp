@@ -186,6 +186,9 @@ QWidget *FormMain::buildBottomRow()
     caption->setFont(big);
     savingProgress =
         named(new QProgressBar, QStringLiteral("ProgressBarSavingData"), QStringLiteral("Saving progress"));
+    // Each frame's progress repaints the bar at once; filled, it is repainted alone,
+    // without the frame, its border and its caption behind it.
+    savingProgress->setAutoFillBackground(true);
     fs->addWidget(caption);
     fs->addWidget(savingProgress, 1);
     g->addWidget(savingFrame, 0, 1, 1, 4);

@@ -32,6 +32,7 @@ void EventCollection::choose(bool on, int minutes)
 {
     UnitMemory memory(m_session);
     memory.setCollection(on, minutes);
+    m_idleFor.clear();
     m_unit = memory.unit();
     m_unitUnknown = m_session.identification().isEmpty();
     m_askedForArchive.removeAll(m_unit); // the operator has answered
@@ -51,8 +52,9 @@ void EventCollection::unitIdentified()
     if (!m_session.isOpen())
         return; // bytes handed in without a link (the fuzz target): no unit to know
     UnitMemory memory(m_session);
-    if (m_active && memory.unit() == m_unit)
-        return;
+    if (memory.unit() == (m_active ? m_unit : m_idleFor))
+        return; // nothing has changed since its last banner: the settings are not read again
+    m_idleFor.clear();
     if (m_active && m_unitUnknown) {
         // Started before the unit had said which it is: the choice is this unit's.
         m_unitUnknown = false;
@@ -69,6 +71,7 @@ void EventCollection::unitIdentified()
             stop();
             emit choiceChanged(false, m_minutes);
         }
+        m_idleFor = m_unit; // until the operator chooses again
         return;
     }
     if (memory.archiveGone()) {

@@ -84,6 +84,7 @@ private:
     int m_minutes = 15;
     std::function<int()> m_firstPages = [] { return 1; };
     QString m_unit;                // the unit collected from, as its memory knows it
+    QString m_idleFor;             // the unit found to collect nothing, until a choice is made
     bool m_unitUnknown = false;    // chosen before the unit's first banner
     QStringList m_askedForArchive; // units whose gone archive was asked for
     bool m_active = false;
