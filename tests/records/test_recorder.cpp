@@ -1,0 +1,215 @@
+// The recorder beside a session on the simulated unit: what each run found becomes a
+// version in a real repository, only when it was checked, and nothing a run does
+// waits for it or fails because of it.
+#include "recorder/unit_recorder.h"
+
+#include "config/configuration.h"
+#include "session/run.h"
+#include "session/unit_session.h"
+#include "sim_link.h"
+#include "sim_unit.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+using namespace halvo;
+using session::Run;
+using session::RunResult;
+
+namespace {
+
+QString plainGit(const QString &folder, const QString &args)
+{
+    const QByteArray command = QStringLiteral("git -C '%1' %2 2>&1").arg(folder, args).toUtf8();
+    QByteArray out;
+    if (FILE *p = popen(command.constData(), "r")) {
+        char buffer[4096];
+        while (const size_t n = fread(buffer, 1, sizeof buffer, p))
+            out.append(buffer, static_cast<qsizetype>(n));
+        pclose(p);
+    }
+    return QString::fromUtf8(out).trimmed();
+}
+
+// The operator's answers, and what was asked.
+struct Answers : recorder::RecordQuestions
+{
+    std::optional<QString> name = QStringLiteral("Engine 3");
+    bool same = true;
+    QStringList asked;
+    std::optional<QString> nameUnit(const QString &banner) override
+    {
+        asked << QStringLiteral("name? ") + banner;
+        return name;
+    }
+    bool isThisUnit(const QString &unitName, const QString &) override
+    {
+        asked << QStringLiteral("is this %1?").arg(unitName);
+        return same;
+    }
+};
+
+} // namespace
+
+class TestRecorder : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir dir;
+    std::unique_ptr<sim::SimUnit> unit;
+    std::unique_ptr<session::UnitSession> s;
+    config::Configuration config;
+    Answers answers;
+    std::unique_ptr<recorder::UnitRecorder> recorder;
+
+    QString records() const { return dir.filePath("Halvo Records"); }
+    QString git(const QString &args) const { return plainGit(records(), args); }
+
+    RunResult finish(Run *run)
+    {
+        QSignalSpy ended(run, &Run::finished);
+        if (run->running())
+            [&] { QVERIFY(ended.wait(20000)); }();
+        return run->result();
+    }
+    // A run, then the recorder's word on it.
+    QString recordedAfter(Run *run)
+    {
+        QSignalSpy recorded(recorder.get(), &recorder::UnitRecorder::recorded),
+            failed(recorder.get(), &recorder::UnitRecorder::notRecorded);
+        finish(run);
+        if (!recorder->idle())
+            [&] { QVERIFY(QSignalSpy(recorder.get(), &recorder::UnitRecorder::idleAgain).wait(10000)); }();
+        if (!recorded.isEmpty())
+            return recorded.last().at(1).toString();
+        return failed.isEmpty() ? QString() : failed.last().at(0).toString();
+    }
+    void renamePass14(const QByteArray &name)
+    {
+        auto row = config.passRow(14);
+        row[1] = QString::fromLatin1(name.leftJustified(16));
+        config.setPassRow(14, row);
+    }
+
+private slots:
+    void init()
+    {
+        QDir(records()).removeRecursively();
+        answers = Answers();
+        unit = std::make_unique<sim::SimUnit>();
+        unit->setBannerInterval(50);
+        s = std::make_unique<session::UnitSession>(
+            session::SessionSeams{std::make_unique<sim::SimLink>(*unit), {}});
+        config = config::Configuration();
+        s->setConfiguration(&config);
+        session::SessionTiming t;
+        t.pauseScale = 0.01;
+        t.readMs = t.readBackMs = 5000;
+        s->setTiming(t);
+        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers);
+        recorder->setFolder(records());
+        recorder->setAuthor({QStringLiteral("Ann Operator"), QStringLiteral("desk-pc")});
+        QVERIFY(finish(s->connectTo(sim::SimLink::Demo_Path(), 5000)).ok());
+    }
+    void cleanup()
+    {
+        recorder.reset();
+        s.reset();
+        unit.reset();
+    }
+
+    // A read, a checked store, a store of what the unit holds already and an unchecked
+    // store: two versions, written as the unit was found, by who and how.
+    void checkedRunsBecomeVersions()
+    {
+        QCOMPARE(recordedAfter(s->read({config::Part::Passes, config::Part::Settings, config::Part::Locations})),
+                 QStringLiteral("recorded as version 1 of Engine 3"));
+        QCOMPARE(answers.asked, QStringList{"name? " + s->identification().trimmed()});
+        QCOMPARE(git("log --format='%an|%ae|%s'"),
+                 QStringLiteral("Ann Operator|desk-pc|Read from the unit on %1: pass table, settings, location names")
+                     .arg(sim::SimLink::Demo_Path()));
+
+        renamePass14("Night Porter");
+        QCOMPARE(recordedAfter(s->storeItems({{config::Part::Passes, 14}}, config)),
+                 QStringLiteral("recorded as version 2 of Engine 3"));
+        QCOMPARE(git("log -1 --format=%s"), QStringLiteral("Stored 1 change: pass 14 User Names \"Night Porter\""));
+        QVERIFY(git("show HEAD:'Engine 3/configuration.csv'").contains("Night Porter"));
+
+        // The unit holds it already: no version, and the line says which one it is.
+        QCOMPARE(recordedAfter(s->storeItems({{config::Part::Passes, 14}}, config)),
+                 QStringLiteral("unchanged since version 2 of Engine 3"));
+        // Sent and not read back: nothing is known of what the unit took.
+        renamePass14("Day Porter");
+        config::StorePlan plan = *config::Items_Store_Plan(config, {{config::Part::Passes, 14}});
+        QCOMPARE(recordedAfter(s->store(plan, false)), QString());
+        QCOMPARE(git("rev-list --count HEAD"), QStringLiteral("2"));
+        QCOMPARE(answers.asked.size(), 1); // the unit is known now
+    }
+
+    // What the unit did not take goes into the message; the version holds what the read
+    // back found, not what was sent.
+    void whatTheUnitDidNotTakeIsSaid()
+    {
+        QCOMPARE(recordedAfter(s->read({config::Part::Passes})), QStringLiteral("recorded as version 1 of Engine 3"));
+        unit->faults().dropStores = {0, 1, 2}; // pass 14, each time it is sent
+        renamePass14("Night Porter");
+        const QString said = recordedAfter(s->storeItems({{config::Part::Passes, 14}}, config));
+        QCOMPARE(said, QStringLiteral("unchanged since version 1 of Engine 3"));
+        unit->faults().dropStores = {};
+        renamePass14("Day Porter");
+        auto row = config.passRow(15);
+        row[1] = QStringLiteral("Night Porter    ");
+        config.setPassRow(15, row);
+        unit->faults().dropStores = {4, 5, 6}; // pass 15, each time it is sent (stores count on)
+        QCOMPARE(recordedAfter(s->storeItems({{config::Part::Passes, 14}, {config::Part::Passes, 15}}, config)),
+                 QStringLiteral("recorded as version 2 of Engine 3"));
+        const QString message = git("log -1 --format=%B");
+        QVERIFY2(message.startsWith("Stored 1 change: pass 14 User Names \"Day Porter\"\n\nThe unit did not take: "),
+                 qPrintable(message));
+        QVERIFY(!git("show HEAD:'Engine 3/configuration.csv'").contains("Night Porter"));
+    }
+
+    // Records that cannot be written say why; the store is done all the same.
+    void aFolderThatIsNotTheRecordsIsLeftAlone()
+    {
+        QVERIFY(QDir().mkpath(records()));
+        QFile letter(records() + "/letter.txt");
+        QVERIFY(letter.open(QIODevice::WriteOnly) && letter.write("dear\n") > 0);
+        letter.close();
+        Run *read = s->read({config::Part::Settings});
+        QSignalSpy ended(read, &Run::finished);
+        const QString said = recordedAfter(read);
+        QVERIFY2(said.startsWith("not recorded: ") && said.contains("is not a records repository"), qPrintable(said));
+        QVERIFY(ended.first().at(0).value<RunResult>().ok());
+        QVERIFY(!QFile::exists(records() + "/.git"));
+    }
+
+    // A unit left unnamed is not recorded; a unit whose banner the records know, met
+    // where nothing tells it apart, is asked about, and kept apart when it is another.
+    void aUnitIsNamedOnceAndAskedAboutWhenItCouldBeAnother()
+    {
+        answers.name.reset();
+        QCOMPARE(recordedAfter(s->read({config::Part::Settings})), QStringLiteral("not recorded: the unit was given no name"));
+        QVERIFY(!QFile::exists(records() + "/Engine 3"));
+
+        answers.name = QStringLiteral("Engine 3");
+        QCOMPARE(recordedAfter(s->read({config::Part::Settings})), QStringLiteral("recorded as version 1 of Engine 3"));
+
+        // Another PC's session, or this one started again: the same banner, no serial number.
+        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers);
+        recorder->setFolder(records());
+        answers.asked.clear();
+        answers.same = false;
+        answers.name = QStringLiteral("Engine 3");
+        QCOMPARE(recordedAfter(s->read({config::Part::Settings})), QStringLiteral("recorded as version 1 of Engine 3"));
+        QCOMPARE(answers.asked, (QStringList{"is this Engine 3?", "name? " + s->identification().trimmed()}));
+        QVERIFY(QFile::exists(records() + "/Engine 3 (2)/unit.txt"));
+        QVERIFY(git("show HEAD:'Engine 3 (2)/unit.txt'").contains("Name: Engine 3\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecorder)
+#include "test_recorder.moc"
