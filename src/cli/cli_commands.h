@@ -30,6 +30,11 @@ struct Options
     double pauseScale = 1.0;       // tests shorten the pacing of stores and log reads
     bool readOnce = false;         // records read once, not until two reads agree (benchmarks)
     bool portHeldIsNotNow = false; // a port another program holds ends with PortHeld
+    // The records: the folder (empty records nothing), who records, and the name a unit
+    // met for the first time is kept by (its banner when empty).
+    QString records;
+    QString operatorName;
+    QString unitName;
     // The demo unit inside the tool, opened as "demo".
     std::function<std::unique_ptr<port::Link>()> demoLink;
 };
@@ -67,5 +72,16 @@ int sheet(const Options &o, const QString &dataFile, const QString &pdf, bool le
 enum class Records { Roster, Locations };
 int exportRecords(Records what, const QString &dataFile, const QString &csv);
 int importRecords(Records what, const QString &dataFile, const QString &csv, const QString &outFile);
+// The units in the records, one line each with its last version.
+int units(const Options &o);
+// A unit's versions, newest first; with diff, the items two versions differ in
+// (Different when they do); with show, one version written as a data file.
+struct HistoryHow
+{
+    std::optional<std::pair<int, int>> diff;
+    std::optional<int> show;
+    QString out;
+};
+int history(const Options &o, const QString &unit, const HistoryHow &how);
 
 } // namespace halvo::cli

@@ -7,6 +7,9 @@
 #include "session/support_log.h"
 #include "sim_link.h"
 #include "sim_unit.h"
+#ifdef HALVO_HAS_RECORDS
+#include "recorder/records_place.h"
+#endif
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
@@ -54,6 +57,13 @@ const Command Commands[] = {
      "Write a support file: this computer, its ports, the connection to the unit (--port, --demo) and "
      "the log of this run.",
      "OUT.txt", 1, 1, MaybeUnit},
+#ifdef HALVO_HAS_RECORDS
+    {"units", "List the units in the records, each with its last version.", "", 0, 0, NoUnit},
+    {"history",
+     "List a unit's versions in the records; with --diff N M, the items two versions differ in; with --show N, "
+     "write that version as a data file.",
+     "UNIT [M | OUT.csv]", 1, 2, NoUnit},
+#endif
 };
 
 int usage(const QString &error = {})
@@ -116,6 +126,29 @@ int run(const QString &verb, Options &o, const QCommandLineParser &p, const QStr
     }
     if (verb == QLatin1String("clock"))
         return clock(o);
+#ifdef HALVO_HAS_RECORDS
+    if (verb == QLatin1String("units"))
+        return units(o);
+    if (verb == QLatin1String("history")) {
+        HistoryHow how;
+        bool ok = true;
+        if (p.isSet(QStringLiteral("diff"))) {
+            const int m = args.value(1).toInt(&ok);
+            const int n = p.value(QStringLiteral("diff")).toInt(&ok) * (ok ? 1 : 0);
+            if (!ok || args.size() != 2 || !n || !m)
+                return usage(QStringLiteral("--diff takes two version numbers: history UNIT --diff N M"));
+            how.diff = std::pair{n, m};
+        } else if (p.isSet(QStringLiteral("show"))) {
+            how.show = p.value(QStringLiteral("show")).toInt(&ok);
+            if (!ok || args.size() != 2)
+                return usage(QStringLiteral("--show takes a version number and a file: history UNIT --show N OUT.csv"));
+            how.out = args.at(1);
+        } else if (args.size() != 1) {
+            return usage(QStringLiteral("history takes UNIT, with --diff N M or --show N OUT.csv"));
+        }
+        return history(o, file, how);
+    }
+#endif
     if (verb == QLatin1String("support-file")) {
         const bool include = p.isSet(QStringLiteral("include-configuration"));
         if (include && o.port.isEmpty())
@@ -209,6 +242,28 @@ int main(int argc, char **argv)
         p.addOption({"include-configuration",
                      "Read the unit's configuration into the file, pass user names and "
                      "location names with it (left out otherwise)."});
+#ifdef HALVO_HAS_RECORDS
+    // What reads or stores a unit records it, unless told not to; every command finds
+    // the records where it is told.
+    const bool records = verb == QLatin1String("units") || verb == QLatin1String("history");
+    const bool recording = verb == QLatin1String("backup") || verb == QLatin1String("restore") ||
+                           verb == QLatin1String("sheet") || verb == QLatin1String("events");
+    const QCommandLineOption recordsAt("records", "The records' folder (else HALVO_RECORDS, else the window's).",
+                                       "dir");
+    p.addOption(recordsAt);
+    if (recording) {
+        p.addOption({"no-records", "Record nothing of this run."});
+        p.addOption({"unit-name", "The name a unit new to the records is kept by (its banner otherwise).",
+                     "name"});
+        p.addOption({"operator", "Who the records name for this run's versions (else HALVO_OPERATOR, else the "
+                                 "name kept on this PC, else the login's full name).",
+                     "name"});
+    }
+    if (verb == QLatin1String("history")) {
+        p.addOption({"diff", "The items version N and version M differ in.", "N"});
+        p.addOption({"show", "Write version N as a data file.", "N"});
+    }
+#endif
     if (command->maxArgs > 0)
         p.addPositionalArgument(QString::fromLatin1(command->arguments), QString());
     if (!p.parse(args))
@@ -253,6 +308,15 @@ int main(int argc, char **argv)
     }
     if (command->unit != NoUnit && p.isSet(port))
         o.port = p.value(port);
+#ifdef HALVO_HAS_RECORDS
+    if (records || recording)
+        o.records = halvo::recorder::Records_Folder_For(p.value(recordsAt),
+                                                        recording && p.isSet(QStringLiteral("no-records")));
+    if (recording) {
+        o.operatorName = p.value(QStringLiteral("operator"));
+        o.unitName = p.value(QStringLiteral("unit-name"));
+    }
+#endif
     const bool dryRunOnly = verb == QLatin1String("restore") && p.isSet(QStringLiteral("dry-run")) &&
                             !p.isSet(QStringLiteral("changed-only"));
     if (command->unit == Unit && o.port.isEmpty() && !dryRunOnly)

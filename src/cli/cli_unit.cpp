@@ -11,6 +11,11 @@
 #include "session/support_log.h"
 #include "session/unit_image.h"
 
+#ifdef HALVO_HAS_RECORDS
+#include "recorder/records_place.h"
+#include "recorder/unit_recorder.h"
+#endif
+
 #include <QAbstractEventDispatcher>
 #include <QEventLoop>
 #include <QTimer>
@@ -42,6 +47,35 @@ port::PortCatalogue catalogue(const Options &o)
     return c;
 }
 
+#ifdef HALVO_HAS_RECORDS
+// The command line asks nobody: a new unit takes --unit-name, else its banner; a unit
+// with a known banner met where nothing tells it apart is the one of that name.
+class Unit::Answers : public recorder::RecordQuestions
+{
+public:
+    explicit Answers(QString name) : m_name(std::move(name)) {}
+    std::optional<QString> nameUnit(const QString &banner, const QStringList &sameBanner) override
+    {
+        if (!m_name.isEmpty())
+            return m_name;
+        if (!sameBanner.isEmpty()) // never one unit's history taken for another's
+            return std::nullopt;
+        return banner;
+    }
+    bool isThisUnit(const QString &name, const QString &banner) override
+    {
+        return name == (m_name.isEmpty() ? banner : m_name);
+    }
+
+private:
+    QString m_name;
+};
+#else
+class Unit::Answers
+{
+};
+#endif
+
 Unit::Unit(const Options &o) : session(session::Serial_Seams(o.demoLink)), m_options(o)
 {
     session.setConfiguration(&config);
@@ -49,6 +83,38 @@ Unit::Unit(const Options &o) : session(session::Serial_Seams(o.demoLink)), m_opt
     timing.pauseScale = timing.eventScale = o.pauseScale;
     timing.readMs = timing.readBackMs = timing.pointerWaitMs = o.timeoutMs;
     session.setTiming(timing);
+#ifdef HALVO_HAS_RECORDS
+    if (!o.records.isEmpty()) {
+        m_answers = std::make_unique<Answers>(o.unitName);
+        m_recorder = std::make_unique<recorder::UnitRecorder>(session, *m_answers);
+        m_recorder->setFolder(o.records);
+        m_recorder->setAuthor(recorder::Author_Named(recorder::Operator_Name_For(o.operatorName)));
+        // Said once the command is through, as its last lines.
+        QObject::connect(m_recorder.get(), &recorder::UnitRecorder::recorded,
+                         [this](const records::Recorded &, const QString &text) { m_recordLines << text; });
+        QObject::connect(m_recorder.get(), &recorder::UnitRecorder::notRecorded, [this](const QString &text) {
+            m_recordLines << QStringLiteral("!") + text +
+                                 (text.contains(QLatin1String("given no name"))
+                                      ? QStringLiteral(" (--unit-name NAME names it)")
+                                      : QString());
+        });
+    }
+#endif
+}
+
+Unit::~Unit()
+{
+#ifdef HALVO_HAS_RECORDS
+    if (!m_recorder)
+        return;
+    if (!waitUntil([this] { return m_recorder->idle(); }, 60000))
+        m_recordLines << QStringLiteral("!not recorded: the records did not answer within a minute");
+    for (const QString &line : std::as_const(m_recordLines))
+        if (line.startsWith(QLatin1Char('!')))
+            Progress::sayFailure(line.mid(1));
+        else
+            Progress::say(line);
+#endif
 }
 
 // The one place halvo-cli waits: it sleeps in an event loop until done() holds or the

@@ -10,12 +10,17 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace halvo::port {
 class PortCatalogue;
+}
+namespace halvo::recorder {
+class UnitRecorder;
 }
 
 namespace halvo::cli {
@@ -34,6 +39,11 @@ class Unit
 {
 public:
     explicit Unit(const Options &o);
+    // Waits for the records to take what the runs found, and says how they did: the
+    // command's last line.
+    ~Unit();
+    Unit(const Unit &) = delete;
+    Unit &operator=(const Unit &) = delete;
     // Runs events until done() holds (true) or timeoutMs pass (false; -1: no limit,
     // for a job that ends itself).
     bool waitUntil(const std::function<bool()> &done, int timeoutMs = -1);
@@ -51,7 +61,12 @@ public:
     config::Configuration config;
 
 private:
+    class Answers;
     const Options &m_options;
+    std::unique_ptr<Answers> m_answers;
+    std::unique_ptr<recorder::UnitRecorder> m_recorder;
+    QStringList m_recordLines; // what the records said, failures marked "!"
+
 };
 
 // Reads the pass table, the settings and the location names into a fresh

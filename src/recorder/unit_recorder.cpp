@@ -99,15 +99,21 @@ std::optional<QString> UnitRecorder::identify(const records::Meeting &meeting, Q
     const records::UnitRecords units(*repository);
     const auto found = units.find(meeting);
     std::optional<QString> unit = found.unit;
+    QStringList others;
     for (qsizetype i = 0; !unit && i < found.sameBanner.size(); ++i) {
         const auto file = units.unitFile(found.sameBanner.at(i));
-        if (m_questions.isThisUnit(file ? file->name : found.sameBanner.at(i), meeting.banner))
+        others << (file ? file->name : found.sameBanner.at(i));
+        if (m_questions.isThisUnit(others.last(), meeting.banner))
             unit = found.sameBanner.at(i);
     }
     if (!unit) {
-        const auto name = m_questions.nameUnit(meeting.banner);
+        const auto name = m_questions.nameUnit(meeting.banner, others);
         if (!name || name->trimmed().isEmpty()) {
-            *why = QStringLiteral("the unit was given no name");
+            *why = others.isEmpty()
+                       ? QStringLiteral("the unit was given no name")
+                       : QStringLiteral("the records hold %1 with this unit's banner, nothing here tells whether "
+                                        "it is the same unit, and it was given no name")
+                             .arg(others.join(QStringLiteral(", ")));
             return std::nullopt;
         }
         unit = units.newFolder(name->trimmed(), why);

@@ -24,8 +24,9 @@ class RecordQuestions
 public:
     virtual ~RecordQuestions() = default;
     // A unit the records have not met: the name to keep it by (its banner offered),
-    // or nothing to leave it unrecorded.
-    virtual std::optional<QString> nameUnit(const QString &banner) = 0;
+    // or nothing to leave it unrecorded. sameBanner: the names of the units in the
+    // records with its banner, which it was said not to be or could not be told from.
+    virtual std::optional<QString> nameUnit(const QString &banner, const QStringList &sameBanner) = 0;
     // A unit whose banner a unit in the records has, met through another adapter or
     // through one that gives no serial number: whether it is that unit.
     virtual bool isThisUnit(const QString &name, const QString &banner) = 0;

@@ -41,9 +41,9 @@ struct Answers : recorder::RecordQuestions
     std::optional<QString> name = QStringLiteral("Engine 3");
     bool same = true;
     QStringList asked;
-    std::optional<QString> nameUnit(const QString &banner) override
+    std::optional<QString> nameUnit(const QString &banner, const QStringList &sameBanner) override
     {
-        asked << QStringLiteral("name? ") + banner;
+        asked << QStringLiteral("name? ") + banner + (sameBanner.isEmpty() ? QString() : " not " + sameBanner.join(", "));
         return name;
     }
     bool isThisUnit(const QString &unitName, const QString &) override
@@ -205,7 +205,8 @@ private slots:
         answers.same = false;
         answers.name = QStringLiteral("Engine 3");
         QCOMPARE(recordedAfter(s->read({config::Part::Settings})), QStringLiteral("recorded as version 1 of Engine 3"));
-        QCOMPARE(answers.asked, (QStringList{"is this Engine 3?", "name? " + s->identification().trimmed()}));
+        QCOMPARE(answers.asked,
+                 (QStringList{"is this Engine 3?", "name? " + s->identification().trimmed() + " not Engine 3"}));
         QVERIFY(QFile::exists(records() + "/Engine 3 (2)/unit.txt"));
         QVERIFY(git("show HEAD:'Engine 3 (2)/unit.txt'").contains("Name: Engine 3\n"));
     }

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -22,9 +23,18 @@ class CliTest : public QObject
 protected:
     QTemporaryDir dir;
 
+    // The records a run keeps, in the test's own folder unless a case says otherwise.
+    QProcessEnvironment environment = [this] {
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert(QStringLiteral("HALVO_RECORDS"), dir.filePath(QStringLiteral("records")));
+        e.remove(QStringLiteral("HALVO_OPERATOR"));
+        return e;
+    }();
+
     Run cli(const QStringList &args)
     {
         QProcess p;
+        p.setProcessEnvironment(environment);
         p.start(QStringLiteral(HALVO_CLI_EXE), args);
         if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 60000)) {
             p.kill();

@@ -1,0 +1,120 @@
+// halvo-cli and the records: what backup and restore record against a simulated unit
+// on a pty, and history, --diff, --show and units reading it back.
+#include "cli_runner.h"
+#include "support/bytes.h"
+#include "sim_unit.h"
+
+using halvo::test::Run;
+
+class TestCliHistory : public halvo::test::CliTest
+{
+    Q_OBJECT
+    QString lastLine(const Run &r) { return r.err.trimmed().section('\n', -1).remove("halvo-cli: "); }
+
+private slots:
+    void init() // each case keeps records of its own
+    {
+        environment.insert("HALVO_RECORDS", dir.filePath(QTest::currentTestFunction()));
+    }
+
+    // A day with one unit: a backup, a restore of an edited file, the same again, a
+    // verify, a restore told not to record. Two versions, each told on the last line.
+    void backupAndRestoreRecordWhatTheUnitHolds()
+    {
+        halvo::sim::SimUnit unit;
+        unit.setBannerInterval(100);
+        QVERIFY(unit.start());
+        const QString banner = QString::fromLatin1(unit.bannerText()).trimmed();
+        const QString file = dir.filePath("unit.csv"), edited = dir.filePath("edited.csv");
+        const QStringList port = {"--port", unit.devicePath(), "--pause-scale", "0.02"};
+        const QStringList named = port + QStringList{"--operator", "Ann Operator", "--unit-name", "Engine 3"};
+
+        Run r = cli(QStringList{"backup"} + named + QStringList{file});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(lastLine(r), QStringLiteral("recorded as version 1 of Engine 3"));
+        QByteArray bytes = halvo::test::readFile(file);
+        bytes.replace("Pass Device 03  ", "Night Porter    ").replace("Zone 7          ", "Boiler Room     ");
+        write(edited, bytes);
+        r = cli(QStringList{"restore"} + named + QStringList{edited});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(lastLine(r), QStringLiteral("recorded as version 2 of Engine 3"));
+        QCOMPARE(lastLine(cli(QStringList{"restore"} + named + QStringList{edited})),
+                 QStringLiteral("unchanged since version 2 of Engine 3"));
+        QVERIFY(!cli(QStringList{"verify"} + port + QStringList{edited}).err.contains("version"));
+        QVERIFY(!cli(QStringList{"restore", "--no-records"} + port + QStringList{edited}).err.contains("version"));
+        // Nothing tells this unit from Engine 3 without its name: not recorded, and why.
+        r = cli(QStringList{"backup"} + port + QStringList{dir.filePath("again.csv")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(lastLine(r), QStringLiteral("not recorded: the records hold Engine 3 with this unit's banner, nothing "
+                                             "here tells whether it is the same unit, and it was given no name "
+                                             "(--unit-name NAME names it)"));
+
+        r = cli({"history", "Engine 3"});
+        QCOMPARE(r.status, 0);
+        const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        const QString today = QDate::currentDate().toString("yyyy-MM-dd");
+        QVERIFY2(lines[0].startsWith("2  " + today) &&
+                     lines[0].endsWith("  Ann Operator  Stored 2 changes: pass 3 User Names \"Night Porter\"; "
+                                       "location 0x07 \"Boiler Room\""),
+                 qPrintable(lines[0]));
+        QVERIFY2(lines[1].startsWith("1  " + today) &&
+                     lines[1].endsWith("  Ann Operator  Read from the unit on " + unit.devicePath() +
+                                       ": pass table, settings, location names"),
+                 qPrintable(lines[1]));
+        // A unit is found by the name it was given, not by its banner.
+        QCOMPARE(cli({"history", banner}).status, 2);
+        QCOMPARE(cli({"history", "Engine 3", "--records", dir.filePath("elsewhere")}).status, 2);
+
+        r = cli({"history", "Engine 3", "--diff", "1", "2"});
+        QCOMPARE(r.status, 3);
+        QCOMPARE(r.out, QStringLiteral("pass 3 User Names: version 1 \"Pass Device 03  \", version 2 \"Night Porter    \"\n"
+                                       "location 0x07: version 1 \"Zone 7          \", version 2 \"Boiler Room     \"\n"));
+        QCOMPARE(cli({"history", "Engine 3", "--diff", "2", "2"}).status, 0);
+        r = cli({"history", "Engine 3", "--diff", "1", "9"});
+        QCOMPARE(r.status, 2);
+        QVERIFY(r.err.contains("Engine 3 has no version 9 (it has 1 to 2)"));
+        QCOMPARE(cli({"history", "Engine 3", "--diff", "1"}).status, 2);
+
+        // A version written out is the data file the backup wrote at the time.
+        const QString shown = dir.filePath("shown.csv");
+        QCOMPARE(cli({"history", "Engine 3", "--show", "1", shown}).status, 0);
+        QCOMPARE(halvo::test::readFile(shown), halvo::test::readFile(file));
+        QCOMPARE(cli({"history", "Engine 3", "--show", "2", shown}).status, 0);
+        const QString now = dir.filePath("now.csv");
+        QCOMPARE(cli(QStringList{"backup", "--no-records"} + port + QStringList{now}).status, 0);
+        QCOMPARE(halvo::test::readFile(shown), halvo::test::readFile(now));
+
+        r = cli({"units"});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.startsWith("Engine 3\tversion 2\t" + today), qPrintable(r.out));
+        QCOMPARE(cli({"history", "Nobody"}).status, 2);
+    }
+
+    // Without --unit-name the banner names a new unit; records that cannot be written
+    // say so, and the backup is done all the same.
+    void aRecordFailureNeverFailsTheCommand()
+    {
+        halvo::sim::SimUnit unit;
+        unit.setBannerInterval(100);
+        QVERIFY(unit.start());
+        const QString banner = QString::fromLatin1(unit.bannerText()).trimmed();
+        const QStringList port = {"--port", unit.devicePath(), "--pause-scale", "0.02"};
+        Run r = cli(QStringList{"backup"} + port + QStringList{dir.filePath("a.csv")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(lastLine(r), "recorded as version 1 of " + banner);
+
+        const QString plain = dir.filePath("plain");
+        QVERIFY(QDir().mkpath(plain));
+        write(plain + "/notes.txt", "mine\n");
+        r = cli(QStringList{"backup", "--records", plain} + port + QStringList{dir.filePath("b.csv")});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(lastLine(r).startsWith("not recorded: ") && lastLine(r).contains("is not a records repository"),
+                 qPrintable(r.err));
+        QVERIFY(QFile::exists(dir.filePath("b.csv")));
+        QVERIFY(!QFile::exists(plain + "/.git"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliHistory)
+#include "test_cli_history.moc"
