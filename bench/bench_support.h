@@ -67,6 +67,10 @@ struct Dialogs : app::OperatorDialogs
         return all;
     }
     QString saveFileName(const app::FileChoice &) override { return file; }
+    std::optional<QString> askText(const QString &, const QString &, const QString &offered) override
+    {
+        return offered;
+    }
     QString openFileName(const app::FileChoice &) override { return file; }
     bool compareWithFile(const QString &, const std::vector<app::ComparisonRow> &) override { return false; }
     void report(const QString &, const QString &) override {}

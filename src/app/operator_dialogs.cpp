@@ -8,6 +8,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -234,6 +235,19 @@ int QtOperatorDialogs::choose(const QString &text, const QStringList &buttons)
         offered << box.addButton(b, QMessageBox::AcceptRole);
     box.exec();
     return static_cast<int>(offered.indexOf(box.clickedButton()));
+}
+
+std::optional<QString> QtOperatorDialogs::askText(const QString &title, const QString &label,
+                                                  const QString &offered)
+{
+    QInputDialog d(m_parent);
+    d.setWindowTitle(title);
+    d.setLabelText(label);
+    d.setTextValue(offered);
+    d.setAccessibleName(title);
+    if (d.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return d.textValue();
 }
 
 QString QtOperatorDialogs::saveFileName(const FileChoice &choice)

@@ -63,6 +63,8 @@ public:
     virtual bool askYesNo(const QString &text) = 0;
     // A choice between buttons, and Cancel: the index of the button, or -1.
     virtual int choose(const QString &text, const QStringList &buttons) = 0;
+    // A line of text the operator types, offered filled in; nothing for Cancel.
+    virtual std::optional<QString> askText(const QString &title, const QString &label, const QString &offered) = 0;
     // A file name, or an empty string when the operator cancels.
     virtual QString saveFileName(const FileChoice &choice) = 0;
     virtual QString openFileName(const FileChoice &choice) = 0;
@@ -122,6 +124,15 @@ public:
     {
         return m_silent ? std::nullopt : m_dialogs->reviewChanges(rows, emptyText);
     }
+    std::optional<QString> askText(const QString &title, const QString &label, const QString &offered) override
+    {
+        if (m_silent)
+            return std::nullopt;
+        shown("asked", title + QStringLiteral(": ") + label);
+        const auto text = m_dialogs->askText(title, label, offered);
+        answered(text.has_value(), "OK", "Cancel");
+        return text;
+    }
     QString saveFileName(const FileChoice &c) override
     {
         return m_silent ? QString() : m_dialogs->saveFileName(c);
@@ -165,6 +176,7 @@ public:
     int choose(const QString &text, const QStringList &buttons) override;
     QString saveFileName(const FileChoice &choice) override;
     QString openFileName(const FileChoice &choice) override;
+    std::optional<QString> askText(const QString &title, const QString &label, const QString &offered) override;
     std::optional<std::vector<int>> reviewChanges(const std::vector<ReviewRow> &rows,
                                                   const QString &emptyText) override;
     bool compareWithFile(const QString &fileName, const std::vector<ComparisonRow> &rows) override;

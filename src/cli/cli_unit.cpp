@@ -66,6 +66,7 @@ public:
     {
         return name == (m_name.isEmpty() ? banner : m_name);
     }
+    std::optional<QString> operatorName(const QString &offered) override { return offered; }
 
 private:
     QString m_name;

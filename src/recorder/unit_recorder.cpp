@@ -1,6 +1,7 @@
 #include "unit_recorder.h"
 
 #include "datafile/data_file.h"
+#include "records_place.h"
 #include "session/run.h"
 #include "session/unit_image.h"
 #include "session/unit_session.h"
@@ -56,6 +57,14 @@ void UnitRecorder::ended(bool store, const RunResult &result)
     p.items = result.items;
     if (store && result.store == session::StoreOutcome::NotTaken)
         p.notTaken = result.why;
+    if (m_author.name.trimmed().isEmpty()) {
+        const auto name = m_questions.operatorName(Login_Full_Name());
+        if (!name || name->trimmed().isEmpty()) {
+            emit notRecorded(QStringLiteral("not recorded: no name was given to record it by"));
+            return;
+        }
+        m_author = Author_Named(name->trimmed());
+    }
     p.author = m_author;
     const session::UnitImage &image = m_session.image();
     QString why;

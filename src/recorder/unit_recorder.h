@@ -30,6 +30,9 @@ public:
     // A unit whose banner a unit in the records has, met through another adapter or
     // through one that gives no serial number: whether it is that unit.
     virtual bool isThisUnit(const QString &name, const QString &banner) = 0;
+    // Who records on this PC, asked before the first version when no one was given
+    // (the login's full name offered); nothing leaves the version unrecorded.
+    virtual std::optional<QString> operatorName(const QString &offered) = 0;
 };
 
 // Keeps the history of the unit on a session: each read and store that ends with the

@@ -195,12 +195,12 @@ void paintPage(QPainter &p, const Section &s, int index, const SheetContent &c, 
 SheetSource SheetSource::From_File(const QString &path)
 {
     const QFileInfo file(path);
-    return {Kind::File, file.lastModified(), file.fileName(), {}, false};
+    return {Kind::File, file.lastModified(), file.fileName(), {}, false, {}, 0};
 }
 
 SheetSource SheetSource::From_Unit(const QString &port, const QString &unitId, bool limitsRead)
 {
-    return {Kind::Unit, QDateTime::currentDateTime(), port, unitId, limitsRead};
+    return {Kind::Unit, QDateTime::currentDateTime(), port, unitId, limitsRead, {}, 0};
 }
 
 QString SheetSource::text() const
@@ -211,6 +211,8 @@ QString SheetSource::text() const
         return QStringLiteral("Read from the unit on %1, %2").arg(at, where);
     case Kind::File:
         return QStringLiteral("From file %1, saved %2").arg(where, at);
+    case Kind::Recorded:
+        return QStringLiteral("Recorded by %1 on %2, version %3").arg(recordedBy, at).arg(version);
     case Kind::StartUp:
         break;
     }

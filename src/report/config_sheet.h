@@ -19,13 +19,16 @@ namespace halvo::report {
 // Where the configuration on a sheet came from.
 struct SheetSource
 {
-    enum class Kind { Unit, File, StartUp };
+    enum class Kind { Unit, File, StartUp, Recorded };
     Kind kind = Kind::StartUp;
     QDateTime when;          // read from the unit, or the file saved
     QString where;           // the port device, or the file's name
     QString unitId;          // the unit's identification, when known
     bool limitsRead = false; // the unit's maxima, minima and defaults are known
-    // "Read from the unit on 2026-12-07 10:20, /dev/ttyUSB0", "From file unit.csv, saved ...".
+    QString recordedBy;      // a version in the records: who made it, and its number
+    int version = 0;
+    // "Read from the unit on 2026-12-07 10:20, /dev/ttyUSB0", "From file unit.csv, saved ...",
+    // "Recorded by Ann Operator on 2026-12-07 10:20, version 12".
     QString text() const;
     // A data file, as it is on the disk now.
     static SheetSource From_File(const QString &path);

@@ -40,11 +40,17 @@ struct Answers : recorder::RecordQuestions
 {
     std::optional<QString> name = QStringLiteral("Engine 3");
     bool same = true;
+    std::optional<QString> who = QStringLiteral("Bob Tech");
     QStringList asked;
     std::optional<QString> nameUnit(const QString &banner, const QStringList &sameBanner) override
     {
         asked << QStringLiteral("name? ") + banner + (sameBanner.isEmpty() ? QString() : " not " + sameBanner.join(", "));
         return name;
+    }
+    std::optional<QString> operatorName(const QString &offered) override
+    {
+        asked << QStringLiteral("who? ") + offered;
+        return who;
     }
     bool isThisUnit(const QString &unitName, const QString &) override
     {
@@ -172,6 +178,22 @@ private slots:
         QVERIFY(!git("show HEAD:'Engine 3/configuration.csv'").contains("Night Porter"));
     }
 
+    // Who records is asked once, before the first version, when nobody was given.
+    void theOperatorIsAskedForOnce()
+    {
+        recorder->setAuthor({});
+        answers.who.reset();
+        QCOMPARE(recordedAfter(s->read({config::Part::Settings})),
+                 QStringLiteral("not recorded: no name was given to record it by"));
+        QVERIFY(answers.asked.first().startsWith("who? "));
+        answers.who = QStringLiteral("Bob Tech");
+        answers.asked.clear();
+        QCOMPARE(recordedAfter(s->read({config::Part::Settings})), QStringLiteral("recorded as version 1 of Engine 3"));
+        QCOMPARE(recordedAfter(s->read({config::Part::Locations})), QStringLiteral("recorded as version 2 of Engine 3"));
+        QCOMPARE(answers.asked.filter("who?").size(), 1);
+        QCOMPARE(git("log -1 --format=%an"), QStringLiteral("Bob Tech"));
+    }
+
     // Records that cannot be written say why; the store is done all the same.
     void aFolderThatIsNotTheRecordsIsLeftAlone()
     {
@@ -201,6 +223,7 @@ private slots:
         // Another PC's session, or this one started again: the same banner, no serial number.
         recorder = std::make_unique<recorder::UnitRecorder>(*s, answers);
         recorder->setFolder(records());
+        recorder->setAuthor({QStringLiteral("Ann Operator"), QStringLiteral("desk-pc")});
         answers.asked.clear();
         answers.same = false;
         answers.name = QStringLiteral("Engine 3");

@@ -62,7 +62,7 @@ private slots:
         const Configuration c = distinctive();
         const report::SheetSource source{report::SheetSource::Kind::File,
                                          QDateTime(QDate(2026, 12, 7), QTime(9, 30)), "unit.csv",
-                                         " Halvo Base ", false};
+                                         " Halvo Base ", false, {}, 0};
         for (const QPageSize &size : {QPageSize(QPageSize::A4), QPageSize(QPageSize::Letter)}) {
             const QStringList text = pages(report::Sheet_Pdf({c, source, {}, "0.1"}, size));
             QCOMPARE(text.size(), 4); // two landscape pages of passes, two of the rest
@@ -104,7 +104,7 @@ private slots:
         window.setPassRow(5, row);
         window.setAlias(3, "Boiler Room     ");
         const report::SheetSource source{
-            report::SheetSource::Kind::Unit, QDateTime::currentDateTime(), "/dev/ttyUSB0", {}, true};
+            report::SheetSource::Kind::Unit, QDateTime::currentDateTime(), "/dev/ttyUSB0", {}, true, {}, 0};
         const QStringList text =
             pages(report::Sheet_Pdf({window, source, config::Differences(window, unit), "0.1"}));
         QVERIFY(text.first().contains("3 changes not stored to the unit"));

@@ -32,6 +32,7 @@ public:
         QStringList offered;        // every file dialog's start: folder and name, "|" between
         QList<bool> overwriteAsked; // every file dialog: whether it asks before replacing a file
         std::optional<bool> includeConfiguration; // the support file's box; Cancel when empty
+        QStringList texts; // lines the operator types in the text questions to come; Cancel when empty
     };
 
     explicit FakeDialogs(Log &log) : m_log(log) {}
@@ -78,6 +79,13 @@ public:
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(m_log.printTo);
         return true;
+    }
+    std::optional<QString> askText(const QString &title, const QString &label, const QString &offered) override
+    {
+        m_log.questions << title + ": " + label + " [" + offered + "]";
+        if (m_log.texts.isEmpty())
+            return std::nullopt;
+        return m_log.texts.takeFirst();
     }
     std::optional<bool> supportFileChoice() override
     {
