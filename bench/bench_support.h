@@ -67,6 +67,7 @@ struct Dialogs : app::OperatorDialogs
         return all;
     }
     QString saveFileName(const app::FileChoice &) override { return file; }
+    QString chooseFolder(const QString &, const QString &) override { return {}; }
     std::optional<QString> askText(const QString &, const QString &, const QString &offered) override
     {
         return offered;

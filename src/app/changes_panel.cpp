@@ -27,8 +27,10 @@ ChangesPanel::ChangesPanel(const TabContext &context, QWidget *parent)
     review->setToolTip(QStringLiteral("Review Changes (Ctrl+D)"));
     connect(review, &QPushButton::clicked, this, &ChangesPanel::CommandReviewChanges_Click);
     changesLine = ui::named(new QLabel(m_changes.summary()), QStringLiteral("LabelChanges"));
+    m_recordLine = ui::named(new QLabel, QStringLiteral("LabelRecorded"), QStringLiteral("Records"));
     v->addWidget(review);
     v->addWidget(changesLine);
+    v->addWidget(m_recordLine);
     // "Unit matches the window" is said only once a read back has agreed.
     auto show = [this] {
         changesLine->setText(m_session.storeChecking() ? QStringLiteral("Checking what the unit holds...")

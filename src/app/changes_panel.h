@@ -27,6 +27,9 @@ class ChangesPanel : public QWidget
 public:
     explicit ChangesPanel(const TabContext &context, QWidget *parent = nullptr);
 
+    // The line under it that says what the records made of the last read or store.
+    QLabel *recordLine() const { return m_recordLine; }
+
 public slots:
     void CommandReviewChanges_Click();
 
@@ -37,6 +40,7 @@ private:
     OperatorDialogs &m_dialogs;
     std::function<bool()> m_portReady;
     QLabel *changesLine = nullptr;
+    QLabel *m_recordLine = nullptr;
 };
 
 } // namespace halvo::app

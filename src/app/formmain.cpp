@@ -2,6 +2,10 @@
 // closing, and READ and STORE for the visible tab.
 #include "formmain.h"
 
+#ifdef HALVO_HAS_RECORDS
+#include "records_menu.h"
+#endif
+
 #include "changes_panel.h"
 #include "eventlog_tab.h"
 #include "file_menu.h"
@@ -106,9 +110,14 @@ void FormMain::buildUi()
     scroll->setWidget(central);
     setCentralWidget(scroll);
 
-    m_fileMenu =
-        new FileMenu(menuBar()->addMenu(QStringLiteral("File")), m_config, m_session, m_changes, m_dialogs);
-    menuBar()->addMenu(QStringLiteral("Options"));
+    QMenu *file = menuBar()->addMenu(QStringLiteral("File"));
+    m_fileMenu = new FileMenu(file, m_config, m_session, m_changes, m_dialogs);
+    QMenu *options = menuBar()->addMenu(QStringLiteral("Options"));
+#ifdef HALVO_HAS_RECORDS
+    m_records = new RecordsMenu(file, options, m_session, m_config, m_dialogs, m_changesPanel->recordLine(), this);
+#else
+    (void)options;
+#endif
     m_helpMenu = new HelpMenu(menuBar()->addMenu(QStringLiteral("Help")), m_ports->catalogue(), m_dialogs,
                               m_session, m_config);
 

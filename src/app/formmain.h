@@ -27,6 +27,7 @@ class EventLogTab;
 class FileMenu;
 class HelpMenu;
 class PassTab;
+class RecordsMenu;
 class TabPage;
 class TextBox;
 
@@ -54,6 +55,9 @@ public:
     FileMenu &fileMenu() { return *m_fileMenu; }
     HelpMenu &helpMenu() { return *m_helpMenu; }
     ChangesPanel &changes() { return *m_changesPanel; }
+#ifdef HALVO_HAS_RECORDS
+    RecordsMenu &records() { return *m_records; }
+#endif
     PassTab &passTab() { return *m_passTab; }
     EventLogTab &eventLogTab() { return *m_eventLogTab; }
     bool isConnectedShown() const;
@@ -87,6 +91,9 @@ private:
     FileMenu *m_fileMenu = nullptr;
     HelpMenu *m_helpMenu = nullptr;
     ChangesPanel *m_changesPanel = nullptr;
+#ifdef HALVO_HAS_RECORDS
+    RecordsMenu *m_records = nullptr;
+#endif
     TextBox *helpText = nullptr;
     QTabWidget *tabs = nullptr;
     QCheckBox *halvoStBox = nullptr;

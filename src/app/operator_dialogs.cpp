@@ -250,6 +250,11 @@ std::optional<QString> QtOperatorDialogs::askText(const QString &title, const QS
     return d.textValue();
 }
 
+QString QtOperatorDialogs::chooseFolder(const QString &title, const QString &start)
+{
+    return QFileDialog::getExistingDirectory(m_parent, title, start);
+}
+
 QString QtOperatorDialogs::saveFileName(const FileChoice &choice)
 {
     QFileDialog d(m_parent, Caption, startPath(choice), choice.filter);

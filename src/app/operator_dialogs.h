@@ -65,6 +65,8 @@ public:
     virtual int choose(const QString &text, const QStringList &buttons) = 0;
     // A line of text the operator types, offered filled in; nothing for Cancel.
     virtual std::optional<QString> askText(const QString &title, const QString &label, const QString &offered) = 0;
+    // A folder, or an empty string when the operator cancels.
+    virtual QString chooseFolder(const QString &title, const QString &start) = 0;
     // A file name, or an empty string when the operator cancels.
     virtual QString saveFileName(const FileChoice &choice) = 0;
     virtual QString openFileName(const FileChoice &choice) = 0;
@@ -133,6 +135,10 @@ public:
         answered(text.has_value(), "OK", "Cancel");
         return text;
     }
+    QString chooseFolder(const QString &title, const QString &start) override
+    {
+        return m_silent ? QString() : m_dialogs->chooseFolder(title, start);
+    }
     QString saveFileName(const FileChoice &c) override
     {
         return m_silent ? QString() : m_dialogs->saveFileName(c);
@@ -177,6 +183,7 @@ public:
     QString saveFileName(const FileChoice &choice) override;
     QString openFileName(const FileChoice &choice) override;
     std::optional<QString> askText(const QString &title, const QString &label, const QString &offered) override;
+    QString chooseFolder(const QString &title, const QString &start) override;
     std::optional<std::vector<int>> reviewChanges(const std::vector<ReviewRow> &rows,
                                                   const QString &emptyText) override;
     bool compareWithFile(const QString &fileName, const std::vector<ComparisonRow> &rows) override;

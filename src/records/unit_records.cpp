@@ -51,6 +51,30 @@ std::optional<UnitVersion> UnitRecords::at(const QString &unit, const Version &v
                         m_repository.fileAt(unit, version, QStringLiteral("configuration.csv")), why);
 }
 
+std::optional<Version> UnitRecords::lastChanged(const QString &unit, Part part, int index, QString *why) const
+{
+    const auto history = m_repository.history(unit, why);
+    std::optional<UnitVersion> newer;
+    const Version *newerVersion = nullptr;
+    for (const Version &v : history) { // newest first
+        auto older = at(unit, v, why);
+        if (!older)
+            return std::nullopt;
+        if (newer && newer->unit.knows(part)) {
+            if (!older->unit.knows(part))
+                return *newerVersion; // the first version that knew it
+            for (const config::Difference &d : config::Differences(older->configuration, newer->configuration))
+                if (d.part == part && d.index == index)
+                    return *newerVersion;
+        }
+        newer = std::move(older);
+        newerVersion = &v;
+    }
+    if (newer && newer->unit.knows(part))
+        return *newerVersion;
+    return std::nullopt;
+}
+
 std::optional<UnitFile> UnitRecords::unitFile(const QString &unit) const
 {
     QFile f(QDir(m_repository.folder()).filePath(unit + QStringLiteral("/unit.txt")));

@@ -67,6 +67,11 @@ public:
     // The unit file as the folder holds it now (a read that found nothing new included).
     std::optional<UnitFile> unitFile(const QString &unit) const;
 
+    // The newest version in which a field's item (a pass row, a parameter, a location
+    // slot) changed from the version before it, or the first that knew it; nothing when
+    // no version knows its part.
+    std::optional<Version> lastChanged(const QString &unit, config::Part part, int index, QString *why = nullptr) const;
+
     // Records what a run found the unit (folder unit, named name when it is new) to
     // hold: one version, unless the last one held it already.
     std::optional<Recorded> record(const QString &unit, const QString &name, const Meeting &meeting,

@@ -279,3 +279,20 @@ TEST(UnitRecords, ABrokenVersionIsNamedNotOverwritten)
     EXPECT_TRUE(why.contains("the last version of Engine 3 cannot be read: configuration.csv")) << why.toStdString();
     EXPECT_EQ(r.git("rev-list --count HEAD"), "2");
 }
+
+// "Who Changed This?": the version that last changed an item, not the last version.
+TEST(UnitRecords, TheVersionThatLastChangedAnItemIsFound)
+{
+    Records r;
+    EXPECT_FALSE(r.units->lastChanged("Engine 3", Part::Passes, 14));
+    r.record(readOf(unitWith("Pass Device 14", "30", "Zone 7"), {Part::Passes, Part::Locations}));
+    r.record(storeOf(unitWith("Night Porter", "30", "Zone 7"), {{Part::Passes, 14}}));
+    r.record(storeOf(unitWith("Night Porter", "30", "Boiler Room"), {{Part::Locations, 6}}));
+    r.record(readOf(unitWith("Night Porter", "60", "Boiler Room"), {Part::Settings}));
+    const auto pass = r.units->lastChanged("Engine 3", Part::Passes, 14);
+    ASSERT_TRUE(pass);
+    EXPECT_EQ(pass->number, 2);
+    EXPECT_EQ(r.units->lastChanged("Engine 3", Part::Passes, 15)->number, 1); // as first read
+    EXPECT_EQ(r.units->lastChanged("Engine 3", Part::Locations, 6)->number, 3);
+    EXPECT_EQ(r.units->lastChanged("Engine 3", Part::Settings, 2)->number, 4); // first known there
+}

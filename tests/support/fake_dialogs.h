@@ -87,6 +87,11 @@ public:
             return std::nullopt;
         return m_log.texts.takeFirst();
     }
+    QString chooseFolder(const QString &title, const QString &start) override
+    {
+        m_log.offered << title + "|" + start;
+        return m_log.fileNames.isEmpty() ? QString() : m_log.fileNames.takeFirst();
+    }
     std::optional<bool> supportFileChoice() override
     {
         m_log.questions << "Save Support File";

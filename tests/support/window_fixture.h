@@ -15,6 +15,9 @@
 #include <QAbstractItemView>
 #include <QFile>
 #include <QSettings>
+#ifdef HALVO_HAS_RECORDS
+#include "recorder/records_place.h"
+#endif
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTest>
@@ -118,6 +121,11 @@ private slots:
     {
         QStandardPaths::setTestModeEnabled(true); // what the window remembers stays the test's own
         QSettings().clear();
+#ifdef HALVO_HAS_RECORDS
+        // No records unless a suite keeps them, and then in a folder of its own.
+        QSettings(QSettings::UserScope, QStringLiteral("halvo"), QStringLiteral("records")).clear();
+        recorder::Keep_Records(false);
+#endif
     }
     void init()
     {
