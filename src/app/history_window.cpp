@@ -132,7 +132,9 @@ void HistoryWindow::selectionChanged()
                                 .arg(older.number)
                                 .arg(differences.fields.empty()
                                          ? QStringLiteral("the same")
-                                         : QStringLiteral("%1 fields differ").arg(differences.fields.size())));
+                                         : differences.fields.size() == 1
+                                             ? QStringLiteral("1 field differs")
+                                             : QStringLiteral("%1 fields differ").arg(differences.fields.size())));
 }
 
 std::optional<records::UnitVersion> HistoryWindow::chosen(records::Version *version) const

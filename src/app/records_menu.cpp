@@ -126,7 +126,7 @@ QString RecordsMenu::connectedUnit() const
 
 void RecordsMenu::Menu_Unit_History_Click()
 {
-    const QString folder = recorder::Kept_Records_Folder();
+    const QString folder = m_recorder->folder().isEmpty() ? recorder::Kept_Records_Folder() : m_recorder->folder();
     if (!QFileInfo::exists(QDir(folder).filePath(QStringLiteral(".git")))) {
         m_dialogs.message(QStringLiteral("There are no records in %1 yet: each unit read or stored from here "
                                          "is recorded there.")
