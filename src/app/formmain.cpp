@@ -115,6 +115,7 @@ void FormMain::buildUi()
     QMenu *options = menuBar()->addMenu(QStringLiteral("Options"));
 #ifdef HALVO_HAS_RECORDS
     m_records = new RecordsMenu(file, options, m_session, m_config, m_dialogs, m_changesPanel->recordLine(), this);
+    m_records->offerWhoChanged(this);
 #else
     (void)options;
 #endif

@@ -8,7 +8,13 @@
 #include "session/unit_session.h"
 #include "ui_helpers.h"
 
+#include "settings/config_params.h"
+#include "settings/locations.h"
+
+#include <QAbstractItemView>
 #include <QAction>
+#include <QLineEdit>
+#include <QRegularExpression>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -148,6 +154,76 @@ void RecordsMenu::Menu_Unit_History_Click()
         m_window);
     m_history->setAttribute(Qt::WA_DeleteOnClose);
     m_history->show();
+}
+
+void RecordsMenu::offerWhoChanged(QWidget *window)
+{
+    auto offer = [this](QWidget *w, config::Part part, int index, QMenu *(*standard)(QWidget *)) {
+        w->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(w, &QWidget::customContextMenuRequested, this, [this, w, part, index, standard](const QPoint &at) {
+            QMenu *menu = standard ? standard(w) : new QMenu(w);
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            int item = index;
+            QPoint where = w->mapToGlobal(at);
+            if (auto *view = qobject_cast<QAbstractItemView *>(w)) { // at is in its viewport
+                const QModelIndex cell = view->indexAt(at);
+                if (!cell.isValid())
+                    return delete menu;
+                item = cell.row() + 1;
+                where = view->viewport()->mapToGlobal(at);
+            }
+            if (!menu->isEmpty())
+                menu->addSeparator();
+            connect(menu->addAction(QStringLiteral("Who Changed This?")), &QAction::triggered, this,
+                    [this, part, item] { whoChanged(part, item); });
+            menu->popup(where);
+        });
+    };
+    auto lineMenu = [](QWidget *w) { return static_cast<QLineEdit *>(w)->createStandardContextMenu(); };
+    if (auto *passes = window->findChild<QAbstractItemView *>(QStringLiteral("ListView1")))
+        offer(passes, config::Part::Passes, 0, nullptr);
+    const QRegularExpression indexed(QStringLiteral("^(Text_Config_Parameters|Text_Location_Name)\\((\\d+)\\)$"));
+    for (QLineEdit *field : window->findChildren<QLineEdit *>()) {
+        const auto m = indexed.match(field->objectName());
+        if (m.hasMatch())
+            offer(field, m.captured(1) == QLatin1String("Text_Location_Name") ? config::Part::Locations
+                                                                               : config::Part::Settings,
+                  m.captured(2).toInt(), lineMenu);
+    }
+}
+
+void RecordsMenu::whoChanged(config::Part part, int index)
+{
+    const QString field = part == config::Part::Passes     ? QStringLiteral("pass %1").arg(index)
+                          : part == config::Part::Settings ? QStringLiteral("setting ") + settings::Param_Description(index)
+                                                           : QStringLiteral("location ") +
+                                                                 settings::Location_Code_Caption(index);
+    const QString unit = connectedUnit();
+    auto repository = unit.isEmpty() ? nullptr : records::Repository::Open(m_recorder->folder(), nullptr);
+    if (!repository) {
+        m_dialogs.message(QStringLiteral("The records hold nothing of the unit on the link yet, so they cannot say "
+                                         "who changed %1.")
+                              .arg(field));
+        return;
+    }
+    const records::UnitRecords units(*repository);
+    QString why;
+    const auto version = units.lastChanged(unit, part, index, &why);
+    const auto file = units.unitFile(unit);
+    const QString name = file ? file->name : unit;
+    if (!version) {
+        m_dialogs.message(why.isEmpty() ? QStringLiteral("The records of %1 hold no %2 read from the unit, so they "
+                                                         "cannot say who changed %3.")
+                                              .arg(name, config::Part_Name(part), field)
+                                        : QStringLiteral("The records cannot say who changed %1: %2").arg(field, why));
+        return;
+    }
+    m_dialogs.message(QStringLiteral("%1 was last changed in version %2 of %3, by %4 on %5, %6:\n\n%7")
+                          .arg(field)
+                          .arg(version->number)
+                          .arg(name, version->author.name, version->author.host,
+                               version->when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                               version->summary));
 }
 
 // The version's known parts go into the window; what differs from the unit is then

@@ -12,7 +12,8 @@ class QWidget;
 
 namespace halvo::config {
 class Configuration;
-}
+enum class Part;
+} // namespace halvo::config
 namespace halvo::recorder {
 class UnitRecorder;
 }
@@ -44,8 +45,15 @@ public:
     // The history window, when it is open.
     HistoryWindow *history() const;
 
+    // Offers "Who Changed This?" on the window's fields: the pass table's rows, each
+    // setting and each location name.
+    void offerWhoChanged(QWidget *window);
+
 public slots:
     void Menu_Unit_History_Click();
+    // Names the version of the connected unit that last changed a field's item
+    // (a pass row, a parameter, a location slot), and who made it when.
+    void whoChanged(config::Part part, int index);
     void Menu_Records_Folder_Click();
     void Menu_Keep_Records_Click(bool on);
 

@@ -127,6 +127,23 @@ private slots:
         QVERIFY2(sheet.contains("Recorded by Ann Operator on ") && sheet.contains(", version 1"), qPrintable(sheet.left(400)));
         QVERIFY(sheet.contains("Pass Device 03"));
         h->close();
+
+        // "Who Changed This?" names the version that changed the item, not the last one.
+        f.dialogs.messages.clear();
+        f.w->records().whoChanged(Part::Passes, 3);
+        f.w->records().whoChanged(Part::Passes, 4);
+        f.w->records().whoChanged(Part::Locations, 6);
+        QCOMPARE(f.dialogs.messages.size(), 3);
+        QVERIFY2(f.dialogs.messages[0].startsWith("pass 3 was last changed in version 2 of Engine 3, by Ann Operator on ") &&
+                     f.dialogs.messages[0].endsWith(":\n\nStored 1 change: pass 3 User Names \"Night Porter\""),
+                 qPrintable(f.dialogs.messages[0]));
+        QVERIFY2(f.dialogs.messages[1].startsWith("pass 4 was last changed in version 1 of Engine 3"),
+                 qPrintable(f.dialogs.messages[1]));
+        QCOMPARE(f.dialogs.messages[2], QStringLiteral("The records of Engine 3 hold no location names read from the "
+                                                       "unit, so they cannot say who changed location 0x07."));
+        // Offered on the field itself.
+        auto *slot = f.ctl<QLineEdit>("Text_Location_Name(6)");
+        QCOMPARE(slot->contextMenuPolicy(), Qt::CustomContextMenu);
     }
 
     // Recording switched off: a read records nothing, and the line says nothing of it.
