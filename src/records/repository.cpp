@@ -1,6 +1,8 @@
 #include "repository.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -157,6 +159,24 @@ std::optional<int> Repository::record(const QString &unit, const std::map<QStrin
         *unchanged = false;
     if (Unit_Folder(unit) != unit)
         return fail(QStringLiteral("\"%1\" is not a unit's folder").arg(unit));
+    // Another program writing the records holds their index; it is waited for, never
+    // taken from it.
+    const QFileInfo lock(QDir(m_folder).filePath(QStringLiteral(".git/index.lock")));
+    QElapsedTimer waited;
+    waited.start();
+    while (QFileInfo::exists(lock.filePath()) && waited.elapsed() < m_lockWaitMs)
+        QThread::msleep(50);
+    if (QFileInfo::exists(lock.filePath()))
+        return fail(QStringLiteral("another program holds the records (%1, there since %2); the version was not "
+                                   "written. Close that program, or remove the file if none runs.")
+                        .arg(QDir::toNativeSeparators(lock.filePath()),
+                             QFileInfo(lock.filePath()).lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+    // The last version first: records whose history cannot be read are not written to.
+    Commit parent;
+    git_oid head;
+    const bool born = git_reference_name_to_id(&head, m_git->repo, "HEAD") == 0;
+    if (born && git_commit_lookup(parent.out(), m_git->repo, &head) != 0)
+        return fail(Git_Error("the last version cannot be read"));
     // The files first, each written whole, so that the folder reads as git holds it.
     Index index;
     if (git_repository_index(index.out(), m_git->repo) != 0)
@@ -173,11 +193,6 @@ std::optional<int> Repository::record(const QString &unit, const std::map<QStrin
     if (git_index_write_tree(&treeId, index.get()) != 0)
         return fail(Git_Error("the records' tree cannot be written"));
 
-    Commit parent;
-    git_oid head;
-    const bool born = git_reference_name_to_id(&head, m_git->repo, "HEAD") == 0;
-    if (born && git_commit_lookup(parent.out(), m_git->repo, &head) != 0)
-        return fail(Git_Error("the last version cannot be read"));
     if (born && git_oid_equal(&treeId, git_commit_tree_id(parent.get()))) {
         git_index_write(index.get()); // what the folder holds is what HEAD holds
         if (unchanged)

@@ -51,6 +51,9 @@ public:
     static std::unique_ptr<Repository> Open(const QString &folder, QString *why);
 
     QString folder() const { return m_folder; }
+    // How long a version waits for another program that holds the records (its
+    // index.lock) before it is refused.
+    void setLockWaitMs(int ms) { m_lockWaitMs = ms; }
 
     // Writes files (paths inside the unit's folder) and commits them as the unit's next
     // version; the unit's other files stay as they were. Content the last version held
@@ -77,6 +80,7 @@ private:
 
     QString m_folder;
     std::unique_ptr<Git> m_git;
+    int m_lockWaitMs = 10000;
 };
 
 } // namespace halvo::records

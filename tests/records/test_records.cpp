@@ -197,3 +197,43 @@ TEST(Records, AUnitsNameBecomesAFolderNameOnEverySystem)
     EXPECT_EQ(Unit_Folder(QString(63, QLatin1Char('y')) + QStringLiteral(". z")),
               QString(63, QLatin1Char('y')));
 }
+
+// Another program holding the records is waited for, then named; a broken reference
+// is named and nothing is written over it.
+TEST(Records, ALockedOrDamagedRepositoryIsNamedAndLeftAsItIs)
+{
+    QTemporaryDir dir;
+    auto records = open(dir.path());
+    ASSERT_TRUE(records);
+    bool unchanged = false;
+    QString why;
+    ASSERT_EQ(records->record("Gate", {{"configuration.csv", "a\n"}}, Ann, "first", &unchanged, &why), 1);
+
+    QFile lock(dir.filePath(".git/index.lock"));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.close();
+    records->setLockWaitMs(100);
+    EXPECT_FALSE(records->record("Gate", {{"configuration.csv", "b\n"}}, Ann, "second", &unchanged, &why));
+    EXPECT_TRUE(why.startsWith("another program holds the records (")) << why.toStdString();
+    EXPECT_TRUE(QFile::exists(dir.filePath(".git/index.lock"))); // never taken from its owner
+    ASSERT_TRUE(QFile::remove(dir.filePath(".git/index.lock")));
+    EXPECT_EQ(records->record("Gate", {{"configuration.csv", "b\n"}}, Ann, "second", &unchanged, &why), 2);
+
+    // HEAD's branch points at an object that is not there.
+    const QString branch = plainGit(dir.path(), "symbolic-ref HEAD");
+    QFile ref(dir.filePath(".git/" + branch));
+    ASSERT_TRUE(ref.open(QIODevice::WriteOnly));
+    ref.write("0123456789abcdef0123456789abcdef01234567\n");
+    ref.close();
+    records.reset();
+    records = open(dir.path());
+    ASSERT_TRUE(records);
+    why.clear();
+    EXPECT_FALSE(records->record("Gate", {{"configuration.csv", "c\n"}}, Ann, "third", &unchanged, &why));
+    EXPECT_TRUE(why.startsWith("the last version cannot be read")) << why.toStdString();
+    EXPECT_EQ(plainGit(dir.path(), "show HEAD~0:Gate/configuration.csv").contains("fatal"), true);
+    QFile kept(dir.filePath("Gate/configuration.csv"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("b\n")); // nothing written over what was there
+    EXPECT_EQ(plainGit(dir.path(), "cat-file -t 0123456789abcdef0123456789abcdef01234567").contains("fatal"), true);
+}
