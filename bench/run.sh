@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
-cmake --build build --target bench_receive bench_datafile halvo-window-bench > /dev/null
+cmake --build build --target bench_receive bench_datafile halvo-window-bench halvo-records-bench > /dev/null
 
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(. /etc/os-release; echo "$PRETTY_NAME"), $(free -g | awk '/Mem:/ {print $2}') GB"
 echo
@@ -25,6 +25,7 @@ gbench() {
 gbench build/bench/bench_receive "receive path (session: assembler, routing, decoders, model), bytes per receive event"
 gbench build/bench/bench_datafile "data file, 123 records"
 QT_QPA_PLATFORM=offscreen build/bench/halvo-window-bench 2> /dev/null
+build/bench/halvo-records-bench 2> /dev/null
 
 # halvo-cli against a unit at the link's real rate, in the same run: a whole restore
 # sent only, the same read back, and read back when the unit misses one frame; one
