@@ -6,15 +6,19 @@
 #include "session/unit_image.h"
 #include "session/unit_session.h"
 
+#include <QUuid>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
 
 namespace halvo::recorder {
 
 using session::Run;
 using session::RunResult;
 
-UnitRecorder::UnitRecorder(session::UnitSession &session, RecordQuestions &questions, QObject *parent)
-    : QObject(parent), m_session(session), m_questions(questions)
+UnitRecorder::UnitRecorder(session::UnitSession &session, RecordQuestions &questions, QObject *parent,
+                           PendingVersions pending)
+    : QObject(parent), m_session(session), m_questions(questions), m_pending(std::move(pending))
 {
     connect(&session, &session::UnitSession::runStarted, this, &UnitRecorder::heard);
 }
@@ -51,7 +55,9 @@ void UnitRecorder::ended(bool store, const RunResult &result)
     // Only what was checked: a read whole, a store read back; never what was sent.
     if (m_folder.isEmpty() || (store ? result.items.empty() : (!result.ok() || result.parts.empty())))
         return;
-    Pending p;
+    PendingVersion p;
+    p.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    p.folder = m_folder;
     p.kind = store ? records::Finding::Kind::Store : records::Finding::Kind::Read;
     p.parts = result.parts;
     p.items = result.items;
@@ -77,23 +83,31 @@ void UnitRecorder::ended(bool store, const RunResult &result)
     const QString adapter = m_session.adapter();
     p.meeting = {m_session.identification().trimmed(), adapter == m_session.path() ? QString() : adapter,
                  m_session.path(), QDateTime::currentDateTimeUtc()};
-    const auto unit = identify(p.meeting, &why);
-    if (!unit) {
-        if (!why.isEmpty())
-            emit notRecorded(QStringLiteral("not recorded: ") + why);
+    // Which unit it is, asked now while the operator is there; records that cannot be
+    // read to say leave the question for when they can.
+    bool unreadable = false;
+    const auto unit = identify(p.meeting, &why, &unreadable);
+    if (!unit && !unreadable) {
+        emit notRecorded(QStringLiteral("not recorded: ") + why);
         return;
     }
-    p.unit = *unit;
-    const auto named = m_names.find(*unit);
-    p.name = named != m_names.end() ? named->second : *unit;
-    m_queue.push_back(std::move(p));
+    if (unit) {
+        p.unit = *unit;
+        const auto named = m_names.find(*unit);
+        p.name = named != m_names.end() ? named->second : *unit;
+    }
+    if (!m_pending.update([&p](std::vector<PendingVersion> &list) { list.push_back(p); }, &why)) {
+        emit notRecorded(QStringLiteral("not recorded: ") + why);
+        return;
+    }
     writeNext();
 }
 
 // Which unit of the records this is: the one met through this adapter before, one with
 // its banner that the operator says it is, or a new one the operator names.
-std::optional<QString> UnitRecorder::identify(const records::Meeting &meeting, QString *why)
+std::optional<QString> UnitRecorder::identify(const records::Meeting &meeting, QString *why, bool *unreadable)
 {
+    *unreadable = false;
     if (meeting.banner.isEmpty()) {
         *why = QStringLiteral("the unit has not announced itself yet, so it cannot be told apart");
         return std::nullopt;
@@ -103,8 +117,10 @@ std::optional<QString> UnitRecorder::identify(const records::Meeting &meeting, Q
     if (const auto known = m_known.find(key); known != m_known.end())
         return known->second;
     auto repository = records::Repository::Open(m_folder, why);
-    if (!repository)
+    if (!repository) {
+        *unreadable = true;
         return std::nullopt;
+    }
     const records::UnitRecords units(*repository);
     const auto found = units.find(meeting);
     std::optional<QString> unit = found.unit;
@@ -134,30 +150,94 @@ std::optional<QString> UnitRecorder::identify(const records::Meeting &meeting, Q
     return unit;
 }
 
+int UnitRecorder::waiting() const
+{
+    int n = 0;
+    for (const PendingVersion &p : m_pending.list())
+        n += p.folder == m_folder ? 1 : 0;
+    return n;
+}
+
+void UnitRecorder::retry()
+{
+    writeNext();
+}
+
+// The first version that waits for this folder, written off this thread; the next
+// once it is in. One that cannot be written stops the row, so that none overtakes it.
 void UnitRecorder::writeNext()
 {
-    if (m_writing || m_queue.empty())
+    if (m_writing || m_folder.isEmpty())
         return;
+    QString why;
+    const auto list = m_pending.list(&why);
+    auto next = std::find_if(list.begin(), list.end(), [this](const PendingVersion &p) { return p.folder == m_folder; });
+    if (next == list.end()) {
+        if (!why.isEmpty())
+            emit notRecorded(QStringLiteral("not recorded: ") + why);
+        emit idleAgain();
+        return;
+    }
+    PendingVersion p = *next;
+    if (p.unit.isEmpty()) {
+        bool unreadable = false;
+        const auto unit = identify(p.meeting, &why, &unreadable);
+        if (!unit) {
+            if (unreadable) {
+                waits(why);
+            } else { // the operator named no unit: it is not kept waiting
+                m_pending.update([&p](std::vector<PendingVersion> &l) {
+                    l.erase(std::remove_if(l.begin(), l.end(), [&p](const PendingVersion &q) { return q.id == p.id; }),
+                            l.end());
+                });
+                emit notRecorded(QStringLiteral("not recorded: ") + why);
+                writeNext();
+            }
+            return;
+        }
+        p.unit = *unit;
+        const auto named = m_names.find(*unit);
+        p.name = named != m_names.end() ? named->second : *unit;
+    }
     m_writing = true;
-    Pending p = m_queue.front();
-    m_queue.pop_front();
-    QtConcurrent::run([folder = m_folder, p] { return Write(folder, p); }).then(this, [this](const Outcome &o) {
+    QtConcurrent::run([p] { return Write(p); }).then(this, [this, id = p.id](const Outcome &o) {
         m_writing = false;
-        if (o.recorded)
-            emit recorded(*o.recorded, Recorded_Text(*o.recorded));
-        else
-            emit notRecorded(QStringLiteral("not recorded: ") + o.why);
+        if (!o.recorded) {
+            waits(o.why);
+            return;
+        }
+        QString listed;
+        if (!m_pending.update(
+                [&id](std::vector<PendingVersion> &l) {
+                    l.erase(std::remove_if(l.begin(), l.end(), [&id](const PendingVersion &q) { return q.id == id; }),
+                            l.end());
+                },
+                &listed)) {
+            // Written, but still listed: it would be written again, as no change.
+            emit notRecorded(QStringLiteral("recorded, but the list of versions to record could not be updated: ") +
+                             listed);
+        }
+        emit recorded(*o.recorded, Recorded_Text(*o.recorded));
         writeNext();
-        if (idle())
-            emit idleAgain();
     });
 }
 
+void UnitRecorder::waits(const QString &why)
+{
+    const int n = waiting();
+    emit notRecorded(QStringLiteral("not recorded yet: %1. %2 for the records, and %3 recorded once they can be "
+                                    "written.")
+                         .arg(why.endsWith(QLatin1Char('.')) ? why.chopped(1) : why)
+                         .arg(n == 1 ? QStringLiteral("The version waits") : QStringLiteral("%1 versions wait").arg(n))
+                         .arg(n == 1 ? QStringLiteral("is") : QStringLiteral("are")));
+    emit idleAgain();
+}
+
 // On a pool thread: everything it touches is its own.
-UnitRecorder::Outcome UnitRecorder::Write(const QString &folder, const Pending &p)
+UnitRecorder::Outcome UnitRecorder::Write(const PendingVersion &p)
 {
     Outcome o;
-    auto repository = records::Repository::Open(folder, &o.why);
+    auto repository = records::Repository::Open(p.folder, &o.why);
     if (!repository)
         return o;
     const auto records = datafile::Parse_Data_File(p.unitData, &o.why);

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "pending_versions.h"
 #include "records/unit_records.h"
 
 #include <QObject>
 #include <QString>
 
-#include <deque>
 #include <map>
 #include <optional>
 
@@ -45,7 +45,9 @@ class UnitRecorder : public QObject
 {
     Q_OBJECT
 public:
-    UnitRecorder(session::UnitSession &session, RecordQuestions &questions, QObject *parent = nullptr);
+    // pending: where versions wait that could not be written yet.
+    UnitRecorder(session::UnitSession &session, RecordQuestions &questions, QObject *parent = nullptr,
+                 PendingVersions pending = PendingVersions());
     ~UnitRecorder() override;
 
     // The records' folder; empty records nothing.
@@ -53,30 +55,24 @@ public:
     QString folder() const { return m_folder; }
     void setAuthor(const records::Author &author) { m_author = author; }
     const records::Author &author() const { return m_author; }
-    // No version waits to be written.
-    bool idle() const { return m_queue.empty() && !m_writing; }
+    // Nothing is being written now (versions may still wait for the records).
+    bool idle() const { return !m_writing; }
+    // Writes the versions that wait for this folder, in their order, now.
+    void retry();
+    // How many versions wait for this folder.
+    int waiting() const;
 
     // "recorded as version 12 of Engine 3"; "unchanged since version 12 of Engine 3".
     static QString Recorded_Text(const records::Recorded &r);
 
 signals:
     void recorded(const halvo::records::Recorded &recorded, const QString &text);
-    // Said once for each version that could not be written: "not recorded: " and why.
+    // Said for each version that could not be written: "not recorded: " and why, or
+    // "not recorded yet: " when it waits for the records.
     void notRecorded(const QString &text);
     void idleAgain();
 
 private:
-    struct Pending
-    {
-        QString unit, name;
-        records::Meeting meeting;
-        records::Finding::Kind kind;
-        std::vector<config::Part> parts;
-        std::vector<config::ItemRef> items;
-        QByteArray unitData; // what the unit holds, as a data file
-        QString notTaken;
-        records::Author author;
-    };
     struct Outcome
     {
         std::optional<records::Recorded> recorded;
@@ -84,17 +80,18 @@ private:
     };
     void heard(session::Run *run);
     void ended(bool store, const session::RunResult &result);
-    std::optional<QString> identify(const records::Meeting &meeting, QString *why);
+    std::optional<QString> identify(const records::Meeting &meeting, QString *why, bool *unreadable);
     void writeNext();
-    static Outcome Write(const QString &folder, const Pending &pending);
+    void waits(const QString &why);
+    static Outcome Write(const PendingVersion &pending);
 
     session::UnitSession &m_session;
     RecordQuestions &m_questions;
+    PendingVersions m_pending;
     QString m_folder;
     records::Author m_author;
     std::map<QString, QString> m_known; // banner and adapter (or port) met, to its folder
     std::map<QString, QString> m_names; // a new unit's folder, to the name it was given
-    std::deque<Pending> m_queue;
     bool m_writing = false;
 };
 

@@ -109,7 +109,7 @@ private slots:
         write(plain + "/notes.txt", "mine\n");
         r = cli(QStringList{"backup", "--records", plain} + port + QStringList{dir.filePath("b.csv")});
         QCOMPARE(r.status, 0);
-        QVERIFY2(lastLine(r).startsWith("not recorded: ") && lastLine(r).contains("is not a records repository"),
+        QVERIFY2(lastLine(r).startsWith("not recorded yet: ") && lastLine(r).contains("is not a records repository"),
                  qPrintable(r.err));
         QVERIFY(QFile::exists(dir.filePath("b.csv")));
         QVERIFY(!QFile::exists(plain + "/.git"));

@@ -72,6 +72,7 @@ class TestRecorder : public QObject
     std::unique_ptr<recorder::UnitRecorder> recorder;
 
     QString records() const { return dir.filePath("Halvo Records"); }
+    QString pending() const { return dir.filePath("pending-versions.json"); }
     QString git(const QString &args) const { return plainGit(records(), args); }
 
     RunResult finish(Run *run)
@@ -115,7 +116,8 @@ private slots:
         t.pauseScale = 0.01;
         t.readMs = t.readBackMs = 5000;
         s->setTiming(t);
-        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers);
+        QFile::remove(pending());
+        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers, nullptr, recorder::PendingVersions(pending()));
         recorder->setFolder(records());
         recorder->setAuthor({QStringLiteral("Ann Operator"), QStringLiteral("desk-pc")});
         QVERIFY(finish(s->connectTo(sim::SimLink::Demo_Path(), 5000)).ok());
@@ -194,8 +196,9 @@ private slots:
         QCOMPARE(git("log -1 --format=%an"), QStringLiteral("Bob Tech"));
     }
 
-    // Records that cannot be written say why; the store is done all the same.
-    void aFolderThatIsNotTheRecordsIsLeftAlone()
+    // Records that cannot be written say why; the read is done all the same, and what it
+    // found waits, in order, until the records can be written.
+    void whatCannotBeRecordedWaitsInOrder()
     {
         QVERIFY(QDir().mkpath(records()));
         QFile letter(records() + "/letter.txt");
@@ -203,10 +206,30 @@ private slots:
         letter.close();
         Run *read = s->read({config::Part::Settings});
         QSignalSpy ended(read, &Run::finished);
-        const QString said = recordedAfter(read);
-        QVERIFY2(said.startsWith("not recorded: ") && said.contains("is not a records repository"), qPrintable(said));
+        QString said = recordedAfter(read);
+        QVERIFY2(said.startsWith("not recorded yet: ") && said.contains("is not a records repository") &&
+                     said.endsWith("The version waits for the records, and is recorded once they can be written."),
+                 qPrintable(said));
         QVERIFY(ended.first().at(0).value<RunResult>().ok());
         QVERIFY(!QFile::exists(records() + "/.git"));
+        said = recordedAfter(s->read({config::Part::Locations}));
+        QVERIFY2(said.contains("2 versions wait for the records, and are recorded"), qPrintable(said));
+        QCOMPARE(recorder->waiting(), 2);
+        QCOMPARE(answers.asked.filter("name?").size(), 0); // asked once the records can say who it is
+
+        // Kept across a restart of the tool.
+        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers, nullptr, recorder::PendingVersions(pending()));
+        recorder->setFolder(records());
+        QCOMPARE(recorder->waiting(), 2);
+        QVERIFY(QFile::remove(records() + "/letter.txt"));
+        QSignalSpy recorded(recorder.get(), &recorder::UnitRecorder::recorded);
+        recorder->retry();
+        QTRY_COMPARE(recorded.size(), 2);
+        QCOMPARE(recorder->waiting(), 0);
+        QCOMPARE(git("log --format=%s"),
+                 QStringLiteral("Read from the unit on %1: location names\nRead from the unit on %1: settings")
+                     .arg(sim::SimLink::Demo_Path()));
+        QCOMPARE(git("log -1 --format=%an"), QStringLiteral("Ann Operator")); // who it was, not who retried
     }
 
     // A unit left unnamed is not recorded; a unit whose banner the records know, met
@@ -221,7 +244,7 @@ private slots:
         QCOMPARE(recordedAfter(s->read({config::Part::Settings})), QStringLiteral("recorded as version 1 of Engine 3"));
 
         // Another PC's session, or this one started again: the same banner, no serial number.
-        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers);
+        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers, nullptr, recorder::PendingVersions(pending()));
         recorder->setFolder(records());
         recorder->setAuthor({QStringLiteral("Ann Operator"), QStringLiteral("desk-pc")});
         answers.asked.clear();

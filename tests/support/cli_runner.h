@@ -28,6 +28,7 @@ protected:
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
         e.insert(QStringLiteral("HALVO_RECORDS"), dir.filePath(QStringLiteral("records")));
         e.remove(QStringLiteral("HALVO_OPERATOR"));
+        e.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data"))); // versions waiting
         return e;
     }();
 
