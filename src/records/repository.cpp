@@ -1,53 +1,17 @@
 #include "repository.h"
 
+#include "git_handles.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QThread>
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <git2.h>
 
 namespace halvo::records {
 
 namespace {
-
-// libgit2 is set up once for the program, and stays.
-void Set_Up_Git()
-{
-    static const int once = git_libgit2_init();
-    (void)once;
-}
-
-QString Git_Error(const char *what)
-{
-    const git_error *e = git_error_last();
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), e && e->message ? QString::fromUtf8(e->message)
-                                                                             : QStringLiteral("failed"));
-}
-
-template <typename T, void (*Free)(T *)> struct Owned
-{
-    T *p = nullptr;
-    Owned() = default;
-    Owned(const Owned &) = delete;
-    Owned &operator=(const Owned &) = delete;
-    ~Owned()
-    {
-        if (p)
-            Free(p);
-    }
-    T **out() { return &p; }
-    T *get() const { return p; }
-    explicit operator bool() const { return p != nullptr; }
-};
-using Commit = Owned<git_commit, git_commit_free>;
-using Tree = Owned<git_tree, git_tree_free>;
-using TreeEntry = Owned<git_tree_entry, git_tree_entry_free>;
-using Index = Owned<git_index, git_index_free>;
-using Signature = Owned<git_signature, git_signature_free>;
-using Walk = Owned<git_revwalk, git_revwalk_free>;
-using Blob = Owned<git_blob, git_blob_free>;
 
 // What git keeps of a name: no angle brackets, no line breaks.
 QByteArray Signature_Text(const QString &text, const char *otherwise)
@@ -94,15 +58,6 @@ std::optional<QString> Unit_Folder(const QString &name, QString *why)
     return folder;
 }
 
-struct Repository::Git
-{
-    git_repository *repo = nullptr;
-    ~Git()
-    {
-        if (repo)
-            git_repository_free(repo);
-    }
-};
 
 Repository::Repository(QString folder, std::unique_ptr<Git> git)
     : m_folder(std::move(folder)), m_git(std::move(git))
@@ -235,13 +190,13 @@ std::vector<Version> Repository::history(const QString &unit, QString *why) cons
         const auto mine = Unit_Tree_Id(commit.get(), unit);
         if (!mine)
             continue;
-        bool changed = git_commit_parentcount(commit.get()) == 0;
-        for (unsigned p = 0; !changed && p < git_commit_parentcount(commit.get()); ++p) {
+        // A version is a commit whose unit folder none of its parents held: a merge that
+        // took the folder as one side had it made no version of its own.
+        bool changed = true;
+        for (unsigned p = 0; changed && p < git_commit_parentcount(commit.get()); ++p) {
             Commit parent;
-            if (git_commit_parent(parent.out(), commit.get(), p) != 0) {
-                changed = true;
+            if (git_commit_parent(parent.out(), commit.get(), p) != 0)
                 break;
-            }
             const auto before = Unit_Tree_Id(parent.get(), unit);
             changed = !before || !git_oid_equal(&*before, &*mine);
         }

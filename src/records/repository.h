@@ -10,6 +10,9 @@
 #include <optional>
 #include <vector>
 
+struct git_oid;
+struct git_tree;
+
 namespace halvo::records {
 
 // A unit's name as its folder in the records: the same name on every system. The
@@ -74,9 +77,31 @@ public:
     // The units the records hold, by folder.
     QStringList units() const;
 
+    // ---- sharing: one remote (a bare repository in a folder, file://, or HTTPS where
+    // libgit2 serves it) that every PC of a department syncs with
+    bool setRemote(const QString &url, QString *why);
+    QString remote() const;
+    // Versions made or merged here that the remote has not been given yet.
+    int notShared() const;
+    struct SyncEnd
+    {
+        bool ok = false;
+        QString text; // for the operator: how it went, or what stood in the way
+        int received = 0;
+        int sent = 0;
+    };
+    // Fetches, merges what came and pushes; a push refused because someone pushed first
+    // fetches and merges again. Nothing is force-pushed and no version rewritten; what
+    // comes from the remote is checked before any of it is taken.
+    SyncEnd sync();
+
 private:
     struct Git;
     Repository(QString folder, std::unique_ptr<Git> git);
+    QString branch() const;
+    QString refused(const ::git_tree *tree) const;
+    bool merge(const ::git_oid &ours, const ::git_oid &theirs, SyncEnd &end);
+    bool moveTo(const ::git_oid &id, const QString &message, QString *why);
 
     QString m_folder;
     std::unique_ptr<Git> m_git;
