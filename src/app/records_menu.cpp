@@ -70,7 +70,14 @@ RecordsMenu::RecordsMenu(QMenu *file, QMenu *options, session::UnitSession &sess
     if (!kept.isEmpty())
         m_recorder->setAuthor(recorder::Author_Named(kept));
     connect(m_recorder.get(), &recorder::UnitRecorder::recorded, this,
-            [this](const records::Recorded &, const QString &text) { m_line->setText(text); });
+            [this](const records::Recorded &, const QString &text) {
+                m_lastRecorded = text;
+                m_line->setText(text);
+            });
+    connect(m_recorder.get(), &recorder::UnitRecorder::synced, this, [this](bool, const QString &text, int) {
+        m_line->setText(m_lastRecorded.isEmpty() ? text : m_lastRecorded + QStringLiteral("; ") + text);
+        m_lastRecorded.clear();
+    });
     connect(m_recorder.get(), &recorder::UnitRecorder::notRecorded, this,
             [this](const QString &text) { m_line->setText(text); });
 
@@ -81,6 +88,11 @@ RecordsMenu::RecordsMenu(QMenu *file, QMenu *options, session::UnitSession &sess
     auto *folder =
         ui::named(options->addAction(QStringLiteral("Records Folder...")), QStringLiteral("Menu_Records_Folder"));
     connect(folder, &QAction::triggered, this, &RecordsMenu::Menu_Records_Folder_Click);
+    auto *share =
+        ui::named(options->addAction(QStringLiteral("Share Records...")), QStringLiteral("Menu_Share_Records"));
+    connect(share, &QAction::triggered, this, &RecordsMenu::Menu_Share_Records_Click);
+    auto *sync = ui::named(options->addAction(QStringLiteral("Sync Records")), QStringLiteral("Menu_Sync_Records"));
+    connect(sync, &QAction::triggered, this, &RecordsMenu::Menu_Sync_Records_Click);
     m_keep = ui::named(options->addAction(QStringLiteral("Keep Records")), QStringLiteral("Menu_Keep_Records"));
     m_keep->setCheckable(true);
     m_keep->setChecked(recorder::Records_Kept());
@@ -103,6 +115,30 @@ void RecordsMenu::Menu_Records_Folder_Click()
     if (m_keep->isChecked())
         m_recorder->setFolder(folder);
     m_line->setText(QStringLiteral("records kept in %1").arg(QDir::toNativeSeparators(folder)));
+}
+
+void RecordsMenu::Menu_Share_Records_Click()
+{
+    QString current;
+    if (auto repository = records::Repository::Open(m_recorder->folder(), nullptr))
+        current = repository->remote();
+    const auto url = m_dialogs.askText(
+        QStringLiteral("Share Records"),
+        QStringLiteral("The department's records, shared by every PC: a bare repository in a shared folder "
+                       "(\\\\server\\share\\halvo-records.git), a file:// address or an https:// address:"),
+        current);
+    if (!url || url->trimmed().isEmpty())
+        return;
+    m_lastRecorded.clear();
+    m_line->setText(QStringLiteral("sharing the records..."));
+    m_recorder->shareWith(url->trimmed());
+}
+
+void RecordsMenu::Menu_Sync_Records_Click()
+{
+    m_lastRecorded.clear();
+    m_line->setText(QStringLiteral("syncing the records..."));
+    m_recorder->sync();
 }
 
 void RecordsMenu::Menu_Keep_Records_Click(bool on)

@@ -56,6 +56,8 @@ public slots:
     void whoChanged(config::Part part, int index);
     void Menu_Records_Folder_Click();
     void Menu_Keep_Records_Click(bool on);
+    void Menu_Share_Records_Click();
+    void Menu_Sync_Records_Click();
 
 private:
     class Questions;
@@ -71,6 +73,7 @@ private:
     std::unique_ptr<Questions> m_questions;
     std::unique_ptr<recorder::UnitRecorder> m_recorder;
     QAction *m_keep = nullptr;
+    QString m_lastRecorded; // the line's first half, while a sync says the rest
     QPointer<HistoryWindow> m_history;
 };
 

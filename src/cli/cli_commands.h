@@ -83,5 +83,7 @@ struct HistoryHow
     QString out;
 };
 int history(const Options &o, const QString &unit, const HistoryHow &how);
+// records remote URL: the department's remote, then a sync; records sync.
+int shareRecords(const Options &o, const QStringList &args);
 
 } // namespace halvo::cli

@@ -82,6 +82,29 @@ int units(const Options &o)
     return Ok;
 }
 
+int shareRecords(const Options &o, const QStringList &args)
+{
+    const bool remote = args.value(0) == QLatin1String("remote") && args.size() == 2;
+    if (!remote && !(args.value(0) == QLatin1String("sync") && args.size() == 1))
+        return fail(BadInput, QStringLiteral("records takes remote URL, or sync"));
+    if (o.records.isEmpty())
+        return fail(BadInput, QStringLiteral("no records folder: give --records DIR"));
+    QString why;
+    // A PC that joins sets the remote on a folder that is empty or not there yet.
+    auto repository = records::Repository::Open(o.records, &why);
+    if (!repository)
+        return fail(BadInput, why);
+    if (remote && !repository->setRemote(args.at(1), &why))
+        return fail(BadInput, why);
+    const auto end = repository->sync();
+    const int waiting = repository->notShared();
+    if (!end.ok)
+        return fail(UnitFailed, end.text + (waiting ? QStringLiteral("; %1 versions not shared yet").arg(waiting)
+                                                    : QString()));
+    Progress::say(end.text);
+    return Ok;
+}
+
 int history(const Options &o, const QString &name, const HistoryHow &how)
 {
     int status = Ok;

@@ -63,6 +63,10 @@ const Command Commands[] = {
      "List a unit's versions in the records; with --diff N M, the items two versions differ in; with --show N, "
      "write that version as a data file.",
      "UNIT [M | OUT.csv]", 1, 2, NoUnit},
+    {"records",
+     "Share the records through the department's remote: set it (remote URL: a bare repository's folder, "
+     "file://, or https://) and sync, or sync (fetch, merge, push).",
+     "remote URL | sync", 1, 2, NoUnit},
 #endif
 };
 
@@ -129,6 +133,8 @@ int run(const QString &verb, Options &o, const QCommandLineParser &p, const QStr
 #ifdef HALVO_HAS_RECORDS
     if (verb == QLatin1String("units"))
         return units(o);
+    if (verb == QLatin1String("records"))
+        return shareRecords(o, args);
     if (verb == QLatin1String("history")) {
         HistoryHow how;
         bool ok = true;
@@ -245,7 +251,8 @@ int main(int argc, char **argv)
 #ifdef HALVO_HAS_RECORDS
     // What reads or stores a unit records it, unless told not to; every command finds
     // the records where it is told.
-    const bool records = verb == QLatin1String("units") || verb == QLatin1String("history");
+    const bool records = verb == QLatin1String("units") || verb == QLatin1String("history") ||
+                         verb == QLatin1String("records");
     const bool recording = verb == QLatin1String("backup") || verb == QLatin1String("restore") ||
                            verb == QLatin1String("sheet") || verb == QLatin1String("events");
     const QCommandLineOption recordsAt("records", "The records' folder (else HALVO_RECORDS, else the window's).",

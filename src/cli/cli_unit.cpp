@@ -93,6 +93,10 @@ Unit::Unit(const Options &o) : session(session::Serial_Seams(o.demoLink)), m_opt
         // Said once the command is through, as its last lines.
         QObject::connect(m_recorder.get(), &recorder::UnitRecorder::recorded,
                          [this](const records::Recorded &, const QString &text) { m_recordLines << text; });
+        QObject::connect(m_recorder.get(), &recorder::UnitRecorder::synced,
+                         [this](bool ok, const QString &text, int) {
+                             m_recordLines << (ok ? QString() : QStringLiteral("!")) + text;
+                         });
         QObject::connect(m_recorder.get(), &recorder::UnitRecorder::notRecorded, [this](const QString &text) {
             m_recordLines << QStringLiteral("!") + text +
                                  (text.contains(QLatin1String("given no name"))

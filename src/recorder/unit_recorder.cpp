@@ -218,6 +218,7 @@ void UnitRecorder::writeNext()
                              listed);
         }
         emit recorded(*o.recorded, Recorded_Text(*o.recorded));
+        tellSync(o);
         writeNext();
     });
 }
@@ -251,7 +252,59 @@ UnitRecorder::Outcome UnitRecorder::Write(const PendingVersion &p)
     datafile::Apply_Records(*records, finding.unit, datafile::Parameter0::Load);
     records::UnitRecords units(*repository);
     o.recorded = units.record(p.unit, p.name, p.meeting, finding, p.author, &o.why);
+    if (o.recorded && !o.recorded->unchanged && !repository->remote().isEmpty()) {
+        o.sync = repository->sync(); // a new version goes out at once; offline, it waits
+        o.notShared = repository->notShared();
+    }
     return o;
+}
+
+void UnitRecorder::tellSync(const Outcome &o)
+{
+    if (!o.sync)
+        return;
+    QString text = o.sync->ok ? o.sync->text : QStringLiteral("not shared: ") + o.sync->text;
+    if (o.notShared > 0)
+        text += QStringLiteral("; %1 not shared yet")
+                    .arg(o.notShared == 1 ? QStringLiteral("1 version") : QStringLiteral("%1 versions").arg(o.notShared));
+    emit synced(o.sync->ok, text, o.notShared);
+}
+
+void UnitRecorder::shareWith(const QString &url)
+{
+    QString why;
+    auto repository = records::Repository::Open(m_folder, &why);
+    if (!repository || !repository->setRemote(url, &why)) {
+        emit synced(false, QStringLiteral("not shared: ") + why, 0);
+        return;
+    }
+    sync();
+}
+
+void UnitRecorder::sync()
+{
+    if (m_writing || m_folder.isEmpty()) {
+        emit synced(false, m_folder.isEmpty() ? QStringLiteral("not shared: no records are kept")
+                                              : QStringLiteral("not shared: a version is being written; sync again"),
+                    0);
+        return;
+    }
+    m_writing = true;
+    QtConcurrent::run([folder = m_folder] {
+        Outcome o;
+        auto repository = records::Repository::Open(folder, &o.why);
+        if (!repository) {
+            o.sync = records::Repository::SyncEnd{false, o.why, 0, 0};
+            return o;
+        }
+        o.sync = repository->sync();
+        o.notShared = repository->notShared();
+        return o;
+    }).then(this, [this](const Outcome &o) {
+        m_writing = false;
+        tellSync(o);
+        emit idleAgain();
+    });
 }
 
 } // namespace halvo::recorder

@@ -61,6 +61,10 @@ public:
     void retry();
     // How many versions wait for this folder.
     int waiting() const;
+    // Sets the department's remote, and syncs with it (away from this thread); synced
+    // tells how it went. With a remote set, each new version is synced as it is made.
+    void shareWith(const QString &url);
+    void sync();
 
     // "recorded as version 12 of Engine 3"; "unchanged since version 12 of Engine 3".
     static QString Recorded_Text(const records::Recorded &r);
@@ -71,13 +75,18 @@ signals:
     // "not recorded yet: " when it waits for the records.
     void notRecorded(const QString &text);
     void idleAgain();
+    // A sync ended: how it went in words, and the versions the remote does not hold yet.
+    void synced(bool ok, const QString &text, int notShared);
 
 private:
     struct Outcome
     {
         std::optional<records::Recorded> recorded;
         QString why;
+        std::optional<records::Repository::SyncEnd> sync; // with a remote set
+        int notShared = 0;
     };
+    void tellSync(const Outcome &o);
     void heard(session::Run *run);
     void ended(bool store, const session::RunResult &result);
     std::optional<QString> identify(const records::Meeting &meeting, QString *why, bool *unreadable);

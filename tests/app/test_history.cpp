@@ -31,6 +31,7 @@ class TestHistory : public halvo::test::WindowTest
     {
         halvo::recorder::Keep_Records_Folder(records());
         f.w->records().Menu_Keep_Records_Click(true);
+        f.w->records().recorder().setAuthor({}); // as on a PC that has not been told who records
         f.connectPort();
         f.unit->sendBanner();
         QVERIFY(QTest::qWaitFor([&] { return !f.w->session().identification().isEmpty(); }, 5000));
@@ -144,6 +145,29 @@ private slots:
         // Offered on the field itself.
         auto *slot = f.ctl<QLineEdit>("Text_Location_Name(6)");
         QCOMPARE(slot->contextMenuPolicy(), Qt::CustomContextMenu);
+    }
+
+    // Options > Share Records... sends what the records hold; each version after it goes
+    // out as it is made, and the line says so.
+    void sharedFromTheWindow()
+    {
+        const QString remote = dir.filePath("department.git");
+        QProcess bare;
+        bare.start("git", {"init", "-q", "--bare", remote});
+        QVERIFY(bare.waitForFinished(10000) && bare.exitCode() == 0);
+        f.dialogs.texts = {"Ann Operator", "Engine 3", remote};
+        readPasses();
+        QVERIFY2(recordedAs("recorded as version 1 of Engine 3"), qPrintable(recordLine()));
+        f.w->records().Menu_Share_Records_Click();
+        QVERIFY2(recordedAs("1 version shared with " + remote), qPrintable(recordLine()));
+        f.w->passTab().ListView1_ItemClick(f.cellAt(3, 0));
+        f.ctl<QLineEdit>("TextCurrentPassUsername")->setText("Night Porter");
+        f.click("CommandCurrentPassSave");
+        f.w->Command_Store_Config_Click();
+        QVERIFY(f.waitStored());
+        QVERIFY2(recordedAs("recorded as version 2 of Engine 3; 1 version shared with " + remote), qPrintable(recordLine()));
+        f.w->records().Menu_Sync_Records_Click();
+        QVERIFY2(recordedAs("records up to date with " + remote), qPrintable(recordLine()));
     }
 
     // Recording switched off: a read records nothing, and the line says nothing of it.

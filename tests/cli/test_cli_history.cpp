@@ -1,6 +1,8 @@
 // halvo-cli and the records: what backup and restore record against a simulated unit
 // on a pty, and history, --diff, --show and units reading it back.
 #include "cli_runner.h"
+
+#include <QProcess>
 #include "support/bytes.h"
 #include "sim_unit.h"
 
@@ -89,6 +91,43 @@ private slots:
         QCOMPARE(r.status, 0);
         QVERIFY2(r.out.startsWith("Engine 3\tversion 2\t" + today), qPrintable(r.out));
         QCOMPARE(cli({"history", "Nobody"}).status, 2);
+    }
+
+    // Two PCs' records shared through a bare repository in a folder: the second, joining
+    // with an empty folder, gets the first's history; a new version goes out as it is made.
+    void recordsAreSharedThroughADepartmentRemote()
+    {
+        halvo::sim::SimUnit unit;
+        unit.setBannerInterval(100);
+        QVERIFY(unit.start());
+        const QString remote = dir.filePath("department.git"), other = dir.filePath("second-pc");
+        QProcess bare;
+        bare.start("git", {"init", "-q", "--bare", remote});
+        QVERIFY(bare.waitForFinished(10000) && bare.exitCode() == 0);
+        const QStringList port = {"--port", unit.devicePath(), "--pause-scale", "0.02", "--unit-name", "Engine 3"};
+        QCOMPARE(cli(QStringList{"backup"} + port + QStringList{dir.filePath("a.csv")}).status, 0);
+        Run r = cli({"records", "remote", remote});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(lastLine(r), "1 version shared with " + remote);
+
+        r = cli({"records", "--records", other, "remote", remote});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(lastLine(r), "records brought up to date from " + remote);
+        QCOMPARE(cli({"history", "--records", other, "Engine 3"}).out.count('\n'), 1);
+
+        QByteArray bytes = halvo::test::readFile(dir.filePath("a.csv"));
+        write(dir.filePath("b.csv"), bytes.replace("Pass Device 03  ", "Night Porter    "));
+        r = cli(QStringList{"restore"} + port + QStringList{dir.filePath("b.csv")});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.err.endsWith("halvo-cli: recorded as version 2 of Engine 3\nhalvo-cli: 1 version shared with " + remote + "\n"),
+                 qPrintable(r.err));
+        QCOMPARE(cli({"records", "--records", other, "sync"}).status, 0);
+        QCOMPARE(cli({"history", "--records", other, "Engine 3"}).out.count('\n'), 2);
+
+        r = cli({"records", "remote", dir.filePath("nowhere.git")});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(lastLine(r).contains("cannot be reached"), qPrintable(r.err));
+        QCOMPARE(cli({"records", "push"}).status, 2);
     }
 
     // Without --unit-name the banner names a new unit; records that cannot be written
