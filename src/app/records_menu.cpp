@@ -255,7 +255,7 @@ void RecordsMenu::whoChanged(config::Part part, int index)
         return;
     }
     m_dialogs.message(QStringLiteral("%1 was last changed in version %2 of %3, by %4 on %5, %6:\n\n%7")
-                          .arg(field)
+                          .arg(field.left(1).toUpper() + field.mid(1))
                           .arg(version->number)
                           .arg(name, version->author.name, version->author.host,
                                version->when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),

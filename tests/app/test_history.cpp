@@ -135,10 +135,10 @@ private slots:
         f.w->records().whoChanged(Part::Passes, 4);
         f.w->records().whoChanged(Part::Locations, 6);
         QCOMPARE(f.dialogs.messages.size(), 3);
-        QVERIFY2(f.dialogs.messages[0].startsWith("pass 3 was last changed in version 2 of Engine 3, by Ann Operator on ") &&
+        QVERIFY2(f.dialogs.messages[0].startsWith("Pass 3 was last changed in version 2 of Engine 3, by Ann Operator on ") &&
                      f.dialogs.messages[0].endsWith(":\n\nStored 1 change: pass 3 User Names \"Night Porter\""),
                  qPrintable(f.dialogs.messages[0]));
-        QVERIFY2(f.dialogs.messages[1].startsWith("pass 4 was last changed in version 1 of Engine 3"),
+        QVERIFY2(f.dialogs.messages[1].startsWith("Pass 4 was last changed in version 1 of Engine 3"),
                  qPrintable(f.dialogs.messages[1]));
         QCOMPARE(f.dialogs.messages[2], QStringLiteral("The records of Engine 3 hold no location names read from the "
                                                        "unit, so they cannot say who changed location 0x07."));
