@@ -32,6 +32,7 @@ build/bench/halvo-records-bench 2> /dev/null
 # that sends only what differs; a backup (each part read until two reads agree)
 # beside a single read.
 work="$(mktemp -d)"
+export HALVO_RECORDS="$work/records" # what halvo-cli records here stays in the run's own folder
 sims=()
 trap 'rm -rf "$work"; kill "${sims[@]}" 2> /dev/null || true' EXIT
 start_unit() { # start_unit NAME [options]: the unit's device in $work/NAME.port
@@ -61,9 +62,13 @@ lossy=$(ms restore --port "$(cat "$work/lossy.port")" "$work/edited.csv")
 resent=$(grep -o "the unit lacks [0-9]* of [0-9]*" "$work/cli.err" | head -n 1 || true)
 changed=$(ms restore --changed-only --port "$port" "$work/edited.csv")
 once=$(ms backup --read-once --port "$port" "$work/once.csv")
+# The same backup kept in the records, beside one that records nothing, in this run.
+norecords=$(ms backup --read-once --no-records --port "$port" "$work/norecords.csv")
+recorded=$(ms backup --read-once --port "$port" --unit-name "Bench Unit" "$work/recorded.csv")
 twice=$(ms backup --port "$port" "$work/twice.csv")
 echo "| halvo-cli restore, whole file, sent only (unit at 38400 baud) | $sent ms |  |"
 echo "| the same, read back and checked | $checked ms (+$((checked - sent)) ms) | at most 2 s more |"
 echo "| the same, the unit missing one frame ($resent) | $lossy ms (+$((lossy - sent)) ms) | at most 4 s more |"
 echo "| halvo-cli restore --changed-only, 2 passes and 1 location differ | $changed ms (reads the unit twice first, reads back after) | < 5 s |"
 echo "| halvo-cli backup, each part read until two reads agree / read once | $twice ms / $once ms | at most twice once + 0.5 s |"
+echo "| halvo-cli backup (read once) recorded as a version / recording nothing | $recorded ms / $norecords ms (+$((recorded - norecords)) ms) | at most 50 ms more |"

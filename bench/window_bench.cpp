@@ -1,5 +1,9 @@
 // halvo-window-bench: measures the real window against the simulated unit on a pty,
 // offscreen, at the unit's real pacing, and prints one markdown row per figure.
+#ifdef HALVO_HAS_RECORDS
+#include "recorder/records_place.h"
+#endif
+#include <QStandardPaths>
 #include "../tests/support/session_probe.h"
 #include "bench_support.h"
 
@@ -123,6 +127,13 @@ int main(int argc, char **argv)
     // The unit runs in a process of its own, as a real one does: its receive times
     // are its own, and generating 130,000 event lines is not the window's work.
     QTemporaryDir dir;
+#ifdef HALVO_HAS_RECORDS
+    // The window keeps its records as an operator's would, in the run's own folder;
+    // nothing the tool keeps for this user is touched.
+    QStandardPaths::setTestModeEnabled(true);
+    recorder::Keep_Records(true);
+    recorder::Keep_Records_Folder(dir.filePath(QStringLiteral("records")));
+#endif
     const QString record = dir.filePath(QStringLiteral("frames.txt"));
     QElapsedTimer unitStart;
     unitStart.start();
