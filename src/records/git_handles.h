@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <optional>
+
 #include <git2.h>
 
 namespace halvo::records {
@@ -50,6 +52,17 @@ using Blob = Owned<git_blob, git_blob_free>;
 using Reference = Owned<git_reference, git_reference_free>;
 using Remote = Owned<git_remote, git_remote_free>;
 using Object = Owned<git_object, git_object_free>;
+
+// The unit's folder in a commit, or no id when the commit holds none.
+inline std::optional<git_oid> Unit_Tree_Id(const git_commit *commit, const QString &unit)
+{
+    Tree tree;
+    TreeEntry entry;
+    if (git_commit_tree(tree.out(), commit) != 0 ||
+        git_tree_entry_bypath(entry.out(), tree.get(), unit.toUtf8().constData()) != 0)
+        return std::nullopt;
+    return *git_tree_entry_id(entry.get());
+}
 
 struct Repository::Git
 {

@@ -22,17 +22,6 @@ QByteArray Signature_Text(const QString &text, const char *otherwise)
     return t.isEmpty() ? QByteArray(otherwise) : t.toUtf8();
 }
 
-// The unit's folder in a commit, or no id when the commit holds none.
-std::optional<git_oid> Unit_Tree_Id(const git_commit *commit, const QString &unit)
-{
-    Tree tree;
-    TreeEntry entry;
-    if (git_commit_tree(tree.out(), commit) != 0 ||
-        git_tree_entry_bypath(entry.out(), tree.get(), unit.toUtf8().constData()) != 0)
-        return std::nullopt;
-    return *git_tree_entry_id(entry.get());
-}
-
 const QStringList Device_Names = {"CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4",
                                   "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3",
                                   "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};

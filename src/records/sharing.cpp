@@ -188,6 +188,66 @@ bool Repository::merge(const git_oid &ours, const git_oid &theirs, SyncEnd &end)
     const bool otherNewer = git_commit_time(other.get()) > git_commit_time(mine.get());
     const git_commit *newer = otherNewer ? other.get() : mine.get();
     QStringList taken;
+    // A unit both sides changed is taken whole from the newer: its files are what the
+    // unit was found to hold, never a blend of two that no unit held.
+    git_oid baseId;
+    Commit base;
+    const bool haveBase = git_merge_base(&baseId, m_git->repo, &ours, &theirs) == 0 &&
+                          git_commit_lookup(base.out(), m_git->repo, &baseId) == 0;
+    QStringList units;
+    for (const git_commit *side : {mine.get(), other.get()}) {
+        Tree t;
+        if (git_commit_tree(t.out(), side) != 0)
+            continue;
+        for (size_t i = 0; i < git_tree_entrycount(t.get()); ++i) {
+            const git_tree_entry *e = git_tree_entry_byindex(t.get(), i);
+            const QString name = QString::fromUtf8(git_tree_entry_name(e));
+            if (git_tree_entry_type(e) == GIT_OBJECT_TREE && !units.contains(name))
+                units << name;
+        }
+    }
+    auto same = [](const std::optional<git_oid> &a, const std::optional<git_oid> &b) {
+        return a.has_value() == b.has_value() && (!a || git_oid_equal(&*a, &*b));
+    };
+    for (const QString &unit : units) {
+        const auto a = Unit_Tree_Id(mine.get(), unit), b = Unit_Tree_Id(other.get(), unit);
+        const auto o = haveBase ? Unit_Tree_Id(base.get(), unit) : std::nullopt;
+        if (same(a, o) || same(b, o) || same(a, b))
+            continue;
+        const QByteArray prefix = unit.toUtf8();
+        for (int stage = 0; stage <= 3; ++stage)
+            git_index_remove_directory(index.get(), prefix.constData(), stage);
+        if (const auto keep = otherNewer ? b : a) {
+            Tree folder;
+            struct Adding
+            {
+                git_index *index;
+                QByteArray prefix;
+                bool failed = false;
+            } adding{index.get(), prefix + '/'};
+            if (git_tree_lookup(folder.out(), m_git->repo, &*keep) == 0)
+                git_tree_walk(
+                    folder.get(), GIT_TREEWALK_PRE,
+                    [](const char *root, const git_tree_entry *e, void *payload) {
+                        auto *add = static_cast<Adding *>(payload);
+                        if (git_tree_entry_type(e) != GIT_OBJECT_BLOB)
+                            return 0;
+                        const QByteArray path = add->prefix + root + git_tree_entry_name(e);
+                        git_index_entry entry{};
+                        entry.mode = git_tree_entry_filemode(e);
+                        entry.id = *git_tree_entry_id(e);
+                        entry.path = path.constData();
+                        add->failed = add->failed || git_index_add(add->index, &entry) != 0;
+                        return 0;
+                    },
+                    &adding);
+            if (adding.failed) {
+                end.text = Git_Error("the merge cannot take the newer unit's files");
+                return false;
+            }
+        }
+        taken << unit;
+    }
     if (git_index_has_conflicts(index.get())) {
         git_index_conflict_iterator *it = nullptr;
         std::vector<std::pair<QByteArray, git_index_entry>> chosen;
@@ -198,7 +258,8 @@ bool Repository::merge(const git_oid &ours, const git_oid &theirs, SyncEnd &end)
                 const char *path = (a ? a : b ? b : ancestor)->path;
                 if (pick)
                     chosen.emplace_back(QByteArray(path), *pick);
-                taken << QString::fromUtf8(path);
+                if (!taken.contains(QString::fromUtf8(path).section(QLatin1Char('/'), 0, 0)))
+                    taken << QString::fromUtf8(path);
             }
             git_index_conflict_iterator_free(it);
         }

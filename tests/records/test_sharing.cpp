@@ -35,13 +35,18 @@ Meeting met()
     return {"Halvo Base Unit V2.04 SN 000417", "FT4711A", "/dev/ttyUSB0", QDateTime::currentDateTimeUtc()};
 }
 
-Finding readWith(const QString &pass14)
+Finding readWith(const QString &pass14, int other = 0, const QString &otherName = {})
 {
     Finding f;
     f.parts = {Part::Passes};
     auto row = f.unit.passRow(14);
     row[1] = pass14.leftJustified(16);
     f.unit.setPassRow(14, row);
+    if (other) {
+        row = f.unit.passRow(other);
+        row[1] = otherName.leftJustified(16);
+        f.unit.setPassRow(other, row);
+    }
     return f;
 }
 
@@ -57,11 +62,12 @@ struct Pc
         repository = Repository::Open(folder, &why);
         EXPECT_TRUE(repository) << why.toStdString();
     }
-    void record(const QString &unit, const QString &pass14)
+    void record(const QString &unit, const QString &pass14, int other = 0, const QString &otherName = {})
     {
         QString why;
         UnitRecords units(*repository);
-        EXPECT_TRUE(units.record(unit, unit, met(), readWith(pass14), who, &why)) << why.toStdString();
+        EXPECT_TRUE(units.record(unit, unit, met(), readWith(pass14, other, otherName), who, &why))
+            << why.toStdString();
     }
     Repository::SyncEnd sync()
     {
@@ -149,7 +155,7 @@ TEST(Sharing, AConflictTakesTheNewerAndKeepsBoth)
     EXPECT_EQ(a.pass14("Engine 3"), "Bob's Porter");
     EXPECT_EQ(b.pass14("Engine 3"), "Bob's Porter");
     const std::string message = a.git("log -1 --format=%B");
-    EXPECT_NE(message.find("Both changed Engine 3/configuration.csv"), std::string::npos) << message;
+    EXPECT_NE(message.find("Both changed Engine 3: the newer content is kept"), std::string::npos) << message;
     EXPECT_NE(message.find("from Bob on van-laptop"), std::string::npos) << message;
     const auto history = a.repository->history("Engine 3");
     QStringList summaries;
@@ -157,6 +163,20 @@ TEST(Sharing, AConflictTakesTheNewerAndKeepsBoth)
         summaries << v.author.name;
     EXPECT_TRUE(summaries.contains("Ann") && summaries.contains("Bob")); // both versions kept
     EXPECT_EQ(a.git("status --porcelain"), "");
+    EXPECT_EQ(a.git("rev-parse HEAD"), b.git("rev-parse HEAD"));
+
+    // Changes to different passes are not blended line by line: the unit holds what
+    // the newer finding says, and nothing of the older one's.
+    a.record("Engine 3", "Bob's Porter", 15, "Ann's Relief");
+    QThread::sleep(1);
+    b.record("Engine 3", "Bob's Porter", 16, "Bob's Cleaner");
+    a.sync();
+    b.sync();
+    a.sync();
+    const auto merged = UnitRecords(*a.repository).last("Engine 3");
+    ASSERT_TRUE(merged);
+    EXPECT_EQ(merged->configuration.passRow(16)[1].trimmed(), "Bob's Cleaner");
+    EXPECT_EQ(merged->configuration.passRow(15)[1].trimmed(), Configuration().passRow(15)[1].trimmed()); // not Ann's
     EXPECT_EQ(a.git("rev-parse HEAD"), b.git("rev-parse HEAD"));
 }
 
