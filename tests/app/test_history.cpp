@@ -170,6 +170,29 @@ private slots:
         QVERIFY2(recordedAs("records up to date with " + remote), qPrintable(recordLine()));
     }
 
+    // The history opens at the unit asked for, and shows another when it is chosen.
+    void anotherUnitIsChosen()
+    {
+        QString why;
+        auto repository = halvo::records::Repository::Open(dir.filePath("two units"), &why);
+        QVERIFY2(repository, qPrintable(why));
+        halvo::records::UnitRecords units(*repository);
+        halvo::records::Finding read;
+        read.parts = {Part::Settings};
+        for (const char *unit : {"Gate", "Boiler", "Gate"}) {
+            read.unit.writeParam(2, QString::number(read.unit.param(2).toInt() + 1));
+            QVERIFY(units.record(unit, unit, {"banner", {}, "/dev/ttyUSB0", QDateTime::currentDateTimeUtc()}, read,
+                                 {"Ann", "pc"}, &why));
+        }
+        halvo::app::HistoryWindow h(std::move(repository), "Gate", {});
+        QCOMPARE(h.unit(), QStringLiteral("Gate"));
+        QCOMPARE(h.versions().rowCount(), 2);
+        h.showUnit("Boiler");
+        QCOMPARE(h.unit(), QStringLiteral("Boiler"));
+        QCOMPARE(h.versions().rowCount(), 1);
+        QCOMPARE(h.findChild<QLabel *>("LabelDifferences")->text(), QStringLiteral("Version 1 is the unit's first."));
+    }
+
     // Recording switched off: a read records nothing, and the line says nothing of it.
     void noRecordsWhenTheyAreNotKept()
     {

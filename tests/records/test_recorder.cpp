@@ -1,6 +1,7 @@
 // The recorder beside a session on the simulated unit: what each run found becomes a
 // version in a real repository, only when it was checked, and nothing a run does
 // waits for it or fails because of it.
+#include "recorder/records_place.h"
 #include "recorder/unit_recorder.h"
 
 #include "config/configuration.h"
@@ -10,6 +11,8 @@
 #include "sim_unit.h"
 
 #include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -194,6 +197,32 @@ private slots:
         QCOMPARE(recordedAfter(s->read({config::Part::Locations})), QStringLiteral("recorded as version 2 of Engine 3"));
         QCOMPARE(answers.asked.filter("who?").size(), 1);
         QCOMPARE(git("log -1 --format=%an"), QStringLiteral("Bob Tech"));
+    }
+
+    // Records are kept by default, in the documents folder, unless told otherwise; with
+    // none kept there is nothing to sync, and it is said.
+    void whereTheRecordsAreKept()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings(QSettings::UserScope, "halvo", "records").clear();
+        QVERIFY(recorder::Records_Kept());
+        QCOMPARE(recorder::Kept_Records_Folder(), recorder::Default_Records_Folder());
+        QVERIFY(recorder::Default_Records_Folder().endsWith("/Halvo Records"));
+        qputenv("HALVO_RECORDS", "/from/env");
+        QCOMPARE(recorder::Records_Folder_For("/given", false), QStringLiteral("/given"));
+        QCOMPARE(recorder::Records_Folder_For({}, false), QStringLiteral("/from/env"));
+        QCOMPARE(recorder::Records_Folder_For("/given", true), QString());
+        qunsetenv("HALVO_RECORDS");
+        recorder::Keep_Records(false);
+        QCOMPARE(recorder::Records_Folder_For({}, false), QString());
+        QSettings(QSettings::UserScope, "halvo", "records").clear();
+        QStandardPaths::setTestModeEnabled(false);
+
+        recorder->setFolder({});
+        QSignalSpy synced(recorder.get(), &recorder::UnitRecorder::synced);
+        recorder->sync();
+        QCOMPARE(synced.size(), 1);
+        QCOMPARE(synced.first().at(1).toString(), QStringLiteral("not shared: no records are kept"));
     }
 
     // Records that cannot be written say why; the read is done all the same, and what it

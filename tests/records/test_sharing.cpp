@@ -220,6 +220,18 @@ TEST(Sharing, WhatCannotBeTrustedIsRefused)
     EXPECT_FALSE(QFile::exists(c.folder + "/top.txt"));
     EXPECT_TRUE(c.repository->units().isEmpty());
 
+    // A file of 10.5 MiB in a unit's folder is over what the records take.
+    Department g;
+    const QString big = g.dir.filePath("big");
+    sh(QStringLiteral("git init -q '%1' && cd '%1' && mkdir Gate && head -c 11010048 /dev/zero > Gate/big.bin && "
+                      "git add . && git -c user.name=Eve -c user.email=eve commit -qm big && git push -q '%2' HEAD:master")
+           .arg(big, g.remote));
+    Pc h(g.dir.filePath("h"), "Hal", "pc-h");
+    ASSERT_TRUE(h.repository->setRemote(g.remote, &why));
+    end = h.repository->sync();
+    EXPECT_FALSE(end.ok);
+    EXPECT_NE(end.text.indexOf("Gate/big.bin (over 10 MiB)"), -1) << end.text.toStdString();
+
     Pc f(d.dir.filePath("f"), "Fay", "pc-f");
     f.record("Engine 3", "x");
     ASSERT_TRUE(f.repository->setRemote(d.dir.filePath("nowhere.git"), &why));
@@ -227,4 +239,27 @@ TEST(Sharing, WhatCannotBeTrustedIsRefused)
     EXPECT_FALSE(end.ok);
     EXPECT_NE(end.text.indexOf("cannot be reached"), -1) << end.text.toStdString();
     EXPECT_EQ(f.repository->notShared(), 1); // the version stays, waiting
+}
+
+// A remote that does not take the push (its branch held by another writer) is said
+// to have refused it, and the versions stay to be shared; once it takes them, they go.
+TEST(Sharing, ARefusedPushIsNeverCalledShared)
+{
+    Department d;
+    Pc a(d.dir.filePath("a"), "Ann", "desk-pc");
+    a.record("Engine 3", "Night Porter");
+    QString why;
+    ASSERT_TRUE(a.repository->setRemote(d.remote, &why));
+    const QString branch = QString::fromStdString(a.git("symbolic-ref --short HEAD"));
+    QFile lock(d.remote + "/refs/heads/" + branch + ".lock");
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.close();
+    auto end = a.repository->sync();
+    EXPECT_FALSE(end.ok);
+    EXPECT_NE(end.text.indexOf("refused the versions three times"), -1) << end.text.toStdString();
+    EXPECT_EQ(a.repository->notShared(), 1);
+    EXPECT_EQ(sh(QStringLiteral("git -C '%1' rev-parse --verify -q refs/heads/%2").arg(d.remote, branch)), "");
+    ASSERT_TRUE(QFile::remove(lock.fileName()));
+    EXPECT_TRUE(a.sync().ok);
+    EXPECT_EQ(a.repository->notShared(), 0);
 }
