@@ -184,9 +184,18 @@ private slots:
             QVERIFY(units.record(unit, unit, {"banner", {}, "/dev/ttyUSB0", QDateTime::currentDateTimeUtc()}, read,
                                  {"Ann", "pc"}, &why));
         }
+        // A version whose configuration is not a data file (written by hand): named, not compared.
+        QVERIFY(repository->record("Gate", {{"configuration.csv", "not a data file\n"}}, {"Eve", "pc"}, "by hand",
+                                   nullptr, &why));
         halvo::app::HistoryWindow h(std::move(repository), "Gate", {});
+        QVERIFY2(h.findChild<QLabel *>("LabelDifferences")->text().startsWith("The versions cannot be compared: "),
+                 qPrintable(h.findChild<QLabel *>("LabelDifferences")->text()));
+        QCOMPARE(h.differences().rowCount(), 0);
+        auto *versions = h.findChild<QTableView *>("ListVersions");
+        select(versions, {1});
         QCOMPARE(h.unit(), QStringLiteral("Gate"));
-        QCOMPARE(h.versions().rowCount(), 2);
+        QCOMPARE(h.versions().rowCount(), 3);
+        QCOMPARE(h.differences().rowCount(), 3); // versions 2 and 1 compare: one setting, two parts not read
         h.showUnit("Boiler");
         QCOMPARE(h.unit(), QStringLiteral("Boiler"));
         QCOMPARE(h.versions().rowCount(), 1);
