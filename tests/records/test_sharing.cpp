@@ -83,6 +83,15 @@ struct Pc
     }
 };
 
+// Commit times are whole seconds: waits until the clock has passed the second of the
+// last version, so that the next one is the newer.
+void nextSecond()
+{
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    while (QDateTime::currentSecsSinceEpoch() <= now)
+        QThread::msleep(20);
+}
+
 struct Department
 {
     QTemporaryDir dir;
@@ -147,7 +156,7 @@ TEST(Sharing, AConflictTakesTheNewerAndKeepsBoth)
     ASSERT_TRUE(b.repository->setRemote(d.remote, &why));
     b.sync();
     a.record("Engine 3", "Ann's Porter");
-    QThread::sleep(1); // commit times are whole seconds: Bob's is the newer
+    nextSecond(); // Bob's is the newer
     b.record("Engine 3", "Bob's Porter");
     b.sync();
     a.sync();
@@ -168,7 +177,7 @@ TEST(Sharing, AConflictTakesTheNewerAndKeepsBoth)
     // Changes to different passes are not blended line by line: the unit holds what
     // the newer finding says, and nothing of the older one's.
     a.record("Engine 3", "Bob's Porter", 15, "Ann's Relief");
-    QThread::sleep(1);
+    nextSecond();
     b.record("Engine 3", "Bob's Porter", 16, "Bob's Cleaner");
     a.sync();
     b.sync();
