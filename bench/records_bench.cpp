@@ -82,33 +82,40 @@ int main(int argc, char **argv)
         slowest = std::max(slowest, ns);
     }
     row("a store recorded (one pass changed), off the window's thread",
-        QStringLiteral("%1 ms on average, %2 ms the slowest of %3 (the version count read from the whole history)")
+        QStringLiteral(
+            "%1 ms on average, %2 ms the slowest of %3 (the version count read from the whole history)")
             .arg(double(total) / 1e6 / (Versions - 1), 0, 'f', 1)
             .arg(double(slowest) / 1e6, 0, 'f', 1)
             .arg(Versions - 1),
         "<= 50 ms more than the store");
     read.unit = unitWithPass14(Versions - 1); // what the last store left
     t.start();
-    const auto unchanged = units.record(QStringLiteral("Engine 3"), QStringLiteral("Engine 3"), met, read, author, &why);
-    row("a read recorded that finds nothing new", QStringLiteral("%1 ms").arg(double(t.nsecsElapsed()) / 1e6, 0, 'f', 1),
-        "<= 50 ms");
+    const auto unchanged =
+        units.record(QStringLiteral("Engine 3"), QStringLiteral("Engine 3"), met, read, author, &why);
+    row("a read recorded that finds nothing new",
+        QStringLiteral("%1 ms").arg(double(t.nsecsElapsed()) / 1e6, 0, 'f', 1), "<= 50 ms");
     if (!unchanged || !unchanged->unchanged)
         std::fprintf(stderr, "records: the read made a version\n");
     t.start();
     const auto history = repository->history(QStringLiteral("Engine 3"));
     row("the history of a unit with 1000 versions listed",
-        QStringLiteral("%1 ms for %2 versions").arg(double(t.nsecsElapsed()) / 1e6, 0, 'f', 1).arg(history.size()),
+        QStringLiteral("%1 ms for %2 versions")
+            .arg(double(t.nsecsElapsed()) / 1e6, 0, 'f', 1)
+            .arg(history.size()),
         "<= 200 ms");
     t.start();
     const auto a = units.at(QStringLiteral("Engine 3"), history.back(), &why);
     const auto b = units.at(QStringLiteral("Engine 3"), history.front(), &why);
     const auto d = records::Compare_Versions(*a, *b);
     row("the differences between the first and the last version",
-        QStringLiteral("%1 ms (%2 fields)").arg(double(t.nsecsElapsed()) / 1e6, 0, 'f', 1).arg(d.fields.size()),
+        QStringLiteral("%1 ms (%2 fields)")
+            .arg(double(t.nsecsElapsed()) / 1e6, 0, 'f', 1)
+            .arg(d.fields.size()),
         "<= 50 ms");
     const qint64 loose = folderBytes(dir.filePath(QStringLiteral(".git"))) - before;
     QProcess gc;
-    gc.start(QStringLiteral("git"), {QStringLiteral("-C"), dir.path(), QStringLiteral("gc"), QStringLiteral("-q")});
+    gc.start(QStringLiteral("git"),
+             {QStringLiteral("-C"), dir.path(), QStringLiteral("gc"), QStringLiteral("-q")});
     gc.waitForFinished(60000);
     const qint64 packed = folderBytes(dir.filePath(QStringLiteral(".git")));
     row("repository growth per configuration version",

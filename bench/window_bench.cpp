@@ -3,9 +3,9 @@
 #ifdef HALVO_HAS_RECORDS
 #include "recorder/records_place.h"
 #endif
-#include <QStandardPaths>
 #include "../tests/support/session_probe.h"
 #include "bench_support.h"
+#include <QStandardPaths>
 
 using namespace halvo::bench;
 

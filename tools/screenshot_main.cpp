@@ -17,13 +17,13 @@
 #endif
 
 #include <QApplication>
-#include <QMessageBox>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
@@ -47,11 +47,15 @@ struct Answers : halvo::app::OperatorDialogs
     QString chooseFolder(const QString &, const QString &) override { return {}; }
     QString saveFileName(const halvo::app::FileChoice &) override { return {}; }
     QString openFileName(const halvo::app::FileChoice &) override { return {}; }
-    std::optional<std::vector<int>> reviewChanges(const std::vector<halvo::app::ReviewRow> &, const QString &) override
+    std::optional<std::vector<int>> reviewChanges(const std::vector<halvo::app::ReviewRow> &,
+                                                  const QString &) override
     {
         return std::nullopt;
     }
-    bool compareWithFile(const QString &, const std::vector<halvo::app::ComparisonRow> &) override { return false; }
+    bool compareWithFile(const QString &, const std::vector<halvo::app::ComparisonRow> &) override
+    {
+        return false;
+    }
     void report(const QString &, const QString &) override {}
     bool choosePrinter(QPrinter &) override { return false; }
     std::optional<bool> supportFileChoice() override { return std::nullopt; }
@@ -66,11 +70,14 @@ int Records_Picture(halvo::app::FormMain &w, halvo::sim::SimUnit &unit, const QS
     halvo::session::SessionTiming timing;
     timing.pauseScale = 0.02;
     w.setTiming(timing);
-    (void)QTest::qWaitFor([&] { return !w.session().identification().isEmpty() && !w.session().busy(); }, 5000);
+    (void)QTest::qWaitFor([&] { return !w.session().identification().isEmpty() && !w.session().busy(); },
+                          5000);
     auto recorded = [&w](int n) {
         const bool ok = QTest::qWaitFor(
             [&] {
-                return w.findChild<QLabel *>(QStringLiteral("LabelRecorded"))->text().startsWith(QStringLiteral("recorded as version %1").arg(n));
+                return w.findChild<QLabel *>(QStringLiteral("LabelRecorded"))
+                    ->text()
+                    .startsWith(QStringLiteral("recorded as version %1").arg(n));
             },
             20000);
         if (!ok)

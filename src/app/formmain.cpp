@@ -114,7 +114,8 @@ void FormMain::buildUi()
     m_fileMenu = new FileMenu(file, m_config, m_session, m_changes, m_dialogs);
     QMenu *options = menuBar()->addMenu(QStringLiteral("Options"));
 #ifdef HALVO_HAS_RECORDS
-    m_records = new RecordsMenu(file, options, m_session, m_config, m_dialogs, m_changesPanel->recordLine(), this);
+    m_records =
+        new RecordsMenu(file, options, m_session, m_config, m_dialogs, m_changesPanel->recordLine(), this);
     m_records->offerWhoChanged(this);
 #else
     (void)options;

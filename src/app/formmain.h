@@ -56,10 +56,19 @@ public:
     HelpMenu &helpMenu() { return *m_helpMenu; }
     ChangesPanel &changes() { return *m_changesPanel; }
 #ifdef HALVO_HAS_RECORDS
-    RecordsMenu &records() { return *m_records; }
+    RecordsMenu &records()
+    {
+        return *m_records;
+    }
 #endif
-    PassTab &passTab() { return *m_passTab; }
-    EventLogTab &eventLogTab() { return *m_eventLogTab; }
+    PassTab &passTab()
+    {
+        return *m_passTab;
+    }
+    EventLogTab &eventLogTab()
+    {
+        return *m_eventLogTab;
+    }
     bool isConnectedShown() const;
 
 public slots:

@@ -7,8 +7,8 @@ namespace halvo::app {
 namespace {
 const QStringList VersionHeaders = {QStringLiteral("Version"), QStringLiteral("Date"), QStringLiteral("Who"),
                                     QStringLiteral("PC"), QStringLiteral("What")};
-const QStringList DifferenceHeaders = {QStringLiteral("Item"), QStringLiteral("Field"), QStringLiteral("Before"),
-                                       QStringLiteral("After")};
+const QStringList DifferenceHeaders = {QStringLiteral("Item"), QStringLiteral("Field"),
+                                       QStringLiteral("Before"), QStringLiteral("After")};
 } // namespace
 
 void VersionsModel::setVersions(std::vector<records::Version> versions)

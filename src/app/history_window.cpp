@@ -29,9 +29,10 @@ QTableView *Table(QAbstractItemModel *model, const QString &name, const QString 
 }
 } // namespace
 
-HistoryWindow::HistoryWindow(std::unique_ptr<records::Repository> repository, const QString &unit, Actions actions,
-                             QWidget *parent)
-    : QDialog(parent), m_repository(std::move(repository)), m_records(*m_repository), m_actions(std::move(actions))
+HistoryWindow::HistoryWindow(std::unique_ptr<records::Repository> repository, const QString &unit,
+                             Actions actions, QWidget *parent)
+    : QDialog(parent), m_repository(std::move(repository)), m_records(*m_repository),
+      m_actions(std::move(actions))
 {
     setObjectName(QStringLiteral("FormHistory"));
     setWindowTitle(QStringLiteral("Unit History"));
@@ -42,7 +43,8 @@ HistoryWindow::HistoryWindow(std::unique_ptr<records::Repository> repository, co
         unitBox->addItem(file ? file->name : folder, folder);
     }
     v->addWidget(unitBox);
-    versionList = Table(&m_versions, QStringLiteral("ListVersions"), QStringLiteral("Versions, newest first"));
+    versionList =
+        Table(&m_versions, QStringLiteral("ListVersions"), QStringLiteral("Versions, newest first"));
     versionList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     differenceList = Table(&m_differences, QStringLiteral("ListDifferences"), QStringLiteral("Differences"));
     differenceLine = named(new QLabel, QStringLiteral("LabelDifferences"));
@@ -56,9 +58,10 @@ HistoryWindow::HistoryWindow(std::unique_ptr<records::Repository> repository, co
     split->addWidget(lower);
     v->addWidget(split, 1);
     auto *buttons = new QDialogButtonBox;
-    loadButton = named(new QPushButton(QStringLiteral("Load This Version")), QStringLiteral("CommandLoadVersion"));
-    printButton =
-        named(new QPushButton(QStringLiteral("Print This Version...")), QStringLiteral("CommandPrintVersion"));
+    loadButton =
+        named(new QPushButton(QStringLiteral("Load This Version")), QStringLiteral("CommandLoadVersion"));
+    printButton = named(new QPushButton(QStringLiteral("Print This Version...")),
+                        QStringLiteral("CommandPrintVersion"));
     buttons->addButton(loadButton, QDialogButtonBox::ActionRole);
     buttons->addButton(printButton, QDialogButtonBox::ActionRole);
     buttons->addButton(QDialogButtonBox::Close);
@@ -127,14 +130,14 @@ void HistoryWindow::selectionChanged()
     }
     const auto differences = records::Compare_Versions(*a, *b);
     m_differences.setDifferences(differences);
-    differenceLine->setText(QStringLiteral("Version %1 against version %2: %3")
-                                .arg(newer.number)
-                                .arg(older.number)
-                                .arg(differences.fields.empty()
-                                         ? QStringLiteral("the same")
-                                         : differences.fields.size() == 1
-                                             ? QStringLiteral("1 field differs")
-                                             : QStringLiteral("%1 fields differ").arg(differences.fields.size())));
+    differenceLine->setText(
+        QStringLiteral("Version %1 against version %2: %3")
+            .arg(newer.number)
+            .arg(older.number)
+            .arg(differences.fields.empty() ? QStringLiteral("the same")
+                 : differences.fields.size() == 1
+                     ? QStringLiteral("1 field differs")
+                     : QStringLiteral("%1 fields differ").arg(differences.fields.size())));
 }
 
 std::optional<records::UnitVersion> HistoryWindow::chosen(records::Version *version) const

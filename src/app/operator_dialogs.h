@@ -64,7 +64,8 @@ public:
     // A choice between buttons, and Cancel: the index of the button, or -1.
     virtual int choose(const QString &text, const QStringList &buttons) = 0;
     // A line of text the operator types, offered filled in; nothing for Cancel.
-    virtual std::optional<QString> askText(const QString &title, const QString &label, const QString &offered) = 0;
+    virtual std::optional<QString> askText(const QString &title, const QString &label,
+                                           const QString &offered) = 0;
     // A folder, or an empty string when the operator cancels.
     virtual QString chooseFolder(const QString &title, const QString &start) = 0;
     // A file name, or an empty string when the operator cancels.
@@ -126,7 +127,8 @@ public:
     {
         return m_silent ? std::nullopt : m_dialogs->reviewChanges(rows, emptyText);
     }
-    std::optional<QString> askText(const QString &title, const QString &label, const QString &offered) override
+    std::optional<QString> askText(const QString &title, const QString &label,
+                                   const QString &offered) override
     {
         if (m_silent)
             return std::nullopt;
@@ -182,7 +184,8 @@ public:
     int choose(const QString &text, const QStringList &buttons) override;
     QString saveFileName(const FileChoice &choice) override;
     QString openFileName(const FileChoice &choice) override;
-    std::optional<QString> askText(const QString &title, const QString &label, const QString &offered) override;
+    std::optional<QString> askText(const QString &title, const QString &label,
+                                   const QString &offered) override;
     QString chooseFolder(const QString &title, const QString &start) override;
     std::optional<std::vector<int>> reviewChanges(const std::vector<ReviewRow> &rows,
                                                   const QString &emptyText) override;

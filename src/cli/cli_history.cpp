@@ -29,7 +29,8 @@ std::unique_ptr<records::Repository> openRecords(const Options &o, int *status)
         return nullptr;
     }
     if (!QFileInfo(QDir(o.records).filePath(QStringLiteral(".git"))).exists()) {
-        *status = fail(BadInput, QStringLiteral("%1 holds no records").arg(QDir::toNativeSeparators(o.records)));
+        *status =
+            fail(BadInput, QStringLiteral("%1 holds no records").arg(QDir::toNativeSeparators(o.records)));
         return nullptr;
     }
     QString why;
@@ -99,8 +100,9 @@ int shareRecords(const Options &o, const QStringList &args)
     const auto end = repository->sync();
     const int waiting = repository->notShared();
     if (!end.ok)
-        return fail(UnitFailed, end.text + (waiting ? QStringLiteral("; %1 versions not shared yet").arg(waiting)
-                                                    : QString()));
+        return fail(UnitFailed,
+                    end.text +
+                        (waiting ? QStringLiteral("; %1 versions not shared yet").arg(waiting) : QString()));
     Progress::say(end.text);
     return Ok;
 }
@@ -113,7 +115,8 @@ int history(const Options &o, const QString &name, const HistoryHow &how)
         return status;
     const auto unit = findUnit(*repository, name);
     if (!unit)
-        return fail(BadInput, QStringLiteral("the records hold no unit \"%1\" (see halvo-cli units)").arg(name));
+        return fail(BadInput,
+                    QStringLiteral("the records hold no unit \"%1\" (see halvo-cli units)").arg(name));
     const auto history = repository->history(*unit);
     const records::UnitRecords records(*repository);
     auto version = [&](int number, const records::Version **v) -> std::optional<records::UnitVersion> {
@@ -162,7 +165,8 @@ int history(const Options &o, const QString &name, const HistoryHow &how)
             Progress::say(QStringLiteral("%1 and %2 hold the same").arg(aName, bName));
             return Ok;
         }
-        Progress::say(QStringLiteral("%1 and %2 differ in %3 fields").arg(aName, bName).arg(differences.fields.size()));
+        Progress::say(
+            QStringLiteral("%1 and %2 differ in %3 fields").arg(aName, bName).arg(differences.fields.size()));
         return Different;
     }
     for (const records::Version &v : history)

@@ -60,7 +60,8 @@ const Command Commands[] = {
 #ifdef HALVO_HAS_RECORDS
     {"units", "List the units in the records, each with its last version.", "", 0, 0, NoUnit},
     {"history",
-     "List a unit's versions in the records; with --diff N M, the items two versions differ in; with --show N, "
+     "List a unit's versions in the records; with --diff N M, the items two versions differ in; with --show "
+     "N, "
      "write that version as a data file.",
      "UNIT [M | OUT.csv]", 1, 2, NoUnit},
     {"records",
@@ -147,7 +148,8 @@ int run(const QString &verb, Options &o, const QCommandLineParser &p, const QStr
         } else if (p.isSet(QStringLiteral("show"))) {
             how.show = p.value(QStringLiteral("show")).toInt(&ok);
             if (!ok || args.size() != 2)
-                return usage(QStringLiteral("--show takes a version number and a file: history UNIT --show N OUT.csv"));
+                return usage(QStringLiteral(
+                    "--show takes a version number and a file: history UNIT --show N OUT.csv"));
             how.out = args.at(1);
         } else if (args.size() != 1) {
             return usage(QStringLiteral("history takes UNIT, with --diff N M or --show N OUT.csv"));
@@ -255,15 +257,16 @@ int main(int argc, char **argv)
                          verb == QLatin1String("records");
     const bool recording = verb == QLatin1String("backup") || verb == QLatin1String("restore") ||
                            verb == QLatin1String("sheet") || verb == QLatin1String("events");
-    const QCommandLineOption recordsAt("records", "The records' folder (else HALVO_RECORDS, else the window's).",
-                                       "dir");
+    const QCommandLineOption recordsAt("records",
+                                       "The records' folder (else HALVO_RECORDS, else the window's).", "dir");
     p.addOption(recordsAt);
     if (recording) {
         p.addOption({"no-records", "Record nothing of this run."});
-        p.addOption({"unit-name", "The name a unit new to the records is kept by (its banner otherwise).",
-                     "name"});
-        p.addOption({"operator", "Who the records name for this run's versions (else HALVO_OPERATOR, else the "
-                                 "name kept on this PC, else the login's full name).",
+        p.addOption(
+            {"unit-name", "The name a unit new to the records is kept by (its banner otherwise).", "name"});
+        p.addOption({"operator",
+                     "Who the records name for this run's versions (else HALVO_OPERATOR, else the "
+                     "name kept on this PC, else the login's full name).",
                      "name"});
     }
     if (verb == QLatin1String("history")) {

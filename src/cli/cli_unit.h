@@ -66,7 +66,6 @@ private:
     std::unique_ptr<Answers> m_answers;
     std::unique_ptr<recorder::UnitRecorder> m_recorder;
     QStringList m_recordLines; // what the records said, failures marked "!"
-
 };
 
 // Reads the pass table, the settings and the location names into a fresh

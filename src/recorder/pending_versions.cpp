@@ -48,7 +48,7 @@ PendingVersion From_Json(const QJsonObject &o)
     p.meeting = {o.value("banner").toString(), o.value("adapter").toString(), o.value("port").toString(),
                  QDateTime::fromString(o.value("when").toString(), Qt::ISODateWithMs)};
     p.kind = o.value("kind").toString() == QLatin1String("store") ? records::Finding::Kind::Store
-                                                                   : records::Finding::Kind::Read;
+                                                                  : records::Finding::Kind::Read;
     for (const QJsonValue &v : o.value("parts").toArray())
         if (v.toInt() >= 0 && v.toInt() <= int(config::Part::Locations))
             p.parts.push_back(config::Part(v.toInt()));
@@ -71,7 +71,8 @@ std::optional<std::vector<PendingVersion>> Read(const QString &file, QString *wh
         return out;
     if (!f.open(QIODevice::ReadOnly)) {
         if (why)
-            *why = QStringLiteral("%1 cannot be read: %2").arg(QDir::toNativeSeparators(file), f.errorString());
+            *why =
+                QStringLiteral("%1 cannot be read: %2").arg(QDir::toNativeSeparators(file), f.errorString());
         return std::nullopt;
     }
     QJsonParseError error;
@@ -100,11 +101,13 @@ std::vector<PendingVersion> PendingVersions::list(QString *why) const
     return Read(m_file, why).value_or(std::vector<PendingVersion>{});
 }
 
-bool PendingVersions::update(const std::function<void(std::vector<PendingVersion> &)> &change, QString *why) const
+bool PendingVersions::update(const std::function<void(std::vector<PendingVersion> &)> &change,
+                             QString *why) const
 {
     if (!QDir().mkpath(QFileInfo(m_file).path())) {
         if (why)
-            *why = QStringLiteral("%1 cannot be made").arg(QDir::toNativeSeparators(QFileInfo(m_file).path()));
+            *why =
+                QStringLiteral("%1 cannot be made").arg(QDir::toNativeSeparators(QFileInfo(m_file).path()));
         return false;
     }
     QLockFile lock(m_file + QStringLiteral(".lock"));
@@ -124,7 +127,8 @@ bool PendingVersions::update(const std::function<void(std::vector<PendingVersion
     if (out.open(QIODevice::WriteOnly) && out.write(QJsonDocument(array).toJson()) >= 0 && out.commit())
         return true;
     if (why)
-        *why = QStringLiteral("%1 cannot be written: %2").arg(QDir::toNativeSeparators(m_file), out.errorString());
+        *why = QStringLiteral("%1 cannot be written: %2")
+                   .arg(QDir::toNativeSeparators(m_file), out.errorString());
     return false;
 }
 

@@ -38,7 +38,8 @@ public:
     std::vector<PendingVersion> list(QString *why = nullptr) const;
     // Changes the list as change says, and writes it whole; false and why when it
     // cannot be read or written.
-    bool update(const std::function<void(std::vector<PendingVersion> &)> &change, QString *why = nullptr) const;
+    bool update(const std::function<void(std::vector<PendingVersion> &)> &change,
+                QString *why = nullptr) const;
 
 private:
     QString m_file;

@@ -1,10 +1,10 @@
 #include "records_place.h"
 
 #include <QDir>
-#include <memory>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QSysInfo>
+#include <memory>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -23,7 +23,8 @@ const QString OperatorKey = QStringLiteral("records/operator");
 // The window and halvo-cli keep these in one place, whatever each is called.
 std::unique_ptr<QSettings> Shared()
 {
-    return std::make_unique<QSettings>(QSettings::UserScope, QStringLiteral("halvo"), QStringLiteral("records"));
+    return std::make_unique<QSettings>(QSettings::UserScope, QStringLiteral("halvo"),
+                                       QStringLiteral("records"));
 }
 } // namespace
 

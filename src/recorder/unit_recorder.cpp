@@ -112,8 +112,8 @@ std::optional<QString> UnitRecorder::identify(const records::Meeting &meeting, Q
         *why = QStringLiteral("the unit has not announced itself yet, so it cannot be told apart");
         return std::nullopt;
     }
-    const QString key = meeting.banner + QLatin1Char('\n') +
-                        (meeting.adapter.isEmpty() ? meeting.port : meeting.adapter);
+    const QString key =
+        meeting.banner + QLatin1Char('\n') + (meeting.adapter.isEmpty() ? meeting.port : meeting.adapter);
     if (const auto known = m_known.find(key); known != m_known.end())
         return known->second;
     auto repository = records::Repository::Open(m_folder, why);
@@ -136,8 +136,9 @@ std::optional<QString> UnitRecorder::identify(const records::Meeting &meeting, Q
         if (!name || name->trimmed().isEmpty()) {
             *why = others.isEmpty()
                        ? QStringLiteral("the unit was given no name")
-                       : QStringLiteral("the records hold %1 with this unit's banner, nothing here tells whether "
-                                        "it is the same unit, and it was given no name")
+                       : QStringLiteral(
+                             "the records hold %1 with this unit's banner, nothing here tells whether "
+                             "it is the same unit, and it was given no name")
                              .arg(others.join(QStringLiteral(", ")));
             return std::nullopt;
         }
@@ -171,7 +172,8 @@ void UnitRecorder::writeNext()
         return;
     QString why;
     const auto list = m_pending.list(&why);
-    auto next = std::find_if(list.begin(), list.end(), [this](const PendingVersion &p) { return p.folder == m_folder; });
+    auto next = std::find_if(list.begin(), list.end(),
+                             [this](const PendingVersion &p) { return p.folder == m_folder; });
     if (next == list.end()) {
         if (!why.isEmpty())
             emit notRecorded(QStringLiteral("not recorded: ") + why);
@@ -187,7 +189,8 @@ void UnitRecorder::writeNext()
                 waits(why);
             } else { // the operator named no unit: it is not kept waiting
                 m_pending.update([&p](std::vector<PendingVersion> &l) {
-                    l.erase(std::remove_if(l.begin(), l.end(), [&p](const PendingVersion &q) { return q.id == p.id; }),
+                    l.erase(std::remove_if(l.begin(), l.end(),
+                                           [&p](const PendingVersion &q) { return q.id == p.id; }),
                             l.end());
                 });
                 emit notRecorded(QStringLiteral("not recorded: ") + why);
@@ -209,13 +212,15 @@ void UnitRecorder::writeNext()
         QString listed;
         if (!m_pending.update(
                 [&id](std::vector<PendingVersion> &l) {
-                    l.erase(std::remove_if(l.begin(), l.end(), [&id](const PendingVersion &q) { return q.id == id; }),
+                    l.erase(std::remove_if(l.begin(), l.end(),
+                                           [&id](const PendingVersion &q) { return q.id == id; }),
                             l.end());
                 },
                 &listed)) {
             // Written, but still listed: it would be written again, as no change.
-            emit notRecorded(QStringLiteral("recorded, but the list of versions to record could not be updated: ") +
-                             listed);
+            emit notRecorded(
+                QStringLiteral("recorded, but the list of versions to record could not be updated: ") +
+                listed);
         }
         emit recorded(*o.recorded, Recorded_Text(*o.recorded));
         tellSync(o);
@@ -226,11 +231,12 @@ void UnitRecorder::writeNext()
 void UnitRecorder::waits(const QString &why)
 {
     const int n = waiting();
-    emit notRecorded(QStringLiteral("not recorded yet: %1. %2 for the records, and %3 recorded once they can be "
-                                    "written.")
-                         .arg(why.endsWith(QLatin1Char('.')) ? why.chopped(1) : why)
-                         .arg(n == 1 ? QStringLiteral("The version waits") : QStringLiteral("%1 versions wait").arg(n))
-                         .arg(n == 1 ? QStringLiteral("is") : QStringLiteral("are")));
+    emit notRecorded(
+        QStringLiteral("not recorded yet: %1. %2 for the records, and %3 recorded once they can be "
+                       "written.")
+            .arg(why.endsWith(QLatin1Char('.')) ? why.chopped(1) : why)
+            .arg(n == 1 ? QStringLiteral("The version waits") : QStringLiteral("%1 versions wait").arg(n))
+            .arg(n == 1 ? QStringLiteral("is") : QStringLiteral("are")));
     emit idleAgain();
 }
 
@@ -266,7 +272,8 @@ void UnitRecorder::tellSync(const Outcome &o)
     QString text = o.sync->ok ? o.sync->text : QStringLiteral("not shared: ") + o.sync->text;
     if (o.notShared > 0)
         text += QStringLiteral("; %1 not shared yet")
-                    .arg(o.notShared == 1 ? QStringLiteral("1 version") : QStringLiteral("%1 versions").arg(o.notShared));
+                    .arg(o.notShared == 1 ? QStringLiteral("1 version")
+                                          : QStringLiteral("%1 versions").arg(o.notShared));
     emit synced(o.sync->ok, text, o.notShared);
 }
 
@@ -284,8 +291,9 @@ void UnitRecorder::shareWith(const QString &url)
 void UnitRecorder::sync()
 {
     if (m_writing || m_folder.isEmpty()) {
-        emit synced(false, m_folder.isEmpty() ? QStringLiteral("not shared: no records are kept")
-                                              : QStringLiteral("not shared: a version is being written; sync again"),
+        emit synced(false,
+                    m_folder.isEmpty() ? QStringLiteral("not shared: no records are kept")
+                                       : QStringLiteral("not shared: a version is being written; sync again"),
                     0);
         return;
     }

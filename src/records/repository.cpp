@@ -4,10 +4,9 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QThread>
 #include <QFileInfo>
 #include <QSaveFile>
-
+#include <QThread>
 
 namespace halvo::records {
 
@@ -46,7 +45,6 @@ std::optional<QString> Unit_Folder(const QString &name, QString *why)
         folder = folder.left(63) + QLatin1Char('_');
     return folder;
 }
-
 
 Repository::Repository(QString folder, std::unique_ptr<Git> git)
     : m_folder(std::move(folder)), m_git(std::move(git))
@@ -111,10 +109,13 @@ std::optional<int> Repository::record(const QString &unit, const std::map<QStrin
     while (QFileInfo::exists(lock.filePath()) && waited.elapsed() < m_lockWaitMs)
         QThread::msleep(50);
     if (QFileInfo::exists(lock.filePath()))
-        return fail(QStringLiteral("another program holds the records (%1, there since %2); the version was not "
-                                   "written. Close that program, or remove the file if none runs.")
-                        .arg(QDir::toNativeSeparators(lock.filePath()),
-                             QFileInfo(lock.filePath()).lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+        return fail(
+            QStringLiteral("another program holds the records (%1, there since %2); the version was not "
+                           "written. Close that program, or remove the file if none runs.")
+                .arg(QDir::toNativeSeparators(lock.filePath()),
+                     QFileInfo(lock.filePath())
+                         .lastModified()
+                         .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
     // The last version first: records whose history cannot be read are not written to.
     Commit parent;
     git_oid head;
@@ -254,7 +255,8 @@ bool Repository::writeAside(const QString &unit, const QString &file, const QByt
         out.write(content) == content.size() && out.commit())
         return true;
     if (why)
-        *why = QStringLiteral("%1 cannot be written: %2").arg(QDir::toNativeSeparators(path), out.errorString());
+        *why =
+            QStringLiteral("%1 cannot be written: %2").arg(QDir::toNativeSeparators(path), out.errorString());
     return false;
 }
 

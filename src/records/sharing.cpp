@@ -121,7 +121,8 @@ int Repository::notShared() const
     Walk walk;
     if (git_revwalk_new(walk.out(), m_git->repo) != 0 || git_revwalk_push(walk.get(), &head) != 0)
         return 0;
-    const QByteArray tracking = QStringLiteral("refs/remotes/%1/%2").arg(QLatin1String(RemoteName), branch()).toUtf8();
+    const QByteArray tracking =
+        QStringLiteral("refs/remotes/%1/%2").arg(QLatin1String(RemoteName), branch()).toUtf8();
     if (git_reference_name_to_id(&shared, m_git->repo, tracking.constData()) == 0)
         git_revwalk_hide(walk.get(), &shared);
     int n = 0;
@@ -144,7 +145,8 @@ bool Repository::moveTo(const git_oid &id, const QString &message, QString *why)
 {
     Commit target;
     Tree tree;
-    if (git_commit_lookup(target.out(), m_git->repo, &id) != 0 || git_commit_tree(tree.out(), target.get()) != 0) {
+    if (git_commit_lookup(target.out(), m_git->repo, &id) != 0 ||
+        git_commit_tree(tree.out(), target.get()) != 0) {
         *why = Git_Error("the version cannot be read");
         return false;
     }
@@ -154,7 +156,8 @@ bool Repository::moveTo(const git_oid &id, const QString &message, QString *why)
     git_oid head;
     Tree baseline;
     if (git_reference_name_to_id(&head, m_git->repo, "HEAD") == 0 &&
-        git_commit_lookup(current.out(), m_git->repo, &head) == 0 && git_commit_tree(baseline.out(), current.get()) == 0)
+        git_commit_lookup(current.out(), m_git->repo, &head) == 0 &&
+        git_commit_tree(baseline.out(), current.get()) == 0)
         checkout.baseline = baseline.get();
     if (git_checkout_tree(m_git->repo, reinterpret_cast<const git_object *>(tree.get()), &checkout) != 0) {
         *why = Git_Error("the records' folder cannot be brought up to date");
@@ -162,7 +165,8 @@ bool Repository::moveTo(const git_oid &id, const QString &message, QString *why)
     }
     const QByteArray ref = QStringLiteral("refs/heads/%1").arg(branch()).toUtf8();
     Reference moved;
-    if (git_reference_create(moved.out(), m_git->repo, ref.constData(), &id, 1, message.toUtf8().constData()) != 0) {
+    if (git_reference_create(moved.out(), m_git->repo, ref.constData(), &id, 1,
+                             message.toUtf8().constData()) != 0) {
         *why = Git_Error("the records cannot take the version");
         return false;
     }
@@ -281,12 +285,15 @@ bool Repository::merge(const git_oid &ours, const git_oid &theirs, SyncEnd &end)
         return false;
     }
     const git_signature *by = git_commit_author(newer);
-    QString message = QStringLiteral("Merged the records of %1").arg(QString::fromUtf8(git_commit_author(other.get())->email));
+    QString message = QStringLiteral("Merged the records of %1")
+                          .arg(QString::fromUtf8(git_commit_author(other.get())->email));
     if (!taken.isEmpty())
-        message += QStringLiteral("\n\nBoth changed %1: the newer content is kept, from %2 on %3 (%4); the other "
-                                  "stays in the history.")
-                       .arg(taken.join(QStringLiteral(", ")), QString::fromUtf8(by->name), QString::fromUtf8(by->email),
-                            QString::fromUtf8(git_commit_summary(const_cast<git_commit *>(newer))));
+        message +=
+            QStringLiteral("\n\nBoth changed %1: the newer content is kept, from %2 on %3 (%4); the other "
+                           "stays in the history.")
+                .arg(taken.join(QStringLiteral(", ")), QString::fromUtf8(by->name),
+                     QString::fromUtf8(by->email),
+                     QString::fromUtf8(git_commit_summary(const_cast<git_commit *>(newer))));
     Signature signature;
     if (git_signature_now(signature.out(), by->name, by->email) != 0) {
         end.text = Git_Error("the merge's author cannot be written");
@@ -311,7 +318,8 @@ Repository::SyncEnd Repository::sync()
         return end;
     }
     const QString url = QString::fromUtf8(git_remote_url(remote.get()));
-    const QByteArray tracking = QStringLiteral("refs/remotes/%1/%2").arg(QLatin1String(RemoteName), branch()).toUtf8();
+    const QByteArray tracking =
+        QStringLiteral("refs/remotes/%1/%2").arg(QLatin1String(RemoteName), branch()).toUtf8();
     const QByteArray local = QStringLiteral("refs/heads/%1").arg(branch()).toUtf8();
     for (int attempt = 0; attempt < 3; ++attempt) {
         git_oid before{}, after{}, head{};
@@ -335,14 +343,16 @@ Repository::SyncEnd Repository::sync()
             while (git_revwalk_next(&id, walk.get()) == 0 && missing.size() < 20) {
                 Commit c;
                 if (git_commit_lookup(c.out(), m_git->repo, &id) == 0)
-                    missing << QStringLiteral("%1 \"%2\"").arg(Short(id), QString::fromUtf8(git_commit_summary(c.get())));
+                    missing << QStringLiteral("%1 \"%2\"")
+                                   .arg(Short(id), QString::fromUtf8(git_commit_summary(c.get())));
             }
             // The tracking branch goes back to what this PC last shared.
             Reference back;
             git_reference_create(back.out(), m_git->repo, tracking.constData(), &before, 1, "kept");
-            end.text = QStringLiteral("%1 no longer holds versions this PC shared (%2): its history was rewritten "
-                                      "elsewhere. Nothing was merged; this PC keeps its own.")
-                           .arg(Where(url), missing.join(QStringLiteral(", ")));
+            end.text =
+                QStringLiteral("%1 no longer holds versions this PC shared (%2): its history was rewritten "
+                               "elsewhere. Nothing was merged; this PC keeps its own.")
+                    .arg(Where(url), missing.join(QStringLiteral(", ")));
             return end;
         }
         if (remoteHas && (!born || !git_oid_equal(&head, &after))) {
@@ -354,8 +364,9 @@ Repository::SyncEnd Repository::sync()
                 return end;
             }
             if (const QString bad = refused(tree.get()); !bad.isEmpty()) {
-                end.text = QStringLiteral("Nothing was taken from %1: it holds what the records do not take: %2.")
-                               .arg(Where(url), bad);
+                end.text =
+                    QStringLiteral("Nothing was taken from %1: it holds what the records do not take: %2.")
+                        .arg(Where(url), bad);
                 return end;
             }
             if (!born || git_graph_descendant_of(m_git->repo, &after, &head) == 1) {
@@ -394,9 +405,10 @@ Repository::SyncEnd Repository::sync()
             git_reference_create(now.out(), m_git->repo, tracking.constData(), &pushed, 1, "pushed");
             end.ok = true;
             end.sent = toSend;
-            end.text = QStringLiteral("%1 %2 shared with %3")
-                           .arg(toSend)
-                           .arg(toSend == 1 ? QStringLiteral("version") : QStringLiteral("versions"), Where(url));
+            end.text =
+                QStringLiteral("%1 %2 shared with %3")
+                    .arg(toSend)
+                    .arg(toSend == 1 ? QStringLiteral("version") : QStringLiteral("versions"), Where(url));
             return end;
         }
         // Someone pushed first: fetch and merge again.

@@ -63,7 +63,8 @@ std::optional<Version> UnitRecords::lastChanged(const QString &unit, Part part, 
         if (newer && newer->unit.knows(part)) {
             if (!older->unit.knows(part))
                 return *newerVersion; // the first version that knew it
-            for (const config::Difference &d : config::Differences(older->configuration, newer->configuration))
+            for (const config::Difference &d :
+                 config::Differences(older->configuration, newer->configuration))
                 if (d.part == part && d.index == index)
                     return *newerVersion;
         }
@@ -115,7 +116,7 @@ std::optional<Recorded> UnitRecords::record(const QString &unit, const QString &
     for (Part p : RecordedParts) {
         const auto count = std::count_if(finding.items.begin(), finding.items.end(),
                                          [p](const config::ItemRef &i) { return i.part == p; });
-        if (count > 0 && count == (p == Part::Passes ? config::PassCount
+        if (count > 0 && count == (p == Part::Passes     ? config::PassCount
                                    : p == Part::Settings ? 1
                                                          : config::LocationCount))
             whole.push_back(p);
@@ -128,8 +129,8 @@ std::optional<Recorded> UnitRecords::record(const QString &unit, const QString &
             notes << QStringLiteral("the %1, not recorded before").arg(config::Part_Name(p));
     for (const config::ItemRef &item : finding.items)
         if (!next.unit.knows(item.part) && std::find(whole.begin(), whole.end(), item.part) == whole.end())
-            notes << QStringLiteral("%1, in a %2 never read").arg(config::Item_Name(item.part, item.index),
-                                                                  config::Part_Name(item.part));
+            notes << QStringLiteral("%1, in a %2 never read")
+                         .arg(config::Item_Name(item.part, item.index), config::Part_Name(item.part));
     for (Part p : whole)
         next.unit.learn(p);
     if (!meeting.adapter.isEmpty() && !next.unit.adapters.contains(meeting.adapter))

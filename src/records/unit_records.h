@@ -27,10 +27,10 @@ struct Finding
 {
     enum class Kind { Read, Store };
     Kind kind = Kind::Read;
-    std::vector<config::Part> parts;      // a read: the parts read whole
-    std::vector<config::ItemRef> items;   // a store: the items read back after it
-    config::Configuration unit;           // what the unit holds, in those parts or items
-    QString notTaken;                // a store: the unit's refusal, in the store's words
+    std::vector<config::Part> parts;    // a read: the parts read whole
+    std::vector<config::ItemRef> items; // a store: the items read back after it
+    config::Configuration unit;         // what the unit holds, in those parts or items
+    QString notTaken;                   // a store: the unit's refusal, in the store's words
 };
 
 // How a finding was recorded.
@@ -70,7 +70,8 @@ public:
     // The newest version in which a field's item (a pass row, a parameter, a location
     // slot) changed from the version before it, or the first that knew it; nothing when
     // no version knows its part.
-    std::optional<Version> lastChanged(const QString &unit, config::Part part, int index, QString *why = nullptr) const;
+    std::optional<Version> lastChanged(const QString &unit, config::Part part, int index,
+                                       QString *why = nullptr) const;
 
     // Records what a run found the unit (folder unit, named name when it is new) to
     // hold: one version, unless the last one held it already.

@@ -24,16 +24,19 @@ struct UnitVersion
 
 // The version's files: unit.txt and configuration.csv, the data file File > Save
 // Config Data writes. Nothing, and why, when the configuration cannot be written.
-std::optional<std::map<QString, QByteArray>> Version_Files(const UnitVersion &version, QString *why = nullptr);
+std::optional<std::map<QString, QByteArray>> Version_Files(const UnitVersion &version,
+                                                           QString *why = nullptr);
 // A version as its files hold it; nothing, and why, when a file is missing or refused.
 std::optional<UnitVersion> Read_Version(const std::optional<QByteArray> &unitText,
-                                        const std::optional<QByteArray> &configuration, QString *why = nullptr);
+                                        const std::optional<QByteArray> &configuration,
+                                        QString *why = nullptr);
 
 // The part of the unit's configuration, as the unit was found to hold it, put into
 // the version: the other parts stay as the version had them.
 void Take_Part(config::Configuration &version, const config::Configuration &unit, config::Part part);
 // The same for one item: a pass, the settings, a location name.
-void Take_Item(config::Configuration &version, const config::Configuration &unit, const config::ItemRef &item);
+void Take_Item(config::Configuration &version, const config::Configuration &unit,
+               const config::ItemRef &item);
 
 // "Read from the unit on /dev/ttyUSB0: pass table, settings, location names"
 QString Read_Message(const QString &port, const std::vector<config::Part> &parts);

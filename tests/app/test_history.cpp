@@ -4,9 +4,9 @@
 #include "changes_panel.h"
 #include "history_window.h"
 #include "pass_tab.h"
-#include "records_menu.h"
 #include "recorder/records_place.h"
 #include "recorder/unit_recorder.h"
+#include "records_menu.h"
 #include "session/unit_image.h"
 #include "support/window_fixture.h"
 
@@ -79,7 +79,8 @@ private slots:
         halvo::app::HistoryWindow *h = f.w->records().history();
         QVERIFY(h && h->isVisible());
         QCOMPARE(h->unit(), QStringLiteral("Engine 3")); // the connected unit's
-        QAbstractItemModelTester versionsTester(&h->versions(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester versionsTester(&h->versions(),
+                                                QAbstractItemModelTester::FailureReportingMode::QtTest);
         QAbstractItemModelTester differencesTester(&h->differences(),
                                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(h->versions().rowCount(), 2);
@@ -101,7 +102,8 @@ private slots:
         auto *versions = h->findChild<QTableView *>("ListVersions");
         select(versions, {1});
         QCOMPARE(h->differences().rowCount(), 0);
-        QCOMPARE(h->findChild<QLabel *>("LabelDifferences")->text(), QStringLiteral("Version 1 is the unit's first."));
+        QCOMPARE(h->findChild<QLabel *>("LabelDifferences")->text(),
+                 QStringLiteral("Version 1 is the unit's first."));
         select(versions, {0, 1});
         QCOMPARE(h->differences().rowCount(), 3);
         QCOMPARE(h->findChild<QLabel *>("LabelDifferences")->text(),
@@ -125,7 +127,8 @@ private slots:
         text.start("pdftotext", {f.dialogs.printTo, "-"});
         QVERIFY(text.waitForFinished(10000));
         const QString sheet = QString::fromUtf8(text.readAllStandardOutput());
-        QVERIFY2(sheet.contains("Recorded by Ann Operator on ") && sheet.contains(", version 1"), qPrintable(sheet.left(400)));
+        QVERIFY2(sheet.contains("Recorded by Ann Operator on ") && sheet.contains(", version 1"),
+                 qPrintable(sheet.left(400)));
         QVERIFY(sheet.contains("Pass Device 03"));
         h->close();
 
@@ -135,13 +138,16 @@ private slots:
         f.w->records().whoChanged(Part::Passes, 4);
         f.w->records().whoChanged(Part::Locations, 6);
         QCOMPARE(f.dialogs.messages.size(), 3);
-        QVERIFY2(f.dialogs.messages[0].startsWith("Pass 3 was last changed in version 2 of Engine 3, by Ann Operator on ") &&
-                     f.dialogs.messages[0].endsWith(":\n\nStored 1 change: pass 3 User Names \"Night Porter\""),
-                 qPrintable(f.dialogs.messages[0]));
+        QVERIFY2(
+            f.dialogs.messages[0].startsWith(
+                "Pass 3 was last changed in version 2 of Engine 3, by Ann Operator on ") &&
+                f.dialogs.messages[0].endsWith(":\n\nStored 1 change: pass 3 User Names \"Night Porter\""),
+            qPrintable(f.dialogs.messages[0]));
         QVERIFY2(f.dialogs.messages[1].startsWith("Pass 4 was last changed in version 1 of Engine 3"),
                  qPrintable(f.dialogs.messages[1]));
-        QCOMPARE(f.dialogs.messages[2], QStringLiteral("The records of Engine 3 hold no location names read from the "
-                                                       "unit, so they cannot say who changed location 0x07."));
+        QCOMPARE(f.dialogs.messages[2],
+                 QStringLiteral("The records of Engine 3 hold no location names read from the "
+                                "unit, so they cannot say who changed location 0x07."));
         // Offered on the field itself.
         auto *slot = f.ctl<QLineEdit>("Text_Location_Name(6)");
         QCOMPARE(slot->contextMenuPolicy(), Qt::CustomContextMenu);
@@ -165,7 +171,8 @@ private slots:
         f.click("CommandCurrentPassSave");
         f.w->Command_Store_Config_Click();
         QVERIFY(f.waitStored());
-        QVERIFY2(recordedAs("recorded as version 2 of Engine 3; 1 version shared with " + remote), qPrintable(recordLine()));
+        QVERIFY2(recordedAs("recorded as version 2 of Engine 3; 1 version shared with " + remote),
+                 qPrintable(recordLine()));
         f.w->records().Menu_Sync_Records_Click();
         QVERIFY2(recordedAs("records up to date with " + remote), qPrintable(recordLine()));
     }
@@ -181,15 +188,16 @@ private slots:
         read.parts = {Part::Settings};
         for (const char *unit : {"Gate", "Boiler", "Gate"}) {
             read.unit.writeParam(2, QString::number(read.unit.param(2).toInt() + 1));
-            QVERIFY(units.record(unit, unit, {"banner", {}, "/dev/ttyUSB0", QDateTime::currentDateTimeUtc()}, read,
-                                 {"Ann", "pc"}, &why));
+            QVERIFY(units.record(unit, unit, {"banner", {}, "/dev/ttyUSB0", QDateTime::currentDateTimeUtc()},
+                                 read, {"Ann", "pc"}, &why));
         }
         // A version whose configuration is not a data file (written by hand): named, not compared.
-        QVERIFY(repository->record("Gate", {{"configuration.csv", "not a data file\n"}}, {"Eve", "pc"}, "by hand",
-                                   nullptr, &why));
+        QVERIFY(repository->record("Gate", {{"configuration.csv", "not a data file\n"}}, {"Eve", "pc"},
+                                   "by hand", nullptr, &why));
         halvo::app::HistoryWindow h(std::move(repository), "Gate", {});
-        QVERIFY2(h.findChild<QLabel *>("LabelDifferences")->text().startsWith("The versions cannot be compared: "),
-                 qPrintable(h.findChild<QLabel *>("LabelDifferences")->text()));
+        QVERIFY2(
+            h.findChild<QLabel *>("LabelDifferences")->text().startsWith("The versions cannot be compared: "),
+            qPrintable(h.findChild<QLabel *>("LabelDifferences")->text()));
         QCOMPARE(h.differences().rowCount(), 0);
         auto *versions = h.findChild<QTableView *>("ListVersions");
         select(versions, {1});
@@ -199,7 +207,8 @@ private slots:
         h.showUnit("Boiler");
         QCOMPARE(h.unit(), QStringLiteral("Boiler"));
         QCOMPARE(h.versions().rowCount(), 1);
-        QCOMPARE(h.findChild<QLabel *>("LabelDifferences")->text(), QStringLiteral("Version 1 is the unit's first."));
+        QCOMPARE(h.findChild<QLabel *>("LabelDifferences")->text(),
+                 QStringLiteral("Version 1 is the unit's first."));
     }
 
     // Recording switched off: a read records nothing, and the line says nothing of it.

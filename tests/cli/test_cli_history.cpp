@@ -2,9 +2,9 @@
 // on a pty, and history, --diff, --show and units reading it back.
 #include "cli_runner.h"
 
-#include <QProcess>
-#include "support/bytes.h"
 #include "sim_unit.h"
+#include "support/bytes.h"
+#include <QProcess>
 
 using halvo::test::Run;
 
@@ -43,23 +43,26 @@ private slots:
         QCOMPARE(lastLine(cli(QStringList{"restore"} + named + QStringList{edited})),
                  QStringLiteral("unchanged since version 2 of Engine 3"));
         QVERIFY(!cli(QStringList{"verify"} + port + QStringList{edited}).err.contains("version"));
-        QVERIFY(!cli(QStringList{"restore", "--no-records"} + port + QStringList{edited}).err.contains("version"));
+        QVERIFY(!cli(QStringList{"restore", "--no-records"} + port + QStringList{edited})
+                     .err.contains("version"));
         // Nothing tells this unit from Engine 3 without its name: not recorded, and why.
         r = cli(QStringList{"backup"} + port + QStringList{dir.filePath("again.csv")});
         QCOMPARE(r.status, 0);
-        QCOMPARE(lastLine(r), QStringLiteral("not recorded: the records hold Engine 3 with this unit's banner, nothing "
-                                             "here tells whether it is the same unit, and it was given no name "
-                                             "(--unit-name NAME names it)"));
+        QCOMPARE(lastLine(r),
+                 QStringLiteral("not recorded: the records hold Engine 3 with this unit's banner, nothing "
+                                "here tells whether it is the same unit, and it was given no name "
+                                "(--unit-name NAME names it)"));
 
         r = cli({"history", "Engine 3"});
         QCOMPARE(r.status, 0);
         const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2);
         const QString today = QDate::currentDate().toString("yyyy-MM-dd");
-        QVERIFY2(lines[0].startsWith("2  " + today) &&
-                     lines[0].endsWith("  Ann Operator  Stored 2 changes: pass 3 User Names \"Night Porter\"; "
-                                       "location 0x07 \"Boiler Room\""),
-                 qPrintable(lines[0]));
+        QVERIFY2(
+            lines[0].startsWith("2  " + today) &&
+                lines[0].endsWith("  Ann Operator  Stored 2 changes: pass 3 User Names \"Night Porter\"; "
+                                  "location 0x07 \"Boiler Room\""),
+            qPrintable(lines[0]));
         QVERIFY2(lines[1].startsWith("1  " + today) &&
                      lines[1].endsWith("  Ann Operator  Read from the unit on " + unit.devicePath() +
                                        ": pass table, settings, location names"),
@@ -70,8 +73,10 @@ private slots:
 
         r = cli({"history", "Engine 3", "--diff", "1", "2"});
         QCOMPARE(r.status, 3);
-        QCOMPARE(r.out, QStringLiteral("pass 3 User Names: version 1 \"Pass Device 03  \", version 2 \"Night Porter    \"\n"
-                                       "location 0x07: version 1 \"Zone 7          \", version 2 \"Boiler Room     \"\n"));
+        QCOMPARE(r.out,
+                 QStringLiteral(
+                     "pass 3 User Names: version 1 \"Pass Device 03  \", version 2 \"Night Porter    \"\n"
+                     "location 0x07: version 1 \"Zone 7          \", version 2 \"Boiler Room     \"\n"));
         QCOMPARE(cli({"history", "Engine 3", "--diff", "2", "2"}).status, 0);
         r = cli({"history", "Engine 3", "--diff", "1", "9"});
         QCOMPARE(r.status, 2);
@@ -104,7 +109,8 @@ private slots:
         QProcess bare;
         bare.start("git", {"init", "-q", "--bare", remote});
         QVERIFY(bare.waitForFinished(10000) && bare.exitCode() == 0);
-        const QStringList port = {"--port", unit.devicePath(), "--pause-scale", "0.02", "--unit-name", "Engine 3"};
+        const QStringList port = {"--port", unit.devicePath(), "--pause-scale",
+                                  "0.02",   "--unit-name",     "Engine 3"};
         QCOMPARE(cli(QStringList{"backup"} + port + QStringList{dir.filePath("a.csv")}).status, 0);
         Run r = cli({"records", "remote", remote});
         QCOMPARE(r.status, 0);
@@ -119,8 +125,10 @@ private slots:
         write(dir.filePath("b.csv"), bytes.replace("Pass Device 03  ", "Night Porter    "));
         r = cli(QStringList{"restore"} + port + QStringList{dir.filePath("b.csv")});
         QCOMPARE(r.status, 0);
-        QVERIFY2(r.err.endsWith("halvo-cli: recorded as version 2 of Engine 3\nhalvo-cli: 1 version shared with " + remote + "\n"),
-                 qPrintable(r.err));
+        QVERIFY2(
+            r.err.endsWith("halvo-cli: recorded as version 2 of Engine 3\nhalvo-cli: 1 version shared with " +
+                           remote + "\n"),
+            qPrintable(r.err));
         QCOMPARE(cli({"records", "--records", other, "sync"}).status, 0);
         QCOMPARE(cli({"history", "--records", other, "Engine 3"}).out.count('\n'), 2);
 
@@ -148,7 +156,8 @@ private slots:
         write(plain + "/notes.txt", "mine\n");
         r = cli(QStringList{"backup", "--records", plain} + port + QStringList{dir.filePath("b.csv")});
         QCOMPARE(r.status, 0);
-        QVERIFY2(lastLine(r).startsWith("not recorded yet: ") && lastLine(r).contains("is not a records repository"),
+        QVERIFY2(lastLine(r).startsWith("not recorded yet: ") &&
+                     lastLine(r).contains("is not a records repository"),
                  qPrintable(r.err));
         QVERIFY(QFile::exists(dir.filePath("b.csv")));
         QVERIFY(!QFile::exists(plain + "/.git"));

@@ -12,8 +12,8 @@
 
 #include <QFile>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,7 +47,8 @@ struct Answers : recorder::RecordQuestions
     QStringList asked;
     std::optional<QString> nameUnit(const QString &banner, const QStringList &sameBanner) override
     {
-        asked << QStringLiteral("name? ") + banner + (sameBanner.isEmpty() ? QString() : " not " + sameBanner.join(", "));
+        asked << QStringLiteral("name? ") + banner +
+                     (sameBanner.isEmpty() ? QString() : " not " + sameBanner.join(", "));
         return name;
     }
     std::optional<QString> operatorName(const QString &offered) override
@@ -120,7 +121,8 @@ private slots:
         t.readMs = t.readBackMs = 5000;
         s->setTiming(t);
         QFile::remove(pending());
-        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers, nullptr, recorder::PendingVersions(pending()));
+        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers, nullptr,
+                                                            recorder::PendingVersions(pending()));
         recorder->setFolder(records());
         recorder->setAuthor({QStringLiteral("Ann Operator"), QStringLiteral("desk-pc")});
         QVERIFY(finish(s->connectTo(sim::SimLink::Demo_Path(), 5000)).ok());
@@ -136,17 +138,20 @@ private slots:
     // store: two versions, written as the unit was found, by who and how.
     void checkedRunsBecomeVersions()
     {
-        QCOMPARE(recordedAfter(s->read({config::Part::Passes, config::Part::Settings, config::Part::Locations})),
-                 QStringLiteral("recorded as version 1 of Engine 3"));
+        QCOMPARE(
+            recordedAfter(s->read({config::Part::Passes, config::Part::Settings, config::Part::Locations})),
+            QStringLiteral("recorded as version 1 of Engine 3"));
         QCOMPARE(answers.asked, QStringList{"name? " + s->identification().trimmed()});
         QCOMPARE(git("log --format='%an|%ae|%s'"),
-                 QStringLiteral("Ann Operator|desk-pc|Read from the unit on %1: pass table, settings, location names")
+                 QStringLiteral(
+                     "Ann Operator|desk-pc|Read from the unit on %1: pass table, settings, location names")
                      .arg(sim::SimLink::Demo_Path()));
 
         renamePass14("Night Porter");
         QCOMPARE(recordedAfter(s->storeItems({{config::Part::Passes, 14}}, config)),
                  QStringLiteral("recorded as version 2 of Engine 3"));
-        QCOMPARE(git("log -1 --format=%s"), QStringLiteral("Stored 1 change: pass 14 User Names \"Night Porter\""));
+        QCOMPARE(git("log -1 --format=%s"),
+                 QStringLiteral("Stored 1 change: pass 14 User Names \"Night Porter\""));
         QVERIFY(git("show HEAD:'Engine 3/configuration.csv'").contains("Night Porter"));
 
         // The unit holds it already: no version, and the line says which one it is.
@@ -164,7 +169,8 @@ private slots:
     // back found, not what was sent.
     void whatTheUnitDidNotTakeIsSaid()
     {
-        QCOMPARE(recordedAfter(s->read({config::Part::Passes})), QStringLiteral("recorded as version 1 of Engine 3"));
+        QCOMPARE(recordedAfter(s->read({config::Part::Passes})),
+                 QStringLiteral("recorded as version 1 of Engine 3"));
         unit->faults().dropStores = {0, 1, 2}; // pass 14, each time it is sent
         renamePass14("Night Porter");
         const QString said = recordedAfter(s->storeItems({{config::Part::Passes, 14}}, config));
@@ -175,10 +181,12 @@ private slots:
         row[1] = QStringLiteral("Night Porter    ");
         config.setPassRow(15, row);
         unit->faults().dropStores = {4, 5, 6}; // pass 15, each time it is sent (stores count on)
-        QCOMPARE(recordedAfter(s->storeItems({{config::Part::Passes, 14}, {config::Part::Passes, 15}}, config)),
-                 QStringLiteral("recorded as version 2 of Engine 3"));
+        QCOMPARE(
+            recordedAfter(s->storeItems({{config::Part::Passes, 14}, {config::Part::Passes, 15}}, config)),
+            QStringLiteral("recorded as version 2 of Engine 3"));
         const QString message = git("log -1 --format=%B");
-        QVERIFY2(message.startsWith("Stored 1 change: pass 14 User Names \"Day Porter\"\n\nThe unit did not take: "),
+        QVERIFY2(message.startsWith(
+                     "Stored 1 change: pass 14 User Names \"Day Porter\"\n\nThe unit did not take: "),
                  qPrintable(message));
         QVERIFY(!git("show HEAD:'Engine 3/configuration.csv'").contains("Night Porter"));
     }
@@ -193,8 +201,10 @@ private slots:
         QVERIFY(answers.asked.first().startsWith("who? "));
         answers.who = QStringLiteral("Bob Tech");
         answers.asked.clear();
-        QCOMPARE(recordedAfter(s->read({config::Part::Settings})), QStringLiteral("recorded as version 1 of Engine 3"));
-        QCOMPARE(recordedAfter(s->read({config::Part::Locations})), QStringLiteral("recorded as version 2 of Engine 3"));
+        QCOMPARE(recordedAfter(s->read({config::Part::Settings})),
+                 QStringLiteral("recorded as version 1 of Engine 3"));
+        QCOMPARE(recordedAfter(s->read({config::Part::Locations})),
+                 QStringLiteral("recorded as version 2 of Engine 3"));
         QCOMPARE(answers.asked.filter("who?").size(), 1);
         QCOMPARE(git("log -1 --format=%an"), QStringLiteral("Bob Tech"));
     }
@@ -236,9 +246,10 @@ private slots:
         Run *read = s->read({config::Part::Settings});
         QSignalSpy ended(read, &Run::finished);
         QString said = recordedAfter(read);
-        QVERIFY2(said.startsWith("not recorded yet: ") && said.contains("is not a records repository") &&
-                     said.endsWith("The version waits for the records, and is recorded once they can be written."),
-                 qPrintable(said));
+        QVERIFY2(
+            said.startsWith("not recorded yet: ") && said.contains("is not a records repository") &&
+                said.endsWith("The version waits for the records, and is recorded once they can be written."),
+            qPrintable(said));
         QVERIFY(ended.first().at(0).value<RunResult>().ok());
         QVERIFY(!QFile::exists(records() + "/.git"));
         said = recordedAfter(s->read({config::Part::Locations}));
@@ -247,7 +258,8 @@ private slots:
         QCOMPARE(answers.asked.filter("name?").size(), 0); // asked once the records can say who it is
 
         // Kept across a restart of the tool.
-        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers, nullptr, recorder::PendingVersions(pending()));
+        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers, nullptr,
+                                                            recorder::PendingVersions(pending()));
         recorder->setFolder(records());
         QCOMPARE(recorder->waiting(), 2);
         QVERIFY(QFile::remove(records() + "/letter.txt"));
@@ -255,9 +267,10 @@ private slots:
         recorder->retry();
         QTRY_COMPARE(recorded.size(), 2);
         QCOMPARE(recorder->waiting(), 0);
-        QCOMPARE(git("log --format=%s"),
-                 QStringLiteral("Read from the unit on %1: location names\nRead from the unit on %1: settings")
-                     .arg(sim::SimLink::Demo_Path()));
+        QCOMPARE(
+            git("log --format=%s"),
+            QStringLiteral("Read from the unit on %1: location names\nRead from the unit on %1: settings")
+                .arg(sim::SimLink::Demo_Path()));
         QCOMPARE(git("log -1 --format=%an"), QStringLiteral("Ann Operator")); // who it was, not who retried
     }
 
@@ -266,22 +279,26 @@ private slots:
     void aUnitIsNamedOnceAndAskedAboutWhenItCouldBeAnother()
     {
         answers.name.reset();
-        QCOMPARE(recordedAfter(s->read({config::Part::Settings})), QStringLiteral("not recorded: the unit was given no name"));
+        QCOMPARE(recordedAfter(s->read({config::Part::Settings})),
+                 QStringLiteral("not recorded: the unit was given no name"));
         QVERIFY(!QFile::exists(records() + "/Engine 3"));
 
         answers.name = QStringLiteral("Engine 3");
-        QCOMPARE(recordedAfter(s->read({config::Part::Settings})), QStringLiteral("recorded as version 1 of Engine 3"));
+        QCOMPARE(recordedAfter(s->read({config::Part::Settings})),
+                 QStringLiteral("recorded as version 1 of Engine 3"));
 
         // Another PC's session, or this one started again: the same banner, no serial number.
-        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers, nullptr, recorder::PendingVersions(pending()));
+        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers, nullptr,
+                                                            recorder::PendingVersions(pending()));
         recorder->setFolder(records());
         recorder->setAuthor({QStringLiteral("Ann Operator"), QStringLiteral("desk-pc")});
         answers.asked.clear();
         answers.same = false;
         answers.name = QStringLiteral("Engine 3");
-        QCOMPARE(recordedAfter(s->read({config::Part::Settings})), QStringLiteral("recorded as version 1 of Engine 3"));
-        QCOMPARE(answers.asked,
-                 (QStringList{"is this Engine 3?", "name? " + s->identification().trimmed() + " not Engine 3"}));
+        QCOMPARE(recordedAfter(s->read({config::Part::Settings})),
+                 QStringLiteral("recorded as version 1 of Engine 3"));
+        QCOMPARE(answers.asked, (QStringList{"is this Engine 3?",
+                                             "name? " + s->identification().trimmed() + " not Engine 3"}));
         QVERIFY(QFile::exists(records() + "/Engine 3 (2)/unit.txt"));
         QVERIFY(git("show HEAD:'Engine 3 (2)/unit.txt'").contains("Name: Engine 3\n"));
     }

@@ -235,5 +235,6 @@ TEST(Records, ALockedOrDamagedRepositoryIsNamedAndLeftAsItIs)
     QFile kept(dir.filePath("Gate/configuration.csv"));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), QByteArray("b\n")); // nothing written over what was there
-    EXPECT_EQ(plainGit(dir.path(), "cat-file -t 0123456789abcdef0123456789abcdef01234567").contains("fatal"), true);
+    EXPECT_EQ(plainGit(dir.path(), "cat-file -t 0123456789abcdef0123456789abcdef01234567").contains("fatal"),
+              true);
 }

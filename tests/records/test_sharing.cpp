@@ -75,7 +75,10 @@ struct Pc
         EXPECT_TRUE(end.ok) << end.text.toStdString();
         return end;
     }
-    std::string git(const QString &args) const { return sh(QStringLiteral("git -C '%1' %2").arg(folder, args)); }
+    std::string git(const QString &args) const
+    {
+        return sh(QStringLiteral("git -C '%1' %2").arg(folder, args));
+    }
     QString pass14(const QString &unit)
     {
         const auto v = UnitRecords(*repository).last(unit);
@@ -140,7 +143,8 @@ TEST(Sharing, EveryVersionReachesEveryPc)
         EXPECT_EQ(pc->repository->notShared(), 0);
     }
     EXPECT_EQ(a.git("rev-parse HEAD"), b.git("rev-parse HEAD"));
-    EXPECT_EQ(sh(QStringLiteral("git -C '%1' log --format=%s -1").arg(d.remote)), "Merged the records of desk-pc");
+    EXPECT_EQ(sh(QStringLiteral("git -C '%1' log --format=%s -1").arg(d.remote)),
+              "Merged the records of desk-pc");
 }
 
 // Both PCs changed the same unit while apart: both versions stay in the history, the
@@ -185,7 +189,8 @@ TEST(Sharing, AConflictTakesTheNewerAndKeepsBoth)
     const auto merged = UnitRecords(*a.repository).last("Engine 3");
     ASSERT_TRUE(merged);
     EXPECT_EQ(merged->configuration.passRow(16)[1].trimmed(), "Bob's Cleaner");
-    EXPECT_EQ(merged->configuration.passRow(15)[1].trimmed(), Configuration().passRow(15)[1].trimmed()); // not Ann's
+    EXPECT_EQ(merged->configuration.passRow(15)[1].trimmed(),
+              Configuration().passRow(15)[1].trimmed()); // not Ann's
     EXPECT_EQ(a.git("rev-parse HEAD"), b.git("rev-parse HEAD"));
 }
 
@@ -203,21 +208,24 @@ TEST(Sharing, WhatCannotBeTrustedIsRefused)
 
     // Someone replaced the department's history.
     const QString other = d.dir.filePath("other");
-    sh(QStringLiteral("git init -q '%1' && cd '%1' && mkdir Gate && echo x > Gate/unit.txt && git add . && "
-                      "git -c user.name=Eve -c user.email=eve commit -qm rewritten && git push -q -f '%2' HEAD:master")
+    sh(QStringLiteral(
+           "git init -q '%1' && cd '%1' && mkdir Gate && echo x > Gate/unit.txt && git add . && "
+           "git -c user.name=Eve -c user.email=eve commit -qm rewritten && git push -q -f '%2' HEAD:master")
            .arg(other, d.remote));
     auto end = a.repository->sync();
     EXPECT_FALSE(end.ok);
     EXPECT_NE(end.text.indexOf("no longer holds versions this PC shared ("), -1) << end.text.toStdString();
-    EXPECT_NE(end.text.indexOf("\"Read from the unit on /dev/ttyUSB0: pass table\""), -1) << end.text.toStdString();
+    EXPECT_NE(end.text.indexOf("\"Read from the unit on /dev/ttyUSB0: pass table\""), -1)
+        << end.text.toStdString();
     EXPECT_EQ(a.git("rev-parse HEAD"), mine);
 
     // A fresh department remote holding a link, a file at the top and a bad configuration.
     Department e;
     const QString bad = e.dir.filePath("bad");
-    sh(QStringLiteral("git init -q '%1' && cd '%1' && mkdir Gate && ln -s /etc/passwd Gate/link && echo hi > top.txt "
-                      "&& echo nonsense > Gate/configuration.csv && git add . && "
-                      "git -c user.name=Eve -c user.email=eve commit -qm bad && git push -q '%2' HEAD:master")
+    sh(QStringLiteral(
+           "git init -q '%1' && cd '%1' && mkdir Gate && ln -s /etc/passwd Gate/link && echo hi > top.txt "
+           "&& echo nonsense > Gate/configuration.csv && git add . && "
+           "git -c user.name=Eve -c user.email=eve commit -qm bad && git push -q '%2' HEAD:master")
            .arg(bad, e.remote));
     Pc c(e.dir.filePath("c"), "Cy", "pc-c");
     ASSERT_TRUE(c.repository->setRemote(e.remote, &why));
@@ -232,8 +240,10 @@ TEST(Sharing, WhatCannotBeTrustedIsRefused)
     // A file of 10.5 MiB in a unit's folder is over what the records take.
     Department g;
     const QString big = g.dir.filePath("big");
-    sh(QStringLiteral("git init -q '%1' && cd '%1' && mkdir Gate && head -c 11010048 /dev/zero > Gate/big.bin && "
-                      "git add . && git -c user.name=Eve -c user.email=eve commit -qm big && git push -q '%2' HEAD:master")
+    sh(QStringLiteral(
+           "git init -q '%1' && cd '%1' && mkdir Gate && head -c 11010048 /dev/zero > Gate/big.bin && "
+           "git add . && git -c user.name=Eve -c user.email=eve commit -qm big && git push -q '%2' "
+           "HEAD:master")
            .arg(big, g.remote));
     Pc h(g.dir.filePath("h"), "Hal", "pc-h");
     ASSERT_TRUE(h.repository->setRemote(g.remote, &why));
@@ -267,7 +277,8 @@ TEST(Sharing, ARefusedPushIsNeverCalledShared)
     EXPECT_FALSE(end.ok);
     EXPECT_NE(end.text.indexOf("refused the versions three times"), -1) << end.text.toStdString();
     EXPECT_EQ(a.repository->notShared(), 1);
-    EXPECT_EQ(sh(QStringLiteral("git -C '%1' rev-parse --verify -q refs/heads/%2").arg(d.remote, branch)), "");
+    EXPECT_EQ(sh(QStringLiteral("git -C '%1' rev-parse --verify -q refs/heads/%2").arg(d.remote, branch)),
+              "");
     ASSERT_TRUE(QFile::remove(lock.fileName()));
     EXPECT_TRUE(a.sync().ok);
     EXPECT_EQ(a.repository->notShared(), 0);

@@ -52,8 +52,8 @@ Configuration unitWith(const QString &pass14, const QString &backlight, const QS
     return c;
 }
 
-Finding readOf(const Configuration &unit, std::vector<Part> parts = {Part::Passes, Part::Settings,
-                                                                     Part::Locations})
+Finding readOf(const Configuration &unit,
+               std::vector<Part> parts = {Part::Passes, Part::Settings, Part::Locations})
 {
     Finding f;
     f.kind = Finding::Kind::Read;
@@ -107,9 +107,10 @@ TEST(UnitFile, ReadsBackWhatItWrites)
     u.learn(Part::Passes);
     u.learn(Part::Locations);
     const QByteArray text = u.text();
-    EXPECT_EQ(text, "Name: Engine 3\nBanner: Halvo Base Unit V2.04 SN 000417\nAdapter: FT4711A\nAdapter: FT0042\n"
-                    "First seen: 2026-12-07T09:00:00Z\nLast seen: 2026-12-08T09:00:00Z\n"
-                    "Known: pass table, location names\nNot known: settings\n");
+    EXPECT_EQ(text,
+              "Name: Engine 3\nBanner: Halvo Base Unit V2.04 SN 000417\nAdapter: FT4711A\nAdapter: FT0042\n"
+              "First seen: 2026-12-07T09:00:00Z\nLast seen: 2026-12-08T09:00:00Z\n"
+              "Known: pass table, location names\nNot known: settings\n");
     const auto back = UnitFile::Parse(text);
     ASSERT_TRUE(back);
     EXPECT_EQ(back->name, u.name);
@@ -135,10 +136,12 @@ TEST(UnitRecords, AReadIsRecordedOnlyWhenTheUnitChanged)
     const Recorded first = r.record(readOf(unitWith("Night Porter", "30", "Lobby")));
     EXPECT_EQ(first.version, 1);
     EXPECT_FALSE(first.unchanged);
-    EXPECT_EQ(r.git("log --format=%s"), "Read from the unit on /dev/ttyUSB0: pass table, settings, location names");
+    EXPECT_EQ(r.git("log --format=%s"),
+              "Read from the unit on /dev/ttyUSB0: pass table, settings, location names");
     EXPECT_EQ(r.git("show HEAD:'Engine 3/configuration.csv'").substr(0, 3), "\"-!");
 
-    const Recorded again = r.record(readOf(unitWith("Night Porter", "30", "Lobby")), met("FT4711A", Monday.addDays(1)));
+    const Recorded again =
+        r.record(readOf(unitWith("Night Porter", "30", "Lobby")), met("FT4711A", Monday.addDays(1)));
     EXPECT_TRUE(again.unchanged);
     EXPECT_EQ(again.version, 1);
     EXPECT_EQ(r.git("rev-list --count HEAD"), "1");
@@ -147,7 +150,8 @@ TEST(UnitRecords, AReadIsRecordedOnlyWhenTheUnitChanged)
     EXPECT_EQ(seen->lastUnchanged, Monday.addDays(1));
     EXPECT_EQ(seen->firstSeen, Monday);
 
-    const Recorded changed = r.record(readOf(unitWith("Day Porter", "30", "Lobby")), met("FT4711A", Monday.addDays(2)));
+    const Recorded changed =
+        r.record(readOf(unitWith("Day Porter", "30", "Lobby")), met("FT4711A", Monday.addDays(2)));
     EXPECT_EQ(changed.version, 2);
     EXPECT_FALSE(changed.unchanged);
     const auto last = r.units->last("Engine 3");
@@ -168,7 +172,8 @@ TEST(UnitRecords, OnePartReadLeavesTheOthersAsTheyWere)
     ASSERT_TRUE(v1);
     EXPECT_TRUE(v1->unit.knows(Part::Passes));
     EXPECT_FALSE(v1->unit.knows(Part::Settings));
-    EXPECT_NE(r.git("show HEAD:'Engine 3/unit.txt'").find("Not known: settings, location names"), std::string::npos);
+    EXPECT_NE(r.git("show HEAD:'Engine 3/unit.txt'").find("Not known: settings, location names"),
+              std::string::npos);
 
     // The settings read from a unit whose pass table has changed since: the version keeps
     // the pass table it knew.
@@ -207,7 +212,8 @@ TEST(UnitRecords, AStoreSaysWhatChanged)
     EXPECT_EQ(history[0].summary, "Stored 1 change: pass 14 User Names \"Day Porter\"");
 
     // Stored, and found as the last version had it: nothing to record.
-    const Recorded same = r.record(storeOf(unitWith("Day Porter", "60", "Boiler Room"), {{Part::Passes, 14}}));
+    const Recorded same =
+        r.record(storeOf(unitWith("Day Porter", "60", "Boiler Room"), {{Part::Passes, 14}}));
     EXPECT_TRUE(same.unchanged);
     EXPECT_EQ(r.git("rev-list --count HEAD"), "3");
 }
@@ -276,7 +282,8 @@ TEST(UnitRecords, ABrokenVersionIsNamedNotOverwritten)
     ASSERT_TRUE(r.repository->record("Engine 3", {{"configuration.csv", "not a data file\n"}}, Ann, "by hand",
                                      nullptr, &why));
     EXPECT_FALSE(r.units->record("Engine 3", "Engine 3", met(), readOf(unitWith("c", "30", "b")), Ann, &why));
-    EXPECT_TRUE(why.contains("the last version of Engine 3 cannot be read: configuration.csv")) << why.toStdString();
+    EXPECT_TRUE(why.contains("the last version of Engine 3 cannot be read: configuration.csv"))
+        << why.toStdString();
     EXPECT_EQ(r.git("rev-list --count HEAD"), "2");
 }
 

@@ -61,8 +61,12 @@ private slots:
     {
         const Configuration c = distinctive();
         const report::SheetSource source{report::SheetSource::Kind::File,
-                                         QDateTime(QDate(2026, 12, 7), QTime(9, 30)), "unit.csv",
-                                         " Halvo Base ", false, {}, 0};
+                                         QDateTime(QDate(2026, 12, 7), QTime(9, 30)),
+                                         "unit.csv",
+                                         " Halvo Base ",
+                                         false,
+                                         {},
+                                         0};
         for (const QPageSize &size : {QPageSize(QPageSize::A4), QPageSize(QPageSize::Letter)}) {
             const QStringList text = pages(report::Sheet_Pdf({c, source, {}, "0.1"}, size));
             QCOMPARE(text.size(), 4); // two landscape pages of passes, two of the rest

@@ -80,7 +80,8 @@ public:
         printer.setOutputFileName(m_log.printTo);
         return true;
     }
-    std::optional<QString> askText(const QString &title, const QString &label, const QString &offered) override
+    std::optional<QString> askText(const QString &title, const QString &label,
+                                   const QString &offered) override
     {
         m_log.questions << title + ": " + label + " [" + offered + "]";
         if (m_log.texts.isEmpty())
