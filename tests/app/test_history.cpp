@@ -217,7 +217,6 @@ private slots:
         f.w->records().Menu_Keep_Records_Click(false);
         QCOMPARE(recordLine(), QStringLiteral("no records kept"));
         readPasses();
-        QTest::qWait(0);
         QVERIFY(f.w->records().recorder().idle());
         QCOMPARE(recordLine(), QStringLiteral("no records kept"));
         QVERIFY(f.dialogs.questions.isEmpty());

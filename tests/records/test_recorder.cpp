@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "support/plain_git.h"
+
 #include <cstdio>
 
 using namespace halvo;
@@ -25,18 +27,7 @@ using session::RunResult;
 
 namespace {
 
-QString plainGit(const QString &folder, const QString &args)
-{
-    const QByteArray command = QStringLiteral("git -C '%1' %2 2>&1").arg(folder, args).toUtf8();
-    QByteArray out;
-    if (FILE *p = popen(command.constData(), "r")) {
-        char buffer[4096];
-        while (const size_t n = fread(buffer, 1, sizeof buffer, p))
-            out.append(buffer, static_cast<qsizetype>(n));
-        pclose(p);
-    }
-    return QString::fromUtf8(out).trimmed();
-}
+using halvo::test::plainGit;
 
 // The operator's answers, and what was asked.
 struct Answers : recorder::RecordQuestions

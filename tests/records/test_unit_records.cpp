@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/plain_git.h"
+
 #include <cstdio>
 
 using halvo::config::Configuration;
@@ -19,18 +21,7 @@ using namespace halvo::records;
 
 namespace {
 
-QString plainGit(const QString &folder, const QString &args)
-{
-    const QByteArray command = QStringLiteral("git -C '%1' %2 2>&1").arg(folder, args).toUtf8();
-    QByteArray out;
-    if (FILE *p = popen(command.constData(), "r")) {
-        char buffer[4096];
-        while (const size_t n = fread(buffer, 1, sizeof buffer, p))
-            out.append(buffer, static_cast<qsizetype>(n));
-        pclose(p);
-    }
-    return QString::fromUtf8(out).trimmed();
-}
+using halvo::test::plainGit;
 
 const Author Ann{QStringLiteral("Ann Operator"), QStringLiteral("desk-pc")};
 const QDateTime Monday = QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC);
