@@ -172,8 +172,14 @@ int main(int argc, char **argv)
         measureFiles(w, answers, dir);
     if (wanted("changes"))
         measureChanges();
-    if (wanted("ports"))
+    if (wanted("ports")) {
+        // The run's unit goes first, so that nothing is plugged while the ports are watched.
+        unit.terminate();
+        unit.waitForFinished(3000);
+        waitFor(&w.session(), &session::UnitSession::linkBroke, [&] { return !w.session().isOpen(); }, 10000);
+        idle(3000); // the port list follows the unplug: that is not watching
         measurePortWatch(dir);
+    }
     unit.terminate();
     unit.waitForFinished(3000);
     return 0;
