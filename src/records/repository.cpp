@@ -90,7 +90,7 @@ std::unique_ptr<Repository> Repository::Open(const QString &folder, QString *why
 
 std::optional<int> Repository::record(const QString &unit, const std::map<QString, QByteArray> &files,
                                       const Author &author, const QString &message, bool *unchanged,
-                                      QString *why)
+                                      QString *why, const QStringList &asTheyAre)
 {
     auto fail = [why](const QString &text) -> std::optional<int> {
         if (why)
@@ -127,10 +127,17 @@ std::optional<int> Repository::record(const QString &unit, const std::map<QStrin
     if (git_repository_index(index.out(), m_git->repo) != 0)
         return fail(Git_Error("the records' index cannot be read"));
     for (const auto &[file, content] : files) {
-        const QString inRepo = unit + QLatin1Char('/') + file;
         QString error;
         if (!writeAside(unit, file, content, &error))
             return fail(error);
+    }
+    QStringList taken = asTheyAre;
+    for (const auto &entry : files)
+        taken << entry.first;
+    for (const QString &file : taken) {
+        if (file.isEmpty() || file.contains(QStringLiteral("..")) || QDir::isAbsolutePath(file))
+            return fail(QStringLiteral("\"%1/%2\" is not a file of a unit's folder").arg(unit, file));
+        const QString inRepo = unit + QLatin1Char('/') + file;
         if (git_index_add_bypath(index.get(), inRepo.toUtf8().constData()) != 0)
             return fail(Git_Error("the records' index cannot take the file"));
     }
@@ -178,20 +185,16 @@ std::vector<Version> Repository::history(const QString &unit, QString *why) cons
         if (git_commit_lookup(commit.out(), m_git->repo, &id) != 0)
             continue;
         const auto mine = Unit_Tree_Id(commit.get(), unit);
-        if (!mine)
+        // A version is a commit that changed the unit's folder. A merge only brings
+        // versions made elsewhere together: it is none of its own.
+        if (!mine || git_commit_parentcount(commit.get()) > 1)
             continue;
-        // A version is a commit whose unit folder none of its parents held: a merge that
-        // took the folder as one side had it made no version of its own.
-        bool changed = true;
-        for (unsigned p = 0; changed && p < git_commit_parentcount(commit.get()); ++p) {
-            Commit parent;
-            if (git_commit_parent(parent.out(), commit.get(), p) != 0)
-                break;
+        if (Commit parent; git_commit_parentcount(commit.get()) == 1 &&
+                           git_commit_parent(parent.out(), commit.get(), 0) == 0) {
             const auto before = Unit_Tree_Id(parent.get(), unit);
-            changed = !before || !git_oid_equal(&*before, &*mine);
+            if (before && git_oid_equal(&*before, &*mine))
+                continue;
         }
-        if (!changed)
-            continue;
         Version v;
         char hex[41] = {}; // a SHA-1 in hex, and its end
         git_oid_tostr(hex, sizeof hex, &id);

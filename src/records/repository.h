@@ -61,9 +61,12 @@ public:
     // Writes files (paths inside the unit's folder) and commits them as the unit's next
     // version; the unit's other files stay as they were. Content the last version held
     // already makes no version: unchanged says so, and the number is the last one's.
-    // nullopt and why when nothing could be recorded.
+    // nullopt and why when nothing could be recorded. asTheyAre: files of the unit's
+    // folder taken into the version as the folder holds them (what another part of the
+    // tool wrote there, such as an event archive).
     std::optional<int> record(const QString &unit, const std::map<QString, QByteArray> &files,
-                              const Author &author, const QString &message, bool *unchanged, QString *why);
+                              const Author &author, const QString &message, bool *unchanged, QString *why,
+                              const QStringList &asTheyAre = {});
 
     // The unit's versions, newest first.
     std::vector<Version> history(const QString &unit, QString *why = nullptr) const;

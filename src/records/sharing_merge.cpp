@@ -2,9 +2,59 @@
 #include "git_handles.h"
 #include "repository.h"
 
+#include <QList>
+
+#include <algorithm>
 #include <vector>
 
 namespace halvo::records {
+
+namespace {
+
+// Each PC appends to event files of its own under a unit's events/: those merge by
+// file, and never decide which side's unit is kept.
+const QByteArray Events = "events";
+
+// What a unit's folder holds of the unit itself: every entry but its events.
+std::vector<std::pair<QByteArray, git_oid>> Unit_Content(git_repository *repo, const git_commit *commit,
+                                                         const QString &unit)
+{
+    std::vector<std::pair<QByteArray, git_oid>> content;
+    const auto id = Unit_Tree_Id(commit, unit);
+    Tree folder;
+    if (!id || git_tree_lookup(folder.out(), repo, &*id) != 0)
+        return content;
+    for (size_t i = 0; i < git_tree_entrycount(folder.get()); ++i) {
+        const git_tree_entry *e = git_tree_entry_byindex(folder.get(), i);
+        if (git_tree_entry_name(e) != Events)
+            content.emplace_back(QByteArray(git_tree_entry_name(e)), *git_tree_entry_id(e));
+    }
+    return content;
+}
+
+bool Same(const std::vector<std::pair<QByteArray, git_oid>> &a,
+          const std::vector<std::pair<QByteArray, git_oid>> &b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto &x, const auto &y) {
+        return x.first == y.first && git_oid_equal(&x.second, &y.second);
+    });
+}
+
+// Takes every index entry of the unit's folder out, its events left as the merge has them.
+void Remove_Unit_Content(git_index *index, const QByteArray &prefix)
+{
+    QList<QByteArray> paths;
+    for (size_t i = 0; i < git_index_entrycount(index); ++i) {
+        const QByteArray path = git_index_get_byindex(index, i)->path;
+        if (path.startsWith(prefix + '/') && !path.startsWith(prefix + '/' + Events + '/'))
+            paths << path;
+    }
+    for (const QByteArray &path : paths)
+        for (int stage = 0; stage <= 3; ++stage)
+            git_index_remove(index, path.constData(), stage);
+}
+
+} // namespace
 
 // Both sides made versions: each keeps them all. Where both changed a file, the content
 // of the newer of the two is taken, and the merge says so.
@@ -43,18 +93,16 @@ bool Repository::merge(const git_oid &ours, const git_oid &theirs, SyncEnd &end)
                 units << name;
         }
     }
-    auto same = [](const std::optional<git_oid> &a, const std::optional<git_oid> &b) {
-        return a.has_value() == b.has_value() && (!a || git_oid_equal(&*a, &*b));
-    };
     for (const QString &unit : units) {
-        const auto a = Unit_Tree_Id(mine.get(), unit), b = Unit_Tree_Id(other.get(), unit);
-        const auto o = haveBase ? Unit_Tree_Id(base.get(), unit) : std::nullopt;
-        if (same(a, o) || same(b, o) || same(a, b))
+        const auto a = Unit_Content(m_git->repo, mine.get(), unit);
+        const auto b = Unit_Content(m_git->repo, other.get(), unit);
+        const auto o = haveBase ? Unit_Content(m_git->repo, base.get(), unit)
+                                : std::vector<std::pair<QByteArray, git_oid>>{};
+        if (Same(a, o) || Same(b, o) || Same(a, b))
             continue;
         const QByteArray prefix = unit.toUtf8();
-        for (int stage = 0; stage <= 3; ++stage)
-            git_index_remove_directory(index.get(), prefix.constData(), stage);
-        if (const auto keep = otherNewer ? b : a) {
+        Remove_Unit_Content(index.get(), prefix);
+        if (const auto keep = Unit_Tree_Id(otherNewer ? other.get() : mine.get(), unit)) {
             Tree folder;
             struct Adding
             {
@@ -67,6 +115,8 @@ bool Repository::merge(const git_oid &ours, const git_oid &theirs, SyncEnd &end)
                     folder.get(), GIT_TREEWALK_PRE,
                     [](const char *root, const git_tree_entry *e, void *payload) {
                         auto *add = static_cast<Adding *>(payload);
+                        if (*root == '\0' && git_tree_entry_name(e) == Events)
+                            return 1; // the merge has both sides' events already
                         if (git_tree_entry_type(e) != GIT_OBJECT_BLOB)
                             return 0;
                         const QByteArray path = add->prefix + root + git_tree_entry_name(e);

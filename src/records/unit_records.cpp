@@ -175,4 +175,33 @@ std::optional<Recorded> UnitRecords::record(const QString &unit, const QString &
     return out;
 }
 
+QString Events_File(const QString &host, const QDate &month)
+{
+    return QStringLiteral("events/%1/%2.txt")
+        .arg(Unit_Folder(host).value_or(QStringLiteral("unknown")),
+             month.toString(QStringLiteral("yyyy-MM")));
+}
+
+std::optional<Recorded> UnitRecords::recordEvents(const QString &unit, const EventsFound &events,
+                                                  const Author &author, QString *why)
+{
+    const auto file = unitFile(unit);
+    if (!file || !m_repository.lastFile(unit, QStringLiteral("unit.txt"))) {
+        if (why)
+            *why = QStringLiteral("%1 has no version in the records to keep its events beside").arg(unit);
+        return std::nullopt;
+    }
+    const QString message = QStringLiteral("Read %1 new event %2 (%3 %4) from the unit on %5 into %6")
+                                .arg(events.lines)
+                                .arg(events.lines == 1 ? QStringLiteral("line") : QStringLiteral("lines"))
+                                .arg(events.pages)
+                                .arg(events.pages == 1 ? QStringLiteral("page") : QStringLiteral("pages"))
+                                .arg(events.port, events.files.value(0));
+    bool unchanged = false;
+    const auto version = m_repository.record(unit, {}, author, message, &unchanged, why, events.files);
+    if (!version)
+        return std::nullopt;
+    return Recorded{unit, file->name, *version, unchanged};
+}
+
 } // namespace halvo::records

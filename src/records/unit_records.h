@@ -42,6 +42,11 @@ struct Recorded
     bool unchanged = false; // the last version held it already; no version was made
 };
 
+// This PC's file of a unit's events for a month, inside the unit's folder:
+// "events/HOST/YYYY-MM.txt". Each PC appends to files of its own, so that two PCs never
+// change the same file.
+QString Events_File(const QString &host, const QDate &month);
+
 // The units in the records, and their versions, over one repository: who a unit is
 // by its banner and adapter, and what each finding changes of its last version.
 class UnitRecords
@@ -72,6 +77,19 @@ public:
     // no version knows its part.
     std::optional<Version> lastChanged(const QString &unit, config::Part part, int index,
                                        QString *why = nullptr) const;
+
+    // An event download appended lines to the unit's archive in its folder (files:
+    // the archive and its record, inside the folder, as they are now): one version.
+    // Only a unit with a version in the records keeps its events there.
+    struct EventsFound
+    {
+        QStringList files;
+        QString port;
+        int lines = 0;
+        int pages = 0;
+    };
+    std::optional<Recorded> recordEvents(const QString &unit, const EventsFound &events, const Author &author,
+                                         QString *why);
 
     // Records what a run found the unit (folder unit, named name when it is new) to
     // hold: one version, unless the last one held it already.

@@ -79,6 +79,22 @@ struct Pc
     {
         return sh(QStringLiteral("git -C '%1' %2").arg(folder, args));
     }
+    // A download of this PC's appended lines to the unit's archive in the records.
+    void events(const QString &unit, const QByteArray &lines)
+    {
+        const QString file = "events/" + who.host + "/2026-12.txt";
+        QDir(folder).mkpath(unit + "/events/" + who.host);
+        for (const QString &name : {file, file + ".halvo-record"}) {
+            QFile f(QDir(folder).filePath(unit + '/' + name));
+            ASSERT_TRUE(f.open(QIODevice::Append));
+            f.write(name.endsWith(".txt") ? lines : QByteArray("End Page: 12\n"));
+        }
+        QString why;
+        const auto r =
+            UnitRecords(*repository)
+                .recordEvents(unit, {{file, file + ".halvo-record"}, "/dev/ttyUSB0", 2, 1}, who, &why);
+        EXPECT_TRUE(r && !r->unchanged) << why.toStdString();
+    }
     QString pass14(const QString &unit)
     {
         const auto v = UnitRecords(*repository).last(unit);
@@ -192,6 +208,46 @@ TEST(Sharing, AConflictTakesTheNewerAndKeepsBoth)
     EXPECT_EQ(merged->configuration.passRow(15)[1].trimmed(),
               Configuration().passRow(15)[1].trimmed()); // not Ann's
     EXPECT_EQ(a.git("rev-parse HEAD"), b.git("rev-parse HEAD"));
+}
+
+// Each PC appends to event files of its own: after a sync both PCs hold every line of
+// both, even where the unit's configuration was taken from the newer side; the merges
+// are no versions of the unit.
+TEST(Sharing, EventFilesOfBothPcsAreKept)
+{
+    Department d;
+    Pc a(d.dir.filePath("a"), "Ann", "desk-pc"), b(d.dir.filePath("b"), "Bob", "van-laptop");
+    QString why;
+    a.record("Engine 3", "Night Porter");
+    ASSERT_TRUE(a.repository->setRemote(d.remote, &why));
+    a.sync();
+    ASSERT_TRUE(b.repository->setRemote(d.remote, &why));
+    b.sync();
+    a.events("Engine 3", "09/12/26 10:00:01 pass 14 alarm\n");
+    a.record("Engine 3", "Ann's Porter");
+    b.events("Engine 3", "09/12/26 10:05:00 pass 3 low battery\n");
+    nextSecond();
+    b.record("Engine 3", "Bob's Porter");
+    b.sync();
+    a.sync();
+    b.sync();
+    for (Pc *pc : {&a, &b}) {
+        EXPECT_EQ(pc->pass14("Engine 3"), "Bob's Porter") << pc->folder.toStdString();
+        EXPECT_EQ(pc->git("show HEAD:'Engine 3/events/desk-pc/2026-12.txt'"),
+                  "09/12/26 10:00:01 pass 14 alarm");
+        EXPECT_EQ(pc->git("show HEAD:'Engine 3/events/van-laptop/2026-12.txt'"),
+                  "09/12/26 10:05:00 pass 3 low battery");
+        EXPECT_EQ(pc->git("status --porcelain"), "");
+        QStringList summaries;
+        for (const Version &v : pc->repository->history("Engine 3"))
+            summaries << v.summary;
+        EXPECT_EQ(summaries.size(), 5) << summaries.join(" | ").toStdString(); // no merge among them
+        EXPECT_EQ(summaries
+                      .filter("Read 2 new event lines (1 page) from the unit on /dev/ttyUSB0 into "
+                              "events/")
+                      .size(),
+                  2);
+    }
 }
 
 // A remote that no longer holds what this PC shared is not merged; one that holds

@@ -294,3 +294,37 @@ TEST(UnitRecords, TheVersionThatLastChangedAnItemIsFound)
     EXPECT_EQ(r.units->lastChanged("Engine 3", Part::Locations, 6)->number, 3);
     EXPECT_EQ(r.units->lastChanged("Engine 3", Part::Settings, 2)->number, 4); // first known there
 }
+
+// Event files are taken as the folder holds them, never written over; only a unit with
+// a version keeps them, and nothing outside the unit's folder is taken.
+TEST(UnitRecords, EventsAreTakenAsTheFolderHoldsThem)
+{
+    Records r;
+    const QString file = Events_File(QStringLiteral("desk/pc:2"), QDate(2026, 12, 9));
+    EXPECT_EQ(file.toStdString(), "events/desk_pc_2/2026-12.txt");
+    UnitRecords::EventsFound found{{file}, QStringLiteral("/dev/ttyUSB0"), 4, 1};
+    QString why;
+    EXPECT_FALSE(r.units->recordEvents(QStringLiteral("Engine 3"), found, Ann, &why));
+    EXPECT_EQ(why.toStdString(), "Engine 3 has no version in the records to keep its events beside");
+    EXPECT_EQ(r.git("rev-list --all --count"), "0");
+
+    r.record(readOf(unitWith("Night Porter", "30", "Lobby")));
+    QDir(r.dir.path()).mkpath("Engine 3/events/desk_pc_2");
+    QFile lines(r.dir.filePath("Engine 3/" + file));
+    ASSERT_TRUE(lines.open(QIODevice::WriteOnly));
+    lines.write("\" Page 00496 Ev 1\r\n");
+    lines.flush();
+    const auto events = r.units->recordEvents(QStringLiteral("Engine 3"), found, Ann, &why);
+    ASSERT_TRUE(events) << why.toStdString();
+    EXPECT_EQ(events->version, 2);
+    EXPECT_EQ(events->name.toStdString(), "Engine 3");
+    EXPECT_EQ(
+        r.git("log -1 --format=%s"),
+        "Read 4 new event lines (1 page) from the unit on /dev/ttyUSB0 into events/desk_pc_2/2026-12.txt");
+    EXPECT_EQ(r.git("show 'HEAD:Engine 3/events/desk_pc_2/2026-12.txt'"), "\" Page 00496 Ev 1");
+    EXPECT_EQ(r.git("status --porcelain"), "");
+
+    found.files = {QStringLiteral("../Gate/unit.txt")};
+    EXPECT_FALSE(r.units->recordEvents(QStringLiteral("Engine 3"), found, Ann, &why));
+    EXPECT_EQ(why.toStdString(), "\"Engine 3/../Gate/unit.txt\" is not a file of a unit's folder");
+}
