@@ -37,7 +37,7 @@ void EventCollection::choose(bool on, int minutes)
     m_unitUnknown = m_session.identification().isEmpty();
     m_askedForArchive.removeAll(m_unit); // the operator has answered
     m_minutes = minutes;
-    const QString archive = memory.usableArchive();
+    const QString archive = m_session.archiveFor(memory.usableArchive());
     if (on && !archive.isEmpty())
         start(archive, minutes);
     else
@@ -66,7 +66,8 @@ void EventCollection::unitIdentified()
     const bool known = memory.unit() == m_unit;
     m_unit = memory.unit();
     m_minutes = memory.collectMinutes();
-    if (!memory.collects() || memory.archive().isEmpty()) { // no archive chosen: nothing to collect into
+    const QString archive = memory.collects() ? m_session.archiveFor(memory.archive()) : QString();
+    if (archive.isEmpty()) { // no archive chosen: nothing to collect into
         if (m_active || !known) {
             stop();
             emit choiceChanged(false, m_minutes);
@@ -74,11 +75,11 @@ void EventCollection::unitIdentified()
         m_idleFor = m_unit; // until the operator chooses again
         return;
     }
-    if (memory.archiveGone()) {
+    if (archive == memory.archive() && memory.archiveGone()) {
         archiveGone(memory.archive());
         return;
     }
-    start(memory.archive(), m_minutes);
+    start(archive, m_minutes);
     emit choiceChanged(true, m_minutes);
 }
 
@@ -129,6 +130,7 @@ void EventCollection::due()
         m_clock->wait(BusyRetryMs, [this] { due(); });
         return;
     }
+    m_archive = m_session.archiveFor(m_archive); // the records' file of a new month
     if (const UnitMemory memory(m_session); memory.archive() == m_archive && memory.archiveGone()) {
         archiveGone(m_archive); // its file went while collecting: never made anew unasked
         return;

@@ -142,6 +142,14 @@ public:
     bool busy() const;
     bool storeChecking() const;
 
+    // ---- where the unit's new events are kept
+    // The archive the unit keeps by default (the records' file of this month, for a unit
+    // they know), asked each time one is wanted; empty when there is none.
+    void setArchivePlace(std::function<QString()> place) { m_archivePlace = std::move(place); }
+    // The archive to read the unit's new events into: that default, when chosen is none
+    // or lies in the default's own folder (an earlier month's file), else chosen.
+    QString archiveFor(const QString &chosen) const;
+
     // ---- collecting new events on a schedule, for the unit on the link
     void setCollectionFirstPages(std::function<int()> pages);
     // The operator's choice, kept for the unit.
@@ -193,6 +201,7 @@ private:
     void onReplyPlaced(config::Part part);
     void onNotice(Notice what, const QString &detail);
 
+    std::function<QString()> m_archivePlace;
     std::unique_ptr<port::Link> m_link;
     std::unique_ptr<UnitImage> m_image;
     std::unique_ptr<ReceivePath> m_receive;

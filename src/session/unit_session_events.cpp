@@ -11,6 +11,7 @@
 #include "run.h"
 #include "unit_memory.h"
 
+#include <QFileInfo>
 #include <QTimer>
 
 #include <memory>
@@ -97,6 +98,15 @@ Run *UnitSession::downloadPages(int pages, const QString &file)
     return begun(run);
 }
 
+QString UnitSession::archiveFor(const QString &chosen) const
+{
+    const QString placed = m_archivePlace ? m_archivePlace() : QString();
+    if (placed.isEmpty() ||
+        (!chosen.isEmpty() && QFileInfo(chosen).absolutePath() != QFileInfo(placed).absolutePath()))
+        return chosen;
+    return placed;
+}
+
 Run *UnitSession::downloadNewEvents(const QString &archive, std::optional<int> firstPages, bool appendAnyway)
 {
     if (m_events->running() || m_archive->running())
@@ -118,7 +128,7 @@ Run *UnitSession::readNewEvents(ArchiveQuestions &questions, int firstPages)
         return refuse(Run::Kind::DownloadNewEvents, QStringLiteral("an event download runs"));
     if (!isOpen())
         return refuse(Run::Kind::DownloadNewEvents, QStringLiteral("the port is closed"));
-    QString archive = UnitMemory(*this).usableArchive();
+    QString archive = archiveFor(UnitMemory(*this).usableArchive());
     if (archive.isEmpty())
         archive = questions.chooseArchive();
     if (archive.isEmpty())

@@ -6,13 +6,13 @@
 #include "session/event_collection.h"
 #include "session/event_download.h"
 #include "session/pace_clock.h"
+#include "session/run.h"
 #include "session/store_job.h"
 #include "session/unit_session.h"
 #include "sim_link.h"
 #include "sim_unit.h"
 #include "support/bytes.h"
 #include "support/session_fixture.h"
-#include "session/run.h"
 #include "support/session_probe.h"
 
 #include <QDir>
@@ -48,7 +48,8 @@ private slots:
         QSignalSpy oneEnded(one, &session::Run::finished);
         session::Run *two = s->fileEvents(second);
         QCOMPARE(oneEnded.size(), 1); // the first file is done with
-        QCOMPARE(oneEnded.first().first().value<session::RunResult>().status, session::RunResult::Status::Stopped);
+        QCOMPARE(oneEnded.first().first().value<session::RunResult>().status,
+                 session::RunResult::Status::Stopped);
         QVERIFY(two->running());
         link->receive(" later line\r");
         QCOMPARE(QString::fromLatin1(test::readFile(first)).count("line"), 2);
@@ -367,6 +368,46 @@ private slots:
     // A day of collections every 15 minutes against the simulated unit, which logs 0 to
     // 4 pages between them: every page asked for once (the last of each read again),
     // every line in the archive once, none missing.
+    // The default archive (the records' file of the month) takes over from one in its
+    // own folder, an earlier month's; an archive chosen elsewhere stays the operator's.
+    void aCollectionFollowsTheDefaultArchive()
+    {
+        QTemporaryDir dir;
+        sim::SimUnit unit;
+        unit.setBannerInterval(0);
+        QStringList ignored;
+        test::FakeClock *period = nullptr;
+        session::UnitSession month({std::make_unique<sim::SimLink>(unit),
+                                    [&](const char *job) -> std::unique_ptr<session::PaceClock> {
+                                        if (QByteArray(job) != "collect")
+                                            return std::make_unique<session::TimerPaceClock>();
+                                        auto c = std::make_unique<test::FakeClock>(ignored);
+                                        period = c.get();
+                                        return c;
+                                    }});
+        const QString december = dir.filePath("2026-12.txt"), november = dir.filePath("2026-11.txt");
+        const QString elsewhere = dir.filePath("kept/events.txt");
+        QString placed = december;
+        month.setArchivePlace([&] { return placed; });
+        QCOMPARE(month.archiveFor({}), december);
+        QCOMPARE(month.archiveFor(november), december);
+        QCOMPARE(month.archiveFor(elsewhere), elsewhere);
+        QVERIFY(Probe::channel(month).open(sim::SimLink::Demo_Path()));
+        Probe::archive(month).download().setPauseScale(0.01);
+        QSignalSpy collected(&Probe::collection(month), &session::EventCollection::collected);
+        Probe::collection(month).setFirstPages([] { return 1; });
+        Probe::collection(month).start(november, 15);
+        period->fire();
+        QVERIFY(collected.wait(5000));
+        QVERIFY(QFile::exists(december));
+        QVERIFY(!QFile::exists(november));
+        placed.clear(); // no default any more: the archive in use stays
+        unit.addEventPages(1);
+        period->fire();
+        QVERIFY(collected.wait(5000));
+        QCOMPARE(test::readFile(december).count('\n'), 8);
+    }
+
     void aDayOfCollectionsMissesNothingAndRepeatsNothing()
     {
         QTemporaryDir dir;
