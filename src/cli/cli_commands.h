@@ -53,9 +53,10 @@ int verify(const Options &o, const QString &file);
 int diff(const QString &first, const QString &second);
 int events(const Options &o, int pages, const QString &file);
 // Only the pages archive does not hold yet, appended to it; pages for a first download.
+// No archive: the unit's own in the records, once it has announced itself.
 // An archive of another unit, or whose last page the unit no longer holds, is refused
 // (exit 2) unless appendAnyway.
-int newEvents(const Options &o, std::optional<int> pages, const QString &archive, bool appendAnyway = false);
+int newEvents(const Options &o, std::optional<int> pages, QString archive, bool appendAnyway = false);
 int clock(const Options &o);
 // Checks what stands between this user and the serial devices; root is "/" or a
 // folder that holds a snapshot of a system's /dev, /sys, /proc and /etc.

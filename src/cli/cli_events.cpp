@@ -51,22 +51,38 @@ int events(const Options &o, int pages, const QString &file)
     return Ok;
 }
 
-int newEvents(const Options &o, std::optional<int> pages, const QString &archive, bool appendAnyway)
+int newEvents(const Options &o, std::optional<int> pages, QString archive, bool appendAnyway)
 {
     if (pages && !eventlog::Page_Count_Ok(QString::number(*pages)))
         return fail(BadInput, QStringLiteral("--pages takes 1 to %1").arg(eventlog::RingPages - 1));
-    QString why;
-    if (!eventlog::Can_Write_File(archive, &why))
-        return fail(BadInput, Msg::SaveFileError + QStringLiteral(": ") + why);
-    // A damaged record, or a first download without a page count: nothing is read.
-    if (const QString problem = session::ArchiveDownload::Record_Problem(
-            archive, pages, QStringLiteral("give --pages N for the first one"));
-        !problem.isEmpty())
-        return fail(BadInput, problem);
+    // A file that cannot be written, a damaged record, or a first download without a
+    // page count: nothing is read.
+    auto refused = [&]() -> int {
+        QString why;
+        if (!eventlog::Can_Write_File(archive, &why))
+            return fail(BadInput, Msg::SaveFileError + QStringLiteral(": ") + why);
+        if (const QString problem = session::ArchiveDownload::Record_Problem(
+                archive, pages, QStringLiteral("give --pages N for the first one"));
+            !problem.isEmpty())
+            return fail(BadInput, problem);
+        return Ok;
+    };
+    if (!archive.isEmpty())
+        if (const int status = refused())
+            return status;
     Unit u(o);
     session::UnitSession &s = u.session;
     if (const int status = u.connect())
         return status;
+    if (archive.isEmpty()) { // the unit's own, in the records: known once it has announced itself
+        archive = s.archiveFor({});
+        if (archive.isEmpty())
+            return fail(BadInput, QStringLiteral("events --new needs FILE: the records hold no folder for "
+                                                 "the unit on %1 (a backup makes one), or none are kept")
+                                      .arg(s.path()));
+        if (const int status = refused())
+            return status;
+    }
     Progress progress;
     // Another unit's archive is refused before anything is asked of the unit.
     session::Run *run = s.downloadNewEvents(archive, pages, appendAnyway);

@@ -43,8 +43,8 @@ const Command Commands[] = {
     {"diff", "Compare two data files, one line per field that differs.", "A.csv B.csv", 2, 2, NoUnit},
     {"events",
      "Download the last pages of the event log (FILE - for standard output); with --new, only the "
-     "pages the archive FILE does not hold yet.",
-     "FILE", 1, 1, Unit},
+     "pages the archive FILE does not hold yet (without FILE, the unit's archive in the records).",
+     "[FILE]", 0, 1, Unit},
     {"clock", "Set the unit's clock from this computer's clock.", "", 0, 0, Unit},
     {"doctor", "Check what stands between this user and the serial devices.", "", 0, 0, NoUnit},
     {"sheet", "Make the configuration sheet (PDF) of a data file, or of the unit (--port, --demo).",
@@ -116,6 +116,8 @@ int run(const QString &verb, Options &o, const QCommandLineParser &p, const QStr
         if (p.isSet(QStringLiteral("new")))
             return newEvents(o, p.isSet(QStringLiteral("pages")) ? std::optional<int>(n) : std::nullopt, file,
                              p.isSet(QStringLiteral("append-anyway")));
+        if (file.isEmpty())
+            return usage(QStringLiteral("events needs FILE (- for standard output)"));
         if (!p.isSet(QStringLiteral("pages")))
             return usage(QStringLiteral("events needs --pages N"));
         return events(o, n, file);

@@ -89,6 +89,7 @@ Unit::Unit(const Options &o) : session(session::Serial_Seams(o.demoLink)), m_opt
         m_answers = std::make_unique<Answers>(o.unitName);
         m_recorder = std::make_unique<recorder::UnitRecorder>(session, *m_answers);
         m_recorder->setFolder(o.records);
+        m_recorder->askWhichUnitForEvents(true); // answered from --unit-name, nobody is asked
         m_recorder->setAuthor(recorder::Author_Named(recorder::Operator_Name_For(o.operatorName)));
         // Said once the command is through, as its last lines.
         QObject::connect(m_recorder.get(), &recorder::UnitRecorder::recorded,

@@ -21,21 +21,26 @@ QJsonObject To_Json(const PendingVersion &p)
         parts << int(part);
     for (const config::ItemRef &i : p.items)
         items << QJsonArray{int(i.part), i.index};
-    return {{"id", p.id},
-            {"folder", p.folder},
-            {"unit", p.unit},
-            {"name", p.name},
-            {"banner", p.meeting.banner},
-            {"adapter", p.meeting.adapter},
-            {"port", p.meeting.port},
-            {"when", p.meeting.when.toUTC().toString(Qt::ISODateWithMs)},
-            {"kind", p.kind == records::Finding::Kind::Store ? "store" : "read"},
-            {"parts", parts},
-            {"items", items},
-            {"unit data", QString::fromLatin1(p.unitData.toBase64())},
-            {"not taken", p.notTaken},
-            {"author", p.author.name},
-            {"host", p.author.host}};
+    QJsonObject o{{"id", p.id},
+                  {"folder", p.folder},
+                  {"unit", p.unit},
+                  {"name", p.name},
+                  {"banner", p.meeting.banner},
+                  {"adapter", p.meeting.adapter},
+                  {"port", p.meeting.port},
+                  {"when", p.meeting.when.toUTC().toString(Qt::ISODateWithMs)},
+                  {"kind", p.kind == records::Finding::Kind::Store ? "store" : "read"},
+                  {"parts", parts},
+                  {"items", items},
+                  {"unit data", QString::fromLatin1(p.unitData.toBase64())},
+                  {"not taken", p.notTaken},
+                  {"author", p.author.name},
+                  {"host", p.author.host}};
+    if (p.events)
+        o.insert("events", QJsonObject{{"files", QJsonArray::fromStringList(p.events->files)},
+                                       {"lines", p.events->lines},
+                                       {"pages", p.events->pages}});
+    return o;
 }
 
 PendingVersion From_Json(const QJsonObject &o)
@@ -60,6 +65,15 @@ PendingVersion From_Json(const QJsonObject &o)
     p.unitData = QByteArray::fromBase64(o.value("unit data").toString().toLatin1());
     p.notTaken = o.value("not taken").toString();
     p.author = {o.value("author").toString(), o.value("host").toString()};
+    if (const QJsonObject e = o.value("events").toObject(); !e.isEmpty()) {
+        records::UnitRecords::EventsFound events;
+        for (const QJsonValue &f : e.value("files").toArray())
+            events.files << f.toString();
+        events.port = p.meeting.port;
+        events.lines = e.value("lines").toInt();
+        events.pages = e.value("pages").toInt();
+        p.events = events;
+    }
     return p;
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace halvo::recorder {
@@ -24,6 +25,9 @@ struct PendingVersion
     QByteArray unitData; // what the unit holds, as a data file
     QString notTaken;
     records::Author author;
+    // An event download into the unit's archive in the records: its files, as they
+    // are when it is written (they only grow).
+    std::optional<records::UnitRecords::EventsFound> events;
 };
 
 // The versions waiting to be written, in the order their runs ended, kept in one file

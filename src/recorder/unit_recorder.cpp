@@ -1,11 +1,15 @@
 #include "unit_recorder.h"
 
 #include "datafile/data_file.h"
+#include "eventlog/event_archive.h"
+#include "events_place.h"
 #include "records_place.h"
 #include "session/run.h"
 #include "session/unit_image.h"
 #include "session/unit_session.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -21,9 +25,13 @@ UnitRecorder::UnitRecorder(session::UnitSession &session, RecordQuestions &quest
     : QObject(parent), m_session(session), m_questions(questions), m_pending(std::move(pending))
 {
     connect(&session, &session::UnitSession::runStarted, this, &UnitRecorder::heard);
+    session.setArchivePlace([this] { return eventsArchive(); });
 }
 
-UnitRecorder::~UnitRecorder() = default;
+UnitRecorder::~UnitRecorder()
+{
+    m_session.setArchivePlace({});
+}
 
 void UnitRecorder::setFolder(const QString &folder)
 {
@@ -44,6 +52,8 @@ QString UnitRecorder::Recorded_Text(const records::Recorded &r)
 
 void UnitRecorder::heard(Run *run)
 {
+    if (run->kind() == Run::Kind::DownloadNewEvents)
+        connect(run, &Run::finished, this, &UnitRecorder::eventsEnded);
     if (run->kind() != Run::Kind::Read && run->kind() != Run::Kind::Store)
         return;
     const bool store = run->kind() == Run::Kind::Store;
@@ -63,6 +73,30 @@ void UnitRecorder::ended(bool store, const RunResult &result)
     p.items = result.items;
     if (store && result.store == session::StoreOutcome::NotTaken)
         p.notTaken = result.why;
+    const session::UnitImage &image = m_session.image();
+    QString why;
+    const auto data = datafile::Build_Data_File(store ? image.lastReplies() : image.unit(), &why);
+    if (!data) {
+        emit notRecorded(QStringLiteral("not recorded: ") + why);
+        return;
+    }
+    p.unitData = *data;
+    p.meeting = meeting();
+    keep(std::move(p));
+}
+
+records::Meeting UnitRecorder::meeting() const
+{
+    const QString adapter = m_session.adapter();
+    return {m_session.identification().trimmed(), adapter == m_session.path() ? QString() : adapter,
+            m_session.path(), QDateTime::currentDateTimeUtc()};
+}
+
+// Who records it, and which unit it is, asked now while the operator is there (records
+// that cannot be read to say leave the question for when they can); then it waits in
+// the pending list until it is written.
+void UnitRecorder::keep(PendingVersion p)
+{
     if (m_author.name.trimmed().isEmpty()) {
         const auto name = m_questions.operatorName(Login_Full_Name());
         if (!name || name->trimmed().isEmpty()) {
@@ -72,26 +106,14 @@ void UnitRecorder::ended(bool store, const RunResult &result)
         m_author = Author_Named(name->trimmed());
     }
     p.author = m_author;
-    const session::UnitImage &image = m_session.image();
     QString why;
-    const auto data = datafile::Build_Data_File(store ? image.lastReplies() : image.unit(), &why);
-    if (!data) {
-        emit notRecorded(QStringLiteral("not recorded: ") + why);
-        return;
-    }
-    p.unitData = *data;
-    const QString adapter = m_session.adapter();
-    p.meeting = {m_session.identification().trimmed(), adapter == m_session.path() ? QString() : adapter,
-                 m_session.path(), QDateTime::currentDateTimeUtc()};
-    // Which unit it is, asked now while the operator is there; records that cannot be
-    // read to say leave the question for when they can.
     bool unreadable = false;
-    const auto unit = identify(p.meeting, &why, &unreadable);
+    const auto unit = p.unit.isEmpty() ? identify(p.meeting, &why, &unreadable) : std::optional(p.unit);
     if (!unit && !unreadable) {
         emit notRecorded(QStringLiteral("not recorded: ") + why);
         return;
     }
-    if (unit) {
+    if (unit && p.name.isEmpty()) {
         p.unit = *unit;
         const auto named = m_names.find(*unit);
         p.name = named != m_names.end() ? named->second : *unit;
@@ -101,6 +123,64 @@ void UnitRecorder::ended(bool store, const RunResult &result)
         return;
     }
     writeNext();
+}
+
+// Lines appended to the unit's archive in the records are its next version; an archive
+// kept anywhere else records nothing.
+void UnitRecorder::eventsEnded(const RunResult &result)
+{
+    if (m_folder.isEmpty() || result.download.appended <= 0 || result.file.isEmpty())
+        return;
+    const QString records = QDir(m_folder).absolutePath() + QLatin1Char('/');
+    const QString archive = QFileInfo(result.file).absoluteFilePath();
+    const QString inside = archive.startsWith(records) ? archive.mid(records.size()) : QString();
+    const QString unit = inside.section(QLatin1Char('/'), 0, 0);
+    const QString file = inside.section(QLatin1Char('/'), 1);
+    if (unit.isEmpty() || !file.startsWith(QStringLiteral("events/")))
+        return;
+    PendingVersion p;
+    p.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    p.folder = m_folder;
+    p.unit = unit;
+    p.meeting = meeting();
+    p.events = records::UnitRecords::EventsFound{{file, eventlog::Record_Path(file)},
+                                                 m_session.path(),
+                                                 result.download.appended,
+                                                 result.download.pagesAppended};
+    keep(std::move(p));
+}
+
+QString UnitRecorder::eventsArchive()
+{
+    if (m_folder.isEmpty() || !QFileInfo(QDir(m_folder).filePath(QStringLiteral(".git"))).isDir())
+        return {}; // records never made are not made for this
+    const records::Meeting met = meeting();
+    if (met.banner.isEmpty())
+        return {};
+    const QString key = met.banner + QLatin1Char('\n') + (met.adapter.isEmpty() ? met.port : met.adapter);
+    const auto known = m_known.find(key);
+    QString unit;
+    if (known != m_known.end()) {
+        unit = known->second;
+    } else {
+        QString why;
+        auto repository = records::Repository::Open(m_folder, &why);
+        if (!repository)
+            return {};
+        const records::UnitRecords units(*repository);
+        const auto found = units.find(met);
+        unit = found.unit.value_or(QString());
+        for (qsizetype i = 0; unit.isEmpty() && m_askForEvents && i < found.sameBanner.size(); ++i) {
+            const auto file = units.unitFile(found.sameBanner.at(i));
+            if (m_questions.isThisUnit(file ? file->name : found.sameBanner.at(i), met.banner))
+                unit = found.sameBanner.at(i);
+        }
+        if (unit.isEmpty())
+            return {};
+        m_known[key] = unit;
+    }
+    const QString host = m_author.host.isEmpty() ? Author_Named(QString()).host : m_author.host;
+    return Month_Archive(QDir(m_folder).filePath(unit), host, QDate::currentDate());
 }
 
 // Which unit of the records this is: the one met through this adapter before, one with
@@ -247,17 +327,21 @@ UnitRecorder::Outcome UnitRecorder::Write(const PendingVersion &p)
     auto repository = records::Repository::Open(p.folder, &o.why);
     if (!repository)
         return o;
-    const auto records = datafile::Parse_Data_File(p.unitData, &o.why);
-    if (!records)
-        return o;
-    records::Finding finding;
-    finding.kind = p.kind;
-    finding.parts = p.parts;
-    finding.items = p.items;
-    finding.notTaken = p.notTaken;
-    datafile::Apply_Records(*records, finding.unit, datafile::Parameter0::Load);
     records::UnitRecords units(*repository);
-    o.recorded = units.record(p.unit, p.name, p.meeting, finding, p.author, &o.why);
+    if (p.events) {
+        o.recorded = units.recordEvents(p.unit, *p.events, p.author, &o.why);
+    } else {
+        const auto records = datafile::Parse_Data_File(p.unitData, &o.why);
+        if (!records)
+            return o;
+        records::Finding finding;
+        finding.kind = p.kind;
+        finding.parts = p.parts;
+        finding.items = p.items;
+        finding.notTaken = p.notTaken;
+        datafile::Apply_Records(*records, finding.unit, datafile::Parameter0::Load);
+        o.recorded = units.record(p.unit, p.name, p.meeting, finding, p.author, &o.why);
+    }
     if (o.recorded && !o.recorded->unchanged && !repository->remote().isEmpty()) {
         o.sync = repository->sync(); // a new version goes out at once; offline, it waits
         o.notShared = repository->notShared();

@@ -66,6 +66,13 @@ public:
     void shareWith(const QString &url);
     void sync();
 
+    // This PC's archive of this month for the unit on the session, in its folder of the
+    // records; empty when the records do not know the unit. Nothing is asked unless
+    // told: a unit met where nothing tells it apart from others of its banner is then
+    // asked about (halvo-cli, which answers from its options).
+    QString eventsArchive();
+    void askWhichUnitForEvents(bool on) { m_askForEvents = on; }
+
     // "recorded as version 12 of Engine 3"; "unchanged since version 12 of Engine 3".
     static QString Recorded_Text(const records::Recorded &r);
 
@@ -89,6 +96,9 @@ private:
     void tellSync(const Outcome &o);
     void heard(session::Run *run);
     void ended(bool store, const session::RunResult &result);
+    void eventsEnded(const session::RunResult &result);
+    records::Meeting meeting() const;
+    void keep(PendingVersion p);
     std::optional<QString> identify(const records::Meeting &meeting, QString *why, bool *unreadable);
     void writeNext();
     void waits(const QString &why);
@@ -102,6 +112,7 @@ private:
     std::map<QString, QString> m_known; // banner and adapter (or port) met, to its folder
     std::map<QString, QString> m_names; // a new unit's folder, to the name it was given
     bool m_writing = false;
+    bool m_askForEvents = false;
 };
 
 } // namespace halvo::recorder

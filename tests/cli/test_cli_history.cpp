@@ -98,6 +98,45 @@ private slots:
         QCOMPARE(cli({"history", "Nobody"}).status, 2);
     }
 
+    // events --new without FILE keeps the unit's archive in its folder of the records,
+    // one version for each download that appended lines; a unit the records do not
+    // know is refused before anything is read.
+    void newEventsGoIntoTheUnitsFolder()
+    {
+        halvo::sim::SimUnit unit;
+        unit.setBannerInterval(100);
+        QVERIFY(unit.start());
+        const QStringList named = {"--port", unit.devicePath(), "--pause-scale",
+                                   "0.02",   "--unit-name",     "Engine 3"};
+        Run r = cli(QStringList{"events", "--new", "--pages", "2"} + named);
+        QCOMPARE(r.status, 2);
+        QVERIFY2(
+            lastLine(r).startsWith("events --new needs FILE: the records hold no folder for the unit on " +
+                                   unit.devicePath()),
+            qPrintable(r.err));
+        QCOMPARE(cli(QStringList{"events", "--pages", "2"} + named).status, 2); // a plain download needs FILE
+
+        QCOMPARE(cli(QStringList{"backup"} + named + QStringList{dir.filePath("unit.csv")}).status, 0);
+        r = cli(QStringList{"events", "--new", "--pages", "2"} + named);
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QCOMPARE(lastLine(r), QStringLiteral("recorded as version 2 of Engine 3"));
+        const QString month = QDate::currentDate().toString("yyyy-MM");
+        const QString records = environment.value("HALVO_RECORDS");
+        QVERIFY2(
+            r.err.contains(QStringLiteral("8 new event lines appended to %1/Engine 3/events/").arg(records)),
+            qPrintable(r.err));
+        const QStringList versions = cli({"history", "Engine 3"}).out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(versions.size(), 2);
+        QVERIFY2(
+            versions[0].contains("Read 8 new event lines (2 pages) from the unit on " + unit.devicePath()) &&
+                versions[0].endsWith("/" + month + ".txt"),
+            qPrintable(versions[0]));
+        r = cli(QStringList{"events", "--new"} + named); // nothing new: no version
+        QCOMPARE(r.status, 0);
+        QVERIFY2(!r.err.contains("version"), qPrintable(r.err));
+        QCOMPARE(cli({"history", "Engine 3"}).out.count('\n'), 2);
+    }
+
     // Two PCs' records shared through a bare repository in a folder: the second, joining
     // with an empty folder, gets the first's history; a new version goes out as it is made.
     void recordsAreSharedThroughADepartmentRemote()

@@ -1,6 +1,8 @@
 // The recorder beside a session on the simulated unit: what each run found becomes a
 // version in a real repository, only when it was checked, and nothing a run does
 // waits for it or fails because of it.
+#include "eventlog/event_archive.h"
+#include "recorder/events_place.h"
 #include "recorder/records_place.h"
 #include "recorder/unit_recorder.h"
 
@@ -123,6 +125,88 @@ private slots:
         recorder.reset();
         s.reset();
         unit.reset();
+    }
+
+    // A unit the records know keeps its new events in its folder there, one version for
+    // each download that appended lines; nothing new, or an archive chosen elsewhere,
+    // records nothing.
+    void newEventsAreKeptBesideTheUnit()
+    {
+        QCOMPARE(s->archiveFor({}), QString()); // not in the records yet, and nothing asked
+        QVERIFY(answers.asked.isEmpty());
+        recordedAfter(s->read({config::Part::Settings}));
+        const QString month = QDate::currentDate().toString("yyyy-MM");
+        const QString archive = records() + "/Engine 3/events/desk-pc/" + month + ".txt";
+        QCOMPARE(s->archiveFor({}), archive);
+        const QString elsewhere = dir.filePath("events.txt");
+        QCOMPARE(s->archiveFor(elsewhere), elsewhere);
+        QCOMPARE(s->archiveFor(records() + "/Engine 3/events/desk-pc/2020-01.txt"), archive);
+
+        QCOMPARE(recordedAfter(s->downloadNewEvents(archive, 2)),
+                 QStringLiteral("recorded as version 2 of Engine 3"));
+        QCOMPARE(git("log -1 --format=%s"),
+                 QStringLiteral("Read 8 new event lines (2 pages) from the unit on %1 "
+                                "into events/desk-pc/%2.txt")
+                     .arg(sim::SimLink::Demo_Path(), month));
+        QCOMPARE(git("status --porcelain"), QString());
+        QCOMPARE(git(QStringLiteral("show 'HEAD:Engine 3/events/desk-pc/%1.txt'").arg(month)).count('\n'), 7);
+        QCOMPARE(git("log -1 --format=%an --stat").count(".halvo-record"), 1);
+
+        QCOMPARE(recordedAfter(s->downloadNewEvents(archive, 2)), QString()); // nothing new
+        unit->addEventPages(1);
+        QVERIFY(finish(s->downloadNewEvents(elsewhere, 1)).ok());
+        QCOMPARE(git("rev-list --count HEAD"), QStringLiteral("2"));
+        QVERIFY(recorder->idle());
+    }
+
+    // An event version that waits is kept with its files and counts, and is still one
+    // after a restart; a configuration version stays one.
+    void aWaitingEventVersionKeepsItsFiles()
+    {
+        const recorder::PendingVersions list(pending());
+        recorder::PendingVersion events, read;
+        events.id = "1";
+        events.meeting.port = "/dev/ttyUSB0";
+        events.events =
+            records::UnitRecords::EventsFound{{"events/desk-pc/2026-12.txt", "x.halvo-record"}, {}, 48, 12};
+        read.id = "2";
+        QVERIFY(list.update([&](std::vector<recorder::PendingVersion> &l) { l = {events, read}; }));
+        const auto back = list.list();
+        QCOMPARE(back.size(), size_t(2));
+        QVERIFY(back.at(0).events && !back.at(1).events);
+        QCOMPARE(back.at(0).events->files, events.events->files);
+        QCOMPARE(back.at(0).events->port, QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(back.at(0).events->lines, 48);
+        QCOMPARE(back.at(0).events->pages, 12);
+    }
+
+    // A month's file begins where this PC's newest earlier one ended; its own record,
+    // once it has one, is left as it is.
+    void aNewMonthStartsWhereTheLastEnded()
+    {
+        const QString unitFolder = dir.filePath("Gate");
+        const QString kept = unitFolder + "/events/desk-pc/";
+        QDir().mkpath(kept);
+        for (const auto &[month, end] : {std::pair{"2026-10", 100}, {"2026-11", 200}, {"2027-01", 300}}) {
+            eventlog::ArchiveRecord r;
+            r.endPage = end;
+            r.unitId = "Halvo Base Unit";
+            r.savedAt = QDateTime::currentDateTime();
+            QVERIFY(eventlog::Write_Record(kept + month + ".txt", r));
+        }
+        const QString archive = recorder::Month_Archive(unitFolder, "desk-pc", QDate(2026, 12, 9));
+        QCOMPARE(archive, kept + "2026-12.txt");
+        QString why;
+        QCOMPARE(eventlog::Read_Record(archive, &why).value_or(eventlog::ArchiveRecord{}).endPage, 200);
+        QVERIFY(!QFile::exists(archive)); // the lines come with the first download
+        eventlog::ArchiveRecord own;
+        own.endPage = 250;
+        own.savedAt = QDateTime::currentDateTime();
+        QVERIFY(eventlog::Write_Record(archive, own));
+        recorder::Month_Archive(unitFolder, "desk-pc", QDate(2026, 12, 31));
+        QCOMPARE(eventlog::Read_Record(archive, &why).value_or(eventlog::ArchiveRecord{}).endPage, 250);
+        const QString first = recorder::Month_Archive(unitFolder, "van-laptop", QDate(2026, 12, 9));
+        QVERIFY(!eventlog::Read_Record(first, &why) && why.isEmpty()); // nothing to carry: a first one
     }
 
     // A read, a checked store, a store of what the unit holds already and an unchecked
