@@ -342,6 +342,8 @@ UnitRecorder::Outcome UnitRecorder::Write(const PendingVersion &p)
         datafile::Apply_Records(*records, finding.unit, datafile::Parameter0::Load);
         o.recorded = units.record(p.unit, p.name, p.meeting, finding, p.author, &o.why);
     }
+    if (o.recorded && !o.recorded->unchanged)
+        repository->packIfLoose(); // housekeeping: a pack that fails leaves every object loose, and read
     if (o.recorded && !o.recorded->unchanged && !repository->remote().isEmpty()) {
         o.sync = repository->sync(); // a new version goes out at once; offline, it waits
         o.notShared = repository->notShared();

@@ -80,6 +80,14 @@ public:
     // The units the records hold, by folder.
     QStringList units() const;
 
+    // ---- packing: libgit2 leaves each object of a version in a file of its own
+    static constexpr int LooseObjectsToPack = 1000;
+    int looseObjects() const;
+    // Packs what the references reach, and removes the loose copies the packs hold.
+    bool pack(QString *why = nullptr);
+    // The same once threshold loose objects or more have gathered.
+    bool packIfLoose(int threshold = LooseObjectsToPack, QString *why = nullptr);
+
     // ---- sharing: one remote (a bare repository in a folder, file://, or HTTPS where
     // libgit2 serves it) that every PC of a department syncs with
     bool setRemote(const QString &url, QString *why);

@@ -228,3 +228,41 @@ TEST(Records, ALockedOrDamagedRepositoryIsNamedAndLeftAsItIs)
     EXPECT_EQ(plainGit(dir.path(), "cat-file -t 0123456789abcdef0123456789abcdef01234567").contains("fatal"),
               true);
 }
+
+// Once enough loose objects have gathered, the records pack them and drop the loose
+// copies; plain git reads every version as before, an object no version reaches is
+// kept, and the next pack holds only what came since.
+TEST(Records, LooseObjectsArePackedOnceThereAreEnough)
+{
+    QTemporaryDir dir;
+    auto records = open(dir.path());
+    ASSERT_TRUE(records);
+    bool unchanged = false;
+    QString why;
+    for (int n = 1; n <= 6; ++n)
+        ASSERT_EQ(records->record("Gate", {{"configuration.csv", QByteArray("pass,") + QByteArray::number(n)}},
+                                  Ann, "v", &unchanged, &why),
+                  n)
+            << why.toStdString();
+    const int loose = records->looseObjects();
+    EXPECT_EQ(loose, 6 * 4); // each version: a blob, two trees, a commit
+    const QString stray = plainGit(dir.path(), "hash-object -w --stdin < /dev/null");
+    EXPECT_TRUE(records->packIfLoose(loose + 2, &why)) << why.toStdString();
+    EXPECT_EQ(records->looseObjects(), loose + 1); // too few yet: nothing packed
+
+    EXPECT_TRUE(records->packIfLoose(loose + 1, &why)) << why.toStdString();
+    EXPECT_EQ(records->looseObjects(), 0);
+    EXPECT_EQ(plainGit(dir.path(), "cat-file -t " + stray), "blob"); // unreached, but kept
+    EXPECT_TRUE(plainGit(dir.path(), "count-objects -v").contains("in-pack: 25"));
+    EXPECT_EQ(plainGit(dir.path(), "fsck --strict --no-dangling"), "");
+    EXPECT_EQ(plainGit(dir.path(), "show HEAD~5:Gate/configuration.csv"), "pass,1");
+    EXPECT_EQ(records->history("Gate").size(), 6u);
+    EXPECT_EQ(records->record("Gate", {{"configuration.csv", "pass,7"}}, Ann, "after", &unchanged, &why), 7);
+    EXPECT_EQ(records->lastFile("Gate", "configuration.csv").value_or(QByteArray()), "pass,7");
+    EXPECT_TRUE(records->pack(&why)) << why.toStdString();
+    EXPECT_TRUE(plainGit(dir.path(), "count-objects -v").contains("in-pack: 29")); // 4 more, in a pack of their own
+    EXPECT_TRUE(plainGit(dir.path(), "count-objects -v").contains("packs: 2"));
+    EXPECT_EQ(plainGit(dir.path(), "fsck --strict --no-dangling"), "");
+    EXPECT_TRUE(records->pack(&why)); // nothing loose: nothing to do
+    EXPECT_TRUE(plainGit(dir.path(), "count-objects -v").contains("packs: 2"));
+}
