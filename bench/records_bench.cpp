@@ -57,7 +57,8 @@ bool measureSync()
 {
     constexpr int Units = 100, VersionsEach = 100;
     QTemporaryDir dir;
-    const QString first = dir.filePath(QStringLiteral("first")), remote = dir.filePath(QStringLiteral("remote.git"));
+    const QString first = dir.filePath(QStringLiteral("first")),
+                  remote = dir.filePath(QStringLiteral("remote.git"));
     if (!git(dir.path(), {QStringLiteral("init"), QStringLiteral("-q"), first}) ||
         !git(dir.path(), {QStringLiteral("init"), QStringLiteral("-q"), QStringLiteral("--bare"), remote}))
         return false;
@@ -68,8 +69,9 @@ bool measureSync()
             const auto data = datafile::Build_Data_File(unitWithPass14(v * Units + u), &why);
             const QByteArray message = "Read from the unit on /dev/ttyUSB0: pass table";
             const QByteArray when = QByteArray::number(1767225600 + (v * Units + u) * 60) + " +0000";
-            stream += "commit refs/heads/master\nauthor Bench <bench-pc> " + when + "\ncommitter Bench <bench-pc> " +
-                      when + "\ndata " + QByteArray::number(message.size()) + "\n" + message + "\n";
+            stream += "commit refs/heads/master\nauthor Bench <bench-pc> " + when +
+                      "\ncommitter Bench <bench-pc> " + when + "\ndata " +
+                      QByteArray::number(message.size()) + "\n" + message + "\n";
             stream += "M 100644 inline \"Unit " + QByteArray::number(u) + "/configuration.csv\"\ndata " +
                       QByteArray::number(data->size()) + "\n" + *data + "\n";
         }

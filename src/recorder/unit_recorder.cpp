@@ -3,6 +3,7 @@
 #include "datafile/data_file.h"
 #include "eventlog/event_archive.h"
 #include "events_place.h"
+#include "lock_holders.h"
 #include "records_place.h"
 #include "session/run.h"
 #include "session/unit_image.h"
@@ -327,6 +328,9 @@ UnitRecorder::Outcome UnitRecorder::Write(const PendingVersion &p)
     auto repository = records::Repository::Open(p.folder, &o.why);
     if (!repository)
         return o;
+#ifdef Q_OS_LINUX
+    repository->setLockHolders(Lock_Holders); // the system can tell who has a file open
+#endif
     records::UnitRecords units(*repository);
     if (p.events) {
         o.recorded = units.recordEvents(p.unit, *p.events, p.author, &o.why);

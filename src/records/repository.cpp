@@ -108,14 +108,23 @@ std::optional<int> Repository::record(const QString &unit, const std::map<QStrin
     waited.start();
     while (QFileInfo::exists(lock.filePath()) && waited.elapsed() < m_lockWaitMs)
         QThread::msleep(50);
-    if (QFileInfo::exists(lock.filePath()))
-        return fail(
-            QStringLiteral("another program holds the records (%1, there since %2); the version was not "
-                           "written. Close that program, or remove the file if none runs.")
-                .arg(QDir::toNativeSeparators(lock.filePath()),
-                     QFileInfo(lock.filePath())
-                         .lastModified()
-                         .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+    if (QFileInfo::exists(lock.filePath())) {
+        QString held = QStringLiteral("%1, there since %2")
+                           .arg(QDir::toNativeSeparators(lock.filePath()),
+                                QFileInfo(lock.filePath())
+                                    .lastModified()
+                                    .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        if (m_lockHolders) {
+            const QStringList holders = m_lockHolders(lock.filePath());
+            held = holders.isEmpty()
+                       ? held + QStringLiteral("; no running program has it open, so one that stopped may "
+                                               "have left it")
+                       : holders.join(QStringLiteral(", ")) + QStringLiteral(" holds ") + held;
+        }
+        return fail(QStringLiteral("another program holds the records (%1); the version was not written. "
+                                   "Close that program, or remove the file if none runs.")
+                        .arg(held));
+    }
     // The last version first: records whose history cannot be read are not written to.
     Commit parent;
     git_oid head;

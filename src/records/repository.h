@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -57,6 +58,12 @@ public:
     // How long a version waits for another program that holds the records (its
     // index.lock) before it is refused.
     void setLockWaitMs(int ms) { m_lockWaitMs = ms; }
+    // Who has a file open, as the system tells ("git (process 4711)"), to name the
+    // program that holds the records; without it only the file and its age are named.
+    void setLockHolders(std::function<QStringList(const QString &file)> holders)
+    {
+        m_lockHolders = std::move(holders);
+    }
 
     // Writes files (paths inside the unit's folder) and commits them as the unit's next
     // version; the unit's other files stay as they were. Content the last version held
@@ -117,6 +124,7 @@ private:
     QString m_folder;
     std::unique_ptr<Git> m_git;
     int m_lockWaitMs = 10000;
+    std::function<QStringList(const QString &)> m_lockHolders;
 };
 
 } // namespace halvo::records

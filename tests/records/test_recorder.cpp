@@ -3,6 +3,7 @@
 // waits for it or fails because of it.
 #include "eventlog/event_archive.h"
 #include "recorder/events_place.h"
+#include "recorder/lock_holders.h"
 #include "recorder/records_place.h"
 #include "recorder/unit_recorder.h"
 
@@ -13,6 +14,7 @@
 #include "sim_unit.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -178,6 +180,22 @@ private slots:
         QCOMPARE(back.at(0).events->port, QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(back.at(0).events->lines, 48);
         QCOMPARE(back.at(0).events->pages, 12);
+    }
+
+    // The program that has the records' lock open is named by the system; a lock no
+    // program has open is nobody's.
+    void theLocksHolderIsNamed()
+    {
+        const QString lock = dir.filePath("index.lock");
+        QVERIFY(QFile(lock).open(QIODevice::WriteOnly));
+        QCOMPARE(recorder::Lock_Holders(lock), QStringList());
+        QProcess holder;
+        holder.start("sh", {"-c", "exec 3>>\"$0\"; echo held; read x", lock});
+        QVERIFY(holder.waitForReadyRead(5000));
+        QCOMPARE(recorder::Lock_Holders(lock),
+                 QStringList{QStringLiteral("sh (process %1)").arg(holder.processId())});
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished(5000));
     }
 
     // A month's file begins where this PC's newest earlier one ended; its own record,

@@ -206,6 +206,23 @@ TEST(Records, ALockedOrDamagedRepositoryIsNamedAndLeftAsItIs)
     EXPECT_FALSE(records->record("Gate", {{"configuration.csv", "b\n"}}, Ann, "second", &unchanged, &why));
     EXPECT_TRUE(why.startsWith("another program holds the records (")) << why.toStdString();
     EXPECT_TRUE(QFile::exists(dir.filePath(".git/index.lock"))); // never taken from its owner
+    QStringList asked;
+    records->setLockHolders([&](const QString &file) {
+        asked << file;
+        return QStringList{"git (process 4711)"};
+    });
+    EXPECT_FALSE(records->record("Gate", {{"configuration.csv", "b\n"}}, Ann, "second", &unchanged, &why));
+    EXPECT_EQ(asked, QStringList{dir.filePath(".git/index.lock")});
+    EXPECT_TRUE(why.startsWith("another program holds the records (git (process 4711) holds " +
+                               dir.filePath(".git/index.lock") + ", there since "))
+        << why.toStdString();
+    EXPECT_TRUE(why.endsWith("); the version was not written. Close that program, or remove the file if none "
+                             "runs."))
+        << why.toStdString();
+    records->setLockHolders([](const QString &) { return QStringList(); });
+    EXPECT_FALSE(records->record("Gate", {{"configuration.csv", "b\n"}}, Ann, "second", &unchanged, &why));
+    EXPECT_TRUE(why.contains("; no running program has it open, so one that stopped may have left it); "))
+        << why.toStdString();
     ASSERT_TRUE(QFile::remove(dir.filePath(".git/index.lock")));
     EXPECT_EQ(records->record("Gate", {{"configuration.csv", "b\n"}}, Ann, "second", &unchanged, &why), 2);
 
@@ -240,8 +257,9 @@ TEST(Records, LooseObjectsArePackedOnceThereAreEnough)
     bool unchanged = false;
     QString why;
     for (int n = 1; n <= 6; ++n)
-        ASSERT_EQ(records->record("Gate", {{"configuration.csv", QByteArray("pass,") + QByteArray::number(n)}},
-                                  Ann, "v", &unchanged, &why),
+        ASSERT_EQ(records->record("Gate",
+                                  {{"configuration.csv", QByteArray("pass,") + QByteArray::number(n)}}, Ann,
+                                  "v", &unchanged, &why),
                   n)
             << why.toStdString();
     const int loose = records->looseObjects();
@@ -260,7 +278,8 @@ TEST(Records, LooseObjectsArePackedOnceThereAreEnough)
     EXPECT_EQ(records->record("Gate", {{"configuration.csv", "pass,7"}}, Ann, "after", &unchanged, &why), 7);
     EXPECT_EQ(records->lastFile("Gate", "configuration.csv").value_or(QByteArray()), "pass,7");
     EXPECT_TRUE(records->pack(&why)) << why.toStdString();
-    EXPECT_TRUE(plainGit(dir.path(), "count-objects -v").contains("in-pack: 29")); // 4 more, in a pack of their own
+    EXPECT_TRUE(
+        plainGit(dir.path(), "count-objects -v").contains("in-pack: 29")); // 4 more, in a pack of their own
     EXPECT_TRUE(plainGit(dir.path(), "count-objects -v").contains("packs: 2"));
     EXPECT_EQ(plainGit(dir.path(), "fsck --strict --no-dangling"), "");
     EXPECT_TRUE(records->pack(&why)); // nothing loose: nothing to do
