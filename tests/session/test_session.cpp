@@ -269,6 +269,27 @@ private slots:
                  "/dev/held is in use by another program. Close it and retry.");
     }
 
+    // A connection and a scan use the one port: while either runs, the other is refused.
+    void aConnectionAndAScanNeverRunTogether()
+    {
+        using Status = session::RunResult::Status;
+        s->close();
+        port::PortEntry entry;
+        entry.path = "/dev/fake";
+        session::Run *scan = s->scan({entry});
+        QVERIFY(scan->running());
+        session::Run *refused = s->connectTo("/dev/fake", 3000);
+        QCOMPARE(refused->result().status, Status::Refused);
+        QCOMPARE(refused->result().why, "a connection is being made");
+        QSignalSpy scanEnded(scan, &session::Run::finished);
+        scan->stop();
+        QTRY_VERIFY(!scanEnded.isEmpty());
+        session::Run *connecting = s->connectTo("/dev/fake", 3000);
+        QVERIFY(connecting->running());
+        QCOMPARE(s->scan({entry})->result().status, Status::Refused);
+        connecting->stop();
+    }
+
     // The session asks nobody: a request on a closed port fails, quietly (the window
     // has asked whether to open it before); one the port refuses is told.
     void requestsOnAClosedPortFail()
