@@ -2,10 +2,10 @@
 # Builds the Windows release on a Debian 12 machine, by hand (CI does not run it):
 #   1. installs the MinGW-w64 cross compiler, Wine, NSIS and Xvfb from Debian;
 #   2. builds Qt 6.4.2 for x86_64-w64-mingw32 from Debian's qt6-base source package,
-#      with only what the tool uses, and QtSerialPort 6.4.2 from its source archive
-#      (HALVO_VENDOR, default ../shared/vendor beside the repository; its checksum is
-#      checked first), and keeps both in a cache outside the repository
-#      (HALVO_WIN_CACHE, default ~/.cache/halvo-win64), reused on the next run;
+#      with only what the tool uses, QtSerialPort 6.4.2 and libgit2 1.9.7 from their
+#      source archives (HALVO_VENDOR, default ../shared/vendor beside the repository;
+#      each checksum is checked first), and keeps them in a cache outside the
+#      repository (HALVO_WIN_CACHE, default ~/.cache/halvo-win64), reused on the next run;
 #   3. cross-builds halvo-config.exe, halvo-cli.exe, halvo-screenshot.exe and the
 #      suites that need no pseudo-terminal, in build-win64/build;
 #   4. bundles the Qt DLLs, the platform plugin and MinGW's runtime, and writes
@@ -22,6 +22,9 @@ qt_prefix="$cache/qt-$qt_version-mingw64"
 vendor="${HALVO_VENDOR:-$top/../shared/vendor}"
 serialport_archive="qtserialport-$qt_version.tar.xz"
 serialport_sha256=55057973ea7a3de4eefcde242d7c293d534246ab2659904645bba2d92a639cea
+libgit2_version=1.9.7
+libgit2_archive="libgit2-$libgit2_version.tar.xz"
+libgit2_sha256=351987c4c029827506f87dc789afa8e231501cc3221a693e023aad476cb0fbd9
 out="$top/build-win64"
 jobs="$(nproc)"
 stage="${1:-all}"
@@ -107,15 +110,8 @@ build_serialport() {
     echo "QtSerialPort for Windows: cached in $qt_prefix"
     return
   fi
-  local archive="$vendor/$serialport_archive"
-  if [ ! -f "$archive" ]; then
-    echo "build.sh: $archive not found (set HALVO_VENDOR to the folder that holds it)" >&2
-    exit 1
-  fi
-  if ! echo "$serialport_sha256  $archive" | sha256sum --check --quiet -; then
-    echo "build.sh: $archive is not the QtSerialPort $qt_version source this build expects" >&2
-    exit 1
-  fi
+  local archive
+  archive="$(checked_archive "$serialport_archive" "$serialport_sha256")"
   local src="$cache/src/qtserialport" build="$cache/qtserialport-build"
   rm -rf "$src" "$build"
   mkdir -p "$src" "$build"
@@ -133,8 +129,49 @@ build_serialport() {
   rm -rf "$build" "$src"
 }
 
-# The tool, its command line, the screenshot tool and the suites, cross-built.
+# An archive from HALVO_VENDOR, checked before anything is unpacked: a different file
+# stops the build.
+checked_archive() {
+  local archive="$vendor/$1" sha256="$2"
+  if [ ! -f "$archive" ]; then
+    echo "build.sh: $archive not found (set HALVO_VENDOR to the folder that holds it)" >&2
+    exit 1
+  fi
+  if ! echo "$sha256  $archive" | sha256sum --check --quiet -; then
+    echo "build.sh: $archive is not the source this build expects" >&2
+    exit 1
+  fi
+  echo "$archive"
+}
+
+# libgit2 for the records, installed into the Qt prefix (its DLL beside Qt's): HTTPS
+# through Windows' own WinHTTP, its bundled zlib and regular expressions, no SSH.
+build_libgit2() {
+  if [ -f "$qt_prefix/bin/libgit2.dll" ] && [ -f "$qt_prefix/.halvo-libgit2-complete" ]; then
+    echo "libgit2 for Windows: cached in $qt_prefix"
+    return
+  fi
+  local archive src="$cache/src/libgit2" build="$cache/libgit2-build"
+  archive="$(checked_archive "$libgit2_archive" "$libgit2_sha256")"
+  rm -rf "$src" "$build"
+  mkdir -p "$src" "$build"
+  tar -xf "$archive" -C "$src" --strip-components=1
+  cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$here/mingw-toolchain.cmake" -DCMAKE_INSTALL_PREFIX="$qt_prefix" \
+    -DBUILD_TESTS=OFF -DBUILD_CLI=OFF -DBUILD_EXAMPLES=OFF -DUSE_SSH=OFF -DUSE_HTTPS=WinHTTP \
+    -DREGEX_BACKEND=builtin -DUSE_BUNDLED_ZLIB=ON
+  cmake --build "$build" -j "$jobs"
+  cmake --install "$build"
+  mkdir -p "$qt_prefix/LICENSES/libgit2"
+  cp "$src/COPYING" "$qt_prefix/LICENSES/libgit2/COPYING"
+  touch "$qt_prefix/.halvo-libgit2-complete"
+  rm -rf "$build" "$src"
+}
+
+# The tool, its command line, the screenshot tool and the suites, cross-built; the
+# records find libgit2 through the pkg-config file installed beside Qt.
 build_app() {
+  PKG_CONFIG_LIBDIR="$qt_prefix/lib/pkgconfig" PKG_CONFIG_PATH="" \
   cmake -S "$top" -B "$out/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$qt_prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$here/mingw-toolchain.cmake" \
@@ -155,6 +192,7 @@ bundle() {
   mkdir -p "$dir/platforms" "$dir/styles" "$dir/licences"
   cp "$out/build/src/app/halvo-config.exe" "$out/build/src/cli/halvo-cli.exe" "$dir/"
   for m in Core Concurrent Gui Widgets PrintSupport SerialPort; do cp "$qt_prefix/bin/Qt6$m.dll" "$dir/"; done
+  cp "$qt_prefix/bin/libgit2.dll" "$dir/"
   cp "$qt_prefix/plugins/platforms/qwindows.dll" "$dir/platforms/"
   cp "$qt_prefix/plugins/styles/qwindowsvistastyle.dll" "$dir/styles/"
   cp "$gcc_dlls/libgcc_s_seh-1.dll" "$gcc_dlls/libstdc++-6.dll" \
@@ -165,6 +203,7 @@ bundle() {
   sed 's/$/\r/' "$here/THIRD-PARTY.txt" > "$dir/licences/THIRD-PARTY.txt"
   sed 's/$/\r/' "$qt_prefix/LICENSES/LGPL-3.0-only.txt" > "$dir/licences/Qt-LGPL-3.0.txt"
   sed 's/$/\r/' "$qt_prefix/LICENSES/GPL-3.0-only.txt" > "$dir/licences/GPL-3.0.txt"
+  sed 's/$/\r/' "$qt_prefix/LICENSES/libgit2/COPYING" > "$dir/licences/libgit2-COPYING.txt"
   sed 's/$/\r/' /usr/share/doc/mingw-w64-common/copyright > "$dir/licences/MinGW-w64.txt" 2>/dev/null || true
   sed 's/$/\r/' /usr/share/doc/gcc-mingw-w64-base/copyright > "$dir/licences/GCC-runtime.txt" 2>/dev/null || true
   cat "$dir/LICENSE.txt" "$dir/licences/THIRD-PARTY.txt" > "$dir/licences/installer-licence.txt"
@@ -185,10 +224,10 @@ dist() {
 main() {
   install_packages
   case "$stage" in
-    qt) build_qt; build_serialport ;;
+    qt) build_qt; build_serialport; build_libgit2 ;;
     app) build_app ;;
     dist) dist ;;
-    all) build_qt; build_serialport; build_app; dist ;;
+    all) build_qt; build_serialport; build_libgit2; build_app; dist ;;
     *) echo "usage: $0 [qt|app|dist|all]" >&2; exit 2 ;;
   esac
 }
