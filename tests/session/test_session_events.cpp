@@ -8,6 +8,7 @@
 #include "session/pace_clock.h"
 #include "session/run.h"
 #include "session/store_job.h"
+#include "session/unit_memory.h"
 #include "session/unit_session.h"
 #include "sim_link.h"
 #include "sim_unit.h"
@@ -18,6 +19,8 @@
 #include <QDir>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -368,6 +371,25 @@ private slots:
     // A day of collections every 15 minutes against the simulated unit, which logs 0 to
     // 4 pages between them: every page asked for once (the last of each read again),
     // every line in the archive once, none missing.
+    // A collection turned off before the unit has said which it is stays off once it
+    // has: nothing is kept as on for the unit.
+    void aCollectionTurnedOffBeforeTheBannerStaysOff()
+    {
+        QStandardPaths::setTestModeEnabled(true); // the settings stay the test's own
+        QSettings().clear();
+        sim::SimUnit unit;
+        unit.setBannerInterval(0);
+        session::UnitSession quiet({std::make_unique<sim::SimLink>(unit), {}});
+        QVERIFY(Probe::channel(quiet).open(sim::SimLink::Demo_Path()));
+        Probe::collection(quiet).choose(false, 20);
+        QSignalSpy identified(&quiet, &session::UnitSession::identified);
+        unit.sendBanner();
+        QVERIFY(identified.wait(5000));
+        QVERIFY(!Probe::collection(quiet).active());
+        QVERIFY(!session::UnitMemory(quiet).collects());
+        QVERIFY(session::UnitMemory(quiet).archive().isEmpty());
+    }
+
     // The default archive (the records' file of the month) takes over from one in its
     // own folder, an earlier month's; an archive chosen elsewhere stays the operator's.
     void aCollectionFollowsTheDefaultArchive()
