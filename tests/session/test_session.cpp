@@ -363,6 +363,17 @@ private slots:
         QCOMPARE(failed.size(), 1); // told once, not once per line
         QVERIFY(!filing.filing());
         QVERIFY(!filing.start(dir.filePath("no/such/folder.txt")));
+
+        // Through the session: a choice cancelled lets the held lines go, so the next
+        // file begins with what comes after it.
+        s->holdEventLines();
+        link->receive(" held again\r");
+        QCOMPARE(s->fileEvents({})->result().status, session::RunResult::Status::Refused);
+        session::Run *run = s->fileEvents(dir.filePath("after-cancel.txt"));
+        QVERIFY(run->running());
+        link->receive(" fresh\r");
+        QCOMPARE(test::readFile(dir.filePath("after-cancel.txt")), "\"  fresh\r\"\r\n");
+        run->stop();
     }
 };
 
