@@ -10,7 +10,8 @@
 #      sends; a store of the whole pass table and the location names keeps the unit's
 #      pauses (timed by the unit as each frame arrives) at little CPU; a silent unit
 #      ends a command when its wait is up; doctor and the support file describe the
-#      port;
+#      port; a restore through COM5 is recorded, history lists it, and the records
+#      are shared through a bare repository in a folder with a second records folder;
 #   5. the installer installs silently, the installed tool starts, idles without
 #      CPU and follows the registry's list of COM ports; the uninstaller removes it.
 # Each check prints PASS or FAIL; the exit status is the number of failures.
@@ -28,6 +29,9 @@ wine=/usr/lib/wine/wine64
 failures=0
 
 export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEQT_FORCE_STDERR_LOGGING=1
+# What the Linux build records here stays in the check's own folder; the Windows
+# programs keep theirs in the fresh prefix, or where a step names.
+export HALVO_RECORDS="$work/linux-records"
 # Qt draws no text in line edits with its GDI font engine under Wine; its FreeType
 # engine is used here (a Windows PC needs nothing of the kind).
 qt_font=(-platform windows:fontengine=freetype)
@@ -163,6 +167,8 @@ await_line() {
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 
 started=$(date +%s)
+# The window keeps no records here: its first read would ask who records on this PC.
+"$wine" reg add 'HKCU\Software\halvo\records\records' /v on /t REG_SZ /d false /f >/dev/null 2>&1
 WINEQT_LOGGING_RULES="halvo.*.info=true" "$wine" halvo-config.exe --demo "${qt_font[@]}" > "$files/window.log" 2>&1 &
 disown
 window="$(await_window)"
@@ -284,6 +290,52 @@ if [ -n "$cpu1" ]; then
   fi
 else
   fail "the tool's CPU during the store: the frames never all arrived"
+fi
+
+# The records through COM5: a restore recorded as the unit's first version, which
+# history lists; shared with a bare repository in a folder, and brought whole to a
+# second records folder by its first sync. Plain git on Linux reads all three.
+records="$files/records" second="$files/records-second" department="$files/department.git"
+rm -rf "$records" "$second" "$department"
+git init -q --bare "$department"
+start_unit "$files/frames-records.txt"
+ln -sfn "$pty" "$WINEPREFIX/dosdevices/com5"
+"$wine" halvo-cli.exe restore --port COM5 --pause-scale 0.2 --records "$(winpath "$records")" \
+  --unit-name "Engine 3" --operator "Check Operator" "$(winpath "$files/unit-over-port.csv")" \
+  > "$files/records-restore.txt" 2>&1
+restored=$?
+stop_unit
+said="$(tr -d '\r' < "$files/records-restore.txt" | tail -1)"
+if [ "$restored" = 0 ] && [ "$said" = "halvo-cli: recorded as version 1 of Engine 3" ] &&
+   [ "$(git -C "$records" log --format='%an|%s' 2>&1)" = "Check Operator|Stored the pass table, not recorded before; the settings, not recorded before; the location names, not recorded before" ] &&
+   [ -z "$(git -C "$records" status --porcelain 2>&1)" ]; then
+  pass "restore --port COM5 with records: \"${said#halvo-cli: }\", one commit plain git reads"
+else
+  fail "restore --port COM5 with records: status $restored, \"$said\" (see $files/records-restore.txt)"
+fi
+"$wine" halvo-cli.exe history --records "$(winpath "$records")" "Engine 3" > "$files/history.txt" 2>&1
+listed="$(tr -d '\r' < "$files/history.txt")"
+if [ "$(grep -c . <<< "$listed")" = 1 ] &&
+   grep -q "^1  $(date +%Y-%m-%d) [0-9:]*  Check Operator  Stored the pass table" <<< "$listed"; then
+  pass "history \"Engine 3\": $listed"
+else
+  fail "history \"Engine 3\": $listed"
+fi
+"$wine" halvo-cli.exe records --records "$(winpath "$records")" remote "$(winpath "$department")" \
+  > "$files/share.txt" 2>&1
+shared=$?
+"$wine" halvo-cli.exe records --records "$(winpath "$second")" remote "$(winpath "$department")" \
+  > "$files/join.txt" 2>&1
+joined=$?
+"$wine" halvo-cli.exe history --records "$(winpath "$second")" "Engine 3" > "$files/history-second.txt" 2>&1
+head="$(git -C "$records" rev-parse HEAD 2>&1)"
+if [ "$shared" = 0 ] && [ "$joined" = 0 ] && [ "$(git -C "$department" rev-parse HEAD 2>&1)" = "$head" ] &&
+   [ "$(git -C "$second" rev-parse HEAD 2>&1)" = "$head" ] &&
+   [ "$(tr -d '\r' < "$files/history-second.txt")" = "$listed" ]; then
+  pass "records remote (a bare repository in a folder): \"$(tr -d '\r' < "$files/share.txt" | tail -1 | sed 's/^halvo-cli: //')\";" \
+       "a second records folder joining: \"$(tr -d '\r' < "$files/join.txt" | tail -1 | sed 's/^halvo-cli: //')\", every version listed"
+else
+  fail "records remote: status $shared / $joined (see $files/share.txt, $files/join.txt, $files/history-second.txt)"
 fi
 
 # A unit that never announces itself: the command ends when its wait is up (3 s
