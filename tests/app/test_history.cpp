@@ -2,6 +2,7 @@
 // window over them, a version loaded as changes against the unit and printed, against
 // the simulated unit on a pty and a real repository in a temporary folder.
 #include "changes_panel.h"
+#include "eventlog_tab.h"
 #include "history_window.h"
 #include "pass_tab.h"
 #include "recorder/records_place.h"
@@ -151,6 +152,28 @@ private slots:
         // Offered on the field itself.
         auto *slot = f.ctl<QLineEdit>("Text_Location_Name(6)");
         QCOMPARE(slot->contextMenuPolicy(), Qt::CustomContextMenu);
+    }
+
+    // A unit the records know reads its new events into its folder there, with nothing
+    // asked, and the download is its next version.
+    void newEventsAreKeptWithTheUnit()
+    {
+        f.dialogs.texts = {"Ann Operator", "Engine 3"};
+        readPasses();
+        QVERIFY2(recordedAs("recorded as version 1 of Engine 3"), qPrintable(recordLine()));
+        f.showTab(Part::EventLog);
+        f.ctl<QLineEdit>("TxtEventLogPagesToDownload")->setText("2");
+        f.w->eventLogTab().CmdReadNewEvents_Click();
+        QVERIFY2(recordedAs("recorded as version 2 of Engine 3"), qPrintable(recordLine()));
+        QVERIFY(f.dialogs.offered.isEmpty()); // no archive was asked for
+        const QString month = QDate::currentDate().toString("yyyy-MM");
+        const QStringList kept =
+            QDir(records() + "/Engine 3/events").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(kept.size(), 1); // this PC's folder
+        QCOMPARE(halvo::test::readFile(records() + "/Engine 3/events/" + kept.first() + "/" + month + ".txt")
+                     .count("\"\r\n"),
+                 8);
+        QCOMPARE(f.ctl<QLabel>("LabelEventArchive")->text(), "Archive: " + month + ".txt");
     }
 
     // Options > Share Records... sends what the records hold; each version after it goes

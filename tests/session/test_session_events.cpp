@@ -18,9 +18,9 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 

@@ -89,7 +89,8 @@ private slots:
         QSignalSpy ended(run, &session::Run::finished);
         fake->read->fire(); // the unit stays silent
         QCOMPARE(ended.size(), 1);
-        QCOMPARE(ended.first().first().value<session::RunResult>().status, session::RunResult::Status::Failed);
+        QCOMPARE(ended.first().first().value<session::RunResult>().status,
+                 session::RunResult::Status::Failed);
     }
 
     // A run asked on a closed port never begins, and says why.
