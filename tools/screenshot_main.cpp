@@ -126,12 +126,15 @@ int main(int argc, char **argv)
     const QString what = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     const int tab = what.toInt();
 #ifdef HALVO_HAS_RECORDS
-    // The records go to a folder of their own, and nothing the tool keeps is touched.
+    // The records go to a folder of their own (HALVO_RECORDS, else one that goes with
+    // the run), and nothing the tool keeps is touched.
     QStandardPaths::setTestModeEnabled(true);
     QTemporaryDir records;
     const bool history = what == QLatin1String("history") || what == QLatin1String("who");
     halvo::recorder::Keep_Records(history);
-    halvo::recorder::Keep_Records_Folder(records.filePath(QStringLiteral("Halvo Records")));
+    const QString given = qEnvironmentVariable("HALVO_RECORDS"); // kept, to be read afterwards
+    halvo::recorder::Keep_Records_Folder(given.isEmpty() ? records.filePath(QStringLiteral("Halvo Records"))
+                                                         : given);
 #endif
     // The demo unit inside the tool: the same on every system.
     halvo::sim::SimUnit unit;
