@@ -371,6 +371,29 @@ private slots:
     // A day of collections every 15 minutes against the simulated unit, which logs 0 to
     // 4 pages between them: every page asked for once (the last of each read again),
     // every line in the archive once, none missing.
+    // The last pages into a file: the run's result names the file, which holds every
+    // line that came.
+    void pagesDownloadedIntoAFileNameIt()
+    {
+        QTemporaryDir dir;
+        sim::SimUnit unit;
+        unit.setBannerInterval(0);
+        session::UnitSession pages({std::make_unique<sim::SimLink>(unit), {}});
+        QVERIFY(Probe::channel(pages).open(sim::SimLink::Demo_Path()));
+        session::SessionTiming t;
+        t.eventScale = 0.01;
+        pages.setTiming(t);
+        const QString file = dir.filePath("last.txt");
+        session::Run *run = pages.downloadPages(2, file);
+        QSignalSpy ended(run, &session::Run::finished);
+        QVERIFY(ended.wait(10000));
+        const auto result = ended.first().first().value<session::RunResult>();
+        QVERIFY2(result.ok(), qPrintable(result.why));
+        QCOMPARE(result.file, file);
+        QCOMPARE(result.lines, 8);
+        QCOMPARE(test::readFile(file).count("\"\r\n"), 8);
+    }
+
     // A collection turned off before the unit has said which it is stays off once it
     // has: nothing is kept as on for the unit.
     void aCollectionTurnedOffBeforeTheBannerStaysOff()
