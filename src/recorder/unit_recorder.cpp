@@ -284,7 +284,9 @@ void UnitRecorder::writeNext()
         p.name = named != m_names.end() ? named->second : *unit;
     }
     m_writing = true;
-    QtConcurrent::run([p] { return Write(p); }).then(this, [this, id = p.id](const Outcome &o) {
+    QtConcurrent::run([p, packAt = m_packAt] {
+        return Write(p, packAt);
+    }).then(this, [this, id = p.id](const Outcome &o) {
         m_writing = false;
         if (!o.recorded) {
             waits(o.why);
@@ -322,7 +324,7 @@ void UnitRecorder::waits(const QString &why)
 }
 
 // On a pool thread: everything it touches is its own.
-UnitRecorder::Outcome UnitRecorder::Write(const PendingVersion &p)
+UnitRecorder::Outcome UnitRecorder::Write(const PendingVersion &p, int packAt)
 {
     Outcome o;
     auto repository = records::Repository::Open(p.folder, &o.why);
@@ -347,7 +349,8 @@ UnitRecorder::Outcome UnitRecorder::Write(const PendingVersion &p)
         o.recorded = units.record(p.unit, p.name, p.meeting, finding, p.author, &o.why);
     }
     if (o.recorded && !o.recorded->unchanged)
-        repository->packIfLoose(); // housekeeping: a pack that fails leaves every object loose, and read
+        repository->packIfLoose(
+            packAt); // housekeeping: a pack that fails leaves every object loose, and read
     if (o.recorded && !o.recorded->unchanged && !repository->remote().isEmpty()) {
         o.sync = repository->sync(); // a new version goes out at once; offline, it waits
         o.notShared = repository->notShared();

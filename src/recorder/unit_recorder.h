@@ -72,6 +72,8 @@ public:
     // asked about (halvo-cli, which answers from its options).
     QString eventsArchive();
     void askWhichUnitForEvents(bool on) { m_askForEvents = on; }
+    // How many loose objects the records gather before a new version packs them.
+    void setPackThreshold(int looseObjects) { m_packAt = looseObjects; }
 
     // "recorded as version 12 of Engine 3"; "unchanged since version 12 of Engine 3".
     static QString Recorded_Text(const records::Recorded &r);
@@ -102,7 +104,7 @@ private:
     std::optional<QString> identify(const records::Meeting &meeting, QString *why, bool *unreadable);
     void writeNext();
     void waits(const QString &why);
-    static Outcome Write(const PendingVersion &pending);
+    static Outcome Write(const PendingVersion &pending, int packAt);
 
     session::UnitSession &m_session;
     RecordQuestions &m_questions;
@@ -113,6 +115,7 @@ private:
     std::map<QString, QString> m_names; // a new unit's folder, to the name it was given
     bool m_writing = false;
     bool m_askForEvents = false;
+    int m_packAt = records::Repository::LooseObjectsToPack;
 };
 
 } // namespace halvo::recorder

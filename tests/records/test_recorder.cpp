@@ -112,7 +112,7 @@ private slots:
         config = config::Configuration();
         s->setConfiguration(&config);
         session::SessionTiming t;
-        t.pauseScale = 0.01;
+        t.pauseScale = t.eventScale = 0.01;
         t.readMs = t.readBackMs = 5000;
         s->setTiming(t);
         QFile::remove(pending());
@@ -155,9 +155,17 @@ private slots:
         QCOMPARE(git("log -1 --format=%an --stat").count(".halvo-record"), 1);
 
         QCOMPARE(recordedAfter(s->downloadNewEvents(archive, 2)), QString()); // nothing new
+        // A version made once enough loose objects have gathered packs them.
+        QVERIFY(!git("count-objects -v").contains("count: 0"));
+        recorder->setPackThreshold(1);
+        unit->addEventPages(1);
+        QCOMPARE(recordedAfter(s->downloadNewEvents(archive, 2)),
+                 QStringLiteral("recorded as version 3 of Engine 3"));
+        QVERIFY2(git("count-objects -v").contains("count: 0"), qPrintable(git("count-objects -v")));
+        QCOMPARE(git("fsck --strict --no-dangling"), QString());
         unit->addEventPages(1);
         QVERIFY(finish(s->downloadNewEvents(elsewhere, 1)).ok());
-        QCOMPARE(git("rev-list --count HEAD"), QStringLiteral("2"));
+        QCOMPARE(git("rev-list --count HEAD"), QStringLiteral("3"));
         QVERIFY(recorder->idle());
     }
 
