@@ -93,7 +93,7 @@ public:
     QString identification() const override { return banner; }
     std::optional<int> lastPointer() const override { return pointer; }
     void forgetUnit() override { banner.clear(); }
-    void clearErrorLatch() override {}
+    void clearErrorLatch() override { asked << "clear latch"; }
     void showConnected(bool connected) override { shown << (connected ? "connected" : "disconnected"); }
 };
 
@@ -375,6 +375,7 @@ private slots:
         b.path = QStringLiteral("/dev/b");
         c.path = QStringLiteral("/dev/c");
         QVERIFY(job.start({a, b, c}));
+        QCOMPARE(unit.asked.first(), "clear latch"); // a failure told before is not this scan's
         QVERIFY(!job.start({a})); // one scan at a time
         unit.banner = QStringLiteral("HALVO BASE 7 rest");
         QVERIFY(ended.wait(5000));
