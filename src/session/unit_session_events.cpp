@@ -176,7 +176,9 @@ void UnitSession::hearNewEvents(Run *run, std::optional<int> firstPages, Archive
                 UnitMemory(*this).noteDownloadInto(m_archive->archive());
                 RunResult r =
                     RunResult::Of(end.appendedAll ? RunResult::Status::Done : Status_Of(end.how), end.why);
-                if (r.status == RunResult::Status::Done && !end.appendedAll)
+                // Not all appended is no success; a page that is not the archive's
+                // stopped the download, but nobody stopped the run.
+                if ((r.status == RunResult::Status::Done && !end.appendedAll) || end.mismatch)
                     r.status = RunResult::Status::Failed;
                 r.download = end;
                 r.file = m_archive->archive();

@@ -371,6 +371,39 @@ private slots:
     // A day of collections every 15 minutes against the simulated unit, which logs 0 to
     // 4 pages between them: every page asked for once (the last of each read again),
     // every line in the archive once, none missing.
+    // A run of new events ends as its download did: failed, and said why, when the
+    // archive's last page is no longer the unit's; stopped when the operator stops it.
+    void aNewEventsRunEndsAsItsDownloadDid()
+    {
+        using Status = session::RunResult::Status;
+        QTemporaryDir dir;
+        sim::SimUnit unit;
+        unit.setBannerInterval(0);
+        session::UnitSession events({std::make_unique<sim::SimLink>(unit), {}});
+        QVERIFY(Probe::channel(events).open(sim::SimLink::Demo_Path()));
+        session::SessionTiming t;
+        t.eventScale = 0.01;
+        events.setTiming(t);
+        auto finish = [](session::Run *run) {
+            QSignalSpy ended(run, &session::Run::finished);
+            if (run->running())
+                [&] { QVERIFY(ended.wait(10000)); }();
+            return run->result();
+        };
+        const QString archive = dir.filePath("archive.txt");
+        QVERIFY(finish(events.downloadNewEvents(archive, 2)).ok());
+        unit.setLogGeneration(1); // cleared and refilled elsewhere
+        unit.addEventPages(1);
+        const auto refused = finish(events.downloadNewEvents(archive, std::nullopt));
+        QCOMPARE(refused.status, Status::Failed);
+        QVERIFY(refused.download.mismatch && !refused.why.isEmpty());
+        unit.addEventPages(20);
+        session::Run *run = events.downloadNewEvents(archive, std::nullopt, true);
+        QVERIFY(run->running());
+        run->stop();
+        QCOMPARE(finish(run).status, Status::Stopped);
+    }
+
     // The last pages into a file: the run's result names the file, which holds every
     // line that came.
     void pagesDownloadedIntoAFileNameIt()
