@@ -306,14 +306,26 @@ TEST(UnitRecords, EventsAreTakenAsTheFolderHoldsThem)
     QString why;
     EXPECT_FALSE(r.units->recordEvents(QStringLiteral("Engine 3"), found, Ann, &why));
     EXPECT_EQ(why.toStdString(), "Engine 3 has no version in the records to keep its events beside");
-    EXPECT_EQ(r.git("rev-list --all --count"), "0");
-
-    r.record(readOf(unitWith("Night Porter", "30", "Lobby")));
+    // A unit file in the folder that no version holds (written by hand, or left by a
+    // version that failed) is no version either, events beside it or not.
     QDir(r.dir.path()).mkpath("Engine 3/events/desk_pc_2");
     QFile lines(r.dir.filePath("Engine 3/" + file));
     ASSERT_TRUE(lines.open(QIODevice::WriteOnly));
     lines.write("\" Page 00496 Ev 1\r\n");
     lines.flush();
+    QFile loose(r.dir.filePath("Engine 3/unit.txt"));
+    ASSERT_TRUE(loose.open(QIODevice::WriteOnly));
+    UnitFile byHand;
+    byHand.name = QStringLiteral("Engine 3");
+    byHand.banner = met().banner;
+    loose.write(byHand.text());
+    loose.close();
+    ASSERT_TRUE(r.units->unitFile(QStringLiteral("Engine 3")));
+    EXPECT_FALSE(r.units->recordEvents(QStringLiteral("Engine 3"), found, Ann, &why));
+    EXPECT_EQ(r.git("rev-list --all --count"), "0");
+    ASSERT_TRUE(loose.remove());
+
+    r.record(readOf(unitWith("Night Porter", "30", "Lobby")));
     const auto events = r.units->recordEvents(QStringLiteral("Engine 3"), found, Ann, &why);
     ASSERT_TRUE(events) << why.toStdString();
     EXPECT_EQ(events->version, 2);
