@@ -284,4 +284,18 @@ TEST(Records, LooseObjectsArePackedOnceThereAreEnough)
     EXPECT_EQ(plainGit(dir.path(), "fsck --strict --no-dangling"), "");
     EXPECT_TRUE(records->pack(&why)); // nothing loose: nothing to do
     EXPECT_TRUE(plainGit(dir.path(), "count-objects -v").contains("packs: 2"));
+
+    // A damaged loose object: nothing is packed or removed, and it is said.
+    EXPECT_EQ(records->record("Gate", {{"configuration.csv", "pass,8"}}, Ann, "v", &unchanged, &why), 8);
+    QDir(dir.filePath(".git/objects")).mkpath("ab");
+    QFile damaged(dir.filePath(".git/objects/ab/cdef0123456789abcdef0123456789abcdef01"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("not an object");
+    damaged.close();
+    const int before = records->looseObjects();
+    why.clear();
+    EXPECT_FALSE(records->pack(&why));
+    EXPECT_TRUE(why.startsWith("the records' loose objects cannot be gathered to pack")) << why.toStdString();
+    EXPECT_EQ(records->looseObjects(), before);
+    EXPECT_TRUE(plainGit(dir.path(), "count-objects -v").contains("packs: 2"));
 }
