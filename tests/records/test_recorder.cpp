@@ -169,6 +169,32 @@ private slots:
         QVERIFY(recorder->idle());
     }
 
+    // Downloads into the records while they cannot be written each wait, in order. The
+    // first to be written takes the archive as it is by then, every line of both; the
+    // second finds it recorded.
+    void eventVersionsWaitTheirTurn()
+    {
+        recordedAfter(s->read({config::Part::Settings}));
+        const QString archive = s->archiveFor({});
+        QVERIFY(QDir(records()).rename(".git", ".git-away")); // a folder of files, not records
+        QVERIFY(recordedAfter(s->downloadNewEvents(archive, 1)).startsWith("not recorded yet: "));
+        unit->addEventPages(2);
+        QVERIFY(recordedAfter(s->downloadNewEvents(archive, 1)).contains("2 versions wait"));
+        QVERIFY(QDir(records()).rename(".git-away", ".git"));
+        QSignalSpy recorded(recorder.get(), &recorder::UnitRecorder::recorded);
+        recorder->retry();
+        QTRY_COMPARE(recorded.size(), 2);
+        QCOMPARE(recorded.at(0).at(1).toString(), QStringLiteral("recorded as version 2 of Engine 3"));
+        QCOMPARE(recorded.at(1).at(1).toString(), QStringLiteral("unchanged since version 2 of Engine 3"));
+        QCOMPARE(recorder->waiting(), 0);
+        const QString file = archive.mid(archive.indexOf("events/"));
+        QCOMPARE(git("log -1 --format=%s"),
+                 QStringLiteral("Read 4 new event lines (1 page) from the unit on %1 into %2")
+                     .arg(sim::SimLink::Demo_Path(), file));
+        QCOMPARE(git("show 'HEAD:Engine 3/" + file + "'").count('\n'), 11); // 12 lines
+        QCOMPARE(git("status --porcelain"), QString());
+    }
+
     // An event version that waits is kept with its files and counts, and is still one
     // after a restart; a configuration version stays one.
     void aWaitingEventVersionKeepsItsFiles()
