@@ -1,9 +1,9 @@
 // halvo-window-bench: measures the real window against the simulated unit on a pty,
 // offscreen, at the unit's real pacing, and prints one markdown row per figure.
 #ifdef HALVO_HAS_RECORDS
+#include "app/records_menu.h"
 #include "recorder/records_place.h"
 #include "recorder/unit_recorder.h"
-#include "app/records_menu.h"
 #endif
 #include "../tests/support/session_probe.h"
 #include "bench_support.h"
@@ -84,9 +84,11 @@ void measureStore(app::FormMain &w, const QString &record, config::Part tab, int
     QElapsedTimer recording;
     recording.start();
     auto &recorder = w.records().recorder();
-    waitFor(&recorder, &recorder::UnitRecorder::idleAgain, [&] { return recorder.idle(); }, 30000);
+    waitFor(
+        &recorder, &recorder::UnitRecorder::idleAgain, [&] { return recorder.idle(); }, 30000);
     if (!loaded)
-        row((QByteArray(what) + ": the window's longest stall over the store's end and its recording").constData(),
+        row((QByteArray(what) + ": the window's longest stall over the store's end and its recording")
+                .constData(),
             QStringLiteral("%1 ms from the read back on (the version recorded %2 ms after the store ended)")
                 .arg(stalls ? stalls->longest : -1)
                 .arg(recording.elapsed()),
@@ -197,7 +199,8 @@ int main(int argc, char **argv)
         // The run's unit goes first, so that nothing is plugged while the ports are watched.
         unit.terminate();
         unit.waitForFinished(3000);
-        waitFor(&w.session(), &session::UnitSession::linkBroke, [&] { return !w.session().isOpen(); }, 10000);
+        waitFor(
+            &w.session(), &session::UnitSession::linkBroke, [&] { return !w.session().isOpen(); }, 10000);
         idle(3000); // the port list follows the unplug: that is not watching
         measurePortWatch(dir);
     }

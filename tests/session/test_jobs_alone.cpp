@@ -376,7 +376,7 @@ private slots:
         c.path = QStringLiteral("/dev/c");
         QVERIFY(job.start({a, b, c}));
         QCOMPARE(unit.asked.first(), "clear latch"); // a failure told before is not this scan's
-        QVERIFY(!job.start({a})); // one scan at a time
+        QVERIFY(!job.start({a}));                    // one scan at a time
         unit.banner = QStringLiteral("HALVO BASE 7 rest");
         QVERIFY(ended.wait(5000));
         QCOMPARE(heard.size(), 2);
