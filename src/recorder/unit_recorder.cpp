@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -26,13 +27,14 @@ UnitRecorder::UnitRecorder(session::UnitSession &session, RecordQuestions &quest
     : QObject(parent), m_session(session), m_questions(questions), m_pending(std::move(pending))
 {
     connect(&session, &session::UnitSession::runStarted, this, &UnitRecorder::heard);
-    session.setArchivePlace([this] { return eventsArchive(); });
+    // The session may outlive the recorder, or go first (the window's members go before
+    // its children): the place asks the recorder only while it is there.
+    session.setArchivePlace([recorder = QPointer<UnitRecorder>(this)] {
+        return recorder ? recorder->eventsArchive() : QString();
+    });
 }
 
-UnitRecorder::~UnitRecorder()
-{
-    m_session.setArchivePlace({});
-}
+UnitRecorder::~UnitRecorder() = default;
 
 void UnitRecorder::setFolder(const QString &folder)
 {
