@@ -6,11 +6,13 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <ctime>
+#include <thread>
 
 using halvo::config::Configuration;
 using halvo::config::Part;
@@ -106,9 +108,8 @@ struct Pc
 // last version, so that the next one is the newer.
 void nextSecond()
 {
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
-    while (QDateTime::currentSecsSinceEpoch() <= now)
-        QThread::msleep(20);
+    const std::time_t now = std::time(nullptr);
+    std::this_thread::sleep_until(std::chrono::system_clock::from_time_t(now + 1));
 }
 
 struct Department
@@ -116,6 +117,16 @@ struct Department
     QTemporaryDir dir;
     QString remote = dir.filePath("halvo-records.git");
     Department() { sh(QStringLiteral("git init -q --bare '%1'").arg(remote)); }
+    // A records Engine 3's first version and shares it; b joins and brings it.
+    void shareFirstVersion(Pc &a, Pc &b)
+    {
+        QString why;
+        a.record("Engine 3", "Night Porter");
+        ASSERT_TRUE(a.repository->setRemote(remote, &why)) << why.toStdString();
+        a.sync();
+        ASSERT_TRUE(b.repository->setRemote(remote, &why)) << why.toStdString();
+        b.sync();
+    }
 };
 
 } // namespace
@@ -169,12 +180,7 @@ TEST(Sharing, AConflictTakesTheNewerAndKeepsBoth)
 {
     Department d;
     Pc a(d.dir.filePath("a"), "Ann", "desk-pc"), b(d.dir.filePath("b"), "Bob", "van-laptop");
-    QString why;
-    a.record("Engine 3", "Night Porter");
-    ASSERT_TRUE(a.repository->setRemote(d.remote, &why));
-    a.sync();
-    ASSERT_TRUE(b.repository->setRemote(d.remote, &why));
-    b.sync();
+    d.shareFirstVersion(a, b);
     a.record("Engine 3", "Ann's Porter");
     nextSecond(); // Bob's is the newer
     b.record("Engine 3", "Bob's Porter");
@@ -217,12 +223,7 @@ TEST(Sharing, EventFilesOfBothPcsAreKept)
 {
     Department d;
     Pc a(d.dir.filePath("a"), "Ann", "desk-pc"), b(d.dir.filePath("b"), "Bob", "van-laptop");
-    QString why;
-    a.record("Engine 3", "Night Porter");
-    ASSERT_TRUE(a.repository->setRemote(d.remote, &why));
-    a.sync();
-    ASSERT_TRUE(b.repository->setRemote(d.remote, &why));
-    b.sync();
+    d.shareFirstVersion(a, b);
     a.events("Engine 3", "09/12/26 10:00:01 pass 14 alarm\n");
     a.record("Engine 3", "Ann's Porter");
     b.events("Engine 3", "09/12/26 10:05:00 pass 3 low battery\n");
