@@ -1,8 +1,6 @@
 #include "unit_recorder.h"
 
 #include "datafile/data_file.h"
-#include "eventlog/event_archive.h"
-#include "events_place.h"
 #include "lock_holders.h"
 #include "records_place.h"
 #include "session/run.h"
@@ -126,64 +124,6 @@ void UnitRecorder::keep(PendingVersion p)
         return;
     }
     writeNext();
-}
-
-// Lines appended to the unit's archive in the records are its next version; an archive
-// kept anywhere else records nothing.
-void UnitRecorder::eventsEnded(const RunResult &result)
-{
-    if (m_folder.isEmpty() || result.download.appended <= 0 || result.file.isEmpty())
-        return;
-    const QString records = QDir(m_folder).absolutePath() + QLatin1Char('/');
-    const QString archive = QFileInfo(result.file).absoluteFilePath();
-    const QString inside = archive.startsWith(records) ? archive.mid(records.size()) : QString();
-    const QString unit = inside.section(QLatin1Char('/'), 0, 0);
-    const QString file = inside.section(QLatin1Char('/'), 1);
-    if (unit.isEmpty() || !file.startsWith(QStringLiteral("events/")))
-        return;
-    PendingVersion p;
-    p.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    p.folder = m_folder;
-    p.unit = unit;
-    p.meeting = meeting();
-    p.events = records::UnitRecords::EventsFound{{file, eventlog::Record_Path(file)},
-                                                 m_session.path(),
-                                                 result.download.appended,
-                                                 result.download.pagesAppended};
-    keep(std::move(p));
-}
-
-QString UnitRecorder::eventsArchive()
-{
-    if (m_folder.isEmpty() || !QFileInfo(QDir(m_folder).filePath(QStringLiteral(".git"))).isDir())
-        return {}; // records never made are not made for this
-    const records::Meeting met = meeting();
-    if (met.banner.isEmpty())
-        return {};
-    const QString key = met.banner + QLatin1Char('\n') + (met.adapter.isEmpty() ? met.port : met.adapter);
-    const auto known = m_known.find(key);
-    QString unit;
-    if (known != m_known.end()) {
-        unit = known->second;
-    } else {
-        QString why;
-        auto repository = records::Repository::Open(m_folder, &why);
-        if (!repository)
-            return {};
-        const records::UnitRecords units(*repository);
-        const auto found = units.find(met);
-        unit = found.unit.value_or(QString());
-        for (qsizetype i = 0; unit.isEmpty() && m_askForEvents && i < found.sameBanner.size(); ++i) {
-            const auto file = units.unitFile(found.sameBanner.at(i));
-            if (m_questions.isThisUnit(file ? file->name : found.sameBanner.at(i), met.banner))
-                unit = found.sameBanner.at(i);
-        }
-        if (unit.isEmpty())
-            return {};
-        m_known[key] = unit;
-    }
-    const QString host = m_author.host.isEmpty() ? Author_Named(QString()).host : m_author.host;
-    return Month_Archive(QDir(m_folder).filePath(unit), host, QDate::currentDate());
 }
 
 // Which unit of the records this is: the one met through this adapter before, one with
