@@ -29,6 +29,20 @@ using config::Part;
 using session::Notice;
 using session::StoreOutcome;
 
+// The simulated unit's link, the collection's period on a fake clock (period), every
+// other job's clock a real one.
+session::SessionSeams collectedBy(sim::SimUnit &unit, QStringList &log, test::FakeClock *&period)
+{
+    return {std::make_unique<sim::SimLink>(unit),
+            [&log, &period](const char *job) -> std::unique_ptr<session::PaceClock> {
+                if (QByteArray(job) != "collect")
+                    return std::make_unique<session::TimerPaceClock>();
+                auto c = std::make_unique<test::FakeClock>(log);
+                period = c.get();
+                return c;
+            }};
+}
+
 class TestSessionCollection : public SessionTest
 {
     Q_OBJECT
@@ -136,14 +150,7 @@ private slots:
         unit.setBannerInterval(0);
         QStringList ignored;
         test::FakeClock *period = nullptr;
-        session::UnitSession month({std::make_unique<sim::SimLink>(unit),
-                                    [&](const char *job) -> std::unique_ptr<session::PaceClock> {
-                                        if (QByteArray(job) != "collect")
-                                            return std::make_unique<session::TimerPaceClock>();
-                                        auto c = std::make_unique<test::FakeClock>(ignored);
-                                        period = c.get();
-                                        return c;
-                                    }});
+        session::UnitSession month(collectedBy(unit, ignored, period));
         const QString december = dir.filePath("2026-12.txt"), november = dir.filePath("2026-11.txt");
         const QString elsewhere = dir.filePath("kept/events.txt");
         QString placed = december;
@@ -178,14 +185,7 @@ private slots:
         unit.setBannerInterval(0);
         QStringList ignored;
         test::FakeClock *period = nullptr;
-        session::UnitSession day({std::make_unique<sim::SimLink>(unit),
-                                  [&](const char *job) -> std::unique_ptr<session::PaceClock> {
-                                      if (QByteArray(job) != "collect")
-                                          return std::make_unique<session::TimerPaceClock>();
-                                      auto c = std::make_unique<test::FakeClock>(ignored);
-                                      period = c.get();
-                                      return c;
-                                  }});
+        session::UnitSession day(collectedBy(unit, ignored, period));
         QVERIFY(Probe::channel(day).open(sim::SimLink::Demo_Path()));
         Probe::archive(day).download().setPauseScale(0.01);
         QSignalSpy collected(&Probe::collection(day), &session::EventCollection::collected),
