@@ -105,11 +105,15 @@ struct Pc
 };
 
 // Commit times are whole seconds: waits until the clock has passed the second of the
-// last version, so that the next one is the newer.
+// last version, so that the next one is the newer. A commit's time is read from time(),
+// which on Linux lags the precise clock by up to a tick: the wait ends only once
+// time() itself has moved on.
 void nextSecond()
 {
     const std::time_t now = std::time(nullptr);
     std::this_thread::sleep_until(std::chrono::system_clock::from_time_t(now + 1));
+    while (std::time(nullptr) <= now)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 struct Department
