@@ -28,11 +28,16 @@ UnitRecords::Found UnitRecords::find(const Meeting &meeting) const
 
 std::optional<QString> UnitRecords::newFolder(const QString &name, QString *why) const
 {
+    return New_Folder(name, m_repository.units(), m_repository.folder(), why);
+}
+
+std::optional<QString> UnitRecords::New_Folder(const QString &name, const QStringList &taken,
+                                               const QString &records, QString *why)
+{
     const auto folder = Unit_Folder(name, why);
     if (!folder)
         return std::nullopt;
-    const QStringList taken = m_repository.units();
-    const QDir dir(m_repository.folder());
+    const QDir dir(records);
     QString candidate = *folder;
     for (int n = 2; taken.contains(candidate, Qt::CaseInsensitive) || dir.exists(candidate); ++n)
         candidate = Unit_Folder(QStringLiteral("%1 (%2)").arg(folder->left(58)).arg(n)).value_or(*folder);

@@ -65,6 +65,9 @@ public:
     // The unit's folder for a name an operator gives a new unit: its safe folder name,
     // made unique among the units already there ("Engine 3 (2)").
     std::optional<QString> newFolder(const QString &name, QString *why = nullptr) const;
+    // The same, among the units taken, in the records at folder.
+    static std::optional<QString> New_Folder(const QString &name, const QStringList &taken,
+                                             const QString &folder, QString *why = nullptr);
 
     // The unit's last version, as the records hold it; nothing when it has none.
     std::optional<UnitVersion> last(const QString &unit, QString *why = nullptr) const;
