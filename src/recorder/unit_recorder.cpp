@@ -24,6 +24,7 @@ UnitRecorder::UnitRecorder(session::UnitSession &session, RecordQuestions &quest
                            PendingVersions pending)
     : QObject(parent), m_session(session), m_questions(questions), m_pending(std::move(pending))
 {
+    m_files.setMaxThreadCount(1);
     connect(&session, &session::UnitSession::runStarted, this, &UnitRecorder::heard);
     // The session may outlive the recorder, or go first (the window's members go before
     // its children): the place asks the recorder only while it is there.
@@ -32,13 +33,14 @@ UnitRecorder::UnitRecorder(session::UnitSession &session, RecordQuestions &quest
     });
 }
 
-UnitRecorder::~UnitRecorder() = default;
+UnitRecorder::~UnitRecorder() = default; // the pool waits for the version it writes
 
 void UnitRecorder::setFolder(const QString &folder)
 {
     if (folder != m_folder) {
         m_known.clear();
         m_names.clear();
+        m_lookups.clear();
     }
     m_folder = folder;
 }
@@ -59,6 +61,60 @@ void UnitRecorder::heard(Run *run)
         return;
     const bool store = run->kind() == Run::Kind::Store;
     connect(run, &Run::finished, this, [this, store](const RunResult &result) { ended(store, result); });
+    lookAhead();
+}
+
+// Which unit of the records the one on the session is, looked up while its run goes.
+void UnitRecorder::lookAhead()
+{
+    const records::Meeting met = meeting();
+    if (m_folder.isEmpty() || met.banner.isEmpty())
+        return;
+    const QString key = met.banner + QLatin1Char('\n') + (met.adapter.isEmpty() ? met.port : met.adapter);
+    if (m_known.count(key) || m_lookups.count(key))
+        return;
+    QtConcurrent::run([folder = m_folder, met] {
+        return Look_Up(folder, met);
+    }).then(this, [this, key](const Lookup &found) {
+        if (found.folder == m_folder && !m_known.count(key))
+            m_lookups[key] = found;
+    });
+}
+
+// What the look ahead found for the unit, taken; the records are looked up now when it
+// did not look.
+UnitRecorder::Lookup UnitRecorder::lookupFor(const QString &key, const records::Meeting &meeting)
+{
+    const auto ahead = m_lookups.find(key);
+    if (ahead == m_lookups.end())
+        return Look_Up(m_folder, meeting);
+    Lookup found = ahead->second;
+    m_lookups.erase(ahead);
+    return found;
+}
+
+UnitRecorder::Lookup UnitRecorder::Look_Up(const QString &folder, const records::Meeting &meeting)
+{
+    Lookup l;
+    l.folder = folder;
+    const QDir records(folder);
+    if (!records.exists(QStringLiteral(".git")) && records.isEmpty())
+        return l; // records not made yet know no unit; they are made with their first version
+    auto repository = records::Repository::Open(folder, &l.why);
+    if (!repository) {
+        l.unreadable = true;
+        return l;
+    }
+    const records::UnitRecords units(*repository);
+    const auto found = units.find(meeting);
+    l.unit = found.unit;
+    l.sameBanner = found.sameBanner;
+    for (const QString &unit : found.sameBanner) {
+        const auto file = units.unitFile(unit);
+        l.names << (file ? file->name : unit);
+    }
+    l.units = repository->units();
+    return l;
 }
 
 void UnitRecorder::ended(bool store, const RunResult &result)
@@ -119,11 +175,17 @@ void UnitRecorder::keep(PendingVersion p)
         const auto named = m_names.find(*unit);
         p.name = named != m_names.end() ? named->second : *unit;
     }
-    if (!m_pending.update([&p](std::vector<PendingVersion> &list) { list.push_back(p); }, &why)) {
-        emit notRecorded(QStringLiteral("not recorded: ") + why);
-        return;
-    }
-    writeNext();
+    ++m_listing;
+    QtConcurrent::run(&m_files, [pending = m_pending, p] {
+        QString unlisted;
+        pending.update([&p](std::vector<PendingVersion> &list) { list.push_back(p); }, &unlisted);
+        return unlisted;
+    }).then(this, [this](const QString &unlisted) {
+        --m_listing;
+        if (!unlisted.isEmpty())
+            emit notRecorded(QStringLiteral("not recorded: ") + unlisted);
+        writeNext();
+    });
 }
 
 // Which unit of the records this is: the one met through this adapter before, one with
@@ -139,18 +201,16 @@ std::optional<QString> UnitRecorder::identify(const records::Meeting &meeting, Q
         meeting.banner + QLatin1Char('\n') + (meeting.adapter.isEmpty() ? meeting.port : meeting.adapter);
     if (const auto known = m_known.find(key); known != m_known.end())
         return known->second;
-    auto repository = records::Repository::Open(m_folder, why);
-    if (!repository) {
+    const Lookup found = lookupFor(key, meeting);
+    if (found.unreadable) {
+        *why = found.why;
         *unreadable = true;
         return std::nullopt;
     }
-    const records::UnitRecords units(*repository);
-    const auto found = units.find(meeting);
     std::optional<QString> unit = found.unit;
     QStringList others;
     for (qsizetype i = 0; !unit && i < found.sameBanner.size(); ++i) {
-        const auto file = units.unitFile(found.sameBanner.at(i));
-        others << (file ? file->name : found.sameBanner.at(i));
+        others << found.names.at(i);
         if (m_questions.isThisUnit(others.last(), meeting.banner))
             unit = found.sameBanner.at(i);
     }
@@ -165,7 +225,7 @@ std::optional<QString> UnitRecorder::identify(const records::Meeting &meeting, Q
                              .arg(others.join(QStringLiteral(", ")));
             return std::nullopt;
         }
-        unit = units.newFolder(name->trimmed(), why);
+        unit = records::UnitRecords::New_Folder(name->trimmed(), found.units, m_folder, why);
         if (!unit)
             return std::nullopt;
         m_names[*unit] = name->trimmed();
@@ -189,66 +249,102 @@ void UnitRecorder::retry()
 
 // The first version that waits for this folder, written off this thread; the next
 // once it is in. One that cannot be written stops the row, so that none overtakes it.
-void UnitRecorder::writeNext()
+void UnitRecorder::writeNext(const std::optional<Identified> &identified)
 {
     if (m_writing || m_folder.isEmpty())
         return;
-    QString why;
-    const auto list = m_pending.list(&why);
+    m_writing = true;
+    QtConcurrent::run(&m_files, [pending = m_pending, folder = m_folder, packAt = m_packAt, identified] {
+        return Write_Next(pending, folder, packAt, identified);
+    }).then(this, [this](const Outcome &o) {
+        m_writing = false;
+        written(o);
+    });
+}
+
+// On the pool's one thread: the pending list and the records are touched only here.
+UnitRecorder::Outcome UnitRecorder::Write_Next(const PendingVersions &pending, const QString &folder,
+                                               int packAt, const std::optional<Identified> &identified)
+{
+    Outcome o;
+    const auto list = pending.list(&o.why);
     auto next = std::find_if(list.begin(), list.end(),
-                             [this](const PendingVersion &p) { return p.folder == m_folder; });
+                             [&folder](const PendingVersion &p) { return p.folder == folder; });
     if (next == list.end()) {
-        if (!why.isEmpty())
-            emit notRecorded(QStringLiteral("not recorded: ") + why);
-        emit idleAgain();
-        return;
+        o.none = true;
+        return o;
     }
     PendingVersion p = *next;
+    if (p.unit.isEmpty() && identified && identified->id == p.id) {
+        p.unit = identified->unit;
+        p.name = identified->name;
+    }
     if (p.unit.isEmpty()) {
+        o.unidentified = p;
+        return o;
+    }
+    o = Write(p, packAt);
+    if (o.recorded)
+        Unlist(pending, p.id, &o.unlisted);
+    return o;
+}
+
+void UnitRecorder::Unlist(const PendingVersions &pending, const QString &id, QString *why)
+{
+    pending.update(
+        [&id](std::vector<PendingVersion> &l) {
+            l.erase(std::remove_if(l.begin(), l.end(), [&id](const PendingVersion &q) { return q.id == id; }),
+                    l.end());
+        },
+        why);
+}
+
+void UnitRecorder::written(const Outcome &o)
+{
+    if (o.none) {
+        if (!o.why.isEmpty())
+            emit notRecorded(QStringLiteral("not recorded: ") + o.why);
+        if (idle())
+            emit idleAgain();
+        return;
+    }
+    if (o.unidentified) {
+        const PendingVersion &p = *o.unidentified;
+        QString why;
         bool unreadable = false;
         const auto unit = identify(p.meeting, &why, &unreadable);
-        if (!unit) {
-            if (unreadable) {
-                waits(why);
-            } else { // the operator named no unit: it is not kept waiting
-                m_pending.update([&p](std::vector<PendingVersion> &l) {
-                    l.erase(std::remove_if(l.begin(), l.end(),
-                                           [&p](const PendingVersion &q) { return q.id == p.id; }),
-                            l.end());
-                });
-                emit notRecorded(QStringLiteral("not recorded: ") + why);
-                writeNext();
-            }
-            return;
+        if (unit) {
+            const auto named = m_names.find(*unit);
+            writeNext(Identified{p.id, *unit, named != m_names.end() ? named->second : *unit});
+        } else if (unreadable) {
+            waits(why);
+        } else { // the operator named no unit: it is not kept waiting
+            drop(p.id, why);
         }
-        p.unit = *unit;
-        const auto named = m_names.find(*unit);
-        p.name = named != m_names.end() ? named->second : *unit;
+        return;
     }
+    if (!o.recorded) {
+        waits(o.why);
+        return;
+    }
+    if (!o.unlisted.isEmpty()) // written, but still listed: it would be written again, as no change
+        emit notRecorded(
+            QStringLiteral("recorded, but the list of versions to record could not be updated: ") +
+            o.unlisted);
+    emit recorded(*o.recorded, Recorded_Text(*o.recorded));
+    tellSync(o);
+    writeNext();
+}
+
+// A version nobody will say the unit of leaves the list, and the next is written.
+void UnitRecorder::drop(const QString &id, const QString &why)
+{
+    emit notRecorded(QStringLiteral("not recorded: ") + why);
     m_writing = true;
-    QtConcurrent::run([p, packAt = m_packAt] {
-        return Write(p, packAt);
-    }).then(this, [this, id = p.id](const Outcome &o) {
+    QtConcurrent::run(&m_files, [pending = m_pending, id] {
+        Unlist(pending, id, nullptr);
+    }).then(this, [this] {
         m_writing = false;
-        if (!o.recorded) {
-            waits(o.why);
-            return;
-        }
-        QString listed;
-        if (!m_pending.update(
-                [&id](std::vector<PendingVersion> &l) {
-                    l.erase(std::remove_if(l.begin(), l.end(),
-                                           [&id](const PendingVersion &q) { return q.id == id; }),
-                            l.end());
-                },
-                &listed)) {
-            // Written, but still listed: it would be written again, as no change.
-            emit notRecorded(
-                QStringLiteral("recorded, but the list of versions to record could not be updated: ") +
-                listed);
-        }
-        emit recorded(*o.recorded, Recorded_Text(*o.recorded));
-        tellSync(o);
         writeNext();
     });
 }
@@ -314,29 +410,26 @@ void UnitRecorder::tellSync(const Outcome &o)
 
 void UnitRecorder::shareWith(const QString &url)
 {
-    QString why;
-    auto repository = records::Repository::Open(m_folder, &why);
-    if (!repository || !repository->setRemote(url, &why)) {
-        emit synced(false, QStringLiteral("not shared: ") + why, 0);
-        return;
-    }
-    sync();
+    syncWith(url);
 }
 
 void UnitRecorder::sync()
 {
-    if (m_writing || m_folder.isEmpty()) {
-        emit synced(false,
-                    m_folder.isEmpty() ? QStringLiteral("not shared: no records are kept")
-                                       : QStringLiteral("not shared: a version is being written; sync again"),
-                    0);
+    syncWith(std::nullopt);
+}
+
+// After the version being written, if any: the records are touched one task at a time.
+void UnitRecorder::syncWith(const std::optional<QString> &url)
+{
+    if (m_folder.isEmpty()) {
+        emit synced(false, QStringLiteral("not shared: no records are kept"), 0);
         return;
     }
-    m_writing = true;
-    QtConcurrent::run([folder = m_folder] {
+    ++m_syncing;
+    QtConcurrent::run(&m_files, [folder = m_folder, url] {
         Outcome o;
         auto repository = records::Repository::Open(folder, &o.why);
-        if (!repository) {
+        if (!repository || (url && !repository->setRemote(*url, &o.why))) {
             o.sync = records::Repository::SyncEnd{false, o.why, 0, 0};
             return o;
         }
@@ -344,9 +437,9 @@ void UnitRecorder::sync()
         o.notShared = repository->notShared();
         return o;
     }).then(this, [this](const Outcome &o) {
-        m_writing = false;
+        --m_syncing;
         tellSync(o);
-        emit idleAgain();
+        writeNext(); // a version kept while it synced
     });
 }
 

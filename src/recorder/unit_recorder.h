@@ -5,6 +5,8 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <QThreadPool>
 
 #include <map>
 #include <optional>
@@ -55,8 +57,8 @@ public:
     QString folder() const { return m_folder; }
     void setAuthor(const records::Author &author) { m_author = author; }
     const records::Author &author() const { return m_author; }
-    // Nothing is being written now (versions may still wait for the records).
-    bool idle() const { return !m_writing; }
+    // Nothing is being listed or written now (versions may still wait for the records).
+    bool idle() const { return !m_writing && m_listing == 0 && m_syncing == 0; }
     // Writes the versions that wait for this folder, in their order, now.
     void retry();
     // How many versions wait for this folder.
@@ -94,7 +96,34 @@ private:
         QString why;
         std::optional<records::Repository::SyncEnd> sync; // with a remote set
         int notShared = 0;
+        bool none = false;                          // nothing waits for the folder
+        std::optional<PendingVersion> unidentified; // the next waits to be told its unit
+        QString unlisted;                           // why a written one is still listed
     };
+    // What the records say of a unit met: looked up away from this thread while a run
+    // goes, so that its end finds the answer waiting.
+    struct Lookup
+    {
+        QString folder;
+        std::optional<QString> unit;
+        QStringList sameBanner, names; // units with its banner, and what they are called
+        QStringList units;             // every unit's folder
+        bool unreadable = false;
+        QString why;
+    };
+    struct Identified
+    {
+        QString id, unit, name;
+    };
+    static Lookup Look_Up(const QString &folder, const records::Meeting &meeting);
+    static Outcome Write_Next(const PendingVersions &pending, const QString &folder, int packAt,
+                              const std::optional<Identified> &identified);
+    void lookAhead();
+    Lookup lookupFor(const QString &key, const records::Meeting &meeting);
+    static void Unlist(const PendingVersions &pending, const QString &id, QString *why);
+    void syncWith(const std::optional<QString> &url);
+    void written(const Outcome &o);
+    void drop(const QString &id, const QString &why);
     void tellSync(const Outcome &o);
     void heard(session::Run *run);
     void ended(bool store, const session::RunResult &result);
@@ -102,7 +131,7 @@ private:
     records::Meeting meeting() const;
     void keep(PendingVersion p);
     std::optional<QString> identify(const records::Meeting &meeting, QString *why, bool *unreadable);
-    void writeNext();
+    void writeNext(const std::optional<Identified> &identified = std::nullopt);
     void waits(const QString &why);
     static Outcome Write(const PendingVersion &pending, int packAt);
 
@@ -111,9 +140,13 @@ private:
     PendingVersions m_pending;
     QString m_folder;
     records::Author m_author;
-    std::map<QString, QString> m_known; // banner and adapter (or port) met, to its folder
-    std::map<QString, QString> m_names; // a new unit's folder, to the name it was given
+    std::map<QString, QString> m_known;  // banner and adapter (or port) met, to its folder
+    std::map<QString, QString> m_names;  // a new unit's folder, to the name it was given
+    std::map<QString, Lookup> m_lookups; // banner and adapter (or port), looked up ahead
+    QThreadPool m_files;                 // the pending list and the records, one task after another
     bool m_writing = false;
+    int m_listing = 0; // versions on their way into the pending list
+    int m_syncing = 0;
     bool m_askForEvents = false;
     int m_packAt = records::Repository::LooseObjectsToPack;
 };

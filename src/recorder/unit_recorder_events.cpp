@@ -54,18 +54,11 @@ QString UnitRecorder::eventsArchive()
     if (known != m_known.end()) {
         unit = known->second;
     } else {
-        QString why;
-        auto repository = records::Repository::Open(m_folder, &why);
-        if (!repository)
-            return {};
-        const records::UnitRecords units(*repository);
-        const auto found = units.find(met);
+        const Lookup found = lookupFor(key, met);
         unit = found.unit.value_or(QString());
-        for (qsizetype i = 0; unit.isEmpty() && m_askForEvents && i < found.sameBanner.size(); ++i) {
-            const auto file = units.unitFile(found.sameBanner.at(i));
-            if (m_questions.isThisUnit(file ? file->name : found.sameBanner.at(i), met.banner))
+        for (qsizetype i = 0; unit.isEmpty() && m_askForEvents && i < found.sameBanner.size(); ++i)
+            if (m_questions.isThisUnit(found.names.at(i), met.banner))
                 unit = found.sameBanner.at(i);
-        }
         if (unit.isEmpty())
             return {};
         m_known[key] = unit;

@@ -20,6 +20,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 #include "support/plain_git.h"
 
@@ -399,6 +400,35 @@ private slots:
             QStringLiteral("Read from the unit on %1: location names\nRead from the unit on %1: settings")
                 .arg(sim::SimLink::Demo_Path()));
         QCOMPARE(git("log -1 --format=%an"), QStringLiteral("Ann Operator")); // who it was, not who retried
+    }
+
+    // A sync asked for as a version is kept waits for it, and is not refused; the next
+    // version, kept while that sync goes, is written after it and shared in turn.
+    void aSyncWaitsItsTurnBesideTheVersions()
+    {
+        QCOMPARE(plainGit(dir.path(), "init -q --bare department.git"), QString());
+        QCOMPARE(recordedAfter(s->read({config::Part::Settings})),
+                 QStringLiteral("recorded as version 1 of Engine 3"));
+        QSignalSpy synced(recorder.get(), &recorder::UnitRecorder::synced);
+        Run *read = s->read({config::Part::Locations});
+        connect(read, &Run::finished, this, [this] { recorder->shareWith(dir.filePath("department.git")); });
+        QCOMPARE(recordedAfter(read), QStringLiteral("recorded as version 2 of Engine 3"));
+        QTRY_VERIFY(recorder->idle() && synced.size() >= 2);
+        for (const QList<QVariant> &end : synced)
+            QVERIFY2(end.at(0).toBool(), qPrintable(end.at(1).toString()));
+        QCOMPARE(synced.last().at(2).toInt(), 0);
+        QCOMPARE(plainGit(dir.filePath("department.git"), "rev-list --count HEAD"), QStringLiteral("2"));
+    }
+
+    // Looking ahead for which unit is on the session makes nothing: a run that finds
+    // nothing leaves no records behind.
+    void aRunThatFindsNothingMakesNoRecords()
+    {
+        Run *read = s->read({config::Part::Passes});
+        read->stop();
+        QCOMPARE(recordedAfter(read), QString());
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
+        QVERIFY(!QFile::exists(records()));
     }
 
     // A unit left unnamed is not recorded; a unit whose banner the records know, met
