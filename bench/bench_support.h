@@ -28,6 +28,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <sched.h>
@@ -54,7 +55,7 @@ bool startUnit(QProcess &unit, const QStringList &args);
 struct Dialogs : app::OperatorDialogs
 {
     QString file;
-    void message(const QString &) override {}
+    void message(const QString &text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
     bool question(const QString &) override { return true; }
     bool askYesNo(const QString &) override { return true; }
     int choose(const QString &, const QStringList &) override { return -1; }
@@ -110,6 +111,44 @@ struct StallMeter
         since.start();
         beat.start();
     }
+};
+
+// The longest an event posted to the window waited before the window ran it: what an
+// operator's click could have waited at worst. A thread of its own posts one every
+// millisecond, so the figure holds no heartbeat's own period.
+class AnswerMeter
+{
+public:
+    AnswerMeter()
+    {
+        m_thread.start();
+        m_ticks.setInterval(1);
+        m_ticks.setTimerType(Qt::PreciseTimer);
+        m_ticks.moveToThread(&m_thread);
+        QObject::connect(&m_ticks, &QTimer::timeout, [this] {
+            const qint64 sent = m_clock.nsecsElapsed();
+            QMetaObject::invokeMethod(
+                &m_window, [this, sent] { m_longest = std::max(m_longest, m_clock.nsecsElapsed() - sent); },
+                Qt::QueuedConnection);
+        });
+        m_clock.start();
+        QMetaObject::invokeMethod(&m_ticks, qOverload<>(&QTimer::start), Qt::BlockingQueuedConnection);
+    }
+    ~AnswerMeter()
+    {
+        QMetaObject::invokeMethod(&m_ticks, &QTimer::stop, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+        QCoreApplication::removePostedEvents(&m_window);
+    }
+    double longestMs() const { return double(m_longest) / 1e6; }
+
+private:
+    QThread m_thread;
+    QTimer m_ticks;
+    QObject m_window; // lives on the window's thread
+    QElapsedTimer m_clock;
+    qint64 m_longest = 0;
 };
 
 void measureIngest(app::FormMain &w, Dialogs &answers, const QTemporaryDir &dir, bool loaded, qint64 unitPid);
