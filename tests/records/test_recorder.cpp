@@ -360,6 +360,7 @@ private slots:
         QSignalSpy synced(recorder.get(), &recorder::UnitRecorder::synced);
         recorder->sync();
         QCOMPARE(synced.size(), 1);
+        QVERIFY(!synced.first().at(0).toBool());
         QCOMPARE(synced.first().at(1).toString(), QStringLiteral("not shared: no records are kept"));
     }
 
@@ -418,6 +419,10 @@ private slots:
             QVERIFY2(end.at(0).toBool(), qPrintable(end.at(1).toString()));
         QCOMPARE(synced.last().at(2).toInt(), 0);
         QCOMPARE(plainGit(dir.filePath("department.git"), "rev-list --count HEAD"), QStringLiteral("2"));
+        QSignalSpy idleAgain(recorder.get(), &recorder::UnitRecorder::idleAgain);
+        recorder->sync(); // alone, it says when it is done
+        QVERIFY(idleAgain.wait(10000));
+        QVERIFY(synced.last().at(0).toBool());
     }
 
     // Looking ahead for which unit is on the session makes nothing: a run that finds
@@ -429,6 +434,50 @@ private slots:
         QCOMPARE(recordedAfter(read), QString());
         QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
         QVERIFY(!QFile::exists(records()));
+    }
+
+    // halvo-cli asks about each unit of the records with the banner of one it cannot
+    // tell apart; when it is none of them, it has no archive there.
+    void anArchiveIsAskedForByBanner()
+    {
+        QCOMPARE(recordedAfter(s->read({config::Part::Settings})),
+                 QStringLiteral("recorded as version 1 of Engine 3"));
+        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers, nullptr,
+                                                            recorder::PendingVersions(pending()));
+        recorder->setFolder(records());
+        recorder->setAuthor({QStringLiteral("Ann Operator"), QStringLiteral("desk-pc")});
+        QCOMPARE(s->archiveFor({}), QString()); // the window asks nothing for this
+        recorder->askWhichUnitForEvents(true);
+        answers.asked.clear();
+        answers.same = false;
+        QCOMPARE(s->archiveFor({}), QString());
+        QCOMPARE(answers.asked, QStringList{"is this Engine 3?"});
+        answers.same = true;
+        QCOMPARE(s->archiveFor({}), records() + "/Engine 3/events/desk-pc/" +
+                                        QDate::currentDate().toString("yyyy-MM") + ".txt");
+    }
+
+    // What was looked up ahead in one records folder is not taken for another: a unit
+    // another folder knows is new to this one, and named for it.
+    void anotherFolderLooksAgain()
+    {
+        QCOMPARE(recordedAfter(s->read({config::Part::Settings})),
+                 QStringLiteral("recorded as version 1 of Engine 3"));
+        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers, nullptr,
+                                                            recorder::PendingVersions(pending()));
+        recorder->setFolder(records());
+        recorder->setAuthor({QStringLiteral("Ann Operator"), QStringLiteral("desk-pc")});
+        Run *stopped = s->read({config::Part::Settings}); // looks ahead, and records nothing
+        stopped->stop();
+        QCOMPARE(recordedAfter(stopped), QString());
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
+        QCoreApplication::processEvents(); // the look ahead's answer comes in
+
+        recorder->setFolder(dir.filePath("Other Records"));
+        answers.asked.clear();
+        QCOMPARE(recordedAfter(s->read({config::Part::Settings})),
+                 QStringLiteral("recorded as version 1 of Engine 3"));
+        QCOMPARE(answers.asked, QStringList{"name? " + s->identification().trimmed()});
     }
 
     // A unit left unnamed is not recorded; a unit whose banner the records know, met
