@@ -453,8 +453,8 @@ private slots:
         QCOMPARE(s->archiveFor({}), QString());
         QCOMPARE(answers.asked, QStringList{"is this Engine 3?"});
         answers.same = true;
-        QCOMPARE(s->archiveFor({}), records() + "/Engine 3/events/desk-pc/" +
-                                        QDate::currentDate().toString("yyyy-MM") + ".txt");
+        QCOMPARE(s->archiveFor({}),
+                 records() + "/Engine 3/events/desk-pc/" + QDate::currentDate().toString("yyyy-MM") + ".txt");
     }
 
     // What was looked up ahead in one records folder is not taken for another: a unit
