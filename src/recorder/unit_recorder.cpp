@@ -25,6 +25,7 @@ UnitRecorder::UnitRecorder(session::UnitSession &session, RecordQuestions &quest
     : QObject(parent), m_session(session), m_questions(questions), m_pending(std::move(pending))
 {
     m_files.setMaxThreadCount(1);
+    m_looking.setMaxThreadCount(1);
     connect(&session, &session::UnitSession::runStarted, this, &UnitRecorder::heard);
     // The session may outlive the recorder, or go first (the window's members go before
     // its children): the place asks the recorder only while it is there.
@@ -33,7 +34,9 @@ UnitRecorder::UnitRecorder(session::UnitSession &session, RecordQuestions &quest
     });
 }
 
-UnitRecorder::~UnitRecorder() = default; // the pool waits for the version it writes
+// The pools wait for what they run while this is still whole, so that no task ends to
+// find the recorder it answers gone.
+UnitRecorder::~UnitRecorder() = default;
 
 void UnitRecorder::setFolder(const QString &folder)
 {
@@ -73,11 +76,15 @@ void UnitRecorder::lookAhead()
     const QString key = met.banner + QLatin1Char('\n') + (met.adapter.isEmpty() ? met.port : met.adapter);
     if (m_known.count(key) || m_lookups.count(key))
         return;
-    QtConcurrent::run([folder = m_folder, met] {
+    ++m_lookingAhead;
+    QtConcurrent::run(&m_looking, [folder = m_folder, met] {
         return Look_Up(folder, met);
     }).then(this, [this, key](const Lookup &found) {
+        --m_lookingAhead;
         if (found.folder == m_folder && !m_known.count(key))
             m_lookups[key] = found;
+        if (idle())
+            emit idleAgain();
     });
 }
 

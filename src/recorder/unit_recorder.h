@@ -57,8 +57,9 @@ public:
     QString folder() const { return m_folder; }
     void setAuthor(const records::Author &author) { m_author = author; }
     const records::Author &author() const { return m_author; }
-    // Nothing is being listed or written now (versions may still wait for the records).
-    bool idle() const { return !m_writing && m_listing == 0 && m_syncing == 0; }
+    // Nothing is being looked up, listed or written now (versions may still wait for
+    // the records).
+    bool idle() const { return !m_writing && m_listing == 0 && m_syncing == 0 && m_lookingAhead == 0; }
     // Writes the versions that wait for this folder, in their order, now.
     void retry();
     // How many versions wait for this folder.
@@ -144,9 +145,11 @@ private:
     std::map<QString, QString> m_names;  // a new unit's folder, to the name it was given
     std::map<QString, Lookup> m_lookups; // banner and adapter (or port), looked up ahead
     QThreadPool m_files;                 // the pending list and the records, one task after another
+    QThreadPool m_looking;               // which unit of the records is on the session
     bool m_writing = false;
     int m_listing = 0; // versions on their way into the pending list
     int m_syncing = 0;
+    int m_lookingAhead = 0;
     bool m_askForEvents = false;
     int m_packAt = records::Repository::LooseObjectsToPack;
 };
