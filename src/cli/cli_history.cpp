@@ -137,8 +137,23 @@ int history(const Options &o, const QString &name, const HistoryHow &how)
 
     if (how.show) {
         const records::Version *v = nullptr;
-        if (!version(*how.show, &v))
+        const auto content = version(*how.show, &v);
+        if (!content)
             return BadInput;
+        // A part never read is the tool's start-up values in the file, which a restore
+        // of it would store as if the unit had held them.
+        QStringList unread;
+        for (config::Part p : records::RecordedParts)
+            if (!content->unit.knows(p))
+                unread << config::Part_Name(p);
+        if (!unread.isEmpty())
+            return fail(BadInput,
+                        QStringLiteral("version %1 of %2 is not written as a data file: its %3 had not been "
+                                       "read, and the file would hold start-up values for them that a "
+                                       "restore would store. The window's File > Unit History... loads "
+                                       "only what was read.")
+                            .arg(*how.show)
+                            .arg(name, unread.join(QStringLiteral(" and "))));
         const auto csv = repository->fileAt(*unit, *v, QStringLiteral("configuration.csv"));
         QString why;
         if (!datafile::Save_Whole_File(how.out, *csv, &why))

@@ -4,6 +4,7 @@
 
 #include "sim_unit.h"
 #include "support/bytes.h"
+#include <QDir>
 #include <QProcess>
 
 using halvo::test::Run;
@@ -17,6 +18,34 @@ private slots:
     void init() // each case keeps records of its own
     {
         environment.insert("HALVO_RECORDS", dir.filePath(QTest::currentTestFunction()));
+    }
+
+    // A version that had only the pass table read is not written out as a data file:
+    // the file would hold start-up settings and names, which a restore would store.
+    void aVersionPartlyReadIsNotShownAsADataFile()
+    {
+        const QString records = dir.filePath("partly");
+        environment.insert("HALVO_RECORDS", records);
+        QVERIFY(QDir().mkpath(records + "/Engine 3"));
+        QCOMPARE(cli({"backup", "--demo", "--no-records", records + "/Engine 3/configuration.csv"}).status,
+                 0);
+        write(records + "/Engine 3/unit.txt",
+              "Name: Engine 3\nBanner: Halvo Base Unit V2.04 SN 000417\n"
+              "First seen: 2026-12-01T09:00:00Z\nLast seen: 2026-12-01T09:00:00Z\n"
+              "Known: pass table\nNot known: settings, location names\n");
+        QProcess git;
+        git.setWorkingDirectory(records);
+        git.start("sh", {"-c", "git init -q && git add -A && git -c user.name=Ann -c user.email=desk-pc "
+                               "commit -qm 'Read from the unit on COM5: pass table'"});
+        QVERIFY(git.waitForFinished(10000) && git.exitCode() == 0);
+        const QString shown = dir.filePath("partly.csv");
+        const Run r = cli({"history", "Engine 3", "--show", "1", shown});
+        QCOMPARE(r.status, 2);
+        QVERIFY2(
+            r.err.contains("version 1 of Engine 3 is not written as a data file: its settings and location "
+                           "names had not been read"),
+            qPrintable(r.err));
+        QVERIFY(!QFile::exists(shown));
     }
 
     // A day with one unit: a backup, a restore of an edited file, the same again, a
