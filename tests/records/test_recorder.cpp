@@ -93,6 +93,14 @@ class TestRecorder : public QObject
             return recorded.last().at(1).toString();
         return failed.isEmpty() ? QString() : failed.last().at(0).toString();
     }
+    // A recorder as the tool starts one, knowing nothing yet of the units met.
+    void startRecorder()
+    {
+        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers, nullptr,
+                                                            recorder::PendingVersions(pending()));
+        recorder->setFolder(records());
+        recorder->setAuthor({QStringLiteral("Ann Operator"), QStringLiteral("desk-pc")});
+    }
     void renamePass14(const QByteArray &name)
     {
         auto row = config.passRow(14);
@@ -116,10 +124,7 @@ private slots:
         t.readMs = t.readBackMs = 5000;
         s->setTiming(t);
         QFile::remove(pending());
-        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers, nullptr,
-                                                            recorder::PendingVersions(pending()));
-        recorder->setFolder(records());
-        recorder->setAuthor({QStringLiteral("Ann Operator"), QStringLiteral("desk-pc")});
+        startRecorder();
         QVERIFY(finish(s->connectTo(sim::SimLink::Demo_Path(), 5000)).ok());
     }
     void cleanup()
@@ -440,10 +445,7 @@ private slots:
     {
         QCOMPARE(recordedAfter(s->read({config::Part::Settings})),
                  QStringLiteral("recorded as version 1 of Engine 3"));
-        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers, nullptr,
-                                                            recorder::PendingVersions(pending()));
-        recorder->setFolder(records());
-        recorder->setAuthor({QStringLiteral("Ann Operator"), QStringLiteral("desk-pc")});
+        startRecorder();
         QCOMPARE(s->archiveFor({}), QString()); // the window asks nothing for this
         recorder->askWhichUnitForEvents(true);
         answers.asked.clear();
@@ -461,10 +463,7 @@ private slots:
     {
         QCOMPARE(recordedAfter(s->read({config::Part::Settings})),
                  QStringLiteral("recorded as version 1 of Engine 3"));
-        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers, nullptr,
-                                                            recorder::PendingVersions(pending()));
-        recorder->setFolder(records());
-        recorder->setAuthor({QStringLiteral("Ann Operator"), QStringLiteral("desk-pc")});
+        startRecorder();
         Run *stopped = s->read({config::Part::Settings}); // looks ahead, and records nothing
         stopped->stop();
         QCOMPARE(recordedAfter(stopped), QString()); // the look ahead's answer has come in
@@ -490,10 +489,7 @@ private slots:
                  QStringLiteral("recorded as version 1 of Engine 3"));
 
         // Another PC's session, or this one started again: the same banner, no serial number.
-        recorder = std::make_unique<recorder::UnitRecorder>(*s, answers, nullptr,
-                                                            recorder::PendingVersions(pending()));
-        recorder->setFolder(records());
-        recorder->setAuthor({QStringLiteral("Ann Operator"), QStringLiteral("desk-pc")});
+        startRecorder();
         answers.asked.clear();
         answers.same = false;
         answers.name = QStringLiteral("Engine 3");

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <ctime>
 #include <thread>
+#include <time.h> // clock_getres
 
 using halvo::config::Configuration;
 using halvo::config::Part;
@@ -106,14 +107,16 @@ struct Pc
 
 // Commit times are whole seconds: waits until the clock has passed the second of the
 // last version, so that the next one is the newer. A commit's time is read from time(),
-// which on Linux lags the precise clock by up to a tick: the wait ends only once
-// time() itself has moved on.
+// the coarse clock, which lags the precise one slept on by up to its resolution: the
+// wait ends that much after the second has turned.
 void nextSecond()
 {
     const std::time_t now = std::time(nullptr);
-    std::this_thread::sleep_until(std::chrono::system_clock::from_time_t(now + 1));
-    while (std::time(nullptr) <= now)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    timespec coarse{};
+    clock_getres(CLOCK_REALTIME_COARSE, &coarse);
+    std::this_thread::sleep_until(std::chrono::system_clock::from_time_t(now + 1) +
+                                  std::chrono::nanoseconds(coarse.tv_nsec) +
+                                  std::chrono::seconds(coarse.tv_sec));
 }
 
 struct Department
